@@ -1,0 +1,152 @@
+// The launch settings record: everything the launcher learns before it starts the Java VM,
+// and the operations that fill it from the configuration file, the environment, the Java
+// runtime's jvm.cfg and the command line.
+#pragma once
+
+#include <string>
+#include <vector>
+
+/// One VM that the runtime's jvm.cfg declares. An empty directory marks an unsupported VM.
+struct VmEntry {
+    std::string name;
+    std::string directory;
+    bool operator==(const VmEntry& other) const {
+        return name == other.name && directory == other.directory;
+    }
+};
+
+/// Directive ids: positions in the directive table.
+enum DirectiveId : int {
+    kAddJavaLibFile = 0,
+    kAddJavaLibPath = 1,
+    kAddVMOption = 2,
+    kAddNativeCodePath = 3,
+    kSetJavaHome = 4,
+    kSetJavaVM = 5,
+    kSetMainClass = 6,
+    kSetUserHomeVariable = 7,
+    kRegisterEnvVar = 8,
+    kSetUpdateMainClass = 9,
+    kSetUpdateClassPath = 10,
+};
+
+class ConfigFileParser {
+public:
+    /// The handler readConfigFile calls for each non-empty line, with its 1-based number.
+    using LineHandler = void (ConfigFileParser::*)(const std::string& line, int lineNumber);
+
+    ConfigFileParser() = default;
+
+    // ---- Loading sequence -------------------------------------------------------------
+
+    /// Fills a fresh record: defaults, PATH, the configuration file, the Java runtime and the
+    /// command line, in that order. Returns false (after "Could not load config file: %s\n"
+    /// on stdout) when the file cannot be opened. JavaLauncherException from the runtime check
+    /// passes through.
+    bool loadSettings(const std::string& configPath, int argc, char** argv, std::string startDirectory);
+    /// nativeCodePath = PATH, when PATH is set and not empty. Never fails.
+    void loadPathVariable();
+    /// Adds the installation root variable's bin directory to the native code path.
+    void addInstallBinDir();
+
+    // ---- Configuration file -----------------------------------------------------------
+
+    /// Reads `path` line by line, calling `handler` for each non-empty line. False exactly
+    /// when the file cannot be opened. Running out of memory is fatal.
+    bool readConfigFile(const std::string& path, LineHandler handler);
+    /// The configuration-file line handler: comments, invalid lines, directives. Never throws.
+    void parseConfigLine(const std::string& line, int lineNumber);
+    /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
+    /// name, after a warning on stderr.
+    bool applyDirective(std::string& name, std::string& value);
+
+    // ---- Directives -------------------------------------------------------------------
+
+    /// Carries out one directive. Always true; an unknown id changes nothing. May rewrite
+    /// `value`.
+    bool processdirective(int id, std::string& value);
+    /// The jar then zip archives of `directory`, list-separated; empty on any failure.
+    std::string getFileNames(std::string& directory);
+    /// The entries of `directory` (ending in a separator) that match `pattern`.
+    std::string getFileNamesImpl(const std::string& directory, const std::string& pattern);
+    /// target = the trimmed value of the variable, when it is set and not empty.
+    static void readEnvVar(const std::string& name, std::string& target);
+
+    // ---- Java runtime -----------------------------------------------------------------
+
+    /// Applies "--setjavahome=" arguments, checks the runtime, reads jvm.cfg and adds the
+    /// runtime's tools.jar and dt.jar to the class path.
+    void processJavaHome(int argc, char** argv);
+    /// Makes sure javaHome holds a runtime, asking the user when it does not; throws
+    /// JavaLauncherException (message 8) when none is found.
+    void ensureJavaRuntime();
+    /// Reads one jvm.cfg into vmTable; false when the file cannot be opened.
+    bool readJvmCfg(const std::string& path);
+    /// The jvm.cfg line handler. Never throws.
+    void parseJvmCfgLine(const std::string& line, int lineNumber);
+
+    // ---- Command line -----------------------------------------------------------------
+
+    /// Applies the launcher's options and collects the application arguments. Ends the
+    /// process through printUsage when help is asked for.
+    void parseCommandLine(int argc, char** argv, const std::string& startDirectory);
+    /// True when `name` is the name of an entry of vmTable.
+    bool isKnownVm(const std::string& name) const;
+
+    // ---- VM selection -----------------------------------------------------------------
+
+    /// vmName, set to "hotspot" first when empty.
+    const std::string& getVmName();
+    /// mainClass, set to the default main class first when empty.
+    const std::string& getMainClass();
+    /// True, with `libraryPath` set, when the VM directory has its library under javaHome.
+    bool findVmLibrary(const std::string& vmDirectory, std::string& libraryPath) const;
+    /// The VM library to load; false after a message on stderr when none can be found.
+    bool selectVm(std::string& libraryPath);
+
+    // ---- Accessors --------------------------------------------------------------------
+
+    const std::string& getClassPath() const { return classPath; }
+    const std::string& getNativeCodePath() const { return nativeCodePath; }
+    const std::string& getJavaHome() const { return javaHome; }
+    const std::string& getUserHome() const { return userHome; }
+    const std::string& getUpdateMainClass() const { return updateMainClass; }
+    const std::string& getUpdateClassPath() const { return updateClassPath; }
+    bool isUpdateMode() const { return updateMode; }
+
+    // The fields are public so that the steps that own them (and the tests) reach them
+    // directly; every path, class name, VM name and VM option still enters through
+    // processdirective.
+    std::string classPath;
+    std::string nativeCodePath;
+    std::string javaHome;
+    std::string vmName;
+    std::string mainClass;
+    std::string userHome;
+    std::vector<std::string> vmOptions;
+    std::vector<VmEntry> vmTable;
+    std::vector<std::string> appArgs;
+    int nonOptionArgCount = 0;
+    std::string updateMainClass;
+    std::string updateClassPath;
+    bool updateMode = false;
+    bool appHandlesHelp = false;
+    bool multiInstance = false;
+    bool noShellIntegration = false;
+    bool verbose = false;
+
+private:
+    void addApplicationArgument(const std::string& argument, const std::string& startDirectory);
+    void setUpDebugging();
+};
+
+/// The main class when none is configured.
+extern const char* const kDefaultMainClass;
+/// The VM name when none is configured.
+extern const char* const kDefaultVmName;
+
+/// The id of the directive whose key equals `key` byte for byte, or -1.
+int findDirective(const std::string& key);
+
+/// The directive table's keys, in table order.
+std::vector<std::string> directiveKeys();

@@ -1,0 +1,68 @@
+#include <string>
+
+#include "config/config_file_parser.h"
+#include "config/text_ops.h"
+#include "launcher/console.h"
+
+namespace {
+
+struct DirectiveKey {
+    const char* key;
+    int id;
+};
+
+// Keys are lower case: a name is lowered before it is looked up.
+const DirectiveKey kDirectiveTable[] = {
+    {"addjavalibfile", kAddJavaLibFile},         {"addjavalibpath", kAddJavaLibPath},
+    {"addvmoption", kAddVMOption},               {"addnativecodepath", kAddNativeCodePath},
+    {"setjavahome", kSetJavaHome},               {"setjavavm", kSetJavaVM},
+    {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
+    {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
+    {"setupdateclasspath", kSetUpdateClassPath},
+};
+
+}  // namespace
+
+int findDirective(const std::string& key) {
+    for (const DirectiveKey& entry : kDirectiveTable)
+        if (key == entry.key) return entry.id;
+    return -1;
+}
+
+std::vector<std::string> directiveKeys() {
+    std::vector<std::string> keys;
+    for (const DirectiveKey& entry : kDirectiveTable) keys.push_back(entry.key);
+    return keys;
+}
+
+void ConfigFileParser::parseConfigLine(const std::string& rawLine, int lineNumber) {
+    std::string line;
+    try {
+        line = rawLine;
+        trim(line);
+        if (line.empty() || line[0] == '#') return;
+        std::size_t gap = line.find_first_of(" \t");
+        if (gap == std::string::npos) {
+            printOut("[line #" + std::to_string(lineNumber) + "][" + line + "] is invalid!\n");
+            return;
+        }
+        std::string name = line.substr(0, gap);
+        std::string value = line.substr(gap);
+        trim(name);
+        trim(value);
+        applyDirective(name, value);
+    } catch (...) {
+        printOut("Caught Exception in ConfigFileParser::parseConfigLine\n");
+        printOut("on line: [" + line + "]\n");
+    }
+}
+
+bool ConfigFileParser::applyDirective(std::string& name, std::string& value) {
+    toLower(name);
+    int id = findDirective(name);
+    if (id == -1) {
+        printErr("WARNING: Unknown directive: " + name + "\n");
+        return false;
+    }
+    return processdirective(id, value);
+}

@@ -1,0 +1,144 @@
+#include <cctype>
+#include <string>
+
+#include "config/config_file_parser.h"
+#include "config/text_ops.h"
+#include "launcher/console.h"
+#include "platform/platform.h"
+
+namespace {
+
+const std::string kListSeparator(1, platform::kPathListSeparator);
+
+/// Appends a list separator unless the list is empty or already ends in one.
+void separateEntry(std::string& list) {
+    if (!list.empty() && list.back() != platform::kPathListSeparator) list += kListSeparator;
+}
+
+/// The update class path with its foreign list separators made native. On Windows the
+/// colon of a drive letter that begins an entry ("C:\u.jar:D:\v.jar") is kept.
+std::string nativeUpdateClassPath(std::string value) {
+    std::size_t entryStart = 0;
+    for (std::size_t i = 0; i < value.size(); ++i) {
+        char c = value[i];
+        if (c == platform::kForeignListSeparator) {
+            bool driveColon = platform::kHasDriveLetters && i == entryStart + 1 &&
+                              std::isalpha(static_cast<unsigned char>(value[entryStart])) &&
+                              i + 1 < value.size() && (value[i + 1] == '\\' || value[i + 1] == '/');
+            if (driveColon) continue;
+            value[i] = platform::kPathListSeparator;
+            entryStart = i + 1;
+        } else if (c == platform::kPathListSeparator) {
+            entryStart = i + 1;
+        }
+    }
+    return value;
+}
+
+}  // namespace
+
+bool ConfigFileParser::processdirective(int id, std::string& value) {
+    switch (id) {
+        case kAddJavaLibFile:
+            separateEntry(classPath);
+            classPath += fixSlashes(value);
+            break;
+        case kAddJavaLibPath:
+            separateEntry(classPath);
+            classPath += getFileNames(fixSlashes(value));
+            break;
+        case kAddVMOption:
+            if (value == "-Dapplication.handle.help=true")
+                appHandlesHelp = true;
+            else if (value == "-Dno.shell.integration=true")
+                noShellIntegration = true;
+            else
+                vmOptions.push_back(value);
+            break;
+        case kAddNativeCodePath:
+            if (!nativeCodePath.empty()) nativeCodePath += kListSeparator;
+            nativeCodePath += fixSlashes(value);
+            break;
+        case kSetJavaHome:
+            // One separator is removed before the foreign ones are converted, so "C:/jdk/"
+            // keeps its trailing separator.
+            if (!value.empty() && value.back() == platform::kDirSeparator) value.pop_back();
+            javaHome = fixSlashes(value);
+            break;
+        case kSetJavaVM:
+            vmName = value;
+            break;
+        case kSetMainClass:
+            mainClass = value;
+            replaceAll(mainClass, ".", "/");
+            break;
+        case kSetUserHomeVariable:
+            readEnvVar(value, userHome);
+            if (userHome.empty()) readEnvVar("HLV_USER_HOME", userHome);
+            break;
+        case kRegisterEnvVar:
+            try {
+                toLower(value);
+                std::optional<std::string> content = platform::getEnv(value);
+                if (content && !content->empty())
+                    vmOptions.push_back("-Denv." + value + "=\"" + *content + "\"");
+            } catch (...) {
+                printErr("WARNING: Caught Exception in ConfigFileParser::processdirective() with envvar " +
+                         value + "\n");
+            }
+            break;
+        case kSetUpdateMainClass:
+            updateMainClass = value;
+            replaceAll(updateMainClass, ".", "/");
+            break;
+        case kSetUpdateClassPath:
+            updateClassPath = nativeUpdateClassPath(value);
+            break;
+        default:
+            break;
+    }
+    return true;
+}
+
+std::string ConfigFileParser::getFileNames(std::string& directory) {
+    std::string result;
+    if (directory.empty()) return result;
+    try {
+        if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
+        result += getFileNamesImpl(directory, "*.jar");
+        separateEntry(result);
+        result += getFileNamesImpl(directory, "*.zip");
+        return result;
+    } catch (...) {
+        printErr("WARNING: Caught Exception in ConfigFileParser::getFileNames() with path " + directory + "\n");
+        return std::string();
+    }
+}
+
+std::string ConfigFileParser::getFileNamesImpl(const std::string& directory, const std::string& pattern) {
+    std::string result;
+    try {
+        for (const std::string& name : platform::findFiles(directory, pattern)) {
+            separateEntry(result);
+            result += directory;
+            result += name;
+        }
+        return result;
+    } catch (...) {
+        printErr("WARNING: Caught Exception in ConfigFileParser::getFileNamesImpl() with path " + directory +
+                 pattern + "\n");
+        return std::string();
+    }
+}
+
+void ConfigFileParser::readEnvVar(const std::string& name, std::string& target) {
+    try {
+        std::optional<std::string> value = platform::getEnv(name);
+        if (value && !value->empty()) {
+            target = *value;
+            trim(target);
+        }
+    } catch (...) {
+        // An unreadable variable leaves the target as it was.
+    }
+}

@@ -1,0 +1,62 @@
+#include "config/text_ops.h"
+
+#include "platform/platform.h"
+
+namespace {
+
+bool isTrimmed(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
+
+char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+
+}  // namespace
+
+std::string& trim(std::string& text) {
+    std::size_t first = 0;
+    while (first < text.size() && isTrimmed(text[first])) ++first;
+    std::size_t last = text.size();
+    while (last > first && isTrimmed(text[last - 1])) --last;
+    text.erase(last);
+    text.erase(0, first);
+    return text;
+}
+
+std::string& toLower(std::string& text) {
+    for (char& c : text) c = lowerAscii(c);
+    return text;
+}
+
+std::string& replaceAll(std::string& text, const std::string& search, const std::string& replacement) {
+    // One pass from left to right, linear in the text's length. Searching again from the start
+    // after each replacement would give the same result for every use here (one character
+    // replaced by another) at a quadratic cost on long values.
+    if (search.empty()) return text;
+    std::string result;
+    std::size_t from = 0;
+    for (std::size_t at = text.find(search); at != std::string::npos; at = text.find(search, from)) {
+        result.append(text, from, at - from);
+        result += replacement;
+        from = at + search.size();
+    }
+    if (from == 0) return text;
+    result.append(text, from, std::string::npos);
+    text.swap(result);
+    return text;
+}
+
+std::string& fixSlashes(std::string& text) {
+    for (char& c : text)
+        if (c == platform::kForeignSeparator) c = platform::kDirSeparator;
+    return text;
+}
+
+bool endsWith(const std::string& text, const std::string& suffix) {
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+    if (text.size() < suffix.size()) return false;
+    std::size_t start = text.size() - suffix.size();
+    for (std::size_t i = 0; i < suffix.size(); ++i)
+        if (lowerAscii(text[start + i]) != lowerAscii(suffix[i])) return false;
+    return true;
+}

@@ -1,0 +1,23 @@
+// Text operations shared by the configuration reader, the directives and the jvm.cfg reader.
+#pragma once
+
+#include <string>
+
+/// Removes blanks, carriage returns, line feeds and tabs from both ends, in place.
+std::string& trim(std::string& text);
+
+/// Lowers the ASCII letters A to Z, in place; no other byte changes.
+std::string& toLower(std::string& text);
+
+/// Replaces every occurrence of `search` (not empty) by `replacement`, in place, left to
+/// right; the text that a replacement produces is not searched again.
+std::string& replaceAll(std::string& text, const std::string& search, const std::string& replacement);
+
+/// Turns every foreign directory separator into the platform's own, in place.
+std::string& fixSlashes(std::string& text);
+
+/// True when `text` ends with `suffix`.
+bool endsWith(const std::string& text, const std::string& suffix);
+
+/// True when `text` ends with `suffix`, comparing ASCII letters without regard to case.
+bool endsWithIgnoringCase(const std::string& text, const std::string& suffix);

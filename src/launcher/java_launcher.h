@@ -1,0 +1,73 @@
+// The launcher object and the fixed order of one launch.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "config/config_file_parser.h"
+
+class JavaLauncher {
+public:
+    /// Records the user's working directory and moves to the executable's own directory
+    /// (a warning on stderr when the system refuses).
+    JavaLauncher();
+
+    /// Keeps the program name, pre-scans the arguments and launches. Returns the exit code:
+    /// 0, or 1 when the application's main ended with an exception.
+    int run(int argc, char** argv);
+    /// Takes "-nomsgbox" (anywhere inside an argument; the element is emptied) and the last
+    /// "-conf"/"-configure" value.
+    void prescanArguments(int argc, char** argv);
+    /// One launch; every JavaLauncherException ends here in showError. Returns the exit code
+    /// of startApplication.
+    int launch(int argc, char** argv);
+
+    /// The absolute configuration file path, derived from the program name when no "-conf"
+    /// set it.
+    const std::string& getConfigFilePath(const std::string& programName);
+    /// Makes `path` absolute against the current directory and stores it.
+    void setConfigFilePath(const std::string& path);
+
+    /// True when a deferred-updates marker is present.
+    bool needToUpdate(const std::string& programName, const ConfigFileParser& settings);
+    /// Runs the update child and waits for it, reporting a failure on stderr; the launch
+    /// goes on whatever the outcome.
+    void installDeferredUpdates(int argc, char** argv, const ConfigFileParser& settings);
+
+    /// Creates the Java VM from a copy of `settings` and runs the main class (the installer
+    /// class in update mode). Throws JavaLauncherException on failure; returns the exit code
+    /// the process should end with (0 after a normal return of main, 1 after an uncaught
+    /// exception).
+    int startApplication(int argc, char** argv, bool updateMode, const ConfigFileParser& settings);
+
+    const std::string& getStartDirectory() const { return startDirectory; }
+
+private:
+    std::string startDirectory;
+    std::string configFilePath;
+};
+
+/// A copy of `text` with A to Z lowered.
+std::string lowerCaseCopy(const std::string& text);
+
+/// The text without leading and trailing white space (blank, tab, LF, VT, FF, CR).
+std::string trimWhitespace(const std::string& text);
+
+/// The directory part of a path, with its trailing separator; the whole path when it holds
+/// no separator after its first character.
+std::string directoryOf(const std::string& path);
+
+/// True when `name` ends in the platform's executable suffix (on Windows in any letter case;
+/// always true where there is no suffix).
+bool hasExeSuffix(const std::string& name);
+
+/// `name` with the executable suffix appended unless it already has it.
+std::string withExeSuffix(const std::string& name);
+
+/// The configuration file name for an executable name: app.exe and appc.exe give app.conf
+/// (Windows), app gives app.conf (POSIX).
+std::string configNameFor(const std::string& exeName);
+
+/// The update child's arguments: the parent's (the program name completed with the
+/// executable suffix), then "-update" and "--SetMainClass=" with the installer class.
+std::vector<std::string> updateChildArguments(int argc, char** argv, const std::string& updateMainClass);

@@ -1,0 +1,106 @@
+#include "launcher/messages.h"
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "config/text_ops.h"
+#include "launcher/console.h"
+#include "platform/platform.h"
+
+std::string programName;
+bool noMessageBox = false;
+
+const char* const messageTable[kMessageCount] = {
+    "No Error",
+    "Unable to allocate console",
+    "Unable to find a Java Virtual Machine.",
+    "Unable to launch the Java Virtual Machine\nLocated at path:\n%s",
+    "Unable to create an instance of the Java Virtual Machine\nLocated at path:\n%s",
+    "Unable to find main class.\nClass specified is: %s",
+    "Out of memory, unable to invoke application.",
+    "Unable to open the following configuration file:\n[%s]",
+    "Cannot find a J2SE SDK installed at path:%s.\n",
+    "No Warning",
+    "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be "
+    "available,\nand Debugging performance will be slower\nthan with TAVM Client.",
+};
+
+const char* const kUsageText =
+    "Commands: \n\n"
+    "-verbose                 Show JNI options\n"
+    "-tavm                    Use TAVM client as the Java VM\n"
+    "-client                  Use Client as the Java VM\n"
+    "-server                  Use Hotspot Server as the Java VM\n"
+    "--<directive>=<value>    Override a directive from the configuration file\n"
+    "-J<flag>                 Pass <flag> directly to the runtime system\n"
+    "-conf[igure] <file.conf> Use the specified configuration file\n"
+    "-multi                   Start a new instance\n"
+    "-migrate                 Migrate user settings from a previous installation\n";
+
+namespace {
+
+// A message-box text is at most this long, as the system's formatting buffer allows; the
+// console gets the whole text.
+constexpr std::size_t kMessageBoxLimit = 1023;
+
+bool useMessageBox() { return platform::kHasMessageBox && !noMessageBox; }
+
+}  // namespace
+
+std::string formatMessage(const JavaLauncherException& e) {
+    if (e.messageIndex < 0 || e.messageIndex >= kMessageCount) return std::string();
+    std::string text = messageTable[e.messageIndex];
+    std::size_t at = text.find("%s");
+    if (at != std::string::npos) text.replace(at, 2, e.argument);
+    return text;
+}
+
+void showError(const JavaLauncherException& e) {
+    std::string message = formatMessage(e);
+    if (useMessageBox()) {
+        if (message.size() > kMessageBoxLimit) message.resize(kMessageBoxLimit);
+        platform::showMessageBox(message, productTitle());
+    } else {
+        printOut("Error: " + message + "\n");
+    }
+    std::exit(e.messageIndex);
+}
+
+void showWarning(int w) {
+    int index = 9 + w;
+    std::string text = (index >= 9 && index < kMessageCount) ? messageTable[index] : "";
+    if (useMessageBox())
+        platform::showMessageBox(text, productTitle());
+    else
+        printOut("Warning: " + text + "\n");
+}
+
+std::string titleForProgram(const std::string& name) {
+    std::string lowered = name;
+    toLower(lowered);
+    std::size_t cut = lowered.find_last_of("\\/:");
+    std::string base = cut == std::string::npos ? lowered : lowered.substr(cut + 1);
+    struct Tool {
+        const char* name;
+        const char* title;
+    };
+    static const Tool tools[] = {
+        {"dbwork", "Ombrix Tabulon R7"},
+        {"zeaudit", "Ombrix Halverant Audit R7"},
+        {"zemetrics", "Ombrix Halverant Metrics R7"},
+    };
+    for (const Tool& tool : tools)
+        if (base == tool.name || base == std::string(tool.name) + ".exe") return tool.title;
+    return "Ombrix Halverant R7";
+}
+
+const std::string& productTitle() {
+    static const std::string title = titleForProgram(programName);
+    return title;
+}
+
+void printUsage() {
+    printOut(productTitle() + "\n\n");
+    printOut(std::string(kUsageText) + "\n");
+    std::exit(0);
+}

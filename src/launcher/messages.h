@@ -1,0 +1,62 @@
+// The launcher's one way of reporting a failed launch, a warning, and its usage text.
+#pragma once
+
+#include <string>
+
+/// One launch failure: an index into the message table (also the process exit code) and the
+/// text that replaces the message's "%s".
+class JavaLauncherException {
+public:
+    JavaLauncherException(int messageIndex, std::string argument)
+        : messageIndex(messageIndex), argument(std::move(argument)) {}
+    int messageIndex;
+    std::string argument;
+};
+
+/// Message indices, also exit codes.
+enum MessageIndex : int {
+    kMsgNoError = 0,
+    kMsgNoConsole = 1,
+    kMsgNoJvm = 2,
+    kMsgCannotLaunchJvm = 3,
+    kMsgCannotCreateJvm = 4,
+    kMsgNoMainClass = 5,
+    kMsgOutOfMemory = 6,
+    kMsgCannotOpenConfig = 7,
+    kMsgNoJ2se = 8,
+};
+
+/// Warning numbers for showWarning (message table entry 9 + number).
+enum WarningNumber : int { kWarnNone = 0, kWarnNoTavmClient = 1 };
+
+constexpr int kMessageCount = 11;
+extern const char* const messageTable[kMessageCount];
+
+/// The usage text that printUsage writes after the product title.
+extern const char* const kUsageText;
+
+/// Process-wide: the program name as invoked (argv[0]), kept by JavaLauncher::run.
+extern std::string programName;
+/// Process-wide: "-nomsgbox" was given; messages go to stdout instead of message boxes.
+extern bool noMessageBox;
+
+/// The message of e formatted with its argument ("%s" replaced; an index outside the table
+/// gives an empty text).
+std::string formatMessage(const JavaLauncherException& e);
+
+/// Shows the message (message box, or "Error: ..." on stdout) and ends the process with the
+/// message index as exit code.
+[[noreturn]] void showError(const JavaLauncherException& e);
+
+/// Shows warning number w and returns.
+void showWarning(int w);
+
+/// The title for message boxes and the usage heading, chosen from programName at the first
+/// call and fixed afterwards.
+const std::string& productTitle();
+
+/// Title for a program name, without the caching of productTitle.
+std::string titleForProgram(const std::string& name);
+
+/// Writes the product title and the usage text to stdout and ends the process with 0.
+[[noreturn]] void printUsage();

@@ -1,0 +1,134 @@
+// Every operating-system service the launcher's logic needs. The build picks the
+// implementation in win32/ or posix/; the logic never branches on the platform itself.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// ---- Facts of the platform -------------------------------------------------------------
+
+#ifdef _WIN32
+constexpr char kDirSeparator = '\\';
+constexpr char kForeignSeparator = '/';
+constexpr char kPathListSeparator = ';';
+constexpr char kForeignListSeparator = ':';
+constexpr const char* kExeSuffix = ".exe";
+/// appc.exe is the console variant of app.exe and shares its configuration file.
+constexpr bool kHasConsoleVariant = true;
+/// Paths may begin with a drive letter and a colon ("C:").
+constexpr bool kHasDriveLetters = true;
+/// File names ignore letter case.
+constexpr bool kNamesIgnoreCase = true;
+constexpr bool kHasMessageBox = true;
+#else
+constexpr char kDirSeparator = '/';
+constexpr char kForeignSeparator = '\\';
+constexpr char kPathListSeparator = ':';
+constexpr char kForeignListSeparator = ';';
+constexpr const char* kExeSuffix = "";
+constexpr bool kHasConsoleVariant = false;
+constexpr bool kHasDriveLetters = false;
+constexpr bool kNamesIgnoreCase = false;
+constexpr bool kHasMessageBox = false;
+#endif
+
+// ---- Process and file system -----------------------------------------------------------
+
+/// Full path of the running executable; nullopt when the system cannot say.
+std::optional<std::string> ownExecutablePath();
+
+/// The current working directory, whole however long; nullopt when it cannot be read.
+std::optional<std::string> currentDirectory();
+
+/// Makes `directory` the current working directory; false when the system refuses.
+bool changeDirectory(const std::string& directory);
+
+/// The directory part, with its trailing separator, of the full path of `name` (a relative
+/// name is resolved against the current directory). nullopt when the system gives no path or
+/// no file-name part.
+std::optional<std::string> fullPathDirectory(const std::string& name);
+
+/// True when a file or a directory of that name is present.
+bool exists(const std::string& path);
+
+/// The names (no directory part) of the entries of `directory` that match `pattern`, a
+/// wildcard of the form "*.ext" matched ignoring letter case. Windows keeps the system's
+/// order; POSIX sorts by name. An unreadable or missing directory gives an empty list.
+std::vector<std::string> findFiles(const std::string& directory, const std::string& pattern);
+
+/// The value of an environment variable, or nullopt when it is not set. Names ignore case on
+/// Windows; on POSIX the exact name is tried first, then the first name equal ignoring case.
+std::optional<std::string> getEnv(const std::string& name);
+
+/// Position of the character before the one that starts at `pos`, stepping through the
+/// system's multi-byte encoding so that a trail byte is never taken for a character of its
+/// own. Returns 0 at the start of the text.
+std::size_t previousCharStart(const std::string& text, std::size_t pos);
+
+/// Converts text in the system's code page (POSIX: the locale's encoding, UTF-8 when the
+/// locale names plain ASCII) to UTF-16. Bytes that do not convert become U+FFFD.
+std::u16string toUtf16(const std::string& text);
+
+// ---- User interface --------------------------------------------------------------------
+
+/// Shows `text` in a modal message box with the exclamation icon and an OK button and waits
+/// until the user closes it. Only called where kHasMessageBox is true.
+void showMessageBox(const std::string& text, const std::string& caption);
+
+/// Asks the user for the full path of the Java executable, with `title` as the caption.
+/// Returns the answer as typed (at most 259 characters) or nullopt when the user cancels or
+/// no question can be asked.
+std::optional<std::string> askForJavaExecutable(const std::string& title);
+
+// ---- Java runtime layout ---------------------------------------------------------------
+
+/// What follows a Java home to name its launcher executable: "\bin\java.exe" or "/bin/java".
+extern const char* const kJavaExecutable;
+/// The same below a jre directory: "\jre\bin\java.exe" or "/jre/bin/java".
+extern const char* const kJreJavaExecutable;
+/// The default Java home, relative to the executable's directory: "..\jre" or "../jre".
+extern const char* const kDefaultJavaHome;
+
+/// The jvm.cfg files a runtime may hold, in the order they are tried.
+std::vector<std::string> jvmCfgCandidates(const std::string& javaHome);
+
+/// The VM library files a VM directory may hold, in the order they are tried.
+std::vector<std::string> vmLibraryCandidates(const std::string& javaHome,
+                                             const std::string& vmDirectory);
+
+// ---- Libraries and child processes -----------------------------------------------------
+
+/// Adds the runtime's own binary directory to the places where the VM library's dependencies
+/// are found (Windows: SetDllDirectoryA; nothing on POSIX).
+void addLibraryDirectory(const std::string& directory);
+
+/// Result of loading a library: the handle (null on failure) and, on failure, whether the
+/// library is of the other bitness than this launcher.
+struct LoadedLibrary {
+    void* handle = nullptr;
+    bool wrongBitness = false;
+};
+
+/// Loads a dynamic library by path. The library is never unloaded.
+LoadedLibrary loadLibrary(const std::string& path);
+
+/// Address of an exported symbol, or null.
+void* findSymbol(void* library, const char* name);
+
+/// Outcome of running a child process to its end.
+struct ChildOutcome {
+    bool started = false;
+    int exitCode = -1;      ///< valid when started; -1 when the code could not be read
+    std::string errorText;  ///< the system's text for the failure when not started; may be empty
+};
+
+/// Runs `program` with the argument vector `args` (args[0] is the name the child sees as its
+/// own), sharing this console, environment and current directory, and waits for it without a
+/// time-out.
+ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace platform

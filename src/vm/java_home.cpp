@@ -1,0 +1,89 @@
+#include <string>
+
+#include "config/config_file_parser.h"
+#include "config/text_ops.h"
+#include "launcher/console.h"
+#include "platform/platform.h"
+
+namespace {
+
+const char kSetJavaHomeOption[] = "--setjavahome=";
+
+/// Splits `text` at its first blank or tab into the part before it and the part from it on,
+/// both trimmed. False when there is no blank or tab.
+bool splitAtBlank(const std::string& text, std::string& before, std::string& after) {
+    std::size_t gap = text.find_first_of(" \t");
+    if (gap == std::string::npos) return false;
+    before = text.substr(0, gap);
+    after = text.substr(gap);
+    trim(before);
+    trim(after);
+    return true;
+}
+
+std::string runtimeFile(const std::string& javaHome, const char* name) {
+    return javaHome + platform::kDirSeparator + "lib" + platform::kDirSeparator + name;
+}
+
+}  // namespace
+
+void ConfigFileParser::processJavaHome(int argc, char** argv) {
+    for (int i = 0; i < argc; ++i) {
+        std::string lowered = argv[i];
+        toLower(lowered);
+        if (lowered.compare(0, sizeof kSetJavaHomeOption - 1, kSetJavaHomeOption) != 0) continue;
+        // Where file names ignore case the value is taken lowered, as the option's name is;
+        // where they do not, lowering would name another directory, so it is taken as typed.
+        std::string value = platform::kNamesIgnoreCase ? lowered : std::string(argv[i]);
+        value.erase(0, sizeof kSetJavaHomeOption - 1);
+        processdirective(kSetJavaHome, value);
+    }
+    ensureJavaRuntime();
+    bool found = false;
+    for (const std::string& candidate : platform::jvmCfgCandidates(javaHome)) {
+        if (readJvmCfg(candidate)) {
+            found = true;
+            break;
+        }
+    }
+    if (!found) printErr("WARNING: Could not find jvm.cfg!\n");
+    std::string tools = runtimeFile(javaHome, "tools.jar");
+    std::string dt = runtimeFile(javaHome, "dt.jar");
+    processdirective(kAddJavaLibFile, tools);
+    processdirective(kAddJavaLibFile, dt);
+}
+
+bool ConfigFileParser::readJvmCfg(const std::string& path) {
+    return readConfigFile(path, &ConfigFileParser::parseJvmCfgLine);
+}
+
+void ConfigFileParser::parseJvmCfgLine(const std::string& rawLine, int /*lineNumber*/) {
+    std::string line;
+    try {
+        line = rawLine;
+        trim(line);
+        if (line.empty() || line[0] != '-') return;
+        std::string rest = line.substr(1);
+        std::string name, remainder;
+        if (!splitAtBlank(rest, name, remainder)) {
+            vmTable.push_back({rest, rest});
+            return;
+        }
+        std::string keyword, argument;
+        if (!splitAtBlank(remainder, keyword, argument)) keyword = remainder;
+        toLower(keyword);
+        if (argument.empty()) argument = keyword;  // nothing after the keyword
+        if (keyword == "known") {
+            vmTable.push_back({name, name});
+        } else if (keyword == "aliased_to") {
+            if (!argument.empty() && argument[0] == '-') argument.erase(0, 1);
+            vmTable.push_back({name, argument});
+        } else if (keyword == "error") {
+            vmTable.push_back({name, ""});
+        } else if (keyword == "warn") {
+            vmTable.push_back({name, "hotspot"});
+        }
+    } catch (...) {
+        printOut("Caught Exception in ConfigFileParser::parseJvmCfgLine\non line: [" + line + "]\n");
+    }
+}

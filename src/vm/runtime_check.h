@@ -1,0 +1,17 @@
+// The test that a directory holds a Java runtime, and the answer of the prompt for one.
+#pragma once
+
+#include <string>
+
+/// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
+/// exists.
+bool hasJavaExe(const std::string& javaHome);
+
+/// The Java home an answer to the prompt names: the answer less a final "\jre\bin\java.exe"
+/// or, failing that, a final "\bin\java.exe" (POSIX: "/jre/bin/java", "/bin/java"); any
+/// other answer unchanged. Matching is exact and case-sensitive.
+std::string javaHomeFromAnswer(const std::string& answer);
+
+/// Asks the user for the Java executable and returns the candidate Java home, or the empty
+/// text when the user cancels or cannot be asked.
+std::string promptForJavaExe();
