@@ -1,0 +1,144 @@
+// The command-line options against a real record.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cmdline/command_line.h"
+#include "config/config_file_parser.h"
+#include "platform/platform.h"
+#include "support/native.h"
+#include "support/temp_dir.h"
+
+using testing_support::nat;
+using testing_support::TempDir;
+
+namespace {
+
+struct Parsed {
+    ConfigFileParser record;
+    std::string out, err;
+};
+
+/// Parses `args` (the program name is added) on `record` and captures what is written.
+Parsed parse(std::vector<std::string> args, ConfigFileParser record = ConfigFileParser(), const std::string& start = "") {
+    args.insert(args.begin(), "app");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(&a[0]);
+    Parsed run{record, "", ""};
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    run.record.parseCommandLine(static_cast<int>(argv.size()), argv.data(), start);
+    run.out = testing::internal::GetCapturedStdout();
+    run.err = testing::internal::GetCapturedStderr();
+    return run;
+}
+
+ConfigFileParser withVms(std::vector<VmEntry> table, std::string vmName = "") {
+    ConfigFileParser r;
+    r.vmTable = std::move(table);
+    r.vmName = std::move(vmName);
+    return r;
+}
+
+using Options = std::vector<std::string>;
+
+}  // namespace
+
+TEST(CommandLine, OptionsAndApplicationArguments) {
+    Parsed r = parse({"-Jx", "-J", "--AddVMOption=-Dp=a=b", "--x", "--frob=1", "-update", "-multi", "-migrate", "file",
+                   "-mainclass", "b.Main", "-conf", "c.conf", "-tavm", "-server"},
+                  withVms({{"server", "server"}}));
+    EXPECT_EQ(r.record.vmOptions, (Options{"x", "", "-Dp=a=b"}));
+    EXPECT_EQ(r.err, "WARNING: Unknown directive: frob\n");
+    EXPECT_TRUE(r.record.updateMode);
+    EXPECT_TRUE(r.record.multiInstance);
+    EXPECT_EQ(r.record.mainClass, "b/Main");
+    EXPECT_EQ(r.record.vmName, "server");
+    EXPECT_EQ(r.record.appArgs, (Options{"-migrate", "file", "-tavm"}));
+    EXPECT_EQ(r.record.nonOptionArgCount, 1);
+
+    Parsed none = parse({});
+    EXPECT_TRUE(none.record.appArgs.empty());
+    EXPECT_FALSE(none.record.updateMode || none.record.multiInstance || none.record.verbose);
+    Parsed last = parse({"-mainclass"});
+    EXPECT_TRUE(last.record.mainClass.empty());
+    EXPECT_TRUE(last.record.appArgs.empty());
+}
+
+TEST(CommandLine, EmptyAndConsumedArguments) {
+    std::vector<std::string> storage = {"app", "", "a"};
+    std::vector<char*> argv = {&storage[0][0], consumedArgument, &storage[1][0], &storage[2][0]};
+    ConfigFileParser r;
+    r.parseCommandLine(4, argv.data(), "");
+    EXPECT_EQ(r.appArgs, (Options{"", "a"})) << "the user's empty argument keeps its place";
+}
+
+TEST(CommandLine, DebugSetUpFollowsTheVmOfItsMoment) {
+    struct Case {
+        std::string vmName;
+        Options args;
+        Options options;
+        std::string vmAfter, out;
+        Options appArgs;
+    } cases[] = {
+        {"", {"-debug", "-server"}, {"-XXdebug"}, "server", "", {}},
+        {"tavm", {"-uidebug"}, {"-XXdebug"}, "tavm", "", {"-uidebug"}},
+        {"server", {"-debug"}, {"-Xdebug", "-Xrunjdwp:transport=dt_socket,server=y,address=4000"}, "server",
+         "\n*** Port is 4000 ***\n*** Waiting for JPDA debugger connection\n", {}},
+    };
+    for (auto& c : cases) {
+        Parsed r = parse(c.args, withVms({{"server", "server"}}, c.vmName));
+        EXPECT_EQ(r.record.vmOptions, c.options) << c.vmName;
+        EXPECT_EQ(r.record.vmName, c.vmAfter) << c.vmName;
+        EXPECT_EQ(r.out, c.out) << c.vmName;
+        EXPECT_EQ(r.record.appArgs, c.appArgs) << c.vmName;
+        EXPECT_TRUE(r.record.multiInstance);
+    }
+}
+
+TEST(CommandLine, HelpAndVerboseWhenTheApplicationHandlesHelp) {
+    for (const char* help : {"-?", "-help", "/help", "/?"}) {
+        Parsed r = parse({"-J-Dapplication.handle.help=true", help, "-verbose"});
+        EXPECT_EQ(r.record.appArgs, (Options{"-help", "-verbose"})) << help;
+        EXPECT_FALSE(r.record.verbose);
+    }
+}
+
+TEST(CommandLine, VerboseTracesTheArgumentsAfterItAndSanitizesExistingFiles) {
+    TempDir start;
+    start.write("file.txt");
+    std::string sep(1, platform::kDirSeparator);
+    Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, ConfigFileParser(), start.path());
+    EXPECT_EQ(r.record.appArgs, (Options{"before", start.path() + sep + "file.txt", "absent.txt", "-x"}));
+    EXPECT_EQ(r.out, "Added sanitized app cmd line arg: " + start.path() + sep +
+                         "file.txt\nAdded app cmd line arg: absent.txt\nAdded app cmd line arg: -x\n");
+    EXPECT_TRUE(r.record.verbose);
+}
+
+TEST(CommandLine, SanitizeArgument) {
+    struct Case {
+        std::string arg, start, expected;
+    } cases[] = {
+        {"-x", nat("/w"), "-x"},
+        {nat("/abs"), nat("/w"), nat("/abs")},
+        {"rel", nat("/w"), nat("/w/rel")},
+        {"", nat("/w"), ""},
+        {"rel", "", "rel"},
+#ifdef _WIN32
+        {"C:x", "C:\\w", "C:x"},
+        {"/help", "C:\\w", "/help"},
+        {"\\x", "C:\\w", "\\x"},
+#else
+        {"C:x", "/w", "/w/C:x"},
+#endif
+    };
+    for (auto& c : cases) EXPECT_EQ(sanitizeArgument(c.arg, c.start), c.expected) << c.arg;
+}
+
+TEST(CommandLine, LongArgumentsAreKeptWhole) {
+    std::string longArg(100000, 'a');
+    Parsed r = parse({"-J" + longArg, longArg});
+    EXPECT_EQ(r.record.vmOptions, Options{longArg});
+    EXPECT_EQ(r.record.appArgs, Options{longArg});
+}

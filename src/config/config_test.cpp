@@ -1,0 +1,295 @@
+// The configuration file reader, the line format and the directives, on real files, real
+// directories and real environment variables.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "config/config_file_parser.h"
+#include "config/line_reader.h"
+#include "config/text_ops.h"
+#include "platform/platform.h"
+#include "support/native.h"
+#include "support/temp_dir.h"
+
+using testing_support::nat;
+using testing_support::natList;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+namespace {
+
+/// Records what the reader hands to its handler.
+class RecordingParser : public ConfigFileParser {
+public:
+    std::vector<std::pair<int, std::string>> lines;
+    void record(const std::string& line, int number) { lines.emplace_back(number, line); }
+};
+
+std::vector<std::pair<int, std::string>> readLines(const std::string& path, bool* opened = nullptr) {
+    RecordingParser parser;
+    bool ok = parser.readConfigFile(path, static_cast<ConfigFileParser::LineHandler>(&RecordingParser::record));
+    if (opened) *opened = ok;
+    return parser.lines;
+}
+
+struct Captured {
+    std::string out, err;
+};
+
+template <typename F>
+Captured capture(F&& f) {
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    f();
+    Captured c;
+    c.out = testing::internal::GetCapturedStdout();
+    c.err = testing::internal::GetCapturedStderr();
+    return c;
+}
+
+/// The class path's entries, sorted where the system's listing order is its own (Windows);
+/// POSIX promises sorted listings, so there the order itself is compared.
+std::vector<std::string> entriesOf(const std::string& classPath) {
+    std::vector<std::string> entries(1);
+    for (char c : classPath) {
+        if (c == platform::kPathListSeparator)
+            entries.emplace_back();
+        else
+            entries.back() += c;
+    }
+    if (platform::kNamesIgnoreCase) std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+}  // namespace
+
+TEST(TextOps, TrimLowerReplace) {
+    struct Case {
+        std::string in, trimmed;
+    } cases[] = {{"", ""}, {" \t\r\n", ""}, {"\t a b \r\n", "a b"}, {"x", "x"}, {"\va\v", "\va\v"}};
+    for (auto& c : cases) {
+        std::string s = c.in;
+        EXPECT_EQ(trim(s), c.trimmed) << "[" << c.in << "]";
+    }
+    std::string mixed = "AbC-\xC4Z";
+    EXPECT_EQ(toLower(mixed), "abc-\xC4z");  // only ASCII letters change
+    std::string cls = "a.b..c.";
+    EXPECT_EQ(replaceAll(cls, ".", "/"), "a/b//c/");
+    std::string none = "abc";
+    EXPECT_EQ(replaceAll(none, "x", "y"), "abc");
+    std::string path = "a/b\\c";
+    EXPECT_EQ(fixSlashes(path), nat("a/b/c"));
+}
+
+TEST(LineReader, GrowsTheBufferGeometricallyAndKeepsNothingButTheLine) {
+    TempDir dir;
+    std::string line511(511, 'x');
+    std::FILE* f = std::fopen(dir.write("a.txt", line511 + "\n" + "last").c_str(), "rb");
+    ASSERT_TRUE(f);
+    std::vector<char> buffer;
+    EXPECT_EQ(readLine(buffer, f, false), 511);
+    EXPECT_EQ(buffer.size(), 1024u);
+    EXPECT_EQ(std::string(buffer.data()), line511);
+    EXPECT_EQ(readLine(buffer, f, true), 4);  // a last line without a line feed
+    EXPECT_EQ(std::string(buffer.data()), "last");
+    EXPECT_EQ(readLine(buffer, f, false), -1);
+    std::fclose(f);
+}
+
+TEST(LineReader, PhysicalLineNumbersLongLinesNulAndCrlf) {
+    TempDir dir;
+    std::string longLine(2000, 'y');
+    std::string content = std::string("one\r\n\r\n# three\r\n") + longLine + "\n" + std::string("nul\0cut", 7) + "\nlast";
+    auto lines = readLines(dir.write("c.conf", content));
+    // Windows reads text files with CR LF turned into LF; elsewhere the CR stays for the
+    // line handler to trim. Either way the handler sees the same lines under the same numbers.
+    std::vector<std::pair<int, std::string>> expected = {
+        {1, "one"}, {2, ""}, {3, "# three"}, {4, longLine}, {5, "nul"}, {6, "last"}};
+    ASSERT_EQ(lines.size(), platform::kNamesIgnoreCase ? 5u : 6u);
+    for (auto& line : lines) {
+        trim(line.second);
+        EXPECT_NE(std::find(expected.begin(), expected.end(), line), expected.end()) << line.first << line.second;
+    }
+    bool opened = false;
+    EXPECT_TRUE(readLines(dir.write("empty.conf"), &opened).empty());
+    EXPECT_TRUE(opened);
+    readLines(dir / "missing.conf", &opened);
+    EXPECT_FALSE(opened);
+    readLines(dir.mkdir("a-directory.conf"), &opened);
+    EXPECT_FALSE(opened) << "a directory is not a readable configuration file";
+}
+
+TEST(ConfigLine, FormatOfALine) {
+    struct Case {
+        const char* line;
+        const char* out;
+        const char* err;
+        const char* mainClass;
+    } cases[] = {
+        {"SetMainClass a.Main", "", "", "a/Main"},
+        {"\t SETMAINCLASS \t b.Main  \r", "", "", "b/Main"},
+        {"setmainclass=c.Main", "[line #7][setmainclass=c.Main] is invalid!\n", "", ""},
+        {"SetMainClass", "[line #7][SetMainClass] is invalid!\n", "", ""},
+        {"# SetMainClass d.Main", "", "", ""},
+        {"   ", "", "", ""},
+        {"Frobnicate 1", "", "WARNING: Unknown directive: frobnicate\n", ""},
+        {"SetMainClass e.Main # note", "", "", "e/Main # note"},
+    };
+    for (auto& c : cases) {
+        ConfigFileParser parser;
+        Captured out = capture([&] { parser.parseConfigLine(c.line, 7); });
+        EXPECT_EQ(out.out, c.out) << c.line;
+        EXPECT_EQ(out.err, c.err) << c.line;
+        EXPECT_EQ(parser.mainClass, c.mainClass) << c.line;
+    }
+    ConfigFileParser parser;
+    parser.parseConfigLine("AddVMOption -Dname=a b", 1);
+    parser.parseConfigLine("SetJavaVM \"quoted\"", 2);
+    EXPECT_EQ(parser.vmOptions, std::vector<std::string>{"-Dname=a b"});
+    EXPECT_EQ(parser.vmName, "\"quoted\"");
+}
+
+TEST(Directives, EffectOnTheRecord) {
+    struct Case {
+        std::string classPath, nativeCodePath;
+        int id;
+        std::string value;
+        std::string expectClassPath, expectNative, expectJavaHome;
+    } cases[] = {
+        {"", "", kAddJavaLibFile, "lib/a.jar", nat("lib/a.jar"), "", ""},
+        {natList("x.jar;"), "", kAddJavaLibFile, "y.jar", natList("x.jar;y.jar"), "", ""},
+        {"x.jar", "", kAddJavaLibFile, "y.jar", natList("x.jar;y.jar"), "", ""},
+        {"", natList("C:/bin;"), kAddNativeCodePath, "../native", "", natList("C:/bin;;../native"), ""},
+        {"", "", kAddNativeCodePath, "a/b", "", nat("a/b"), ""},
+        {"", "", kSetJavaHome, nat("C:/jdk/"), "", "", nat("C:/jdk")},
+        {"", "", kSetJavaHome, nat("C:/jdk//"), "", "", nat("C:/jdk/")},
+        {"", "", kSetJavaHome, std::string("C:") + platform::kForeignSeparator + "jdk" + platform::kForeignSeparator, "", "",
+         nat("C:/jdk/")},  // a trailing foreign separator is converted, not removed
+        {"", "", kSetJavaHome, "", "", "", ""},
+    };
+    for (auto& c : cases) {
+        ConfigFileParser parser;
+        parser.classPath = c.classPath;
+        parser.nativeCodePath = c.nativeCodePath;
+        std::string value = c.value;
+        EXPECT_TRUE(parser.processdirective(c.id, value));
+        EXPECT_EQ(parser.classPath, c.expectClassPath) << c.id << " " << c.value;
+        EXPECT_EQ(parser.nativeCodePath, c.expectNative) << c.id << " " << c.value;
+        EXPECT_EQ(parser.javaHome, c.expectJavaHome) << c.id << " " << c.value;
+    }
+}
+
+TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {
+    ConfigFileParser p;
+    std::string v;
+    p.processdirective(kSetMainClass, v = "a.b.Main");
+    p.processdirective(kSetUpdateMainClass, v = "u.Installer");
+    p.processdirective(kSetJavaVM, v = "Client");
+    p.processdirective(kAddVMOption, v = "-Xmx256m");
+    p.processdirective(kAddVMOption, v = "-Xmx256m");
+    p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=TRUE");
+    p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=true");
+    p.processdirective(kAddVMOption, v = "-Dno.shell.integration=true");
+    EXPECT_TRUE(p.processdirective(11, v = "ignored"));
+    EXPECT_TRUE(p.processdirective(-1, v = "ignored"));
+    EXPECT_EQ(p.mainClass, "a/b/Main");
+    EXPECT_EQ(p.updateMainClass, "u/Installer");
+    EXPECT_EQ(p.vmName, "Client");
+    EXPECT_EQ(p.vmOptions, (std::vector<std::string>{"-Xmx256m", "-Xmx256m", "-Dapplication.handle.help=TRUE"}));
+    EXPECT_TRUE(p.appHandlesHelp);
+    EXPECT_TRUE(p.noShellIntegration);
+
+    struct Case {
+        std::string value, expected;
+    } paths[] = {
+        {std::string("lib/u.jar") + platform::kForeignListSeparator + "lib/v.jar",
+         std::string("lib/u.jar") + platform::kPathListSeparator + "lib/v.jar"},  // no slash conversion
+#ifdef _WIN32
+        {"C:\\u.jar:D:\\v.jar", "C:\\u.jar;D:\\v.jar"},  // drive colons are kept
+        {"C:/u.jar:lib/v.jar;D:\\w.jar", "C:/u.jar;lib/v.jar;D:\\w.jar"},
+#endif
+    };
+    for (auto& c : paths) {
+        p.processdirective(kSetUpdateClassPath, v = c.value);
+        EXPECT_EQ(p.updateClassPath, c.expected);
+    }
+}
+
+TEST(Directives, AddJavaLibPathListsJarsThenZipsOfARealDirectory) {
+    TempDir dir;
+    dir.write("ext/b.jar");
+    dir.write("ext/a.JAR");
+    dir.write("ext/c.zip");
+    dir.write("ext/readme.txt");
+    dir.write("jars/only.jar");
+    dir.write("zips/only.zip");
+    dir.mkdir("empty");
+    testing_support::ScopedCurrentDir cwd(dir.path());
+    struct Case {
+        std::string start, directory, expected;
+    } cases[] = {
+        {"x.jar", "ext", natList("x.jar;ext/a.JAR;ext/b.jar;ext/c.zip")},
+        {"x.jar", "ext/", natList("x.jar;ext/a.JAR;ext/b.jar;ext/c.zip")},
+        {"x.jar", "empty", natList("x.jar;")},
+        {"", "jars", natList("jars/only.jar;")},
+        {"", "zips", natList("zips/only.zip")},
+        {"", "missing", ""},
+    };
+    for (auto& c : cases) {
+        ConfigFileParser p;
+        p.classPath = c.start;
+        std::string value = c.directory;
+        p.processdirective(kAddJavaLibPath, value);
+        EXPECT_EQ(entriesOf(p.classPath), entriesOf(c.expected)) << c.directory;
+    }
+}
+
+TEST(Directives, EnvironmentDirectivesReadRealVariables) {
+    ScopedEnv myHome("LAUNCHER_TEST_MYHOME", std::nullopt);
+    ScopedEnv fallback("HLV_USER_HOME", std::string("D:\\u "));
+    ScopedEnv set("LAUNCHER_TEST_SET", std::string(" C:\\tmp "));
+    ScopedEnv mixed("Launcher_Test_Mixed", std::string("mixed value"));
+    ScopedEnv unset("LAUNCHER_TEST_UNSET", std::nullopt);
+
+    ConfigFileParser p;
+    std::string v;
+    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_MYHOME");
+    EXPECT_EQ(p.userHome, "D:\\u");  // fallback, trimmed
+    p.userHome = "D:\\old";
+    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_MYHOME");
+    EXPECT_EQ(p.userHome, "D:\\old");
+    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_SET");
+    EXPECT_EQ(p.userHome, "C:\\tmp");
+
+    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_SET");
+    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_UNSET");
+    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_MIXED");  // found whatever its letter case
+    EXPECT_EQ(p.vmOptions, (std::vector<std::string>{"-Denv.launcher_test_set=\" C:\\tmp \"",
+                                                      "-Denv.launcher_test_mixed=\"mixed value\""}));
+}
+
+TEST(Record, CopyIsDeepAndDefaultsLandInTheCopyOnly) {
+    ConfigFileParser fresh;
+    EXPECT_TRUE(fresh.classPath.empty() && fresh.vmOptions.empty() && fresh.vmTable.empty() && fresh.appArgs.empty());
+    EXPECT_FALSE(fresh.updateMode || fresh.appHandlesHelp || fresh.multiInstance || fresh.noShellIntegration ||
+                 fresh.verbose);
+    EXPECT_EQ(fresh.nonOptionArgCount, 0);
+
+    ConfigFileParser source;
+    source.classPath = "a.jar";
+    source.vmOptions = {"-Xmx1m"};
+    source.vmTable = {{"server", "server"}};
+    ConfigFileParser copy = source;
+    EXPECT_EQ(copy.getVmName(), "hotspot");
+    EXPECT_EQ(copy.getMainClass(), "ombrix/ideimpl/IdeMain");
+    copy.vmOptions.push_back("-Xss1m");
+    copy.classPath += ";b.jar";
+    EXPECT_TRUE(source.vmName.empty());
+    EXPECT_TRUE(source.mainClass.empty());
+    EXPECT_EQ(source.vmOptions.size(), 1u);
+    EXPECT_EQ(source.classPath, "a.jar");
+    EXPECT_EQ(copy.vmTable, source.vmTable);
+}

@@ -1,0 +1,141 @@
+// The launcher driver's pure parts and the configuration file location on real directories.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "cmdline/command_line.h"
+#include "launcher/java_launcher.h"
+#include "launcher/messages.h"
+#include "platform/platform.h"
+#include "support/native.h"
+#include "support/temp_dir.h"
+
+using testing_support::nat;
+using testing_support::natList;
+using testing_support::ScopedCurrentDir;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+TEST(Messages, TableTextsAndFormatting) {
+    struct Case {
+        int index;
+        std::string argument, expected;
+    } cases[] = {
+        {7, "C:\\a.conf", "Unable to open the following configuration file:\n[C:\\a.conf]"},
+        {8, "", "Cannot find a J2SE SDK installed at path:.\n"},
+        {2, "ignored", "Unable to find a Java Virtual Machine."},
+        {3, "%s%s", "Unable to launch the Java Virtual Machine\nLocated at path:\n%s%s"},  // not re-expanded
+        {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
+        {11, "x", ""},
+        {-1, "x", ""},
+    };
+    for (auto& c : cases) EXPECT_EQ(formatMessage(JavaLauncherException(c.index, c.argument)), c.expected) << c.index;
+}
+
+TEST(Messages, ProductTitleByToolName) {
+    struct Case {
+        const char* program;
+        const char* title;
+    } cases[] = {
+        {"C:\\tools\\ZEAUDIT.EXE", "Ombrix Halverant Audit R7"},
+        {"zeaudit2.exe", "Ombrix Halverant R7"},
+        {"dbwork", "Ombrix Tabulon R7"},
+        {"/opt/x/bin/zemetrics", "Ombrix Halverant Metrics R7"},
+        {"D:zemetrics.exe", "Ombrix Halverant Metrics R7"},
+        {"app", "Ombrix Halverant R7"},
+        {"", "Ombrix Halverant R7"},
+        {"dbwork.exe.exe", "Ombrix Halverant R7"},
+    };
+    for (auto& c : cases) EXPECT_EQ(titleForProgram(c.program), c.title) << c.program;
+}
+
+TEST(Driver, DirectoryOfTheExecutableAndWhiteSpace) {
+    struct Case {
+        std::string path, directory;
+    } cases[] = {
+        {nat("C:/prod/bin/app.exe"), nat("C:/prod/bin/")},
+        {"app.exe", "app.exe"},
+        {nat("/app"), nat("/app")},  // a separator only at the start is not cut
+        {nat("a/"), nat("a/")},
+    };
+    for (auto& c : cases) EXPECT_EQ(directoryOf(c.path), c.directory) << c.path;
+    EXPECT_EQ(trimWhitespace(" \t\v\fC:\\x y\r\n"), "C:\\x y");
+    EXPECT_EQ(trimWhitespace(" \n "), "");
+}
+
+TEST(Driver, ConfigurationFileNames) {
+    struct Case {
+        std::string exe, conf;
+    } cases[] = {
+#ifdef _WIN32
+        {"app.exe", "app.conf"},     {"appc.exe", "app.conf"},   {"APPC.exe", "APP.conf"},
+        {"basic.exe", "basi.conf"},  {"APP.EXE", "APP.conf"},    {"C:\\p\\tool.Exe", "C:\\p\\tool.conf"},
+#else
+        {"app", "app.conf"},         {"appc", "appc.conf"},      {"app.exe", "app.exe.conf"},
+#endif
+    };
+    for (auto& c : cases) EXPECT_EQ(configNameFor(c.exe), c.conf) << c.exe;
+    EXPECT_EQ(withExeSuffix("app"), std::string("app") + platform::kExeSuffix);
+    EXPECT_EQ(withExeSuffix(std::string("x") + platform::kExeSuffix), std::string("x") + platform::kExeSuffix);
+}
+
+TEST(Driver, ConfigFileLocationFromNameConfAndPath) {
+    TempDir dir;
+    std::string exe = std::string("app") + platform::kExeSuffix;
+    dir.write("bin/" + exe);
+    dir.write("other/tool" + std::string(platform::kExeSuffix));
+    ScopedCurrentDir cwd(dir / "bin");
+    std::string bin = dir / "bin";
+    std::string sep(1, platform::kDirSeparator);
+
+    struct Case {
+        std::string program, expected;
+    } cases[] = {
+        {bin + sep + exe, bin + sep + "app.conf"},                 // full path
+        {"app", bin + sep + "app.conf"},                           // bare name in the directory
+        {nat("elsewhere/") + exe, bin + sep + "app.conf"},         // a relative path from another directory
+        {"missing", bin + sep + "missing.conf"},                   // not found anywhere
+        {"tool", dir / "other" + sep + "tool.conf"},              // found through PATH
+    };
+    std::string path = natList("/nonexistent;;") + dir / "other";
+    ScopedEnv pathVar("PATH", path);
+    for (auto& c : cases) {
+        JavaLauncher launcher;  // moves to the test binary's directory
+        ScopedCurrentDir back(bin);
+        EXPECT_EQ(launcher.getConfigFilePath(c.program), c.expected) << c.program;
+    }
+
+    JavaLauncher launcher;
+    ScopedCurrentDir back(bin);
+    launcher.setConfigFilePath("settings/my.conf");
+    EXPECT_EQ(launcher.getConfigFilePath("app"), bin + sep + nat("settings/my.conf"));
+    launcher.setConfigFilePath(nat("/abs/x.conf"));
+    EXPECT_EQ(launcher.getConfigFilePath("app"), nat("/abs/x.conf"));
+#ifdef _WIN32
+    launcher.setConfigFilePath("D:/x/y.conf");
+    EXPECT_EQ(launcher.getConfigFilePath("app"), "D:\\x\\y.conf");
+    launcher.setConfigFilePath("\\\\server\\share\\a.conf");
+    EXPECT_EQ(launcher.getConfigFilePath("app"), "\\\\server\\share\\a.conf");
+#endif
+}
+
+TEST(Driver, PrescanTakesNomsgboxAnywhereAndTheLastConf) {
+    std::vector<std::string> storage = {"app", "x-nomsgboxy", "-conf", "a.conf", "", "-conf", "b.conf", "-conf"};
+    std::vector<char*> argv;
+    for (auto& s : storage) argv.push_back(&s[0]);
+    JavaLauncher launcher;
+    noMessageBox = false;
+    launcher.prescanArguments(static_cast<int>(argv.size()), argv.data());
+    EXPECT_TRUE(noMessageBox);
+    EXPECT_TRUE(isConsumedArgument(argv[1]));
+    EXPECT_FALSE(isConsumedArgument(argv[4])) << "a user's empty argument is not consumed";
+    // The relative value lies under the executable's directory, where the launcher moved.
+    EXPECT_EQ(launcher.getConfigFilePath("app"), directoryOf(*platform::ownExecutablePath()) + "b.conf");
+    noMessageBox = false;
+
+    std::vector<std::string> child = updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/Installer");
+    std::vector<std::string> expected = {std::string("app") + platform::kExeSuffix, "-conf", "a.conf", "", "-conf",
+                                         "b.conf", "-conf", "-update", "--SetMainClass=u/Installer"};
+    EXPECT_EQ(child, expected);
+}
