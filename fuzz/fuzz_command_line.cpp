@@ -1,0 +1,138 @@
+// The input is an argument vector, its elements separated by NUL bytes; the first is the
+// program name. It goes through the launcher's pre-scan and parseCommandLine on a record that
+// the configuration file and jvm.cfg have already filled. The program name, which
+// parseCommandLine never examines, picks the record's state: "help" in it means the
+// application handles help (otherwise the help options are left out, since they end the
+// process), "server" or "tavm" in it is the VM the configuration file chose.
+//
+// Checked: every application argument is one of the input's, in order (made absolute, or
+// "-help" for a help option); the count of non-option arguments matches; the file's VM
+// options stay first; flag options never reach the VM; and the update child's command line,
+// quoted for Windows, splits back into the update child's arguments.
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cmdline/command_line.h"
+#include "config/config_file_parser.h"
+#include "fuzz_support.h"
+#include "launcher/java_launcher.h"
+#include "platform/command_line_quoting.h"
+#include "platform/platform.h"
+#include "support/windows_command_line.h"
+
+namespace {
+
+const char kLibraryPathOption[] = "-Djava.library.path=/opt/app/bin";
+
+std::unique_ptr<JavaLauncher> launcher;
+std::string startDirectory;
+
+bool isHelpOption(const std::string& arg) {
+    return arg == "-?" || arg == "-help" || arg == "/help" || arg == "/?";
+}
+
+bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
+
+ConfigFileParser filledRecord(const std::string& programName) {
+    ConfigFileParser record;
+    std::string home = "../jre";
+    record.processdirective(kSetJavaHome, home);
+    std::string option = "-Xmx256m";
+    record.processdirective(kAddVMOption, option);
+    if (contains(programName, "help")) {
+        std::string help = "-Dapplication.handle.help=true";
+        record.processdirective(kAddVMOption, help);
+    }
+    if (contains(programName, "server") || contains(programName, "tavm")) {
+        std::string vm = contains(programName, "server") ? "server" : "tavm";
+        record.processdirective(kSetJavaVM, vm);
+    }
+    record.vmTable = {{"client", "client"}, {"server", "server"}, {"hotspot", "client"}, {"classic", ""}};
+    record.vmOptions.push_back(kLibraryPathOption);
+    return record;
+}
+
+// Each application argument must come from a later input argument than the one before it.
+void checkApplicationArguments(const ConfigFileParser& record, int argc, char** argv) {
+    int next = 1;
+    for (const std::string& appArg : record.appArgs) {
+        bool found = false;
+        for (; next < argc && !found; ++next) {
+            if (isConsumedArgument(argv[next])) continue;
+            std::string input = argv[next];
+            found = appArg == input || appArg == startDirectory + platform::kDirSeparator + input ||
+                    (appArg == "-help" && isHelpOption(input));
+        }
+        if (!found) fuzzing::fail("an application argument that no input argument gives", appArg);
+    }
+    int nonOptions = 0;
+    for (const std::string& appArg : record.appArgs)
+        if (appArg.empty() || appArg[0] != '-') ++nonOptions;
+    if (record.nonOptionArgCount != nonOptions) fuzzing::fail("nonOptionArgCount does not count the non-options");
+}
+
+void checkVmOptions(const ConfigFileParser& record) {
+    if (record.vmOptions.size() < 2 || record.vmOptions[0] != "-Xmx256m" || record.vmOptions[1] != kLibraryPathOption)
+        fuzzing::fail("the command line lost or reordered the file's VM options");
+    for (const std::string& option : record.vmOptions)
+        if (option == "-Dapplication.handle.help=true" || option == "-Dno.shell.integration=true")
+            fuzzing::fail("a flag option was handed to the VM", option);
+}
+
+void checkUpdateChildCommandLine(int argc, char** argv) {
+    std::vector<std::string> childArgs = updateChildArguments(argc, argv, "ombrix/update/Installer");
+    std::string line = quoteWindowsCommandLine(childArgs);
+    std::vector<std::string> expected = childArgs;
+    // A quotation mark cannot be part of a program name; the quoting leaves it out.
+    std::string& name = expected[0];
+    for (std::size_t at; (at = name.find('"')) != std::string::npos;) name.erase(at, 1);
+    if (testing_support::splitWindowsCommandLine(line) != expected)
+        fuzzing::fail("the update child's command line does not split back into its arguments", line);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    fuzzing::keepPathsAbsolute(argc, argv);
+    fuzzing::silenceLauncherOutput();
+    // The launcher object moves to the executable's directory; the parsing then happens in an
+    // empty one, so that relative AddJavaLibPath overrides and existence tests find nothing
+    // but what the start directory holds.
+    launcher = std::make_unique<JavaLauncher>();
+    startDirectory = fuzzing::makeScratchDirectory("cmdline-start");
+    for (const char* name : {"file.txt", "a b.txt"}) {
+        std::string path = startDirectory + "/" + name;
+        fuzzing::writeFile(path, reinterpret_cast<const std::uint8_t*>("x"), 1);
+    }
+    fuzzing::enterDirectory(fuzzing::makeScratchDirectory("cmdline-cwd"));
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    std::vector<std::string> args = fuzzing::splitAt(data, size, '\0');
+    ConfigFileParser record = filledRecord(args[0]);
+    if (!record.appHandlesHelp) {
+        std::vector<std::string> kept;
+        for (std::size_t i = 0; i < args.size(); ++i)
+            if (i == 0 || !isHelpOption(args[i])) kept.push_back(args[i]);
+        args.swap(kept);
+    }
+    bool appHandledHelp = record.appHandlesHelp;
+
+    std::vector<char*> argv;
+    for (std::string& arg : args) argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    int argc = static_cast<int>(args.size());
+
+    launcher->prescanArguments(argc, argv.data());
+    checkUpdateChildCommandLine(argc, argv.data());
+    record.parseCommandLine(argc, argv.data(), startDirectory);
+
+    checkApplicationArguments(record, argc, argv.data());
+    checkVmOptions(record);
+    if (appHandledHelp && record.verbose) fuzzing::fail("-verbose was taken although the application handles help");
+    return 0;
+}

@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets (preset "fuzz") and runs each for a bounded time on a copy of
+# its seed corpus. Exits non-zero when a target crashes, fails one of its checks, hangs or
+# runs out of memory; the input that did it is kept in build/fuzz/findings/<target>/.
+#
+#   fuzz/run.sh [seconds-per-target]      (default 60)
+#   FUZZ_TARGETS="fuzz_quoting fuzz_jvm_cfg" fuzz/run.sh 30
+set -euo pipefail
+
+seconds="${1:-60}"
+if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
+  echo "usage: fuzz/run.sh [seconds-per-target]" >&2
+  exit 2
+fi
+
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+cd "$root"
+targets=(${FUZZ_TARGETS:-fuzz_config_line fuzz_jvm_cfg fuzz_command_line fuzz_quoting})
+build="$root/build/fuzz"
+
+# libFuzzer's runtime comes with clang's runtime libraries, a package of its own on Debian.
+probe="$(mktemp -d)"
+trap 'rm -rf "$probe"' EXIT
+printf '#include <cstddef>\n#include <cstdint>\nextern "C" int LLVMFuzzerTestOneInput(const uint8_t*, size_t) { return 0; }\n' \
+  > "$probe/probe.cpp"
+if ! command -v clang++ > /dev/null || ! clang++ -fsanitize=fuzzer "$probe/probe.cpp" -o "$probe/probe" 2> "$probe/log"; then
+  cat "$probe/log" >&2 || true
+  echo "fuzz: clang++ with libFuzzer is needed (Debian: clang and libclang-rt-14-dev)" >&2
+  exit 2
+fi
+
+echo "fuzz: building the targets (preset fuzz)"
+if ! cmake --preset fuzz > "$probe/configure.log" 2>&1; then
+  cat "$probe/configure.log" >&2
+  exit 2
+fi
+cmake --build --preset fuzz --target fuzz_all --parallel "${FUZZ_BUILD_JOBS:-2}"
+
+passed=0
+failed=0
+for target in "${targets[@]}"; do
+  binary="$build/fuzz/$target"
+  work="$build/runs/$target"
+  findings="$build/findings/$target"
+  rm -rf "$work"
+  mkdir -p "$work/corpus" "$findings"
+  cp -R "$root/fuzz/corpus/$target/." "$work/corpus/"
+  args=(-max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1
+        -artifact_prefix="$findings/")
+  dict="$root/fuzz/dict/${target#fuzz_}.dict"
+  [ -f "$dict" ] && args+=(-dict="$dict")
+
+  set +e
+  "$binary" "${args[@]}" "$work/corpus" > "$work/log" 2>&1
+  status=$?
+  set -e
+  runs="$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$work/log" | tail -n 1)"
+  if [ "$status" -eq 0 ]; then
+    passed=$((passed + 1))
+    echo "fuzz: $target: ${runs:-?} runs in ${seconds} s, no failure"
+  else
+    failed=$((failed + 1))
+    echo "fuzz: $target FAILED (exit $status); log: $work/log" >&2
+    grep -E '==fuzz check failed|ERROR: (AddressSanitizer|libFuzzer|LeakSanitizer)|runtime error|SUMMARY' "$work/log" \
+      | head -n 20 >&2 || true
+    grep -E '^artifact_prefix|Test unit written to' "$work/log" >&2 || true
+  fi
+done
+
+echo "fuzz: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
