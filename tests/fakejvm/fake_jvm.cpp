@@ -1,0 +1,367 @@
+// A stand-in for a Java VM library (jvm.dll, libjvm.so) for the process tests. It exports the
+// two JNI invocation entry points, offers just the JNI functions the launcher uses, records
+// what it receives and fails on demand. Controlled by the environment:
+//
+//   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
+//   FAKEJVM_FAIL=create|findclass|method|array|string
+//   FAKEJVM_MAIN=throw|exit:N
+//
+// Any JNI function the launcher has no business calling writes a line and aborts, so that a
+// launcher that strays from the functions it is meant to use fails loudly.
+#define _JNI_IMPLEMENTATION_
+#include <jni.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace {
+
+// ---- Environment and recording ---------------------------------------------------------
+
+std::string envValue(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? value : "";
+}
+
+bool failureRequested(const char* what) { return envValue("FAKEJVM_FAIL") == what; }
+
+void record(const std::string& line) {
+    std::string path = envValue("FAKEJVM_RECORD");
+    if (path.empty()) return;
+    // Opened per event, so that nothing is lost when the process ends abruptly.
+    if (FILE* out = std::fopen(path.c_str(), "ab")) {
+        std::fwrite(line.data(), 1, line.size(), out);
+        std::fputc('\n', out);
+        std::fclose(out);
+    }
+}
+
+[[noreturn]] void fatal(const char* text) {
+    std::fputs(text, stderr);
+    std::fflush(stderr);
+    std::abort();
+}
+
+// ---- Text conversion -------------------------------------------------------------------
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+/// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string utf16ToUtf8(const jchar* text, jsize length) {
+    std::string out;
+    for (jsize i = 0; i < length; ++i) {
+        char32_t c = text[i];
+        if (c >= 0xD800 && c < 0xDC00 && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] < 0xE000) {
+            c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xD800 && c < 0xE000) {
+            c = 0xFFFD;
+        }
+        appendUtf8(out, c);
+    }
+    return out;
+}
+
+/// Decodes JNI's modified UTF-8 (one to three bytes per UTF-16 unit) the way a Java string
+/// would hold it, and gives that string back as standard UTF-8. A byte that does not belong
+/// to a valid sequence becomes U+FFFD, so text handed over in another encoding shows.
+std::string modifiedUtf8ToUtf8(const char* text) {
+    std::u16string units;
+    const auto* p = reinterpret_cast<const unsigned char*>(text);
+    while (*p) {
+        if (*p < 0x80) {
+            units += static_cast<char16_t>(*p++);
+        } else if ((*p & 0xE0) == 0xC0 && (p[1] & 0xC0) == 0x80) {
+            units += static_cast<char16_t>(((p[0] & 0x1F) << 6) | (p[1] & 0x3F));
+            p += 2;
+        } else if ((*p & 0xF0) == 0xE0 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            units += static_cast<char16_t>(((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F));
+            p += 3;
+        } else {
+            units += u'\xFFFD';
+            ++p;
+        }
+    }
+    return utf16ToUtf8(reinterpret_cast<const jchar*>(units.data()), static_cast<jsize>(units.size()));
+}
+
+// ---- The VM's objects ------------------------------------------------------------------
+
+struct FakeClass {
+    std::string name;
+};
+struct FakeString {
+    std::string utf8;
+};
+struct FakeArray {
+    std::vector<jobject> elements;
+};
+
+FakeClass mainClass;
+FakeClass stringClass{"java/lang/String"};
+int mainMethodTag;
+int throwableTag;
+std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
+std::deque<FakeArray> arrays;
+
+bool created = false;
+bool destroyed = false;
+bool arrayCreated = false;  // strings made after the first array are arguments
+bool exceptionPending = false;
+
+void checkAlive() {
+    if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
+}
+
+jobject handleOf(void* object) { return reinterpret_cast<jobject>(object); }
+
+// ---- JNIEnv functions ------------------------------------------------------------------
+
+jint JNICALL getVersion(JNIEnv*) {
+    checkAlive();
+    return JNI_VERSION_1_2;
+}
+
+jclass JNICALL findClass(JNIEnv*, const char* name) {
+    checkAlive();
+    record(std::string("findclass=") + (name ? name : ""));
+    std::string text = name ? name : "";
+    if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
+    // As a real VM: no class has an empty name, and names are '/'-separated.
+    if (text.empty() || text.find('.') != std::string::npos) return nullptr;
+    if (failureRequested("findclass")) return nullptr;
+    mainClass.name = text;
+    return reinterpret_cast<jclass>(&mainClass);
+}
+
+jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass cls, const char* name, const char* signature) {
+    checkAlive();
+    record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
+    if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
+    if (failureRequested("method")) return nullptr;
+    return reinterpret_cast<jmethodID>(&mainMethodTag);
+}
+
+jstring makeString(std::string utf8) {
+    if (arrayCreated && failureRequested("string")) return nullptr;
+    strings.push_back(FakeString{std::move(utf8)});
+    return reinterpret_cast<jstring>(&strings.back());
+}
+
+jstring JNICALL newStringUTF(JNIEnv*, const char* utf) {
+    checkAlive();
+    if (!utf) fatal("fakejvm: NewStringUTF of a null pointer\n");
+    return makeString(modifiedUtf8ToUtf8(utf));
+}
+
+jstring JNICALL newString(JNIEnv*, const jchar* unicode, jsize length) {
+    checkAlive();
+    if (length < 0 || (length > 0 && !unicode)) fatal("fakejvm: NewString with a bad buffer\n");
+    return makeString(utf16ToUtf8(unicode, length));
+}
+
+jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass cls, jobject initial) {
+    checkAlive();
+    if (cls != reinterpret_cast<jclass>(&stringClass)) fatal("fakejvm: NewObjectArray of another class than String\n");
+    if (length < 0) fatal("fakejvm: NewObjectArray of a negative length\n");
+    arrayCreated = true;
+    if (failureRequested("array")) return nullptr;
+    arrays.push_back(FakeArray{std::vector<jobject>(static_cast<std::size_t>(length), initial)});
+    return reinterpret_cast<jobjectArray>(&arrays.back());
+}
+
+FakeArray* arrayOf(jobjectArray array) {
+    for (auto& candidate : arrays)
+        if (reinterpret_cast<jobjectArray>(&candidate) == array) return &candidate;
+    fatal("fakejvm: not an array the VM made\n");
+}
+
+void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+    checkAlive();
+    FakeArray* target = arrayOf(array);
+    if (index < 0 || static_cast<std::size_t>(index) >= target->elements.size())
+        fatal("fakejvm: SetObjectArrayElement out of bounds\n");
+    target->elements[static_cast<std::size_t>(index)] = value;
+}
+
+std::string textOf(jobject object) {
+    for (auto& s : strings)
+        if (handleOf(&s) == object) return s.utf8;
+    fatal("fakejvm: array element is not a string the VM made\n");
+}
+
+void runMain(jclass cls, jmethodID method, jobjectArray array) {
+    checkAlive();
+    if (cls != reinterpret_cast<jclass>(&mainClass) || method != reinterpret_cast<jmethodID>(&mainMethodTag))
+        fatal("fakejvm: CallStaticVoidMethod on another class or method than main\n");
+    for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
+    record("main");
+    std::string behaviour = envValue("FAKEJVM_MAIN");
+    if (behaviour == "throw") {
+        exceptionPending = true;
+    } else if (behaviour.rfind("exit:", 0) == 0) {
+        std::fflush(nullptr);
+        std::exit(std::atoi(behaviour.c_str() + 5));
+    }
+}
+
+void JNICALL callStaticVoidMethod(JNIEnv*, jclass cls, jmethodID method, ...) {
+    va_list args;
+    va_start(args, method);
+    jobjectArray array = va_arg(args, jobjectArray);
+    va_end(args);
+    runMain(cls, method, array);
+}
+
+void JNICALL callStaticVoidMethodV(JNIEnv*, jclass cls, jmethodID method, va_list args) {
+    runMain(cls, method, va_arg(args, jobjectArray));
+}
+
+void JNICALL callStaticVoidMethodA(JNIEnv*, jclass cls, jmethodID method, const jvalue* args) {
+    if (!args) fatal("fakejvm: CallStaticVoidMethodA without arguments\n");
+    runMain(cls, method, reinterpret_cast<jobjectArray>(args[0].l));
+}
+
+jthrowable JNICALL exceptionOccurred(JNIEnv*) {
+    checkAlive();
+    return exceptionPending ? reinterpret_cast<jthrowable>(&throwableTag) : nullptr;
+}
+
+jboolean JNICALL exceptionCheck(JNIEnv*) {
+    checkAlive();
+    return exceptionPending ? JNI_TRUE : JNI_FALSE;
+}
+
+void JNICALL exceptionDescribe(JNIEnv*) {
+    checkAlive();
+    if (!exceptionPending) return;
+    std::fputs("Exception in thread \"main\" fake.Failure: thrown by main\n", stderr);
+    std::fflush(stderr);
+    exceptionPending = false;
+}
+
+void JNICALL exceptionClear(JNIEnv*) {
+    checkAlive();
+    exceptionPending = false;
+}
+
+void JNICALL deleteLocalRef(JNIEnv*, jobject) { checkAlive(); }
+
+// ---- JavaVM functions ------------------------------------------------------------------
+
+jint JNICALL destroyJavaVM(JavaVM*) {
+    checkAlive();
+    record("destroy");
+    destroyed = true;
+    return JNI_OK;
+}
+
+jint JNICALL detachCurrentThread(JavaVM*) {
+    checkAlive();
+    return JNI_OK;
+}
+
+// ---- Tables ----------------------------------------------------------------------------
+
+void JNICALL unexpectedCall() { fatal("fakejvm: unexpected JNI call\n"); }
+
+/// Points every slot of a function table at unexpectedCall. The tables consist of pointers
+/// only, so they are filled as arrays of them.
+template <typename Table>
+void fillWithUnexpected(Table& table) {
+    using Slot = void (JNICALL*)();
+    static_assert(sizeof(Table) % sizeof(Slot) == 0, "a JNI table holds pointers only");
+    Slot slots[sizeof(Table) / sizeof(Slot)];
+    for (auto& slot : slots) slot = &unexpectedCall;
+    std::memcpy(&table, slots, sizeof(Table));
+}
+
+JNINativeInterface_ envTable;
+JNIInvokeInterface_ vmTable;
+JNIEnv envObject;
+JavaVM vmObject;
+
+void buildTables() {
+    fillWithUnexpected(envTable);
+    envTable.reserved0 = envTable.reserved1 = envTable.reserved2 = envTable.reserved3 = nullptr;
+    envTable.GetVersion = &getVersion;
+    envTable.FindClass = &findClass;
+    envTable.GetStaticMethodID = &getStaticMethodID;
+    envTable.NewStringUTF = &newStringUTF;
+    envTable.NewString = &newString;
+    envTable.NewObjectArray = &newObjectArray;
+    envTable.SetObjectArrayElement = &setObjectArrayElement;
+    envTable.CallStaticVoidMethod = &callStaticVoidMethod;
+    envTable.CallStaticVoidMethodV = &callStaticVoidMethodV;
+    envTable.CallStaticVoidMethodA = &callStaticVoidMethodA;
+    envTable.ExceptionOccurred = &exceptionOccurred;
+    envTable.ExceptionCheck = &exceptionCheck;
+    envTable.ExceptionDescribe = &exceptionDescribe;
+    envTable.ExceptionClear = &exceptionClear;
+    envTable.DeleteLocalRef = &deleteLocalRef;
+    envObject.functions = &envTable;
+
+    fillWithUnexpected(vmTable);
+    vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;
+    vmTable.DestroyJavaVM = &destroyJavaVM;
+    vmTable.DetachCurrentThread = &detachCurrentThread;
+    vmObject.functions = &vmTable;
+}
+
+std::string hex8(jint value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
+extern "C" {
+
+JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
+    if (created) fatal("fakejvm: JNI_CreateJavaVM called twice\n");
+    if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
+    const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
+    record("version=" + hex8(initArgs->version));
+    record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
+    if (initArgs->nOptions < 0 || (initArgs->nOptions > 0 && !initArgs->options))
+        fatal("fakejvm: JNI_CreateJavaVM with a bad option array\n");
+    for (jint i = 0; i < initArgs->nOptions; ++i) {
+        const char* text = initArgs->options[i].optionString;
+        if (!text) fatal("fakejvm: JNI_CreateJavaVM with a null option\n");
+        record(std::string("option=") + text);
+    }
+    if (failureRequested("create")) return JNI_ERR;
+    created = true;
+    buildTables();
+    *vm = &vmObject;
+    *env = &envObject;
+    return JNI_OK;
+}
+
+#ifndef FAKEJVM_ONE_EXPORT
+JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*) { return JNI_OK; }
+#endif
+
+}  // extern "C"
