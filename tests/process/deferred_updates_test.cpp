@@ -1,0 +1,103 @@
+// Deferred updates: a marker file makes the launcher run a copy of itself in update mode,
+// which starts the installer class, before it starts the application.
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+
+namespace process_tests {
+namespace {
+
+const std::string kTrace = "updatesFile exists. needToUpdate will return true.\n";
+
+class DeferredUpdates : public ::testing::Test {
+protected:
+    void SetUp() override { inst.addRuntime(); }
+
+    void configure(const std::string& extra) { inst.writeConfig("SetMainClass test.Main\n" + extra); }
+
+    std::string application(const std::vector<std::string>& args) const {
+        return startedRecord(expectedOptions(inst), "test/Main", args);
+    }
+
+    std::string installer(const std::vector<std::string>& args) const {
+        LaunchOptions parts;
+        parts.classPath = std::vector<std::string>{"upd.jar"};
+        return startedRecord(expectedOptions(inst, parts), "u/Installer", args);
+    }
+
+    static constexpr const char* kUpdateDirectives = "SetUpdateMainClass u.Installer\nSetUpdateClassPath upd.jar\n";
+    Installation inst;
+};
+
+TEST_F(DeferredUpdates, NoMarkerStartsOnlyTheApplication) {
+    configure(kUpdateDirectives);
+    EXPECT_RUN(inst.run({"-nomsgbox", "a"}), "", "", 0);
+    EXPECT_EQ(inst.record(), application({"a"}));
+}
+
+// The child gets the user's arguments exactly, blanks and empty ones included, but not the
+// consumed -nomsgbox.
+TEST_F(DeferredUpdates, MarkerInTheInstallationRunsTheInstallerFirst) {
+    configure(kUpdateDirectives);
+    inst.write("lib/deferred-updates.xml", "<updates/>\n");
+    EXPECT_RUN(inst.run({"a b", "-nomsgbox", "", "c"}), kTrace, "", 0);
+    EXPECT_EQ(inst.record(), installer({"a b", "", "c"}) + application({"a b", "", "c"}));
+}
+
+TEST_F(DeferredUpdates, MarkerInTheUserHomeRunsTheInstallerWithoutTrace) {
+    configure(std::string("SetUserHomeVariable MY_APP_HOME\n") + kUpdateDirectives);
+    inst.write("home/lib/deferred-updates.xml", "");
+    RunOptions o;
+    o.env = {{"MY_APP_HOME", inst.seen("home")}};
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", "", 0);
+    EXPECT_EQ(inst.record(), installer({}) + application({}));
+}
+
+TEST_F(DeferredUpdates, InstallerFailureIsReportedAndTheApplicationStillStarts) {
+    configure(kUpdateDirectives);
+    inst.write("lib/deferred-updates.xml", "");
+    RunOptions o;
+    o.env = {{"FAKEJVM_MAIN", std::string("exit:3")}};  // the installer and the application
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), kTrace, "ERROR: Failed to install deferred updates. Exit code=3\n", 3);
+    auto withoutDestroy = [](std::string record) { return record.substr(0, record.size() - 8); };
+    EXPECT_EQ(inst.record(), withoutDestroy(installer({})) + withoutDestroy(application({})));
+}
+
+struct Missing {
+    const char* name;
+    const char* directives;
+    const char* warning;
+};
+
+class MissingDirective : public ::testing::TestWithParam<Missing> {};
+
+TEST_P(MissingDirective, IsWarnedAboutAndTheApplicationStarts) {
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig(std::string("SetMainClass test.Main\n") + GetParam().directives);
+    inst.write("lib/deferred-updates.xml", "");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), kTrace, GetParam().warning, 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    DeferredUpdates, MissingDirective,
+    ::testing::Values(
+        Missing{"Both", "", "WARNING: There are deferred updates but UpdateMainClass directive is not set\n"},
+        Missing{"MainClass", "SetUpdateClassPath upd.jar\n",
+                "WARNING: There are deferred updates but UpdateMainClass directive is not set\n"},
+        Missing{"ClassPath", "SetUpdateMainClass u.Installer\n",
+                "WARNING: There are deferred updates but UpdateClassPath directive is not set\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(DeferredUpdates, UpdateModeDoesNotLookForTheMarker) {
+    configure(kUpdateDirectives);
+    inst.write("lib/deferred-updates.xml", "");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-update"}), "", "", 0);
+    EXPECT_EQ(inst.record(), installer({}));
+}
+
+}  // namespace
+}  // namespace process_tests

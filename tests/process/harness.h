@@ -1,0 +1,195 @@
+// Runs the built launcher as a user would: an installation laid out in a temporary directory,
+// started by full path, relative path or bare name, with exact stdout, stderr and exit code.
+// The same tests run against every build, chosen by the environment:
+//   LAUNCHER_KIND   linux | win32 | win64
+//   LAUNCHER_EXE    the built launcher
+//   FAKEJVM_DIR     the directory of the test-double VM library (and oneexport/ beneath it)
+//   LAUNCHER_WINE   the wine command (Windows kinds), with WINEPREFIX set for its prefix
+//   LAUNCHER_JAVA_CLASSES, LAUNCHER_JDK_HOME  the compiled Java test classes and their JDK
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace process_tests {
+
+enum class Kind { Linux, Win32, Win64 };
+
+/// The build under test, from the environment. Fails the calling test when it is incomplete.
+struct Target {
+    Kind kind = Kind::Linux;
+    std::string launcherExe;
+    std::string fakeJvmDir;
+    std::string wine;
+    std::string javaClasses;
+    std::string jdkHome;
+};
+const Target& target();
+bool isWindows();
+
+// ---- Facts of the build under test, for expected texts ---------------------------------
+
+/// ".exe" or "".
+std::string exeSuffix();
+/// A copy with A to Z lowered.
+std::string asciiLower(std::string text);
+/// '\\' or '/'.
+char dirSeparator();
+/// ';' or ':'.
+char listSeparator();
+/// `relative` (written with '/') with the build's directory separator.
+std::string native(const std::string& relative);
+/// A host path as the launcher sees it: /tmp/x is Z:\tmp\x under wine, itself on Linux.
+std::string seenPath(const std::string& hostPath);
+/// The expected text of a stream: the C runtime of the Windows builds writes "\r\n" for "\n".
+std::string streamText(const std::string& text);
+/// The value of PATH as the launcher sees it in a run with the default environment.
+const std::string& launcherPathVariable();
+/// Below a Java home: the launcher executable and the VM library of a VM directory.
+std::string javaExecutable();
+std::string vmLibraryBelowHome(const std::string& vmDirectory);
+/// File name of the VM library: jvm.dll or libjvm.so.
+std::string vmLibraryName();
+/// The architecture directory of jvm.cfg and VM library fallbacks (i386, amd64...).
+std::string archDirectory();
+
+// ---- Running -----------------------------------------------------------------------------
+
+struct Result {
+    std::string out;
+    std::string err;
+    int exitCode = -1;  ///< the exit status, or 128 + signal when killed by one
+    bool timedOut = false;
+};
+
+/// How the launcher is named at its start.
+enum class StartAs {
+    FullPath,      ///< the absolute path of the executable (a shortcut, a file manager)
+    RelativePath,  ///< a path relative to the working directory, typed at a prompt
+    BareName,      ///< only the name, found through PATH from the working directory
+};
+
+struct RunOptions {
+    /// Working directory (host path); default: the installation's root.
+    std::string workingDir;
+    /// Variables to set (a value) or remove (nullopt) on top of the default environment.
+    std::map<std::string, std::optional<std::string>> env;
+    StartAs startAs = StartAs::FullPath;
+    /// The file in bin to start (with its suffix, if any); default: the installation's.
+    std::string program;
+    int timeoutSeconds = 60;
+};
+
+/// Runs `file` with `argv` (argv[0] is the name the program sees as its own) and exactly
+/// `env`, stdin from /dev/null; killed, with timedOut set, after `timeoutSeconds`.
+Result runProcess(const std::string& file, const std::vector<std::string>& argv,
+                  const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds);
+
+// ---- Installations -----------------------------------------------------------------------
+
+enum class VmLibrary { Full, OneExport, NotALibrary, None };
+
+/// A temporary installation: bin/<name>[.exe] copied from the launcher, its configuration,
+/// optionally a Java runtime with the fake VM library. Removed when the object goes.
+class Installation {
+public:
+    explicit Installation(std::string programName = "app");
+    ~Installation();
+    Installation(const Installation&) = delete;
+    Installation& operator=(const Installation&) = delete;
+
+    const std::string& root() const { return root_; }
+    const std::string& programName() const { return programName_; }
+    /// Host path of `relative` (written with '/') below the root.
+    std::string path(const std::string& relative) const;
+    /// The same as the launcher sees it.
+    std::string seen(const std::string& relative) const { return seenPath(path(relative)); }
+
+    /// Writes a file below the root (creating directories), bytes as given.
+    void write(const std::string& relative, const std::string& content) const;
+    void mkdir(const std::string& relative) const;
+    /// Writes bin/<program>.conf.
+    void writeConfig(const std::string& content) const;
+    /// Another copy of the launcher in bin, under `name` (given with its suffix, if any).
+    void addExecutable(const std::string& name) const;
+
+    /// A Java runtime at `home` (relative to the root): the launcher executable, lib/jvm.cfg
+    /// with `jvmCfg` (none when nullopt), and the VM library in each of `vmDirectories`.
+    void addRuntime(const std::string& home = "jre",
+                    const std::optional<std::string>& jvmCfg = std::string("-server KNOWN\n-hotspot ALIASED_TO -server\n"),
+                    const std::vector<std::string>& vmDirectories = {"server"}, VmLibrary library = VmLibrary::Full) const;
+    /// Places the VM library of `library` kind at `relativeFile`.
+    void placeVmLibrary(const std::string& relativeFile, VmLibrary library) const;
+
+    /// Host path of the file where the fake VM records what it receives.
+    std::string recordFile() const { return path("record.txt"); }
+    /// The recorded events, one per line; empty when nothing was recorded.
+    std::string record() const;
+
+    /// Starts the launcher with `args` (argv[1] onwards).
+    Result run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
+
+private:
+    std::string root_;
+    std::string programName_;
+};
+
+// ---- Expected texts ------------------------------------------------------------------------
+
+/// The record of a launch that reached the VM: creation, the options in order, main class
+/// and method, the String class, then each argument, "main" and "destroy".
+std::string startedRecord(const std::vector<std::string>& options, const std::string& mainClass,
+                          const std::vector<std::string>& args);
+/// The record of a VM creation only (version, ignoreUnrecognized, options).
+std::string creationRecord(const std::vector<std::string>& options);
+
+/// "-Djava.library.path=" with the launcher's PATH (or `pathVariable`) and then `entries`.
+std::string libraryPathOption(const std::vector<std::string>& entries = {},
+                              const std::optional<std::string>& pathVariable = std::nullopt);
+/// "-Djava.class.path=" with `entries` joined by the list separator.
+std::string classPathOption(const std::vector<std::string>& entries);
+/// The class path entries the runtime at `home` (as the launcher names it) contributes.
+std::vector<std::string> runtimeClassPath(const std::string& home);
+/// The default Java home as the launcher names it: ../jre or ..\jre.
+std::string defaultJavaHome();
+/// The VM library of a VM directory below `home`, as the launcher names it.
+std::string vmLibraryPath(const std::string& vmDirectory = "server", const std::string& home = defaultJavaHome());
+
+/// The parts of a launch's JNI options, in the order the launcher hands them to the VM: the
+/// file's AddVMOption and RegisterEnvVar options, the library path (PATH, then
+/// `libraryEntries`), the command line's options, the configuration path, the class path.
+struct LaunchOptions {
+    std::vector<std::string> fromFile;
+    /// Default: launcherPathVariable().
+    std::optional<std::string> pathVariable;
+    std::vector<std::string> libraryEntries;
+    std::vector<std::string> fromCommandLine;
+    /// Default: the default runtime's tools.jar and dt.jar.
+    std::optional<std::vector<std::string>> classPath;
+    /// Default: the installation's configuration file.
+    std::optional<std::string> configPath;
+};
+std::vector<std::string> expectedOptions(const Installation& inst, const LaunchOptions& parts = {});
+
+/// One "JNI Option: %s\n" line per option, as -verbose prints them.
+std::string verboseOptionLines(const std::vector<std::string>& options);
+
+/// The console report of a failure under -nomsgbox: "Error: " + text + "\n".
+std::string errorReport(const std::string& message);
+
+/// The title and usage text that help prints.
+std::string usageText(const std::string& title = "Ombrix Halverant R7");
+
+}  // namespace process_tests
+
+/// Compares a run with its expected streams (written with "\n") and exit code, exactly.
+#define EXPECT_RUN(result, expectedOut, expectedErr, expectedCode)                  \
+    do {                                                                            \
+        const ::process_tests::Result& run_ = (result);                             \
+        EXPECT_FALSE(run_.timedOut) << "the launcher did not end in time";          \
+        EXPECT_EQ(run_.out, ::process_tests::streamText(expectedOut)) << "stdout";  \
+        EXPECT_EQ(run_.err, ::process_tests::streamText(expectedErr)) << "stderr";  \
+        EXPECT_EQ(run_.exitCode, (expectedCode)) << "exit code";                    \
+    } while (0)
