@@ -1,0 +1,40 @@
+#!/bin/bash
+# Installs what the three builds and their tests need on Debian 12, with apt-get only: the host
+# and mingw-w64 compilers, CMake, googletest's sources, wine (32- and 64-bit), the JDK, and the
+# X tools of the dialog test. Does nothing when every package is already installed. Run as
+# root; nothing asks a question.
+set -euo pipefail
+
+packages=(
+    g++ make cmake
+    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix mingw-w64-tools binutils-mingw-w64
+    wine wine64 wine32:i386
+    googletest
+    openjdk-17-jdk-headless
+    xvfb xdotool imagemagick x11-utils
+)
+
+installed() {
+    [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
+}
+
+missing=()
+for package in "${packages[@]}"; do
+    installed "$package" || missing+=("$package")
+done
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+echo "setup: installing ${missing[*]}"
+if [ "$(id -u)" -ne 0 ]; then
+    echo "setup: these packages are missing; run this script as root to install them" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+# wine32 is an i386 package.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    dpkg --add-architecture i386
+fi
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"
