@@ -5,9 +5,10 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "platform/platform.h"
 
 long readLine(std::vector<char>& buffer, std::FILE* file, bool keepLineFeed) {
-    int c = std::getc(file);
+    int c = platform::readByte(file);
     if (c == EOF) return -1;
     std::size_t count = 0;
     for (;;) {
@@ -17,7 +18,7 @@ long readLine(std::vector<char>& buffer, std::FILE* file, bool keepLineFeed) {
             if (!keepLineFeed) --count;
             break;
         }
-        c = std::getc(file);
+        c = platform::readByte(file);
         if (c == EOF) break;
     }
     buffer[count] = '\0';

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <vector>
@@ -35,6 +36,16 @@ constexpr bool kHasDriveLetters = false;
 constexpr bool kNamesIgnoreCase = false;
 constexpr bool kHasMessageBox = false;
 #endif
+
+/// The next byte of a file that only this thread reads, as getc gives it, without taking the
+/// stream's lock for each byte.
+inline int readByte(std::FILE* file) {
+#ifdef _WIN32
+    return _getc_nolock(file);
+#else
+    return getc_unlocked(file);
+#endif
+}
 
 // ---- Process and file system -----------------------------------------------------------
 
