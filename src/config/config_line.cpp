@@ -1,4 +1,5 @@
 #include <string>
+#include <string_view>
 
 #include "config/config_file_parser.h"
 #include "config/text_ops.h"
@@ -7,7 +8,7 @@
 namespace {
 
 struct DirectiveKey {
-    const char* key;
+    std::string_view key;  // compared by length first
     int id;
 };
 
@@ -21,17 +22,25 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath},
 };
 
+/// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once
+/// for each character of the line.
+std::size_t firstBlankOrTab(const std::string& text) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text[i] == ' ' || text[i] == '\t') return i;
+    return std::string::npos;
+}
+
 }  // namespace
 
 int findDirective(const std::string& key) {
     for (const DirectiveKey& entry : kDirectiveTable)
-        if (key == entry.key) return entry.id;
+        if (std::string_view(key) == entry.key) return entry.id;
     return -1;
 }
 
 std::vector<std::string> directiveKeys() {
     std::vector<std::string> keys;
-    for (const DirectiveKey& entry : kDirectiveTable) keys.push_back(entry.key);
+    for (const DirectiveKey& entry : kDirectiveTable) keys.emplace_back(entry.key);
     return keys;
 }
 
@@ -41,7 +50,7 @@ void ConfigFileParser::parseConfigLine(const std::string& rawLine, int lineNumbe
         line = rawLine;
         trim(line);
         if (line.empty() || line[0] == '#') return;
-        std::size_t gap = line.find_first_of(" \t");
+        std::size_t gap = firstBlankOrTab(line);
         if (gap == std::string::npos) {
             printOut("[line #" + std::to_string(lineNumber) + "][" + line + "] is invalid!\n");
             return;
