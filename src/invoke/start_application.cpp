@@ -47,7 +47,8 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
 
 int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& original) {
     ConfigFileParser settings = original;
-    std::vector<std::string> options = settings.vmOptions;
+    // The copy is this call's own: its options move into the list rather than being copied again.
+    std::vector<std::string> options = std::move(settings.vmOptions);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<JavaVMOption> jniOptions(options.size());
     for (std::size_t i = 0; i < options.size(); ++i) {
