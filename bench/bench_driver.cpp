@@ -3,13 +3,14 @@
 // started with fork/exec and reaped with wait4, which gives the wall time of each process and
 // its peak resident memory.
 //
-//   bench_driver [--quick] [--rounds N] [--only java|own] [--layout-only]
+//   bench_driver [--quick] [--rounds N] [--only java|own] [--dump] [--layout-only]
 //
 // Full mode enforces the bounds (exit code 1 when one is missed); --quick runs fewer rounds
 // and sizes and only marks misses. A launch that does not do what it should (wrong output,
 // wrong exit code, a VM that did not receive what the configuration says) ends the run with
-// exit code 2 in either mode. --layout-only lays out the installations and stops, for
-// profiling (bench/profile.sh).
+// exit code 2 in either mode. --only runs one group of figures, --dump writes every sample
+// on stderr, and --layout-only lays out the installations and stops, for profiling
+// (bench/profile.sh).
 #include <fcntl.h>
 #include <ftw.h>
 #include <sys/resource.h>
@@ -204,6 +205,7 @@ struct Command {
 
 struct Sample {
     double seconds = 0;
+    double cpuSeconds = 0;  ///< user and system time of all the process's threads
     long peakKb = 0;
     int exitCode = -1;
 };
@@ -260,6 +262,8 @@ Sample run(const Command& command, const std::string& outFile = "", const std::s
 
     Sample sample;
     sample.seconds = static_cast<double>(end.tv_sec - start.tv_sec) + (end.tv_nsec - start.tv_nsec) * 1e-9;
+    sample.cpuSeconds = usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                        (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6;
     sample.peakKb = usage.ru_maxrss;
     sample.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
     return sample;
@@ -404,11 +408,16 @@ std::string machineState() {
 struct Rounds {
     std::vector<std::vector<double>> seconds;  ///< [command][round]
     std::vector<std::vector<double>> peakKb;   ///< [command][round]
+    std::vector<std::vector<double>> cpuSeconds;  ///< [command][round]
     double foreignShare = 0;                   ///< share of the CPUs other processes used meanwhile
 
-    std::vector<double> ratios(std::size_t a, std::size_t b) const {
+    std::vector<double> ratios(std::size_t a, std::size_t b) const { return ratiosOf(seconds, a, b); }
+    std::vector<double> cpuRatios(std::size_t a, std::size_t b) const { return ratiosOf(cpuSeconds, a, b); }
+    std::vector<double> memoryRatios(std::size_t a, std::size_t b) const { return ratiosOf(peakKb, a, b); }
+    static std::vector<double> ratiosOf(const std::vector<std::vector<double>>& values, std::size_t a, std::size_t b) {
         std::vector<double> out;
-        for (std::size_t r = 0; r < seconds[a].size(); ++r) out.push_back(seconds[a][r] / seconds[b][r]);
+        for (std::size_t r = 0; r < values[a].size(); ++r)
+            out.push_back(values[b][r] > 0 ? values[a][r] / values[b][r] : NAN);
         return out;
     }
     std::vector<double> differences(std::size_t a, std::size_t b) const {
@@ -424,6 +433,7 @@ Rounds measure(const std::vector<Command>& commands, int rounds, int warmups) {
     Rounds result;
     result.seconds.resize(commands.size());
     result.peakKb.resize(commands.size());
+    result.cpuSeconds.resize(commands.size());
     std::size_t n = commands.size();
     ForeignLoad load;
     for (int r = -warmups; r < rounds; ++r) {
@@ -443,6 +453,7 @@ Rounds measure(const std::vector<Command>& commands, int rounds, int warmups) {
                              sample.seconds, sample.peakKb);
             result.seconds[index].push_back(sample.seconds);
             result.peakKb[index].push_back(static_cast<double>(sample.peakKb));
+            result.cpuSeconds[index].push_back(sample.cpuSeconds);
         }
     }
     result.foreignShare = load.share();
@@ -561,7 +572,6 @@ const char kEnvVariable[] = "BENCH_APP_SETTING=some value";
 /// main class, names in other letter cases and tab-separated values.
 OwnLaunch writeOwnConfig(const OwnInstall& install, const Paths& paths, const std::string& name, long totalLines,
                          long jars) {
-    (void)paths;
     OwnLaunch launch;
     std::string text;
     text += "SetJavaHome ../jdk\n";
@@ -636,6 +646,21 @@ std::vector<std::string> launcherOptions(const RealInstall& install, const std::
     return options;
 }
 
+/// One line of a figure: the median wall-time ratio of command a to command b over the
+/// rounds, its quartiles, the CPU-time ratio beside it, and the verdict when there is a bound.
+void printRatio(const char* label, const Rounds& rounds, std::size_t a, std::size_t b, double bound,
+                Verdicts& verdicts) {
+    std::vector<double> wall = rounds.ratios(a, b);
+    std::string verdict;
+    if (bound > 0) {
+        char text[32];
+        std::snprintf(text, sizeof text, "<= %.2f  ", bound);
+        verdict = text + verdicts.check(median(wall) <= bound);
+    }
+    std::printf("   %-48s %s  cpu %6.3f  %s\n", label, formatRatio(wall).c_str(), median(rounds.cpuRatios(a, b)),
+                verdict.c_str());
+}
+
 void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
     RealInstall install = layOutReal(paths);
     std::string scratch = paths.work;
@@ -643,18 +668,20 @@ void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
     std::string classPath = options.back().substr(std::string("-Djava.class.path=").size());
     options.pop_back();
 
+    // The floor passes only -Djava.class.path, with the class path the launcher composes:
+    // any program that starts this application hands the VM that class path, and the VM's
+    // work on it (it turns every entry into a URL) is no part of the launcher's cost. The
+    // floor with the class directory alone and the floor with all of the launcher's options
+    // show where the time goes.
     std::string libjvm = paths.jdk + "/lib/server/libjvm.so";
     Command launcher{{install.launcher}, install.bin, {}, "the launcher"};
-    Command floor{{paths.floor, libjvm, "../classes", "Hello"}, install.bin, {}, "the floor program"};
+    Command floor{{paths.floor, libjvm, classPath, "Hello"}, install.bin, {}, "the floor program"};
     Command java{{paths.jdk + "/bin/java"}, install.bin, {}, "the JDK's java"};
     java.argv.insert(java.argv.end(), options.begin(), options.end());
     java.argv.insert(java.argv.end(), {"-cp", classPath, "Hello"});
-    // The floor again, given what the launcher gives the VM: first its class path, then all
-    // of its options. They tell the VM's response to the configuration from the launcher's
-    // own work.
-    Command floorClassPath{{paths.floor, libjvm, classPath, "Hello"}, install.bin, {},
-                           "the floor program with the launcher's class path"};
-    Command floorAll = floorClassPath;
+    Command floorClasses{{paths.floor, libjvm, "../classes", "Hello"}, install.bin, {},
+                         "the floor program with the class directory alone"};
+    Command floorAll = floor;
     floorAll.argv.insert(floorAll.argv.end(), options.begin(), options.end());
     floorAll.label = "the floor program with the launcher's options";
 
@@ -666,58 +693,57 @@ void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
                        "bench/res-00050.txt"},
                       install.bin, {}, "the JDK's java over the benchmark's jars"};
     expectRun(readsJars, "found bench/res-00050.txt\n", scratch);
-    for (const Command* command : {&launcher, &floor, &java, &floorClassPath, &floorAll})
+    for (const Command* command : {&launcher, &floor, &java, &floorClasses, &floorAll})
         expectRun(*command, kHelloOutput, scratch);
 
     std::printf("\n1. Java hello-world, time to main and back, on %s (%d rounds, order rotated)\n",
                 paths.jdk.c_str(), rounds);
     std::printf("   configuration: a class directory, AddJavaLibPath over 50 jars, 4 AddVMOption lines,\n"
-                "   SetJavaVM server; the launcher passes %zu JNI options and %zu class-path entries;\n"
-                "   the floor passes only -Djava.class.path=../classes\n",
+                "   SetJavaVM server: the VM receives %zu options, the class path has %zu entries\n",
                 options.size() + 1,
                 static_cast<std::size_t>(std::count(classPath.begin(), classPath.end(), ':') + 1));
-    Rounds result = measure({launcher, floor, java, floorClassPath, floorAll}, rounds, 3);
-    std::vector<double> toFloor = result.ratios(0, 1), toJava = result.ratios(0, 2);
-    std::printf("   launcher / floor          %s  target <= 1.02  %s\n", formatRatio(toFloor).c_str(),
-                verdicts.check(median(toFloor) <= 1.02).c_str());
-    std::printf("   launcher / java -cp       %s  target <= 1.00  %s\n", formatRatio(toJava).c_str(),
-                verdicts.check(median(toJava) <= 1.00).c_str());
-    std::printf("   java -cp / floor          %s\n", formatRatio(result.ratios(2, 1)).c_str());
-    std::printf("   where launcher / floor comes from:\n");
-    std::printf("   floor given the launcher's class path / floor          %s\n",
-                formatRatio(result.ratios(3, 1)).c_str());
-    std::printf("   floor given the launcher's options and class path / floor  %s\n",
-                formatRatio(result.ratios(4, 1)).c_str());
-    std::printf("   launcher / floor given the same options and class path  %s\n",
-                formatRatio(result.ratios(0, 4)).c_str());
-    std::vector<double> memory;
-    for (std::size_t r = 0; r < result.peakKb[0].size(); ++r) memory.push_back(result.peakKb[0][r] / result.peakKb[1][r]);
-    std::printf("   peak memory launcher / floor  %.3f  (launcher %.1f MiB)\n", median(memory),
+    Rounds result = measure({launcher, floor, java, floorClasses, floorAll}, rounds, 3);
+    std::printf("   %-48s %-36s  %-10s  %s\n", "", "wall time, median", "CPU time", "bound");
+    printRatio("launcher / floor", result, 0, 1, 1.02, verdicts);
+    printRatio("launcher / java -cp", result, 0, 2, 1.00, verdicts);
+    std::printf("   where the time goes:\n");
+    printRatio("floor / floor with the class directory alone", result, 1, 3, 0, verdicts);
+    printRatio("floor with the launcher's other options / floor", result, 4, 1, 0, verdicts);
+    printRatio("launcher / floor with all the same options", result, 0, 4, 0, verdicts);
+    printRatio("java -cp / floor", result, 2, 1, 0, verdicts);
+    std::printf("   peak memory launcher / floor  %.3f  (launcher %.1f MiB)\n", median(result.memoryRatios(0, 1)),
                 median(result.peakKb[0]) / 1024);
     printForeignLoad(result);
 }
 
 struct ScaleRow {
-    long units;
-    double ratio, perUnit, error;
-    double extraKb;
-    bool resolved;
+    long units = 0;
+    double ratio = 0;        ///< wall time against the base launch
+    double wallPerUnit = 0;  ///< median paired wall-time difference per unit
+    double cpuPerUnit = 0;   ///< median paired CPU-time difference per unit
+    double cpuError = 0;     ///< its standard error
+    bool resolved = false;   ///< the CPU difference is more than three standard errors
+    double extraKb = 0;
 };
 
-/// Each launch against the base launch, in pairs: the median difference per unit, with the
-/// sizes whose difference is within three standard errors of zero marked as unresolved.
+/// Each launch against the base launch, in pairs. The cost per unit is the median paired
+/// difference divided by the units the launch adds. Growth is judged on CPU time, which
+/// does not count the time a process waits while others run; wall time is shown beside it.
 std::vector<ScaleRow> scale(const std::vector<OwnLaunch>& launches, const OwnLaunch& base, int rounds) {
     std::vector<ScaleRow> rows;
     for (const OwnLaunch& launch : launches) {
         Rounds result = measure({launch.command, base.command}, rounds, 2);
-        std::vector<double> differences = result.differences(0, 1);
+        std::vector<double> cpu;
+        for (std::size_t r = 0; r < result.cpuSeconds[0].size(); ++r)
+            cpu.push_back(result.cpuSeconds[0][r] - result.cpuSeconds[1][r]);
         ScaleRow row;
+        double units = static_cast<double>(launch.units);
         row.units = launch.units;
         row.ratio = median(result.ratios(0, 1));
-        double difference = median(differences);
-        row.error = medianError(differences) / static_cast<double>(launch.units);
-        row.perUnit = difference / static_cast<double>(launch.units);
-        row.resolved = difference > 3 * medianError(differences);
+        row.wallPerUnit = median(result.differences(0, 1)) / units;
+        row.cpuPerUnit = median(cpu) / units;
+        row.cpuError = medianError(cpu) / units;
+        row.resolved = row.cpuPerUnit > 3 * row.cpuError;
         row.extraKb = median(result.peakKb[0]) - median(result.peakKb[1]);
         rows.push_back(row);
     }
@@ -725,31 +751,31 @@ std::vector<ScaleRow> scale(const std::vector<OwnLaunch>& launches, const OwnLau
 }
 
 void printScale(const char* what, const char* unit, const std::vector<ScaleRow>& rows, Verdicts& verdicts) {
-    std::string costHeading = std::string("cost per ") + unit;
-    std::printf("   %10s  %-9s  %-26s  %-14s  %s\n", what, "x base", costHeading.c_str(), "growth",
-                "peak memory per unit");
+    std::string perUnit = std::string("per ") + unit;
+    std::printf("   %10s  %-7s  %-13s  %-30s  %-7s  %s\n", what, "x base", ("wall " + perUnit).c_str(),
+                ("CPU " + perUnit).c_str(), "growth", "memory per unit");
     const ScaleRow* reference = nullptr;
     for (const ScaleRow& row : rows)
         if (row.resolved && !reference) reference = &row;
     for (const ScaleRow& row : rows) {
-        char cost[64], growth[32];
-        std::snprintf(cost, sizeof cost, "%8.1f ns +- %.1f%s", row.perUnit * 1e9, row.error * 1e9,
-                      row.resolved ? "" : " (unresolved)");
+        char cpu[64], growth[32];
+        std::snprintf(cpu, sizeof cpu, "%7.1f ns +- %.1f%s", row.cpuPerUnit * 1e9, row.cpuError * 1e9,
+                      row.resolved ? "" : " unresolved");
         if (reference && row.resolved)
-            std::snprintf(growth, sizeof growth, "%.2f x", row.perUnit / reference->perUnit);
+            std::snprintf(growth, sizeof growth, "%.2f x", row.cpuPerUnit / reference->cpuPerUnit);
         else
             std::snprintf(growth, sizeof growth, "-");
-        std::printf("   %10ld  %7.3f    %-26s  %-14s  %.0f bytes\n", row.units, row.ratio, cost, growth,
-                    row.extraKb * 1024 / static_cast<double>(row.units));
+        std::printf("   %10ld  %6.3f   %7.1f ns     %-30s  %-7s  %.0f bytes\n", row.units, row.ratio,
+                    row.wallPerUnit * 1e9, cpu, growth, row.extraKb * 1024 / static_cast<double>(row.units));
     }
     const ScaleRow& largest = rows.back();
-    if (!reference || !largest.resolved) {
-        std::printf("   linearity: not resolved at these sizes  %s\n", verdicts.check(false).c_str());
+    if (!reference || !largest.resolved || reference == &largest) {
+        std::printf("   linearity: fewer than two sizes resolved  %s\n", verdicts.check(false).c_str());
         return;
     }
-    double growth = largest.perUnit / reference->perUnit;
-    std::printf("   linearity: cost per %s at %ld is %.2f x that at %ld (bound 2.00)  %s\n", unit, largest.units, growth,
-                reference->units, verdicts.check(growth <= 2.0).c_str());
+    double growth = largest.cpuPerUnit / reference->cpuPerUnit;
+    std::printf("   linearity: CPU cost per %s at %ld is %.2f x that at %ld (bound 2.00)  %s\n", unit, largest.units,
+                growth, reference->units, verdicts.check(growth <= 2.0).c_str());
 }
 
 void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdicts& verdicts) {
@@ -762,7 +788,7 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
 
     OwnLaunch base = writeOwnConfig(install, paths, "base", kHeaderLines, 0);
     OwnLaunch main = writeOwnConfig(install, paths, "main", 1000, 1000);
-    OwnLaunch profile = writeOwnConfig(install, paths, "profile", 100000, 10000);
+    writeOwnConfig(install, paths, "profile", 100000, 10000);  // for bench/profile.sh
     Command bare{{paths.bare}, install.bin, {kEnvVariable}, "the bare program"};
     if (settings.layoutOnly) {
         std::printf("laid out %s: bin/profile reads a 100,000-line configuration over 10,000 jars\n",
@@ -774,16 +800,12 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
     expectRun(bare, "", scratch);
 
     std::printf("\n2. The launcher's own work, on a VM library that costs nothing (%d rounds, alternating)\n", rounds);
-    Rounds result = measure({main.command, bare}, rounds, 3);
-    std::vector<double> memory;
-    for (std::size_t r = 0; r < result.peakKb[0].size(); ++r) memory.push_back(result.peakKb[0][r] / result.peakKb[1][r]);
-    std::printf("   1,000-line configuration, AddJavaLibPath over 1,000 jars:\n");
-    std::printf("   launch / bare process start   %s\n", formatRatio(result.ratios(0, 1)).c_str());
-    std::printf("   peak memory launch / bare     %6.3f  (launch %.0f KiB, bare %.0f KiB)\n", median(memory),
-                median(result.peakKb[0]), median(result.peakKb[1]));
-    Rounds baseRounds = measure({base.command, bare}, rounds, 2);
-    std::printf("   base launch (5 lines, no jars) / bare process start  %s\n",
-                formatRatio(baseRounds.ratios(0, 1)).c_str());
+    Rounds result = measure({main.command, bare, base.command}, rounds, 3);
+    std::printf("   %-48s %-36s  %-10s\n", "", "wall time, median", "CPU time");
+    printRatio("1,000 lines, 1,000 jars / bare process start", result, 0, 1, 0, verdicts);
+    printRatio("5 lines, no jars / bare process start", result, 2, 1, 0, verdicts);
+    std::printf("   peak memory, 1,000 lines and jars / bare   %6.3f  (%.0f KiB against %.0f KiB)\n",
+                median(result.memoryRatios(0, 1)), median(result.peakKb[0]), median(result.peakKb[1]));
     printForeignLoad(result);
 
     std::printf("\n3. Scaling of the launcher's own work: each size against the base launch, %d pairs each\n", rounds);
@@ -819,7 +841,6 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
     std::printf("   application arguments (5-line configuration, no jars)\n");
     printScale("arguments", "argument", scale(args, base, rounds), verdicts);
     std::printf("   (other processes used %.0f%% of the CPUs meanwhile)\n", 100 * load.share());
-    (void)profile;
 }
 
 }  // namespace
@@ -839,7 +860,7 @@ int main(int argc, char** argv) {
         else if (arg == "--only" && i + 1 < argc)
             settings.section = argv[++i];
         else
-            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own] [--layout-only]");
+            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own] [--dump] [--layout-only]");
     }
     Paths paths;
     removeTree(paths.work);
