@@ -670,7 +670,7 @@ void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
 
     // The floor passes only -Djava.class.path, with the class path the launcher composes:
     // any program that starts this application hands the VM that class path, and the VM's
-    // work on it (it turns every entry into a URL) is no part of the launcher's cost. The
+    // work on it is no part of the launcher's cost. The
     // floor with the class directory alone and the floor with all of the launcher's options
     // show where the time goes.
     std::string libjvm = paths.jdk + "/lib/server/libjvm.so";
