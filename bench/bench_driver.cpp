@@ -3,12 +3,13 @@
 // started with fork/exec and reaped with wait4, which gives the wall time of each process and
 // its peak resident memory.
 //
-//   bench_driver [--quick] [--rounds N] [--only java|own] [--dump] [--layout-only]
+//   bench_driver [--quick] [--rounds N] [--only java|own] [--launcher PATH] [--dump] [--layout-only]
 //
 // Full mode enforces the bounds (exit code 1 when one is missed); --quick runs fewer rounds
 // and sizes and only marks misses. A launch that does not do what it should (wrong output,
 // wrong exit code, a VM that did not receive what the configuration says) ends the run with
-// exit code 2 in either mode. --only runs one group of figures, --dump writes every sample
+// exit code 2 in either mode. --only runs one group of figures, --launcher measures another
+// build of the launcher than the one this tree built, --dump writes every sample
 // on stderr, and --layout-only lays out the installations and stops, for profiling
 // (bench/profile.sh).
 #include <fcntl.h>
@@ -53,7 +54,8 @@ struct Settings {
     bool quick = false;
     bool layoutOnly = false;
     int rounds = 0;       // 0: the mode's default
-    std::string section;  // "java", "own" or empty for both
+    std::string section;   // "java", "own" or empty for both
+    std::string launcher;  // another build of the launcher to measure
 };
 
 [[noreturn]] void fatal(const std::string& text) {
@@ -855,14 +857,17 @@ int main(int argc, char** argv) {
             settings.layoutOnly = true;
         else if (arg == "--rounds" && i + 1 < argc)
             settings.rounds = std::atoi(argv[++i]);
+        else if (arg == "--launcher" && i + 1 < argc)
+            settings.launcher = argv[++i];
         else if (arg == "--dump")
             dumpSamples = true;
         else if (arg == "--only" && i + 1 < argc)
             settings.section = argv[++i];
         else
-            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own] [--dump] [--layout-only]");
+            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own] [--launcher PATH] [--dump] [--layout-only]");
     }
     Paths paths;
+    if (!settings.launcher.empty()) paths.launcher = settings.launcher;
     removeTree(paths.work);
     makeDirs(paths.work);
     Verdicts verdicts;
@@ -872,8 +877,8 @@ int main(int argc, char** argv) {
         return 0;
     }
 
-    int javaRounds = settings.rounds ? settings.rounds : settings.quick ? 9 : 41;
-    int ownRounds = settings.rounds ? settings.rounds : settings.quick ? 15 : 41;
+    int javaRounds = settings.rounds ? settings.rounds : settings.quick ? 11 : 101;
+    int ownRounds = settings.rounds ? settings.rounds : settings.quick ? 15 : 61;
     long cpus = ::sysconf(_SC_NPROCESSORS_ONLN);
     std::printf("Launcher benchmark, %s mode: every figure is a median of paired or rotated rounds in this run\n",
                 settings.quick ? "quick (bounds reported, not enforced)" : "full (bounds enforced)");
