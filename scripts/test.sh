@@ -33,6 +33,10 @@ start_wine() {
     fi
     WINEPREFIX="$prefix" wineserver -p >/dev/null 2>&1 || true
     servers+=("$prefix")
+    # The first program of a server session starts wine's services, which live as long as the
+    # server and inherit that program's output: let it be one whose output goes nowhere, so
+    # that no test's output stays open after the test has ended.
+    WINEPREFIX="$prefix" wine cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
 build() {

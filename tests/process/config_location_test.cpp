@@ -175,6 +175,13 @@ TEST(ConfFile, IsReadAndItsPathPassedOnUnnormalised) {
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "other/Main", {"x"}));
 }
 
+// The POSIX builds have no message box: every report goes to the console, -nomsgbox or not.
+TEST(MessageBox, NoneOnPosix) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds show a message box";
+    Installation inst;
+    EXPECT_RUN(inst.run({}), missingConfigReport(inst.seen("bin/app.conf")), "", 7);
+}
+
 // ---- -nomsgbox anywhere in an argument ---------------------------------------------------------
 
 struct NoMessageBox {

@@ -1,6 +1,7 @@
 #include "process/harness.h"
 
 #include <fcntl.h>
+#include <stdlib.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -198,22 +199,38 @@ std::string archDirectory() {
 // ---- Running ---------------------------------------------------------------------------
 
 Result runProcess(const std::string& file, const std::vector<std::string>& argv,
-                  const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds) {
+                  const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds,
+                  const std::optional<std::string>& terminalInput, bool discardOutput) {
     Result result;
     int outPipe[2], errPipe[2];
     if (::pipe2(outPipe, O_CLOEXEC) != 0 || ::pipe2(errPipe, O_CLOEXEC) != 0)
         throw std::runtime_error("pipe failed");
     std::vector<std::string> args = argv, vars = env;
     std::vector<char*> cArgs = cStrings(args), cVars = cStrings(vars);
+    int terminal = -1;
+    std::string terminalName;
+    if (terminalInput) {
+        terminal = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+        if (terminal < 0 || ::grantpt(terminal) != 0 || ::unlockpt(terminal) != 0)
+            throw std::runtime_error("cannot open a pseudo-terminal");
+        terminalName = ::ptsname(terminal);
+    }
 
     pid_t pid = ::fork();
     if (pid < 0) throw std::runtime_error("fork failed");
     if (pid == 0) {
-        ::setpgid(0, 0);
-        int in = ::open("/dev/null", O_RDONLY);
+        // A session of its own, so that the terminal (when there is one) is its controlling one
+        // and the whole group can be killed on a time-out.
+        ::setsid();
+        int in = terminalInput ? ::open(terminalName.c_str(), O_RDWR) : ::open("/dev/null", O_RDONLY);
         ::dup2(in, 0);
         ::dup2(outPipe[1], 1);
         ::dup2(errPipe[1], 2);
+        if (discardOutput) {
+            int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1);
+            ::dup2(null, 2);
+        }
         if (::chdir(workingDir.c_str()) != 0) _exit(126);
         ::execve(file.c_str(), cArgs.data(), cVars.data());
         const char text[] = "process_tests: exec failed\n";
@@ -221,9 +238,13 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
         (void)ignored;
         _exit(127);
     }
-    ::setpgid(pid, pid);
     ::close(outPipe[1]);
     ::close(errPipe[1]);
+    if (terminalInput) {
+        // Typed ahead: the terminal keeps the line until the program reads it.
+        ssize_t written = ::write(terminal, terminalInput->data(), terminalInput->size());
+        (void)written;
+    }
 
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(timeoutSeconds);
     bool outOpen = true, errOpen = true;
@@ -249,16 +270,14 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
     }
     ::close(outPipe[0]);
     ::close(errPipe[0]);
+    if (terminal >= 0) ::close(terminal);
     return result;
 }
 
 // ---- Installation ------------------------------------------------------------------------
 
 Installation::Installation(std::string programName) : programName_(std::move(programName)) {
-    // A root in lower case: the launcher lower-cases a Java home given on the command line
-    // before it first uses it, which only a lower-case path survives on every file system.
     fs::path base = fs::canonical(fs::temp_directory_path());
-    if (asciiLower(base.string()) != base.string()) base = "/tmp";
     for (int attempt = 0; root_.empty(); ++attempt) {
         fs::path candidate = base / ("launcher-process-" + randomSuffix());
         if (fs::create_directory(candidate)) root_ = candidate.string();
@@ -372,7 +391,8 @@ Result Installation::run(const std::vector<std::string>& args, const RunOptions&
         else
             env.erase(name);
     }
-    return runProcess(file, argv, flatten(env), workingDir, options.timeoutSeconds);
+    if (options.terminalInput && isWindows()) throw std::runtime_error("no terminal input for Windows programs");
+    return runProcess(file, argv, flatten(env), workingDir, options.timeoutSeconds, options.terminalInput);
 }
 
 // ---- Expected texts ------------------------------------------------------------------------

@@ -80,12 +80,17 @@ struct RunOptions {
     /// The file in bin to start (with its suffix, if any); default: the installation's.
     std::string program;
     int timeoutSeconds = 60;
+    /// POSIX builds: standard input is a terminal, on which this has been typed.
+    std::optional<std::string> terminalInput;
 };
 
 /// Runs `file` with `argv` (argv[0] is the name the program sees as its own) and exactly
-/// `env`, stdin from /dev/null; killed, with timedOut set, after `timeoutSeconds`.
+/// `env`; killed, with timedOut set, after `timeoutSeconds`. Standard input is /dev/null, or a
+/// terminal on which `terminalInput` has been typed. With `discardOutput` the program's output
+/// goes to /dev/null, and no process it leaves behind keeps a pipe of ours.
 Result runProcess(const std::string& file, const std::vector<std::string>& argv,
-                  const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds);
+                  const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds,
+                  const std::optional<std::string>& terminalInput = std::nullopt, bool discardOutput = false);
 
 // ---- Installations -----------------------------------------------------------------------
 

@@ -32,12 +32,15 @@ public:
         const char* prefix = std::getenv("WINEPREFIX");
         if (!prefix || !isFile(std::string(prefix) + "/system.reg")) {
             // A first run creates the prefix; its server then ends and saves the registry.
-            runProcess(t.wine, {t.wine, "cmd", "/c", "echo"}, env, "/", 300);
-            runProcess(wineserver_, {wineserver_, "-w"}, env, "/", 120);
+            runProcess(t.wine, {t.wine, "cmd", "/c", "exit"}, env, "/", 300, std::nullopt, true);
+            runProcess(wineserver_, {wineserver_, "-w"}, env, "/", 120, std::nullopt, true);
         }
         // Exit code 0: this run started the server; 2: one was already running.
-        Result started = runProcess(wineserver_, {wineserver_, "-p"}, env, "/", 60);
+        Result started = runProcess(wineserver_, {wineserver_, "-p"}, env, "/", 60, std::nullopt, true);
         startedServer_ = started.exitCode == 0;
+        // The first program of a server session starts wine's services, which inherit its
+        // output and live as long as the server: let that output go nowhere.
+        runProcess(t.wine, {t.wine, "cmd", "/c", "exit"}, env, "/", 300, std::nullopt, true);
         launcherPathVariable();
     }
 

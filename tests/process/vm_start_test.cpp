@@ -1,4 +1,6 @@
 // Creating the VM and calling main: what the VM receives, and every way the start can fail.
+#include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -138,6 +140,23 @@ INSTANTIATE_TEST_SUITE_P(VmStart, BrokenLibrary,
                                                    "Error: can't find JNI interfaces in: {lib}\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A VM library of the other bitness, the commonest mistake with a 32-bit launcher.
+TEST(VmStart, LibraryOfTheOtherBitnessIsNamedAsSuch) {
+    const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+    if (!isWindows() || !other) GTEST_SKIP() << "needs the test-double VM library of the other Windows build";
+    Installation inst;
+    inst.addRuntime("jre", std::string("-server KNOWN\n"), {});
+    std::filesystem::create_directories(std::filesystem::path(inst.path("jre/" + vmLibraryBelowHome("server"))).parent_path());
+    std::filesystem::copy_file(std::string(other) + "/" + vmLibraryName(), inst.path("jre/" + vmLibraryBelowHome("server")),
+                               std::filesystem::copy_options::overwrite_existing);
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\n");
+    std::string bits = target().kind == Kind::Win32 ? "32" : "64";
+    EXPECT_RUN(inst.run({"-nomsgbox"}), cannotLaunch(vmLibraryPath()),
+               "ERROR: The Java VM library is not a " + bits + "-bit library: this " + bits + "-bit launcher needs a " +
+                   bits + "-bit Java runtime.\nERROR: Error loading: " + vmLibraryPath() + "\n",
+               3);
+}
+
 // ---- The Java home ----------------------------------------------------------------------------------
 
 // No runtime and no one to ask (no terminal, no window system): message 8 with the empty
@@ -159,18 +178,21 @@ TEST(JavaHome, SetInTheFileWithATrailingSeparator) {
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
 }
 
-// The command line's Java home beats the file's: it is in force, lower-cased, when the
-// runtime is checked, jvm.cfg read and the runtime's jars added; the file's runtime need not
-// exist. The VM library is then found under the home as typed.
+// The command line's Java home beats the file's: it is in force when the runtime is checked,
+// jvm.cfg read and the runtime's jars added, so the file's runtime need not exist. Windows
+// builds take it lower-cased there, which names the same directory; POSIX file names are
+// case-sensitive, so the POSIX build takes it as typed. The VM library is found under the
+// home as typed.
 TEST(JavaHome, CommandLineBeatsTheFile) {
     Installation inst;
-    inst.addRuntime("rt");
+    inst.addRuntime("Runtime");
     inst.writeConfig("SetJavaHome " + inst.seen("missing") + "\nSetMainClass test.Main\n");
+    std::string home = inst.seen("Runtime");
     LaunchOptions parts;
-    parts.classPath = runtimeClassPath(asciiLower(inst.seen("rt")));
+    parts.classPath = runtimeClassPath(isWindows() ? asciiLower(home) : home);
     std::vector<std::string> options = expectedOptions(inst, parts);
-    EXPECT_RUN(inst.run({"-nomsgbox", "--setjavahome=" + inst.seen("rt"), "-verbose"}),
-               verboseOptionLines(options) + "JVM path is " + vmLibraryPath("server", inst.seen("rt")) + "\n", "", 0);
+    EXPECT_RUN(inst.run({"-nomsgbox", "--setjavahome=" + home, "-verbose"}),
+               verboseOptionLines(options) + "JVM path is " + vmLibraryPath("server", home) + "\n", "", 0);
     EXPECT_EQ(inst.record(), startedRecord(options, "test/Main", {}));
 }
 
