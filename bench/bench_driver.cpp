@@ -483,8 +483,8 @@ void printForeignLoad(const Rounds& rounds) {
 
 std::string formatRatio(const std::vector<double>& ratios) {
     char text[96];
-    std::snprintf(text, sizeof text, "%6.3f  (quartiles %.3f .. %.3f)", median(ratios), quantile(ratios, 0.25),
-                  quantile(ratios, 0.75));
+    std::snprintf(text, sizeof text, "%6.3f +- %.3f  (quartiles %.3f .. %.3f)", median(ratios), medianError(ratios),
+                  quantile(ratios, 0.25), quantile(ratios, 0.75));
     return text;
 }
 
@@ -705,7 +705,7 @@ void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
                 options.size() + 1,
                 static_cast<std::size_t>(std::count(classPath.begin(), classPath.end(), ':') + 1));
     Rounds result = measure({launcher, floor, java, floorClasses, floorAll}, rounds, 3);
-    std::printf("   %-48s %-36s  %-10s  %s\n", "", "wall time, median", "CPU time", "bound");
+    std::printf("   %-48s %-44s  %-10s  %s\n", "", "wall time: median +- its error", "CPU time", "bound");
     printRatio("launcher / floor", result, 0, 1, 1.02, verdicts);
     printRatio("launcher / java -cp", result, 0, 2, 1.00, verdicts);
     std::printf("   where the time goes:\n");
@@ -713,8 +713,8 @@ void javaFigures(const Paths& paths, int rounds, Verdicts& verdicts) {
     printRatio("floor with the launcher's other options / floor", result, 4, 1, 0, verdicts);
     printRatio("launcher / floor with all the same options", result, 0, 4, 0, verdicts);
     printRatio("java -cp / floor", result, 2, 1, 0, verdicts);
-    std::printf("   peak memory launcher / floor  %.3f  (launcher %.1f MiB)\n", median(result.memoryRatios(0, 1)),
-                median(result.peakKb[0]) / 1024);
+    std::printf("   %-48s %6.3f  (launcher %.1f MiB)\n", "peak memory launcher / floor",
+                median(result.memoryRatios(0, 1)), median(result.peakKb[0]) / 1024);
     printForeignLoad(result);
 }
 
@@ -803,10 +803,10 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
 
     std::printf("\n2. The launcher's own work, on a VM library that costs nothing (%d rounds, alternating)\n", rounds);
     Rounds result = measure({main.command, bare, base.command}, rounds, 3);
-    std::printf("   %-48s %-36s  %-10s\n", "", "wall time, median", "CPU time");
+    std::printf("   %-48s %-44s  %-10s\n", "", "wall time: median +- its error", "CPU time");
     printRatio("1,000 lines, 1,000 jars / bare process start", result, 0, 1, 0, verdicts);
     printRatio("5 lines, no jars / bare process start", result, 2, 1, 0, verdicts);
-    std::printf("   peak memory, 1,000 lines and jars / bare   %6.3f  (%.0f KiB against %.0f KiB)\n",
+    std::printf("   %-48s %6.3f  (%.0f KiB against %.0f KiB)\n", "peak memory, 1,000 lines and jars / bare",
                 median(result.memoryRatios(0, 1)), median(result.peakKb[0]), median(result.peakKb[1]));
     printForeignLoad(result);
 
