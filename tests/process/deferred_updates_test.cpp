@@ -46,6 +46,40 @@ TEST_F(DeferredUpdates, MarkerInTheInstallationRunsTheInstallerFirst) {
     EXPECT_EQ(inst.record(), installer({"a b", "", "c"}) + application({"a b", "", "c"}));
 }
 
+// The child is started by its full path, which may hold blanks, and receives quotation marks
+// and backslashes as the user typed them.
+TEST(DeferredUpdatesChild, GetsExactArgumentsFromAPathWithBlanks) {
+    Installation inst("app", "Program Files");
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\nSetUpdateMainClass u.Installer\nSetUpdateClassPath upd.jar\n");
+    inst.write("lib/deferred-updates.xml", "");
+    std::vector<std::string> args{"say \"hi\"", "dir\\", "a\\\"b", "two  blanks"};
+    std::vector<std::string> all{"-nomsgbox"};
+    all.insert(all.end(), args.begin(), args.end());
+    EXPECT_RUN(inst.run(all), kTrace, "", 0);
+    LaunchOptions installerParts;
+    installerParts.classPath = std::vector<std::string>{"upd.jar"};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, installerParts), "u/Installer", args) +
+                                 startedRecord(expectedOptions(inst), "test/Main", args));
+}
+
+// On Windows an executable named in capitals (APP.EXE) is its own module and starts its child.
+TEST(DeferredUpdatesChild, StartsFromAnUpperCaseExecutableName) {
+    if (!isWindows()) GTEST_SKIP() << "only Windows has the .exe suffix";
+    Installation inst("APP");
+    inst.addExecutable("APP.EXE");
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\nSetUpdateMainClass u.Installer\nSetUpdateClassPath upd.jar\n");
+    inst.write("lib/deferred-updates.xml", "");
+    RunOptions o;
+    o.program = "APP.EXE";
+    EXPECT_RUN(inst.run({"-nomsgbox", "x"}, o), kTrace, "", 0);
+    LaunchOptions installerParts;
+    installerParts.classPath = std::vector<std::string>{"upd.jar"};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, installerParts), "u/Installer", {"x"}) +
+                                 startedRecord(expectedOptions(inst), "test/Main", {"x"}));
+}
+
 TEST_F(DeferredUpdates, MarkerInTheUserHomeRunsTheInstallerWithoutTrace) {
     configure(std::string("SetUserHomeVariable MY_APP_HOME\n") + kUpdateDirectives);
     inst.write("home/lib/deferred-updates.xml", "");

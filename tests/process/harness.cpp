@@ -276,20 +276,21 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
 
 // ---- Installation ------------------------------------------------------------------------
 
-Installation::Installation(std::string programName) : programName_(std::move(programName)) {
+Installation::Installation(std::string programName, const std::string& within) : programName_(std::move(programName)) {
     fs::path base = fs::canonical(fs::temp_directory_path());
-    for (int attempt = 0; root_.empty(); ++attempt) {
+    for (int attempt = 0; top_.empty(); ++attempt) {
         fs::path candidate = base / ("launcher-process-" + randomSuffix());
-        if (fs::create_directory(candidate)) root_ = candidate.string();
+        if (fs::create_directory(candidate)) top_ = candidate.string();
         if (attempt > 100) throw std::runtime_error("cannot create a temporary directory");
     }
+    root_ = within.empty() ? top_ : top_ + "/" + within;
     mkdir("bin");
     if (!target().launcherExe.empty()) addExecutable(programName_ + exeSuffix());
 }
 
 Installation::~Installation() {
     std::error_code ec;
-    fs::remove_all(root_, ec);
+    fs::remove_all(top_, ec);
 }
 
 std::string Installation::path(const std::string& relative) const {

@@ -100,7 +100,8 @@ enum class VmLibrary { Full, OneExport, NotALibrary, None };
 /// optionally a Java runtime with the fake VM library. Removed when the object goes.
 class Installation {
 public:
-    explicit Installation(std::string programName = "app");
+    /// `within`: a directory below the temporary one to be the root (for roots with blanks).
+    explicit Installation(std::string programName = "app", const std::string& within = "");
     ~Installation();
     Installation(const Installation&) = delete;
     Installation& operator=(const Installation&) = delete;
@@ -137,6 +138,7 @@ public:
     Result run(const std::vector<std::string>& args, const RunOptions& options = {}) const;
 
 private:
+    std::string top_;
     std::string root_;
     std::string programName_;
 };
