@@ -1,0 +1,13 @@
+/* Resource identifiers shared by launcher.rc and the code that uses the resources. Plain
+ * defines only: the resource compiler reads this file too. */
+#ifndef LAUNCHER_RESOURCE_H
+#define LAUNCHER_RESOURCE_H
+
+/* The prompt for java.exe shown when no Java runtime is found. */
+#define IDD_JAVA_EXE 101
+#define IDC_JAVA_EXE_PATH 1000
+#define IDC_JAVA_EXE_BROWSE 1001
+
+#define IDI_LAUNCHER 1
+
+#endif
