@@ -1,0 +1,377 @@
+// The platform layer for Windows. Every text in and out is in the system's ANSI code page,
+// as the logic expects; the ANSI entry points are used except for paths (see below).
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstring>
+
+#include "platform/command_line_quoting.h"
+
+namespace platform {
+namespace {
+
+/// Closes a kernel handle when it goes.
+class Handle {
+public:
+    explicit Handle(HANDLE handle = nullptr) : handle_(handle) {}
+    ~Handle() {
+        if (handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_);
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+/// Ends a directory search when it goes.
+class FindHandle {
+public:
+    explicit FindHandle(HANDLE handle) : handle_(handle) {}
+    ~FindHandle() {
+        if (handle_ != INVALID_HANDLE_VALUE) FindClose(handle_);
+    }
+    FindHandle(const FindHandle&) = delete;
+    FindHandle& operator=(const FindHandle&) = delete;
+    HANDLE get() const { return handle_; }
+    bool valid() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE handle_;
+};
+
+/// Frees a buffer the system allocated with LocalAlloc when it goes.
+class LocalBuffer {
+public:
+    LocalBuffer() = default;
+    ~LocalBuffer() {
+        if (buffer_ != nullptr) LocalFree(buffer_);
+    }
+    LocalBuffer(const LocalBuffer&) = delete;
+    LocalBuffer& operator=(const LocalBuffer&) = delete;
+    char* get() const { return buffer_; }
+    char** address() { return &buffer_; }
+
+private:
+    char* buffer_ = nullptr;
+};
+
+std::wstring toWide(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int count = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), count, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), count, &wide[0], length);
+    return wide;
+}
+
+// A character the code page lacks becomes '?', which no file name holds, rather than a
+// look-alike that could name another file.
+std::string fromWide(const std::wstring& wide) {
+    if (wide.empty()) return std::string();
+    DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    int count = static_cast<int>(wide.size());
+    int length = WideCharToMultiByte(CP_ACP, flags, wide.data(), count, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
+    if (length > 0) WideCharToMultiByte(CP_ACP, flags, wide.data(), count, &text[0], length, nullptr, nullptr);
+    return text;
+}
+
+// The usual Windows path limit; buffers start there and grow when a value is longer.
+constexpr DWORD kInitialPathBuffer = MAX_PATH;
+
+wchar_t foldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+bool endsWithIgnoringCase(const std::wstring& name, const std::wstring& suffix) {
+    if (name.size() < suffix.size()) return false;
+    std::size_t offset = name.size() - suffix.size();
+    for (std::size_t i = 0; i < suffix.size(); ++i)
+        if (foldAscii(name[offset + i]) != foldAscii(suffix[i])) return false;
+    return true;
+}
+
+// The system's wildcard search also matches the generated short (8.3) names, so "*.jar"
+// would list "app.jarold" through its short name APP~1.JAR. A "*.ext" pattern is therefore
+// held to the long name as well.
+bool matchesPattern(const std::wstring& name, const std::wstring& pattern) {
+    if (pattern.size() < 2 || pattern[0] != L'*') return true;
+    std::wstring suffix = pattern.substr(1);
+    if (suffix.find_first_of(L"*?") != std::wstring::npos) return true;
+    return endsWithIgnoringCase(name, suffix);
+}
+
+bool endsWithSeparator(const std::string& path) {
+    if (path.empty()) return false;
+    char last = path[previousCharStart(path, path.size())];
+    return last == '\\' || last == '/' || last == ':';
+}
+
+#ifdef _WIN64
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+bool readAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
+    if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return false;
+    DWORD read = 0;
+    return ReadFile(file, buffer, size, &read, nullptr) && read == size;
+}
+
+/// The machine type in a PE file's header, or 0 when the file is no PE image.
+WORD peMachine(const std::string& path) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return 0;
+    IMAGE_DOS_HEADER dos;
+    if (!readAt(file.get(), 0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return 0;
+    struct {
+        DWORD signature;
+        WORD machine;
+    } header;
+    static_assert(offsetof(decltype(header), machine) == 4, "the machine follows the signature");
+    if (!readAt(file.get(), static_cast<DWORD>(dos.e_lfanew), &header, 6) || header.signature != IMAGE_NT_SIGNATURE)
+        return 0;
+    return header.machine;
+}
+
+/// The system's text for an error code without its line break, or empty when it has none.
+std::string systemErrorText(DWORD error) {
+    LocalBuffer buffer;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+        error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(buffer.address()), 0, nullptr);
+    if (length == 0 || buffer.get() == nullptr) return std::string();
+    std::string text(buffer.get(), length);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
+    return text;
+}
+
+bool convertsWhole(const char* bytes, int count, std::u16string& out) {
+    wchar_t wide[4];
+    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, wide, 4);
+    if (n <= 0) return false;
+    for (int i = 0; i < n; ++i) out += static_cast<char16_t>(wide[i]);
+    return true;
+}
+
+// Character by character, for a text that does not convert as a whole: each byte that
+// starts no character of the code page becomes U+FFFD.
+std::u16string toUtf16ReplacingInvalid(const std::string& text) {
+    CPINFO info;
+    int maxCharSize = GetCPInfo(CP_ACP, &info) ? static_cast<int>(info.MaxCharSize) : 2;
+    std::u16string out;
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        int length = 1;
+        int left = static_cast<int>(text.size() - pos);
+        while (length <= maxCharSize && length <= left && !convertsWhole(text.data() + pos, length, out)) ++length;
+        if (length > maxCharSize || length > left) {
+            out += u'\uFFFD';
+            length = 1;
+        }
+        pos += static_cast<std::size_t>(length);
+    }
+    return out;
+}
+
+}  // namespace
+
+// ---- Process and file system -----------------------------------------------------------
+//
+// Paths go through the wide entry points, converted from and to the ANSI code page exactly
+// as the ANSI entry points convert them, because those refuse any path over MAX_PATH
+// (ERROR_FILENAME_EXCED_RANGE) before the system sees it, and GetCurrentDirectoryA fails
+// outright in a current directory that long.
+
+std::optional<std::string> ownExecutablePath() {
+    std::wstring buffer(kInitialPathBuffer, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetModuleFileNameW(nullptr, &buffer[0], size);
+        if (length == 0) return std::nullopt;
+        // A full buffer means the name was cut (and, on older systems, not terminated).
+        if (length < size) {
+            buffer.resize(length);
+            return fromWide(buffer);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::optional<std::string> currentDirectory() {
+    std::wstring buffer;
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
+    while (needed != 0) {
+        buffer.assign(needed, L'\0');
+        DWORD length = GetCurrentDirectoryW(needed, &buffer[0]);
+        if (length == 0) break;
+        if (length < needed) {
+            buffer.resize(length);
+            return fromWide(buffer);
+        }
+        needed = length;  // changed in between: the new size, terminator included
+    }
+    return std::nullopt;
+}
+
+bool changeDirectory(const std::string& directory) {
+    return SetCurrentDirectoryW(toWide(directory).c_str()) != 0;
+}
+
+std::optional<std::string> fullPathDirectory(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    std::wstring wideName = toWide(name);
+    std::wstring buffer(kInitialPathBuffer, L'\0');
+    for (;;) {
+        wchar_t* filePart = nullptr;
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetFullPathNameW(wideName.c_str(), size, &buffer[0], &filePart);
+        if (length == 0) return std::nullopt;
+        if (length < size) {
+            if (filePart == nullptr) return std::nullopt;
+            buffer.resize(static_cast<std::size_t>(filePart - buffer.data()));
+            return fromWide(buffer);
+        }
+        buffer.assign(length, L'\0');  // the size needed, terminator included
+    }
+}
+
+bool exists(const std::string& path) {
+    return GetFileAttributesW(toWide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::vector<std::string> findFiles(const std::string& directory, const std::string& pattern) {
+    std::string searchPath = directory;
+    if (!searchPath.empty() && !endsWithSeparator(searchPath)) searchPath += '\\';
+    searchPath += pattern;
+
+    std::vector<std::string> names;
+    WIN32_FIND_DATAW entry;
+    FindHandle search(FindFirstFileW(toWide(searchPath).c_str(), &entry));
+    if (!search.valid()) return names;
+    std::wstring widePattern = toWide(pattern);
+    do {
+        std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..") continue;
+        if (matchesPattern(name, widePattern)) names.push_back(fromWide(name));
+    } while (FindNextFileW(search.get(), &entry));
+    return names;
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    // A set but empty variable reports size 1 (its terminator), or 0 with no error.
+    SetLastError(ERROR_SUCCESS);
+    DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    for (;;) {
+        if (needed == 0) {
+            if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            return std::string();
+        }
+        std::string buffer(needed, '\0');
+        SetLastError(ERROR_SUCCESS);
+        DWORD length = GetEnvironmentVariableA(name.c_str(), &buffer[0], needed);
+        if (length < needed) {
+            if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
+            buffer.resize(length);
+            return buffer;
+        }
+        needed = length;  // grew in between: the new size, terminator included
+    }
+}
+
+std::size_t previousCharStart(const std::string& text, std::size_t pos) {
+    if (pos == 0 || text.empty()) return 0;
+    if (pos > text.size()) pos = text.size();
+    const char* start = text.c_str();
+    const char* previous = CharPrevA(start, start + pos);
+    return static_cast<std::size_t>(previous - start);
+}
+
+std::u16string toUtf16(const std::string& text) {
+    if (text.empty()) return std::u16string();
+    int count = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), count, nullptr, 0);
+    if (length <= 0) return toUtf16ReplacingInvalid(text);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), count, &wide[0], length);
+    return std::u16string(wide.begin(), wide.end());
+}
+
+// ---- User interface --------------------------------------------------------------------
+
+void showMessageBox(const std::string& text, const std::string& caption) {
+    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONWARNING);
+}
+
+// askForJavaExecutable lives in java_exe_dialog.cpp.
+
+// ---- Java runtime layout ---------------------------------------------------------------
+
+const char* const kJavaExecutable = "\\bin\\java.exe";
+const char* const kJreJavaExecutable = "\\jre\\bin\\java.exe";
+const char* const kDefaultJavaHome = "..\\jre";
+
+std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
+#ifdef _WIN64
+    const char* archDirectory = "\\lib\\amd64\\jvm.cfg";
+#else
+    const char* archDirectory = "\\lib\\i386\\jvm.cfg";
+#endif
+    return {javaHome + "\\lib\\jvm.cfg", javaHome + archDirectory};
+}
+
+std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
+    return {javaHome + "\\bin\\" + vmDirectory + "\\jvm.dll"};
+}
+
+// ---- Libraries and child processes -----------------------------------------------------
+
+void addLibraryDirectory(const std::string& directory) { SetDllDirectoryA(directory.c_str()); }
+
+LoadedLibrary loadLibrary(const std::string& path) {
+    LoadedLibrary result;
+    result.handle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    if (result.handle == nullptr) {
+        // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
+        // a file that is no library at all: the header tells the two apart.
+        WORD machine = peMachine(path);
+        result.wrongBitness = machine != 0 && machine != kOwnMachine;
+    }
+    return result;
+}
+
+void* findSymbol(void* library, const char* name) {
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
+
+ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
+    ChildOutcome outcome;
+    std::string commandLine = quoteWindowsCommandLine(args);
+    STARTUPINFOA startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION child;
+    std::memset(&child, 0, sizeof child);
+    // CreateProcessA may write into the command line, so it gets a buffer of its own.
+    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                        nullptr, nullptr, &startup, &child)) {
+        outcome.errorText = systemErrorText(GetLastError());
+        return outcome;
+    }
+    Handle process(child.hProcess);
+    Handle thread(child.hThread);
+    outcome.started = true;
+    WaitForSingleObject(process.get(), INFINITE);
+    DWORD exitCode = static_cast<DWORD>(-1);
+    if (GetExitCodeProcess(process.get(), &exitCode)) outcome.exitCode = static_cast<int>(exitCode);
+    return outcome;
+}
+
+}  // namespace platform

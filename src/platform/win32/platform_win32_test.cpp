@@ -1,0 +1,322 @@
+// The Windows platform layer against the real system (under Wine on the build machine).
+#ifdef _WIN32
+
+#include "platform/platform.h"
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+using Names = std::vector<std::string>;
+
+Names sorted(Names names) {
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A directory below `dir` whose path is longer than MAX_PATH.
+std::string makeLongDirectory(const TempDir& dir) {
+    std::string relative = "long";
+    while ((dir / relative).size() <= MAX_PATH + 40) relative += "/" + std::string(40, 'd');
+    return dir.mkdir(relative);
+}
+
+/// Makes a directory current through the platform layer and restores the old one.
+class CurrentDirectory {
+public:
+    explicit CurrentDirectory(const std::string& directory) : old_(fs::current_path()) {
+        changed_ = platform::changeDirectory(directory);
+    }
+    ~CurrentDirectory() {
+        std::error_code ec;
+        fs::current_path(old_, ec);
+    }
+    bool changed() const { return changed_; }
+
+private:
+    fs::path old_;
+    bool changed_ = false;
+};
+
+TEST(PlatformWin32Paths, HandleDirectoriesLongerThanMaxPath) {
+    TempDir dir;
+    std::string longDir = makeLongDirectory(dir);
+    dir.write(longDir.substr(dir.path().size() + 1) + "/app.exe");
+    ASSERT_GT(longDir.size(), static_cast<std::size_t>(MAX_PATH));
+
+    CurrentDirectory current(longDir);
+    ASSERT_TRUE(current.changed());
+    EXPECT_EQ(platform::currentDirectory(), longDir);
+    EXPECT_TRUE(platform::exists(longDir + "\\app.exe"));
+    EXPECT_TRUE(platform::exists("app.exe"));
+    EXPECT_EQ(platform::fullPathDirectory("app.exe"), longDir + "\\");
+    EXPECT_EQ(platform::fullPathDirectory(longDir + "\\sub\\x.exe"), longDir + "\\sub\\");
+    EXPECT_EQ(platform::findFiles(longDir, "*.exe"), Names{"app.exe"});
+}
+
+TEST(PlatformWin32Paths, FullPathDirectoryCutsAfterTheDirectoryPart) {
+    TempDir dir;
+    CurrentDirectory current(dir.path());
+    ASSERT_TRUE(current.changed());
+    const std::string here = dir.path() + "\\";
+    struct Case {
+        std::string name;
+        std::optional<std::string> directory;
+    };
+    const Case cases[] = {
+        {"app.exe", here},
+        {"bin\\app.exe", here + "bin\\"},
+        {"bin/app.exe", here + "bin\\"},
+        {".\\x\\..\\app.exe", here},
+        {"C:\\prod\\bin\\app.exe", std::string("C:\\prod\\bin\\")},
+        {"C:\\prod\\bin\\..\\lib\\x.xml", std::string("C:\\prod\\lib\\")},
+        {"C:\\prod\\bin\\", std::nullopt},  // no file-name part
+        {"", std::nullopt},
+    };
+    for (const Case& c : cases) EXPECT_EQ(platform::fullPathDirectory(c.name), c.directory) << c.name;
+}
+
+TEST(PlatformWin32Paths, OwnExecutablePathNamesThisProgram) {
+    std::optional<std::string> path = platform::ownExecutablePath();
+    ASSERT_TRUE(path);
+    EXPECT_TRUE(platform::exists(*path));
+    EXPECT_EQ(fs::path(*path).filename().string(), fs::path(__argv[0]).filename().string());
+}
+
+TEST(PlatformWin32Files, FindFilesMatchesTheExtensionIgnoringCase) {
+    TempDir dir;
+    for (const char* name : {"a.JAR", "b.jar", "c.zip", "D.Zip", "e.txt", "f.jarold", "g.jar.bak", "jar"})
+        dir.write(name);
+    dir.mkdir("lib.jar");  // a directory named like an archive is listed too
+
+    EXPECT_EQ(sorted(platform::findFiles(dir.path(), "*.jar")), (Names{"a.JAR", "b.jar", "lib.jar"}));
+    EXPECT_EQ(sorted(platform::findFiles(dir.path() + "\\", "*.jar")), (Names{"a.JAR", "b.jar", "lib.jar"}));
+    EXPECT_EQ(sorted(platform::findFiles(dir.path() + "/", "*.ZIP")), (Names{"D.Zip", "c.zip"}));
+    EXPECT_EQ(platform::findFiles(dir.path(), "*.dll"), Names{});
+    EXPECT_EQ(platform::findFiles(dir / "missing", "*.jar"), Names{});
+    EXPECT_EQ(platform::findFiles(dir.write("plain.txt"), "*.jar"), Names{});
+    if (GetACP() == 932) {
+        // The last byte of this directory's name is a trail byte equal to a backslash: the
+        // name still needs its separator before the pattern.
+        std::string dbcsDir = dir.path() + "\\\x83\x5c";
+        ASSERT_TRUE(CreateDirectoryA(dbcsDir.c_str(), nullptr));
+        HANDLE file = CreateFileA((dbcsDir + "\\a.jar").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+        ASSERT_NE(file, INVALID_HANDLE_VALUE);
+        CloseHandle(file);
+        EXPECT_EQ(platform::findFiles(dbcsDir, "*.jar"), Names{"a.jar"});
+    }
+}
+
+TEST(PlatformWin32Files, ExistsForFilesAndDirectories) {
+    TempDir dir;
+    std::string file = dir.write("bin/java.exe");
+    EXPECT_TRUE(platform::exists(file));
+    EXPECT_TRUE(platform::exists(dir / "bin"));
+    EXPECT_TRUE(platform::exists(dir / "BIN/JAVA.EXE"));
+    EXPECT_TRUE(platform::exists(dir.path() + "\\\\bin\\java.exe"));  // a doubled separator is accepted
+    EXPECT_FALSE(platform::exists(dir / "bin/javaw.exe"));
+    EXPECT_FALSE(platform::exists(""));
+}
+
+/// Sets an environment variable (nullopt: removes it) for the object's lifetime.
+class EnvVar {
+public:
+    EnvVar(const char* name, const std::optional<std::string>& value) : name_(name) {
+        SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+    }
+    ~EnvVar() { SetEnvironmentVariableA(name_, nullptr); }
+
+private:
+    const char* name_;
+};
+
+TEST(PlatformWin32Environment, TellsUnsetFromEmptyAndReadsWholeValues) {
+    struct Case {
+        const char* setName;
+        std::optional<std::string> value;
+        const char* readName;
+    };
+    const std::string longValue(5000, 'v');
+    const Case cases[] = {
+        {"LAUNCHER_TEST_UNSET", std::nullopt, "LAUNCHER_TEST_UNSET"},
+        {"LAUNCHER_TEST_EMPTY", std::string(), "LAUNCHER_TEST_EMPTY"},
+        {"LAUNCHER_TEST_PLAIN", std::string(" D:\\u "), "LAUNCHER_TEST_PLAIN"},
+        {"LAUNCHER_TEST_CASE", std::string("x"), "launcher_test_Case"},
+        {"LAUNCHER_TEST_LONG", longValue, "LAUNCHER_TEST_LONG"},
+    };
+    for (const Case& c : cases) {
+        EnvVar var(c.setName, c.value);
+        EXPECT_EQ(platform::getEnv(c.readName), c.value) << c.setName;
+    }
+}
+
+TEST(PlatformWin32Text, ConvertsTheCodePageToUtf16) {
+    EXPECT_EQ(platform::toUtf16(""), u"");
+    EXPECT_EQ(platform::toUtf16("Main a/b"), u"Main a/b");
+    switch (GetACP()) {
+    case 1252:
+        EXPECT_EQ(platform::toUtf16("caf\xe9 \x80"), u"caf\u00e9 \u20ac");
+        break;
+    case 932:
+        EXPECT_EQ(platform::toUtf16("\x82\xa0\x83\x5c"), u"\u3042\u30bd");
+        EXPECT_EQ(platform::toUtf16("a\x82"), u"a\ufffd");  // a lead byte without its trail
+        break;
+    case CP_UTF8:
+        EXPECT_EQ(platform::toUtf16("caf\xc3\xa9"), u"caf\u00e9");
+        EXPECT_EQ(platform::toUtf16("a\xff" "b"), u"a\ufffdb");
+        break;
+    default:
+        break;
+    }
+}
+
+TEST(PlatformWin32Text, PreviousCharStartStepsOverWholeCharacters) {
+    EXPECT_EQ(platform::previousCharStart("abc", 3), 2u);
+    EXPECT_EQ(platform::previousCharStart("abc", 1), 0u);
+    EXPECT_EQ(platform::previousCharStart("abc", 0), 0u);
+    EXPECT_EQ(platform::previousCharStart("", 0), 0u);
+    if (GetACP() == 932) {
+        // 0x83 0x5C is one character whose trail byte is the code of a backslash.
+        EXPECT_EQ(platform::previousCharStart("a\x83\x5c", 3), 1u);
+        EXPECT_EQ(platform::previousCharStart("\x83\x5c\x83\x5c", 4), 2u);
+    }
+}
+
+// ---- Libraries ---------------------------------------------------------------------------
+
+#ifdef _WIN64
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_I386;
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
+#else
+constexpr WORD kOtherMachine = IMAGE_FILE_MACHINE_AMD64;
+constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
+#endif
+
+// The headers of a PE file for `machine` and nothing loadable behind them.
+std::string peHeaderOnly(WORD machine) {
+    std::string bytes(0x200, '\0');
+    bytes[0] = 'M';
+    bytes[1] = 'Z';
+    bytes[0x3c] = 0x40;
+    bytes.replace(0x40, 4, std::string("PE\0\0", 4));
+    bytes[0x44] = static_cast<char>(machine & 0xff);
+    bytes[0x45] = static_cast<char>(machine >> 8);
+    return bytes;
+}
+
+TEST(PlatformWin32Libraries, LoadsLibrariesAndFindsTheirExports) {
+    platform::LoadedLibrary kernel = platform::loadLibrary("kernel32.dll");
+    ASSERT_NE(kernel.handle, nullptr);
+    EXPECT_FALSE(kernel.wrongBitness);
+    EXPECT_NE(platform::findSymbol(kernel.handle, "GetProcAddress"), nullptr);
+    EXPECT_EQ(platform::findSymbol(kernel.handle, "JNI_CreateJavaVM"), nullptr);
+}
+
+TEST(PlatformWin32Libraries, TellsALibraryOfTheOtherMachineFromOtherFailures) {
+    TempDir dir;
+    struct Case {
+        const char* what;
+        std::optional<std::string> content;
+        bool wrongBitness;
+    };
+    const Case cases[] = {
+        {"other machine", peHeaderOnly(kOtherMachine), true},
+        {"own machine, damaged", peHeaderOnly(kOwnMachine), false},
+        {"no library at all", std::string("not a library\n"), false},
+        {"missing", std::nullopt, false},
+    };
+    int index = 0;
+    for (const Case& c : cases) {
+        std::string path = dir / ("case" + std::to_string(index++) + "\\jvm.dll");
+        if (c.content) dir.write(path.substr(dir.path().size() + 1), *c.content);
+        platform::LoadedLibrary library = platform::loadLibrary(path);
+        EXPECT_EQ(library.handle, nullptr) << c.what;
+        EXPECT_EQ(library.wrongBitness, c.wrongBitness) << c.what;
+    }
+}
+
+// ---- Child processes ---------------------------------------------------------------------
+
+const char* const kEchoFileVariable = "LAUNCHER_TEST_ECHO_FILE";
+
+// Run only as the child of the test below, chosen through googletest's environment variables
+// so that no flag of its own joins (and is then taken out of) the arguments: writes the
+// arguments exactly as this process's start-up code split them, each ended by a NUL, and
+// exits with 42.
+TEST(PlatformWin32Child, DISABLED_EchoArguments) {
+    const char* file = std::getenv(kEchoFileVariable);
+    if (file == nullptr) GTEST_SKIP() << "only run by PlatformWin32Processes";
+    {
+        std::ofstream out(file, std::ios::binary);
+        for (int i = 0; i < __argc; ++i) out << __argv[i] << '\0';
+    }
+    std::fflush(nullptr);
+    std::_Exit(42);
+}
+
+TEST(PlatformWin32Processes, ChildReceivesExactlyTheArgumentsAndItsExitCodeComesBack) {
+    TempDir dir;
+    std::optional<std::string> self = platform::ownExecutablePath();
+    ASSERT_TRUE(self);
+    // The program lies in a path with blanks, as under C:\Program Files.
+    std::string program = dir / "Program Files/app dir/unit tests.exe";
+    fs::create_directories(fs::path(program).parent_path());
+    fs::copy_file(*self, program);
+    std::string echoFile = dir / "echo.bin";
+    ScopedEnv echo(kEchoFileVariable, echoFile);
+    ScopedEnv filter("GTEST_FILTER", std::string("PlatformWin32Child.DISABLED_EchoArguments"));
+    ScopedEnv disabled("GTEST_ALSO_RUN_DISABLED_TESTS", std::string("1"));
+
+    const std::vector<std::string> args = {
+        program,
+        "a b",
+        "",
+        "C:\\dir with blank\\",
+        "x\\\"y",
+        "\"",
+        "tab\there",
+        "caf\xe9",
+        "-Denv.temp=\"C:\\tmp\"",
+    };
+    platform::ChildOutcome outcome = platform::runAndWait(program, args);
+
+    ASSERT_TRUE(outcome.started) << outcome.errorText;
+    EXPECT_EQ(outcome.exitCode, 42);
+    std::ifstream in(echoFile, std::ios::binary);
+    std::string content((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<std::string> received;
+    for (std::size_t start = 0, end; (end = content.find('\0', start)) != std::string::npos; start = end + 1)
+        received.push_back(content.substr(start, end - start));
+    EXPECT_EQ(received, args);
+}
+
+TEST(PlatformWin32Processes, AProgramThatCannotStartGivesTheSystemText) {
+    TempDir dir;
+    std::string missing = dir / "no such.exe";
+    platform::ChildOutcome outcome = platform::runAndWait(missing, {missing, "x"});
+    EXPECT_FALSE(outcome.started);
+    ASSERT_FALSE(outcome.errorText.empty());
+    EXPECT_NE(outcome.errorText.back(), '\n');
+    EXPECT_NE(outcome.errorText.back(), '\r');
+}
+
+}  // namespace
+
+#endif  // _WIN32
