@@ -1,0 +1,270 @@
+// What a user takes away from each build: the package CPack makes from the tree whose launcher
+// is under test, made in a scratch directory, and the version information of the Windows
+// executable. The version is the one the tree was configured with (project(VERSION)).
+#include <sys/utsname.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace process_tests {
+namespace {
+
+std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+/// The build tree of the launcher under test: the directory of LAUNCHER_EXE.
+fs::path treeDirectory() { return fs::path(target().launcherExe).parent_path(); }
+
+/// A value of the tree's CMakeCache.txt ("NAME:TYPE=VALUE"); empty when it has none.
+std::string cacheValue(const std::string& name) {
+    std::istringstream cache(readFile(treeDirectory() / "CMakeCache.txt"));
+    for (std::string line; std::getline(cache, line);)
+        if (line.rfind(name + ":", 0) == 0) return line.substr(line.find('=') + 1);
+    return "";
+}
+
+std::string projectVersion() { return cacheValue("CMAKE_PROJECT_VERSION"); }
+
+/// The system part of the package name: win32, win64, or linux-<machine>.
+std::string systemName() {
+    switch (target().kind) {
+    case Kind::Win32:
+        return "win32";
+    case Kind::Win64:
+        return "win64";
+    case Kind::Linux:
+        break;
+    }
+    utsname name{};
+    ::uname(&name);
+    return std::string("linux-") + name.machine;
+}
+
+const std::vector<std::string> kToolPath{"PATH=/usr/local/bin:/usr/bin:/bin"};
+
+/// The package of the tree under test, made once for the suite, and unpacked.
+class Package : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        scratch_ = std::make_unique<Installation>("scratch");
+        std::string cpack = cacheValue("CMAKE_CPACK_COMMAND");
+        made_ = runProcess(cpack, {cpack, "--config", (treeDirectory() / "CPackConfig.cmake").string(), "-B",
+                                   scratch_->path("package")},
+                           kToolPath, treeDirectory().string(), 300);
+        for (const auto& entry : fs::directory_iterator(scratch_->path("package")))
+            if (entry.is_regular_file()) files_.push_back(entry.path().filename().string());
+        if (files_.size() != 1) return;
+        std::string cmake = cacheValue("CMAKE_COMMAND");
+        std::string archive = scratch_->path("package/" + files_.front());
+        Result listed = runProcess(cmake, {cmake, "-E", "tar", "tf", archive}, kToolPath, scratch_->root(), 120);
+        std::istringstream names(listed.out);
+        for (std::string name; std::getline(names, name);)
+            if (!name.empty() && name.back() != '/') entries_.insert(name);
+        scratch_->mkdir("unpacked");
+        unpacked_ = runProcess(cmake, {cmake, "-E", "tar", "xf", archive}, kToolPath, scratch_->path("unpacked"), 120);
+    }
+    static void TearDownTestSuite() { scratch_.reset(); }
+
+    void SetUp() override {
+        ASSERT_EQ(made_.exitCode, 0) << made_.out << made_.err;
+        ASSERT_EQ(files_.size(), 1u) << "cpack made more or less than one package";
+        ASSERT_EQ(unpacked_.exitCode, 0) << unpacked_.err;
+    }
+
+    static std::string top() { return "launcher-" + projectVersion() + "-" + systemName(); }
+    static std::string launcherName() { return "bin/launcher" + exeSuffix(); }
+    static fs::path unpacked(const std::string& relative) { return scratch_->path("unpacked/" + top() + "/" + relative); }
+
+    static std::unique_ptr<Installation> scratch_;
+    static Result made_, unpacked_;
+    static std::vector<std::string> files_;
+    static std::set<std::string> entries_;
+};
+
+std::unique_ptr<Installation> Package::scratch_;
+Result Package::made_, Package::unpacked_;
+std::vector<std::string> Package::files_;
+std::set<std::string> Package::entries_;
+
+TEST_F(Package, IsNamedAfterTheVersionAndTheBuild) {
+    ASSERT_FALSE(projectVersion().empty());
+    EXPECT_EQ(files_.front(), top() + (isWindows() ? ".zip" : ".tar.gz"));
+}
+
+// One folder holding the launcher, the example configuration, the README and every page of
+// the reference, each as it is in the tree or the source, and nothing else.
+TEST_F(Package, HoldsTheLauncherTheExampleAndTheDocs) {
+    fs::path source = cacheValue("launcher_SOURCE_DIR");
+    std::map<std::string, fs::path> expected{{launcherName(), target().launcherExe},
+                                             {"examples/app.conf", source / "examples/app.conf"},
+                                             {"README.md", source / "README.md"}};
+    for (const auto& entry : fs::directory_iterator(source / "docs"))
+        if (entry.is_regular_file()) expected["docs/" + entry.path().filename().string()] = entry.path();
+    std::set<std::string> names;
+    for (const auto& [name, from] : expected) names.insert(top() + "/" + name);
+    EXPECT_EQ(entries_, names);
+    for (const auto& [name, from] : expected)
+        EXPECT_TRUE(readFile(unpacked(name)) == readFile(from)) << name << " differs from " << from;
+    if (!isWindows()) {
+        EXPECT_NE(fs::status(unpacked(launcherName())).permissions() & fs::perms::owner_exec, fs::perms::none)
+            << "the unpacked launcher cannot be run";
+    }
+}
+
+// The unpacked launcher, renamed app with examples/app.conf beside it as the example's own
+// comments say, with a runtime in ../jre and the application's jar in ../lib, starts the
+// example's main class with its VM option.
+TEST_F(Package, UnpackedLauncherStartsTheExampleConfiguration) {
+    Installation inst("app");
+    fs::copy_file(unpacked(launcherName()), inst.path("bin/app" + exeSuffix()), fs::copy_options::overwrite_existing);
+    fs::copy_file(unpacked("examples/app.conf"), inst.path("bin/app.conf"));
+    inst.addRuntime("jre");
+    inst.write("lib/app.jar", "");
+    EXPECT_RUN(inst.run({"-nomsgbox", "x"}), "", "", 0);
+    LaunchOptions parts;
+    parts.fromFile = {"-Xmx256m"};
+    parts.classPath = std::vector<std::string>{native("../lib/app.jar")};
+    for (const std::string& entry : runtimeClassPath(defaultJavaHome())) parts.classPath->push_back(entry);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "com/example/app/Main", {"x"}));
+}
+
+// ---- The version information of a PE image ------------------------------------------------------
+
+class Bytes {
+public:
+    explicit Bytes(std::string data) : data_(std::move(data)) {}
+    std::uint32_t u16(std::size_t at) const { return byte(at) | byte(at + 1) << 8; }
+    std::uint32_t u32(std::size_t at) const { return u16(at) | u16(at + 2) << 16; }
+    std::size_t size() const { return data_.size(); }
+    /// The UTF-16 text from `at` to its terminating zero, narrowed (the texts here are ASCII).
+    std::string text(std::size_t at, std::size_t& end) const {
+        std::string out;
+        for (end = at; u16(end) != 0; end += 2) out += static_cast<char>(u16(end));
+        end += 2;
+        return out;
+    }
+
+private:
+    std::uint32_t byte(std::size_t at) const {
+        if (at >= data_.size()) throw std::out_of_range("read beyond the image");
+        return static_cast<unsigned char>(data_[at]);
+    }
+    std::string data_;
+};
+
+/// The file offset and size of the RT_VERSION resource of a PE image, by the resource
+/// directory: type 16, its first name, its first language.
+std::pair<std::size_t, std::size_t> versionResource(const Bytes& image) {
+    std::size_t pe = image.u32(0x3C);
+    if (image.u32(pe) != 0x4550) throw std::runtime_error("no PE signature");
+    std::size_t sections = image.u16(pe + 6);
+    std::size_t optional = pe + 24;
+    std::size_t directories = optional + (image.u16(optional) == 0x20B ? 112 : 96);
+    std::uint32_t resourceRva = image.u32(directories + 2 * 8);
+    std::size_t sectionTable = optional + image.u16(pe + 20);
+    auto offsetOf = [&](std::uint32_t rva) -> std::size_t {
+        for (std::size_t i = 0; i < sections; ++i) {
+            std::size_t s = sectionTable + i * 40;
+            std::uint32_t start = image.u32(s + 12), length = std::max(image.u32(s + 8), image.u32(s + 16));
+            if (rva >= start && rva < start + length) return image.u32(s + 20) + (rva - start);
+        }
+        throw std::runtime_error("an address outside every section");
+    };
+    std::size_t base = offsetOf(resourceRva);
+    // Returns the entry's offset field, for id `id` (or the first entry when id is 0).
+    auto entry = [&](std::size_t directory, std::uint32_t id) -> std::uint32_t {
+        std::size_t count = image.u16(directory + 12) + image.u16(directory + 14);
+        for (std::size_t i = 0; i < count; ++i) {
+            std::size_t e = directory + 16 + i * 8;
+            if (id == 0 || image.u32(e) == id) return image.u32(e + 4);
+        }
+        throw std::runtime_error("no version resource");
+    };
+    std::uint32_t names = entry(base, 16);
+    std::uint32_t languages = entry(base + (names & 0x7FFFFFFF), 0);
+    std::uint32_t data = entry(base + (languages & 0x7FFFFFFF), 0);
+    if (!(names & languages & 0x80000000) || (data & 0x80000000)) throw std::runtime_error("a malformed resource tree");
+    return {offsetOf(image.u32(base + data)), image.u32(base + data + 4)};
+}
+
+struct VersionInfo {
+    std::uint32_t fileMs = 0, fileLs = 0, productMs = 0, productLs = 0;
+    std::map<std::string, std::string> strings;
+};
+
+/// Reads one VS_VERSIONINFO block at `at` (wLength, wValueLength, wType, key, value,
+/// children, each aligned to 4 bytes) and what it holds into `info`.
+void readBlock(const Bytes& image, std::size_t at, std::size_t origin, VersionInfo& info, int depth) {
+    std::size_t length = image.u16(at), valueLength = image.u16(at + 2), type = image.u16(at + 4);
+    std::size_t end = at + length, cursor = 0;
+    std::string key = image.text(at + 6, cursor);
+    auto align = [&](std::size_t offset) { return origin + ((offset - origin + 3) & ~std::size_t{3}); };
+    std::size_t value = align(cursor);
+    if (depth == 0 && key == "VS_VERSION_INFO") {
+        if (valueLength < 52 || image.u32(value) != 0xFEEF04BD) throw std::runtime_error("no VS_FIXEDFILEINFO");
+        info.fileMs = image.u32(value + 8);
+        info.fileLs = image.u32(value + 12);
+        info.productMs = image.u32(value + 16);
+        info.productLs = image.u32(value + 20);
+    } else if (depth == 3 && type == 1) {
+        std::size_t ignored = 0;
+        info.strings[key] = valueLength ? image.text(value, ignored) : "";
+        return;
+    }
+    std::size_t child = align(value + (type == 1 ? 2 * valueLength : valueLength));
+    while (child + 6 < end) {
+        std::size_t childLength = image.u16(child);
+        if (childLength == 0) break;
+        readBlock(image, child, origin, info, depth + 1);
+        child = align(child + childLength);
+    }
+}
+
+VersionInfo versionInfo(const std::string& file) {
+    Bytes image(readFile(file));
+    auto [offset, size] = versionResource(image);
+    if (offset + size > image.size()) throw std::runtime_error("the version resource runs past the file");
+    VersionInfo info;
+    readBlock(image, offset, offset, info, 0);
+    return info;
+}
+
+// The Windows executable's version information holds the version the tree was configured with,
+// as numbers and as the texts Explorer shows.
+TEST(WindowsVersionInformation, HoldsTheProjectVersion) {
+    if (!isWindows()) GTEST_SKIP() << "only Windows executables carry version information";
+    std::string version = projectVersion();
+    unsigned major = 0, minor = 0, patch = 0;
+    ASSERT_EQ(std::sscanf(version.c_str(), "%u.%u.%u", &major, &minor, &patch), 3) << version;
+    VersionInfo info = versionInfo(target().launcherExe);
+    EXPECT_EQ(info.fileMs, major << 16 | minor);
+    EXPECT_EQ(info.fileLs, patch << 16);
+    EXPECT_EQ(info.productMs, info.fileMs);
+    EXPECT_EQ(info.productLs, info.fileLs);
+    EXPECT_EQ(info.strings["FileVersion"], version);
+    EXPECT_EQ(info.strings["ProductVersion"], version);
+    EXPECT_EQ(info.strings["OriginalFilename"], "launcher.exe");
+}
+
+}  // namespace
+}  // namespace process_tests
