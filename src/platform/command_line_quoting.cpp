@@ -29,16 +29,21 @@ void appendProgramName(std::string& line, const std::string& name) {
     line += '"';
 }
 
+using LeadBytePredicate = bool (*)(unsigned char);
+
 // Inside quotes, backslashes are literal unless a run of them ends at a quotation mark:
 // then 2n backslashes give n and the mark closes the quotes, 2n+1 give n and a literal mark.
-void appendArgument(std::string& line, const std::string& arg) {
+// A two-byte character ends a run and is copied whole. (Its second byte is never a blank, a
+// tab or a quotation mark in any of the system's code pages, so needsQuotes can look at bytes.)
+void appendArgument(std::string& line, const std::string& arg, LeadBytePredicate isLeadByte) {
     if (!needsQuotes(arg)) {
         line += arg;
         return;
     }
     line += '"';
     std::size_t backslashes = 0;
-    for (char c : arg) {
+    for (std::size_t i = 0; i < arg.size(); ++i) {
+        char c = arg[i];
         if (c == '\\') {
             ++backslashes;
             continue;
@@ -50,6 +55,8 @@ void appendArgument(std::string& line, const std::string& arg) {
         }
         backslashes = 0;
         line += c;
+        if (isLeadByte != nullptr && i + 1 < arg.size() && isLeadByte(static_cast<unsigned char>(c)))
+            line += arg[++i];
     }
     // The closing quotation mark follows, so a trailing run is doubled as before a mark.
     line.append(2 * backslashes, '\\');
@@ -59,13 +66,17 @@ void appendArgument(std::string& line, const std::string& arg) {
 }  // namespace
 
 std::string quoteWindowsCommandLine(const std::vector<std::string>& args) {
+    return quoteWindowsCommandLine(args, nullptr);
+}
+
+std::string quoteWindowsCommandLine(const std::vector<std::string>& args, LeadBytePredicate isLeadByte) {
     std::string line;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i == 0) {
             appendProgramName(line, args[i]);
         } else {
             line += ' ';
-            appendArgument(line, args[i]);
+            appendArgument(line, args[i], isLeadByte);
         }
     }
     return line;

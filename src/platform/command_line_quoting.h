@@ -8,3 +8,9 @@
 /// CommandLineToArgvW) splits back into exactly `args`: an argument that is empty or holds a
 /// blank, tab or quotation mark is quoted, backslashes before a quotation mark are doubled.
 std::string quoteWindowsCommandLine(const std::vector<std::string>& args);
+
+/// The same for text in a multi-byte code page: `isLeadByte` tells the bytes that begin a
+/// two-byte character. The second byte of such a character may have the code of a backslash
+/// (Shift JIS 0x83 0x5C), which the start-up code does not take for one, so it is never
+/// doubled. A null `isLeadByte` treats every byte as a character of its own.
+std::string quoteWindowsCommandLine(const std::vector<std::string>& args, bool (*isLeadByte)(unsigned char));

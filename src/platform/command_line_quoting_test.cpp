@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -41,13 +42,53 @@ const RoundTrip kRoundTrips[] = {
     {"other white space", {"app.exe", "line\nbreak", "v\vtab", "cr\r"}},
     {"option with a quoted value",
      {"app.exe", "-Denv.temp=\"C:\\tmp\\\"", "--SetJavaHome=C:\\Program Files\\Java\\"}},
+    // Shift JIS characters whose second byte has the code of a backslash: 0x83 0x5C and 0x95 0x5C.
+    {"two-byte characters ending in a backslash code",
+     {"C:\\Program Files\\\x95\x5c\\app.exe", "a b\x83\x5c", "\x95\x5c\"q", "x\x83\x5c y\\", "\x83\x5c\x83\x5c"}},
 };
+
+// Shift JIS (code page 932): the lead bytes of its two-byte characters.
+bool isShiftJisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc); }
+
+// Whether the start-up code of a code page with these lead bytes could have produced `arg`:
+// not when it ends in a lead byte, which would have taken the next byte with it.
+bool isWholeText(const std::string& arg, bool (*isLeadByte)(unsigned char)) {
+    for (std::size_t i = 0; i < arg.size(); ++i) {
+        if (!isLeadByte(static_cast<unsigned char>(arg[i]))) continue;
+        if (++i == arg.size()) return false;
+    }
+    return true;
+}
 
 TEST(QuoteWindowsCommandLine, SplitsBackIntoTheSameArguments) {
     for (const RoundTrip& c : kRoundTrips) {
         std::string line = quoteWindowsCommandLine(c.args);
         EXPECT_EQ(splitWindowsCommandLine(line), c.args) << c.what << "\n  line: " << line;
+        auto whole = [](const std::string& arg) { return isWholeText(arg, isShiftJisLeadByte); };
+        if (!std::all_of(c.args.begin(), c.args.end(), whole)) continue;
+        std::string dbcsLine = quoteWindowsCommandLine(c.args, isShiftJisLeadByte);
+        EXPECT_EQ(splitWindowsCommandLine(dbcsLine, isShiftJisLeadByte), c.args)
+            << c.what << " (code page 932)\n  line: " << dbcsLine;
     }
+}
+
+// A backslash code that is the second byte of a character is no backslash: doubling it
+// would give the child a backslash it never had, and before a quotation mark an escaped
+// mark that runs the argument into the next ones.
+TEST(QuoteWindowsCommandLine, LeavesTwoByteCharactersWhole) {
+    struct Case {
+        Args args;
+        const char* line;
+    };
+    const Case cases[] = {
+        {{"app.exe", "a b\x83\x5c"}, "app.exe \"a b\x83\x5c\""},
+        {{"app.exe", "\x83\x5c\"q"}, "app.exe \"\x83\x5c\\\"q\""},
+        {{"app.exe", "a b\x83\x5c\\"}, "app.exe \"a b\x83\x5c\\\\\""},
+        {{"app.exe", "\x83\x5c"}, "app.exe \x83\x5c"},
+        // A lead byte without its second byte: nothing is read past the end.
+        {{"app.exe", "a b\x83"}, "app.exe \"a b\x83\""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(quoteWindowsCommandLine(c.args, isShiftJisLeadByte), c.line);
 }
 
 TEST(QuoteWindowsCommandLine, QuotesOnlyWhatNeedsIt) {
@@ -128,13 +169,23 @@ std::vector<std::wstring> systemSplit(const std::string& line) {
     return result;
 }
 
+bool isValidInCodePage(const std::string& text) {
+    return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
+                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+}
+
+bool isLeadByteOfCodePage(unsigned char b) { return IsDBCSLeadByte(b) != FALSE; }
+
+// With the code page the system runs under (the tests run under 1252 and under 932).
 TEST(QuoteWindowsCommandLine, SplitsBackThroughCommandLineToArgvW) {
     for (const RoundTrip& c : kRoundTrips) {
         // The system takes an empty line for its own program name.
         if (c.args[0].empty()) continue;
+        // Bytes that are no text in this code page cannot reach a program's arguments.
+        if (!std::all_of(c.args.begin(), c.args.end(), isValidInCodePage)) continue;
         std::vector<std::wstring> expected;
         for (const std::string& arg : c.args) expected.push_back(toWide(arg));
-        std::string line = quoteWindowsCommandLine(c.args);
+        std::string line = quoteWindowsCommandLine(c.args, isLeadByteOfCodePage);
         EXPECT_EQ(systemSplit(line), expected) << c.what << "\n  line: " << line;
     }
 }

@@ -25,12 +25,16 @@ std::size_t readProgramName(const std::string& line, std::string& name) {
 }
 
 // Reads one argument starting at `pos` (not a blank); returns the position after it.
-std::size_t readArgument(const std::string& line, std::size_t pos, std::string& arg) {
+std::size_t readArgument(const std::string& line, std::size_t pos, std::string& arg,
+                         bool (*isLeadByte)(unsigned char)) {
     bool inQuotes = false;
     while (pos < line.size()) {
         char c = line[pos];
         if (isBlank(c) && !inQuotes) break;
-        if (c == '\\') {
+        if (isLeadByte != nullptr && pos + 1 < line.size() && isLeadByte(static_cast<unsigned char>(c))) {
+            arg.append(line, pos, 2);
+            pos += 2;
+        } else if (c == '\\') {
             std::size_t run = 0;
             while (pos < line.size() && line[pos] == '\\') {
                 ++run;
@@ -63,7 +67,7 @@ std::size_t readArgument(const std::string& line, std::size_t pos, std::string& 
 
 }  // namespace
 
-std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
+std::vector<std::string> splitWindowsCommandLine(const std::string& line, bool (*isLeadByte)(unsigned char)) {
     std::vector<std::string> args;
     if (line.empty()) return args;
     std::string name;
@@ -73,7 +77,7 @@ std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
         while (pos < line.size() && isBlank(line[pos])) ++pos;
         if (pos == line.size()) break;
         std::string arg;
-        pos = readArgument(line, pos, arg);
+        pos = readArgument(line, pos, arg, isLeadByte);
         args.push_back(arg);
     }
     return args;

@@ -13,7 +13,8 @@ namespace testing_support {
 /// marks group, 2n backslashes before a quotation mark give n backslashes and the mark
 /// groups, 2n+1 give n backslashes and a literal mark, other backslashes are literal, and ""
 /// inside quotes gives a literal mark without ending the quotes. An empty line gives no
-/// arguments.
-std::vector<std::string> splitWindowsCommandLine(const std::string& line);
+/// arguments. With `isLeadByte`, a byte it names and the byte after it are one character, as
+/// the runtime reads a multi-byte code page: that second byte is never a backslash.
+std::vector<std::string> splitWindowsCommandLine(const std::string& line, bool (*isLeadByte)(unsigned char) = nullptr);
 
 }  // namespace testing_support
