@@ -104,6 +104,10 @@ bool matchesPattern(const std::wstring& name, const std::wstring& pattern) {
     return endsWithIgnoringCase(name, suffix);
 }
 
+// Whether a byte begins a two-byte character of the ANSI code page, for the command line of
+// a child, whose start-up code reads such a character whole.
+bool isLeadByteOfCodePage(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+
 bool endsWithSeparator(const std::string& path) {
     if (path.empty()) return false;
     char last = path[previousCharStart(path, path.size())];
@@ -125,7 +129,7 @@ bool readAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
 
 /// The machine type in a PE file's header, or 0 when the file is no PE image.
 WORD peMachine(const std::string& path) {
-    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    Handle file(CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) return 0;
     IMAGE_DOS_HEADER dos;
@@ -184,10 +188,10 @@ std::u16string toUtf16ReplacingInvalid(const std::string& text) {
 
 // ---- Process and file system -----------------------------------------------------------
 //
-// Paths go through the wide entry points, converted from and to the ANSI code page exactly
-// as the ANSI entry points convert them, because those refuse any path over MAX_PATH
-// (ERROR_FILENAME_EXCED_RANGE) before the system sees it, and GetCurrentDirectoryA fails
-// outright in a current directory that long.
+// Paths go through the wide entry points, converted from and to the ANSI code page here,
+// because the ANSI entry points refuse any path over MAX_PATH (ERROR_FILENAME_EXCED_RANGE)
+// before the file system sees it, and GetCurrentDirectoryA fails outright in a current
+// directory that long.
 
 std::optional<std::string> ownExecutablePath() {
     std::wstring buffer(kInitialPathBuffer, L'\0');
@@ -353,7 +357,7 @@ void* findSymbol(void* library, const char* name) {
 
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
     ChildOutcome outcome;
-    std::string commandLine = quoteWindowsCommandLine(args);
+    std::string commandLine = quoteWindowsCommandLine(args, isLeadByteOfCodePage);
     STARTUPINFOA startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
