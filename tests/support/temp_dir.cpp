@@ -6,6 +6,10 @@
 #include <random>
 #include <stdexcept>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace testing_support {
@@ -13,15 +17,28 @@ namespace {
 
 void setEnvironment(const std::string& name, const std::optional<std::string>& value) {
 #ifdef _WIN32
-    // An empty value would unset the variable through _putenv_s; SetEnvironmentVariable-style
-    // semantics are what the launcher reads, so go through the C runtime only for non-empty.
-    std::string entry = name + "=" + (value ? *value : std::string());
-    _putenv(entry.c_str());
+    // The launcher reads the process environment through the system, where a variable may be
+    // set and empty; the C runtime's _putenv would remove it instead.
+    SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
 #else
     if (value)
         ::setenv(name.c_str(), value->c_str(), 1);
     else
         ::unsetenv(name.c_str());
+#endif
+}
+
+std::optional<std::string> getEnvironment(const std::string& name) {
+#ifdef _WIN32
+    DWORD size = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    if (size == 0) return GetLastError() == ERROR_ENVVAR_NOT_FOUND ? std::nullopt : std::optional<std::string>("");
+    std::string value(size, '\0');
+    DWORD got = GetEnvironmentVariableA(name.c_str(), &value[0], size);
+    value.resize(got);
+    return value;
+#else
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
 #endif
 }
 
@@ -64,7 +81,7 @@ std::string TempDir::mkdir(const std::string& relative) const {
 }
 
 ScopedEnv::ScopedEnv(std::string name, const std::optional<std::string>& value) : name_(std::move(name)) {
-    if (const char* old = std::getenv(name_.c_str())) old_ = old;
+    old_ = getEnvironment(name_);
     setEnvironment(name_, value);
 }
 
