@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <system_error>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -71,7 +72,8 @@ protected:
         made_ = runProcess(cpack, {cpack, "--config", (treeDirectory() / "CPackConfig.cmake").string(), "-B",
                                    scratch_->path("package")},
                            kToolPath, treeDirectory().string(), 300);
-        for (const auto& entry : fs::directory_iterator(scratch_->path("package")))
+        std::error_code ec;
+        for (const auto& entry : fs::directory_iterator(scratch_->path("package"), ec))
             if (entry.is_regular_file()) files_.push_back(entry.path().filename().string());
         if (files_.size() != 1) return;
         std::string cmake = cacheValue("CMAKE_COMMAND");
