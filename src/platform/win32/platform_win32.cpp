@@ -336,11 +336,35 @@ std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const 
 
 // ---- Libraries and child processes -----------------------------------------------------
 
-void addLibraryDirectory(const std::string& directory) { SetDllDirectoryA(directory.c_str()); }
+namespace {
+
+/// `path` made absolute against the current directory; itself when the system cannot say.
+std::wstring fullWidePath(const std::string& path) {
+    std::wstring wide = toWide(path);
+    std::wstring buffer(kInitialPathBuffer, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
+        if (length == 0) return wide;
+        if (length < size) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(length, L'\0');  // the size needed, terminator included
+    }
+}
+
+}  // namespace
+
+void addLibraryDirectory(const std::string& directory) { SetDllDirectoryW(fullWidePath(directory).c_str()); }
 
 LoadedLibrary loadLibrary(const std::string& path) {
     LoadedLibrary result;
-    result.handle = reinterpret_cast<void*>(LoadLibraryA(path.c_str()));
+    // By its full path: the loader looks for a relative path with directories ("..\jre\...")
+    // in every directory of the DLL search path, so the file that was found to exist here
+    // might not be the one loaded. Wide, as every path here: LoadLibraryA refuses a path over
+    // MAX_PATH.
+    result.handle = reinterpret_cast<void*>(LoadLibraryW(fullWidePath(path).c_str()));
     if (result.handle == nullptr) {
         // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
         // a file that is no library at all: the header tells the two apart.
@@ -357,14 +381,17 @@ void* findSymbol(void* library, const char* name) {
 
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
     ChildOutcome outcome;
-    std::string commandLine = quoteWindowsCommandLine(args, isLeadByteOfCodePage);
-    STARTUPINFOA startup;
+    // Wide, so that a program path over MAX_PATH is not refused; converted from the ANSI code
+    // page as CreateProcessA would convert it.
+    std::wstring commandLine = toWide(quoteWindowsCommandLine(args, isLeadByteOfCodePage));
+    std::wstring programPath = toWide(program);
+    STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     PROCESS_INFORMATION child;
     std::memset(&child, 0, sizeof child);
-    // CreateProcessA may write into the command line, so it gets a buffer of its own.
-    if (!CreateProcessA(program.empty() ? nullptr : program.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+    // CreateProcessW may write into the command line, so it gets a buffer of its own.
+    if (!CreateProcessW(program.empty() ? nullptr : programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
                         nullptr, nullptr, &startup, &child)) {
         outcome.errorText = systemErrorText(GetLastError());
         return outcome;
