@@ -5,6 +5,7 @@
 #include <dlfcn.h>
 #include <fcntl.h>
 #include <langinfo.h>
+#include <link.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -13,6 +14,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <clocale>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
@@ -273,10 +275,53 @@ bool isElfOfOtherKind(const std::string& path) {
 #endif
 }
 
+/// Closes a file descriptor when it goes.
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+bool readWhole(int fd, void* buffer, std::size_t size, off_t offset) {
+    return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
+}
+
+/// True when `path` is an ELF file of this launcher's class whose program headers or loadable
+/// segments reach past its end, as a copy cut short leaves it. The dynamic loader maps such a
+/// file whole and the process dies of SIGBUS when it touches the part that is not there.
+bool isTruncatedElf(const std::string& path) {
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info;
+    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return false;
+    ElfW(Ehdr) header;
+    const unsigned char ownClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
+    // Anything else is refused by the loader without being mapped.
+    if (!readWhole(file.get(), &header, sizeof header, 0) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
+        header.e_ident[EI_CLASS] != ownClass || header.e_phentsize != sizeof(ElfW(Phdr)))
+        return false;
+    for (unsigned i = 0; i < header.e_phnum; ++i) {
+        ElfW(Phdr) segment;
+        if (!readWhole(file.get(), &segment, sizeof segment, static_cast<off_t>(header.e_phoff + i * sizeof segment)))
+            return true;
+        if (segment.p_type == PT_LOAD && segment.p_offset + segment.p_filesz > static_cast<std::uint64_t>(info.st_size))
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 LoadedLibrary loadLibrary(const std::string& path) {
     LoadedLibrary library;
+    if (isTruncatedElf(path)) return library;
     library.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
     if (!library.handle) library.wrongBitness = isElfOfOtherKind(path);
     return library;
