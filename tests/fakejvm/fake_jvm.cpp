@@ -1,10 +1,14 @@
 // A stand-in for a Java VM library (jvm.dll, libjvm.so) for the process tests. It exports the
 // two JNI invocation entry points, offers just the JNI functions the launcher uses, records
-// what it receives and fails on demand. Controlled by the environment:
+// what it receives and fails on demand. Built three times: in full, without
+// JNI_GetDefaultJavaVMInitArgs (FAKEJVM_ONE_EXPORT) and without JNI_CreateJavaVM
+// (FAKEJVM_NO_CREATE). Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
 //   FAKEJVM_FAIL=create|findclass|method|array|string
-//   FAKEJVM_MAIN=throw|exit:N
+//   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
+//                                      the argument -update), main dies of an access
+//                                      violation (SIGSEGV), as a VM that crashes
 //
 // Any JNI function the launcher has no business calling writes a line and aborts, so that a
 // launcher that strays from the functions it is meant to use fails loudly.
@@ -12,12 +16,22 @@
 #include <jni.h>
 
 #include <cstdarg>
+#include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <shellapi.h>
+#else
+#include <fstream>
+#include <iterator>
+#endif
 
 namespace {
 
@@ -44,6 +58,47 @@ void record(const std::string& line) {
 [[noreturn]] void fatal(const char* text) {
     std::fputs(text, stderr);
     std::fflush(stderr);
+    std::abort();
+}
+
+// ---- Crashing ----------------------------------------------------------------------------
+
+/// True when the process's command line holds the argument -update.
+bool inUpdateChild() {
+#ifdef _WIN32
+    int count = 0;
+    bool found = false;
+    if (LPWSTR* args = CommandLineToArgvW(GetCommandLineW(), &count)) {
+        for (int i = 1; i < count && !found; ++i) found = std::wcscmp(args[i], L"-update") == 0;
+        LocalFree(args);
+    }
+    return found;
+#else
+    std::ifstream in("/proc/self/cmdline", std::ios::binary);
+    std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return all.find(std::string("\0-update\0", 9)) != std::string::npos;
+#endif
+}
+
+#ifdef _WIN32
+LONG WINAPI endWithTheException(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_HANDLER; }
+#endif
+
+[[noreturn]] void crash() {
+    std::fflush(nullptr);
+#ifdef _WIN32
+    // As Windows ends a process whose exception nobody handles, without a crash dialog or
+    // wine's debugger: the exit code is the exception's.
+    SetUnhandledExceptionFilter(&endWithTheException);
+    // An address the compiler cannot see is null, so that the store is made.
+    volatile std::uintptr_t address = 0;
+    *reinterpret_cast<volatile int*>(address) = 1;
+#else
+    // The system's own action, not a sanitizer's; raised rather than provoked, so that a
+    // memory checker the child runs under sees no invalid access of its own to report.
+    std::signal(SIGSEGV, SIG_DFL);
+    std::raise(SIGSEGV);
+#endif
     std::abort();
 }
 
@@ -220,6 +275,8 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
     std::string behaviour = envValue("FAKEJVM_MAIN");
     if (behaviour == "throw") {
         exceptionPending = true;
+    } else if (behaviour == "crash") {
+        if (inUpdateChild()) crash();
     } else if (behaviour.rfind("exit:", 0) == 0) {
         std::fflush(nullptr);
         std::exit(std::atoi(behaviour.c_str() + 5));
@@ -339,6 +396,10 @@ std::string hex8(jint value) {
 
 extern "C" {
 
+#ifdef FAKEJVM_NO_CREATE
+// Exported under another name, so that the library lacks the entry point itself.
+#define JNI_CreateJavaVM fakejvm_CreateJavaVM_misnamed
+#endif
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     if (created) fatal("fakejvm: JNI_CreateJavaVM called twice\n");
     if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
