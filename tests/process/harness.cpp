@@ -49,6 +49,10 @@ Target readTarget() {
     t.wine = envOr("LAUNCHER_WINE", "/usr/bin/wine");
     t.javaClasses = envOr("LAUNCHER_JAVA_CLASSES");
     t.jdkHome = envOr("LAUNCHER_JDK_HOME");
+    std::istringstream runner(envOr("LAUNCHER_RUNNER"));
+    for (std::string word; runner >> word;) t.runner.push_back(word);
+    if (!t.runner.empty() && t.kind != Kind::Linux)
+        throw std::runtime_error("LAUNCHER_RUNNER is for the linux build only");
     return t;
 }
 
@@ -100,6 +104,9 @@ std::vector<char*> cStrings(std::vector<std::string>& texts) {
 /// The default environment of a run, before a test's own changes.
 std::map<std::string, std::string> baseEnvironment() {
     std::map<std::string, std::string> env{{"PATH", kTestPath}, {"LANG", "C.UTF-8"}};
+    // A sanitizer build reads its settings in the launcher, which these runs start afresh.
+    for (const char* name : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"})
+        if (const char* value = std::getenv(name)) env[name] = value;
     if (isWindows()) {
         env["WINEDEBUG"] = "-all";
         for (const char* name : {"WINEPREFIX", "WINESERVER", "WINELOADER", "HOME", "USER"})
@@ -276,7 +283,8 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
 
 // ---- Installation ------------------------------------------------------------------------
 
-Installation::Installation(std::string programName, const std::string& within) : programName_(std::move(programName)) {
+Installation::Installation(std::string programName, const std::string& within, std::size_t rootLength)
+    : programName_(std::move(programName)) {
     fs::path base = fs::canonical(fs::temp_directory_path());
     for (int attempt = 0; top_.empty(); ++attempt) {
         fs::path candidate = base / ("launcher-process-" + randomSuffix());
@@ -284,6 +292,14 @@ Installation::Installation(std::string programName, const std::string& within) :
         if (attempt > 100) throw std::runtime_error("cannot create a temporary directory");
     }
     root_ = within.empty() ? top_ : top_ + "/" + within;
+    if (rootLength != 0 && rootLength < root_.size() + 2)
+        throw std::runtime_error("an installation root cannot be " + std::to_string(rootLength) + " characters long");
+    while (rootLength != 0 && root_.size() < rootLength) {
+        std::size_t left = rootLength - root_.size() - 1;
+        // Never leave a single character for the last directory's separator alone.
+        std::size_t segment = left > 200 ? (left - 200 < 2 ? 100 : 200) : left;
+        root_ += "/" + std::string(segment, 'x');
+    }
     mkdir("bin");
     if (!target().launcherExe.empty()) addExecutable(programName_ + exeSuffix());
 }
@@ -367,13 +383,25 @@ Result Installation::run(const std::vector<std::string>& args, const RunOptions&
         typed.resize(typed.size() - 4);
     std::string typedName = native(typed);
 
+    auto removed = options.env.find("PATH");
+    bool pathRemovedInWindows = isWindows() && removed != options.env.end() && !removed->second;
+    if (pathRemovedInWindows && options.startAs != StartAs::FullPath)
+        throw std::runtime_error("PATH is removed for Windows programs started by full path only");
+
     std::string file;
     std::vector<std::string> argv;
     if (!isWindows()) {
-        // What a shell does: the file found, with the name as typed as argv[0].
-        file = exe;
-        argv = {typedName.empty() ? exe : typedName};
+        // What a shell does: the file found, with the name as typed as argv[0]; under the
+        // runner, which finds it the same way and keeps that name.
+        file = target().runner.empty() ? exe : target().runner[0];
+        argv = target().runner;
+        argv.push_back(typedName.empty() ? exe : typedName);
         if (options.startAs == StartAs::BareName) env["PATH"] = path("bin") + ":" + kTestPath;
+    } else if (pathRemovedInWindows) {
+        for (const auto& argument : args)
+            if (!safeForCmd(argument)) throw std::runtime_error("argument not safe through cmd: " + argument);
+        file = target().wine;
+        argv = {file, "cmd", "/c", "set", "PATH=&&", seenPath(exe)};
     } else if (typedName.empty()) {
         file = target().wine;
         argv = {file, seenPath(exe)};
@@ -413,9 +441,10 @@ std::string startedRecord(const std::vector<std::string>& options, const std::st
 }
 
 std::string libraryPathOption(const std::vector<std::string>& entries, const std::optional<std::string>& pathVariable) {
-    std::string option = "-Djava.library.path=" + pathVariable.value_or(launcherPathVariable());
-    for (const auto& entry : entries) option += listSeparator() + entry;
-    return option;
+    std::string path = pathVariable.value_or(launcherPathVariable());
+    // A separator goes between entries only: none after an empty PATH.
+    for (const auto& entry : entries) path += (path.empty() ? "" : std::string(1, listSeparator())) + entry;
+    return "-Djava.library.path=" + path;
 }
 
 std::string classPathOption(const std::vector<std::string>& entries) {

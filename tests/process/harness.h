@@ -6,6 +6,9 @@
 //   FAKEJVM_DIR     the directory of the test-double VM library (and oneexport/ beneath it)
 //   LAUNCHER_WINE   the wine command (Windows kinds), with WINEPREFIX set for its prefix
 //   LAUNCHER_JAVA_CLASSES, LAUNCHER_JDK_HOME  the compiled Java test classes and their JDK
+//   LAUNCHER_RUNNER  linux only: a command (words separated by blanks, the first a full path)
+//                    that each launch runs under, such as valgrind with its options
+// ASAN_OPTIONS, UBSAN_OPTIONS and LSAN_OPTIONS reach the launcher when they are set.
 #pragma once
 
 #include <map>
@@ -25,6 +28,8 @@ struct Target {
     std::string wine;
     std::string javaClasses;
     std::string jdkHome;
+    /// The command each launch runs under; empty: the launcher runs directly.
+    std::vector<std::string> runner;
 };
 const Target& target();
 bool isWindows();
@@ -75,6 +80,9 @@ struct RunOptions {
     /// Working directory (host path); default: the installation's root.
     std::string workingDir;
     /// Variables to set (a value) or remove (nullopt) on top of the default environment.
+    /// Wine gives every Windows program a PATH of its own: removing PATH there starts the
+    /// program through the command interpreter, which removes it first (full-path starts
+    /// only, with arguments that the interpreter leaves alone).
     std::map<std::string, std::optional<std::string>> env;
     StartAs startAs = StartAs::FullPath;
     /// The file in bin to start (with its suffix, if any); default: the installation's.
@@ -101,7 +109,10 @@ enum class VmLibrary { Full, OneExport, NotALibrary, None };
 class Installation {
 public:
     /// `within`: a directory below the temporary one to be the root (for roots with blanks).
-    explicit Installation(std::string programName = "app", const std::string& within = "");
+    /// `rootLength`: when not 0, directories of 'x' (at most 200 characters each) are added
+    /// below that until the root's host path is exactly that long.
+    explicit Installation(std::string programName = "app", const std::string& within = "",
+                          std::size_t rootLength = 0);
     ~Installation();
     Installation(const Installation&) = delete;
     Installation& operator=(const Installation&) = delete;
