@@ -1,8 +1,9 @@
 #!/bin/bash
 # Installs what the three builds and their tests need on Debian 12, with apt-get only: the host
-# and mingw-w64 compilers, CMake, googletest's sources, wine (32- and 64-bit), the JDK, and the
-# X tools of the dialog test. Does nothing when every package is already installed. Run as
-# root; nothing asks a question.
+# and mingw-w64 compilers, CMake, googletest's sources, wine (32- and 64-bit), the JDK, the X
+# tools of the dialog test, valgrind, and clang with its runtime libraries (libFuzzer's among
+# them, in libclang-rt-14-dev) for the fuzz targets. Does nothing when every package is already
+# installed. Run as root; nothing asks a question.
 set -euo pipefail
 
 packages=(
@@ -12,6 +13,8 @@ packages=(
     googletest
     openjdk-17-jdk-headless
     xvfb xdotool imagemagick x11-utils
+    valgrind
+    clang libclang-rt-14-dev
 )
 
 installed() {

@@ -1,7 +1,10 @@
 #!/bin/bash
 # Builds the win32, win64 and linux trees and runs all their tests: each tree's unit tests (the
 # Windows ones under wine), then, in the linux tree, the process tests against all three
-# launchers. Exits non-zero when any build or test fails.
+# launchers, and once more against the linux launcher under valgrind (process_linux_valgrind).
+# Then the linux-asan tree (AddressSanitizer and UndefinedBehaviorSanitizer) runs the unit and
+# process tests, and the fuzz targets run for a bounded time each. Exits non-zero when any
+# build or test fails.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 
@@ -72,6 +75,19 @@ done
 for preset in "${built[@]}"; do
     run_tests "$preset"
 done
+
+# The sanitizer tree runs the unit and process suites; the benchmark and the README walk
+# measure and describe the release build, which the linux tree has run them on.
+if build linux-asan; then
+    echo "==> testing linux-asan"
+    ctest --test-dir build/linux-asan --output-on-failure -j "$jobs" -R '^(unit_tests|process_linux.*)$' ||
+        failed+=("tests linux-asan")
+fi
+
+if [ -f fuzz/run.sh ]; then
+    echo "==> fuzzing, ${FUZZ_SECONDS:-60} s a target"
+    bash fuzz/run.sh "${FUZZ_SECONDS:-60}" || failed+=("fuzz")
+fi
 
 if [ ${#failed[@]} -ne 0 ]; then
     printf 'FAILED: %s\n' "${failed[@]}"
