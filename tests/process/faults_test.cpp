@@ -274,6 +274,15 @@ INSTANTIATE_TEST_SUITE_P(Faults, LongArguments,
                                            LongArgument{"MainClassOverride", "--setmainclass=", false}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// A configuration file named by the longest -conf value: the system refuses the name, and the
+// report holds the whole path.
+TEST_F(Faults, LongConfigurationPath) {
+    inst.addRuntime();
+    const std::string name(longestArgument(inst) - std::string("-conf ").size(), 'c');
+    EXPECT_RUN(launch({"-conf", name}), missingConfigReport(inst.seen("bin") + dirSeparator() + name), "", 7);
+    expectNothingElseWritten(false);
+}
+
 /// The longest argument that the update child can be given as well: on Windows its command
 /// line (the program's path, the argument, "-update" and the main class override) must fit
 /// in 32,766 characters too.
