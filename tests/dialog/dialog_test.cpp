@@ -1,0 +1,304 @@
+// The prompt for java.exe as a person meets it on the Windows builds: the launcher runs under
+// wine with an installation whose Java home has no bin\java.exe, its dialog opens on a virtual
+// X display, and the mouse and the keyboard answer it. Control positions come from the dialog
+// template (dialog units) and the base units of its font, which the size of the window gives.
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "dialog/x11.h"
+#include "process/harness.h"
+
+namespace dialog_tests {
+namespace {
+
+using process_tests::Installation;
+using process_tests::Result;
+namespace fs = std::filesystem;
+
+const std::string kCaption = "Ombrix Halverant R7";
+constexpr int kLaunchSeconds = 90;
+constexpr int kOpenSeconds = 45;
+
+// ---- Dialog template 101, in dialog units ----------------------------------------------
+
+struct Units {
+    int x, y, width, height;
+};
+constexpr Units kDialogSize{0, 0, 247, 54};
+constexpr Units kOk{128, 32, 50, 14};
+constexpr Units kCancel{69, 32, 50, 14};
+constexpr Units kField{13, 15, 167, 12};
+
+// The window system's MulDiv for the positive values here: rounded to the nearest.
+int mulDiv(int value, int numerator, int denominator) {
+    return (2 * value * numerator + denominator) / (2 * denominator);
+}
+
+/// Dialog units to pixels: a horizontal unit is a quarter of the font's average character
+/// width, a vertical one an eighth of its height.
+struct Layout {
+    int baseX = 0;
+    int baseY = 0;
+
+    /// The base units under which a client area of the template's size is `width` x `height`.
+    static std::optional<Layout> ofClientArea(int width, int height) {
+        Layout layout{mulDiv(width, 4, kDialogSize.width), mulDiv(height, 8, kDialogSize.height)};
+        Rect client = layout.pixels(kDialogSize);
+        if (client.width != width || client.height != height) return std::nullopt;
+        return layout;
+    }
+    Rect pixels(const Units& units) const {
+        return {mulDiv(units.x, baseX, 4), mulDiv(units.y, baseY, 8), mulDiv(units.width, baseX, 4),
+                mulDiv(units.height, baseY, 8)};
+    }
+};
+
+// ---- The launch --------------------------------------------------------------------------
+
+std::string display() {
+    const char* value = std::getenv("DISPLAY");
+    return value ? value : "";
+}
+
+std::string artefactDirectory() {
+    const char* value = std::getenv("DIALOG_ARTEFACTS");
+    std::string directory = value && *value ? value : fs::temp_directory_path().string() + "/launcher-dialog-artefacts";
+    fs::create_directories(directory);
+    return directory;
+}
+
+void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
+
+/// The launcher started with -nomsgbox on a thread of its own, so that the test can answer
+/// its dialog meanwhile.
+class Launch {
+public:
+    explicit Launch(const Installation& inst, const std::string& program = "")
+        : program_(program.empty() ? inst.programName() + ".exe" : program) {
+        process_tests::RunOptions options;
+        options.env["DISPLAY"] = display();
+        options.program = program;
+        options.timeoutSeconds = kLaunchSeconds;
+        result_ = std::async(std::launch::async, [&inst, options] { return inst.run({"-nomsgbox"}, options); });
+    }
+    ~Launch() {
+        if (!result_.valid()) return;
+        // A test that failed half-way leaves the program's windows open, whatever their
+        // caption: cancel them rather than wait for the launch's time-out.
+        try {
+            for (int attempt = 0; attempt < 3 && !endedWithin(0); ++attempt) {
+                for (const Window& window : visibleWindowsOf(program_)) {
+                    click(window, 1, 1);
+                    key("Escape");
+                }
+                endedWithin(2000);
+            }
+        } catch (const std::exception&) {
+        }
+        result_.wait();
+    }
+    Launch(const Launch&) = delete;
+    Launch& operator=(const Launch&) = delete;
+
+    bool endedWithin(int milliseconds) const {
+        return result_.wait_for(std::chrono::milliseconds(milliseconds)) == std::future_status::ready;
+    }
+    Result result() { return result_.get(); }
+
+    /// The dialog, once it is shown; none when the launch ended first or it did not open in time.
+    std::optional<Window> dialog() const {
+        auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kOpenSeconds);
+        while (std::chrono::steady_clock::now() < deadline) {
+            if (auto window = windowNamed(kCaption)) {
+                pause(500);  // mapped; let it draw its controls
+                return windowNamed(kCaption);
+            }
+            if (endedWithin(200)) return std::nullopt;
+        }
+        return std::nullopt;
+    }
+
+    /// The names and sizes of the program's windows on the screen, for failure messages.
+    std::string shownWindows() const {
+        std::string list;
+        for (const Window& window : visibleWindowsOf(program_))
+            list += " \"" + window.name + "\" (" + std::to_string(window.width) + " x " +
+                    std::to_string(window.height) + ")";
+        return list.empty() ? " none" : list;
+    }
+
+private:
+    std::string program_;
+    std::future<Result> result_;
+};
+
+std::string noRuntimeAt(const std::string& home) {
+    return process_tests::errorReport("Cannot find a J2SE SDK installed at path:" + home + ".\n");
+}
+
+class JavaExeDialog : public ::testing::Test {
+protected:
+    void SetUp() override { inst.writeConfig("SetMainClass test.Main\n"); }
+
+    /// The record of a launch that went on with the runtime at `home` (as the launcher names it).
+    std::string startedWith(const std::string& home) const {
+        process_tests::LaunchOptions parts;
+        parts.classPath = process_tests::runtimeClassPath(home);
+        return process_tests::startedRecord(process_tests::expectedOptions(inst, parts), "test/Main", {});
+    }
+
+    std::string artefact(const std::string& name) const { return artefactDirectory() + "/" + name; }
+
+    /// The OK button's pixels as they are now, or as they become within a few seconds when
+    /// `until` says which look is awaited (the button is drawn again after a change).
+    std::string okPixels(const Window& window, const Layout& layout, const std::string& shot,
+                         const std::function<bool(const std::string&)>& until = nullptr) const {
+        std::string now;
+        for (int attempt = 0; attempt < 25; ++attempt) {
+            screenshot(shot);
+            now = pixels(shot, window, layout.pixels(kOk));
+            if (!until || until(now)) break;
+            pause(200);
+        }
+        return now;
+    }
+
+    Installation inst;
+};
+
+#define OPEN_DIALOG(window, launch)                                                                   \
+    std::optional<Window> window##_found = (launch).dialog();                                         \
+    ASSERT_TRUE(window##_found) << "no window named \"" << kCaption << "\" appeared on " << display() \
+                                << "; the program's windows:" << (launch).shownWindows();             \
+    const Window& window = *window##_found
+
+#define LAYOUT_OF(layout, window)                                                                 \
+    std::optional<Layout> layout##_found = Layout::ofClientArea((window).width, (window).height); \
+    ASSERT_TRUE(layout##_found) << "the window is " << (window).width << " x " << (window).height \
+                                << " pixels: no base units make that the template's client area"; \
+    const Layout& layout = *layout##_found
+
+void typeInto(const Window& window, const Layout& layout, const std::string& text) {
+    Rect field = layout.pixels(kField);
+    click(window, field.centreX(), field.centreY());
+    type(text);
+}
+
+// OK does nothing while the field is empty, before anything is typed and after it has been
+// rubbed out; with the Java executable's path typed in, OK goes on with that runtime. The keys
+// typed after a click reach the dialog after it: a dialog still there when they show has
+// outlived the click.
+TEST_F(JavaExeDialog, OkWaitsForTextAndThenStartsTheTypedRuntime) {
+    inst.addRuntime("rt");
+    Launch launch(inst);
+    OPEN_DIALOG(window, launch);
+    LAYOUT_OF(layout, window);
+    Rect ok = layout.pixels(kOk);
+    const std::string shot = artefact("screen.png");
+
+    // Without a window manager, the first click on the dialog makes it the active window: let
+    // that be a click into the field, which has the focus already.
+    Rect field = layout.pixels(kField);
+    click(window, field.centreX(), field.centreY());
+    pause(300);
+    std::string okDisabled = okPixels(window, layout, shot);
+    cropToWindow(shot, window, artefact("java-prompt-empty.png"));
+    auto changed = [&](const std::string& now) { return now != okDisabled; };
+
+    click(window, ok.centreX(), ok.centreY());
+    type("x");
+    std::string okEnabled = okPixels(window, layout, shot, changed);
+    ASSERT_TRUE(windowNamed(kCaption)) << "a click on OK with an empty field closed the dialog";
+    EXPECT_TRUE(okEnabled != okDisabled) << "OK looks the same with text in the field";
+
+    key("BackSpace");
+    std::string okAgain = okPixels(window, layout, shot, [&](const std::string& now) { return now == okDisabled; });
+    EXPECT_TRUE(okAgain == okDisabled) << "OK does not look disabled again once the field is empty";
+    click(window, ok.centreX(), ok.centreY());
+    type(inst.seen("rt/bin/java.exe"));
+    okPixels(window, layout, shot, changed);
+    ASSERT_TRUE(windowNamed(kCaption)) << "a click on OK with an emptied field closed the dialog";
+    cropToWindow(shot, window, artefact("java-prompt-typed.png"));
+
+    click(window, ok.centreX(), ok.centreY());
+    EXPECT_RUN(launch.result(), "", "", 0);
+    EXPECT_EQ(inst.record(), startedWith(inst.seen("rt")));
+}
+
+TEST_F(JavaExeDialog, TypedPathWithoutARuntimeEndsWithMessage8ForIt) {
+    inst.addRuntime("rt");
+    Launch launch(inst);
+    OPEN_DIALOG(window, launch);
+    LAYOUT_OF(layout, window);
+    typeInto(window, layout, inst.seen("nothing/bin/java.exe"));
+    pause(300);
+    Rect ok = layout.pixels(kOk);
+    click(window, ok.centreX(), ok.centreY());
+
+    EXPECT_RUN(launch.result(), noRuntimeAt(inst.seen("nothing")), "", 8);
+    EXPECT_EQ(inst.record(), "");
+}
+
+// Cancel throws away what was typed, even the path of a runtime that is there.
+TEST_F(JavaExeDialog, CancelEndsWithMessage8WithoutAPath) {
+    inst.addRuntime("rt");
+    Launch launch(inst);
+    OPEN_DIALOG(window, launch);
+    LAYOUT_OF(layout, window);
+    typeInto(window, layout, inst.seen("rt/bin/java.exe"));
+    pause(300);
+    Rect cancel = layout.pixels(kCancel);
+    click(window, cancel.centreX(), cancel.centreY());
+
+    EXPECT_RUN(launch.result(), noRuntimeAt(""), "", 8);
+    EXPECT_EQ(inst.record(), "");
+}
+
+// The dialog as Windows draws it, with its caption bar: wine draws the frame itself for a
+// program that its registry marks as undecorated, here bin\framed.exe. Its picture is the
+// test's artefact java-prompt.png. Escape answers it as Cancel does.
+TEST_F(JavaExeDialog, WithItsFrameItIsShownAndEscapeCancels) {
+    const std::string& wine = process_tests::target().wine;
+    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin", "DISPLAY=" + display()};
+    for (const char* name : {"WINEPREFIX", "HOME", "USER"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    Result marked =
+        process_tests::runProcess(wine,
+                                  {wine, "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\framed.exe\\X11 Driver",
+                                   "/v", "Decorated", "/t", "REG_SZ", "/d", "N", "/f"},
+                                  env, "/", 60);
+    ASSERT_EQ(marked.exitCode, 0) << "wine reg add: " << marked.out << marked.err;
+    inst.addExecutable("framed.exe");
+    inst.write("bin/framed.conf", "SetMainClass test.Main\n");
+
+    Launch launch(inst, "framed.exe");
+    OPEN_DIALOG(window, launch);
+    // With its frame, the window is the dialog's whole rectangle: centred on the screen.
+    Screen screen = screenSize();
+    EXPECT_EQ(window.x, (screen.width >> 1) - (window.width >> 1));
+    EXPECT_EQ(window.y, (screen.height >> 1) - (window.height >> 1));
+    // The pointer, where an earlier test left it, would light up the button below it.
+    movePointer(0, 0);
+    pause(300);
+    const std::string shot = artefact("screen.png");
+    screenshot(shot);
+    cropToWindow(shot, window, artefact("java-prompt.png"));
+
+    // A click at the client area's lower left corner, away from every control, gives the dialog
+    // the keyboard.
+    click(window, 8, window.height - 8);
+    key("Escape");
+    EXPECT_RUN(launch.result(), noRuntimeAt(""), "", 8);
+    EXPECT_EQ(inst.record(), "");
+}
+
+}  // namespace
+}  // namespace dialog_tests
