@@ -72,8 +72,8 @@ std::set<std::string> entriesBelow(const std::string& root) {
     return entries;
 }
 
-/// Bytes of every value but '-', from a fixed seed, so that no line of them declares a VM,
-/// and but Ctrl-Z, which ends a text file for the Windows C runtime.
+/// Bytes from a fixed seed, of every value except '-' (so that no line of them declares a VM)
+/// and Ctrl-Z (which ends a text file for the Windows C runtime).
 std::string garbage(std::size_t size, std::uint32_t seed) {
     std::string bytes(size, '\0');
     for (char& byte : bytes) {
