@@ -3,8 +3,8 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "launcher/console.h"
 #include "launcher/messages.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 char consumedArgument[1] = {'\0'};

@@ -3,7 +3,7 @@
 
 #include "config/config_file_parser.h"
 #include "config/text_ops.h"
-#include "launcher/console.h"
+#include "platform/console.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "config/config_file_parser.h"
 #include "config/text_ops.h"
-#include "launcher/console.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, char** argv,

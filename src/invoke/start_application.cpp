@@ -5,9 +5,9 @@
 
 #include "config/config_file_parser.h"
 #include "invoke/vm_library.h"
-#include "launcher/console.h"
 #include "launcher/java_launcher.h"
 #include "launcher/messages.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/runtime_check.h"
 

@@ -1,6 +1,6 @@
 #include "invoke/vm_library.h"
 
-#include "launcher/console.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {

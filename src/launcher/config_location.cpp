@@ -5,29 +5,6 @@
 #include "launcher/java_launcher.h"
 #include "platform/platform.h"
 
-std::string lowerCaseCopy(const std::string& text) {
-    std::string copy = text;
-    return toLower(copy);
-}
-
-bool hasExeSuffix(const std::string& name) {
-    return platform::kNamesIgnoreCase ? endsWithIgnoringCase(name, platform::kExeSuffix)
-                                      : endsWith(name, platform::kExeSuffix);
-}
-
-std::string withExeSuffix(const std::string& name) {
-    return hasExeSuffix(name) ? name : name + platform::kExeSuffix;
-}
-
-std::string configNameFor(const std::string& exeName) {
-    std::string stem = exeName;
-    if (platform::kHasConsoleVariant && endsWith(lowerCaseCopy(exeName), std::string("c") + platform::kExeSuffix))
-        stem.erase(stem.size() - 5);  // appc.exe shares app.conf
-    else if (hasExeSuffix(exeName))
-        stem.erase(stem.size() - std::string(platform::kExeSuffix).size());
-    return stem + ".conf";
-}
-
 namespace {
 
 /// The file-name part of a path: what follows its drive and its last separator.

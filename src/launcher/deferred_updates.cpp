@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "cmdline/command_line.h"
-#include "launcher/console.h"
 #include "launcher/java_launcher.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 namespace {

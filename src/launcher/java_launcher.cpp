@@ -4,29 +4,9 @@
 #include <optional>
 
 #include "cmdline/command_line.h"
-#include "launcher/console.h"
 #include "launcher/messages.h"
+#include "platform/console.h"
 #include "platform/platform.h"
-
-std::string trimWhitespace(const std::string& text) {
-    const char* space = " \t\n\v\f\r";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos) return std::string();
-    std::size_t last = text.find_last_not_of(space);
-    return text.substr(first, last - first + 1);
-}
-
-std::string directoryOf(const std::string& path) {
-    // Step backwards character by character, so that a trail byte of a double-byte character
-    // is never taken for a separator.
-    std::size_t pos = path.size();
-    while (pos > 0) {
-        pos = platform::previousCharStart(path, pos);
-        if (pos == 0) break;
-        if (path[pos] == platform::kDirSeparator) return path.substr(0, pos + 1);
-    }
-    return path;
-}
 
 JavaLauncher::JavaLauncher() {
     std::optional<std::string> executable = platform::ownExecutablePath();

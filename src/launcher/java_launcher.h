@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 
 class JavaLauncher {
 public:
@@ -46,27 +47,6 @@ private:
     std::string startDirectory;
     std::string configFilePath;
 };
-
-/// A copy of `text` with A to Z lowered.
-std::string lowerCaseCopy(const std::string& text);
-
-/// The text without leading and trailing white space (blank, tab, LF, VT, FF, CR).
-std::string trimWhitespace(const std::string& text);
-
-/// The directory part of a path, with its trailing separator; the whole path when it holds
-/// no separator after its first character.
-std::string directoryOf(const std::string& path);
-
-/// True when `name` ends in the platform's executable suffix (on Windows in any letter case;
-/// always true where there is no suffix).
-bool hasExeSuffix(const std::string& name);
-
-/// `name` with the executable suffix appended unless it already has it.
-std::string withExeSuffix(const std::string& name);
-
-/// The configuration file name for an executable name: app.exe and appc.exe give app.conf
-/// (Windows), app gives app.conf (POSIX).
-std::string configNameFor(const std::string& exeName);
 
 /// The update child's arguments: the parent's (the program name completed with the
 /// executable suffix), then "-update" and "--SetMainClass=" with the installer class.

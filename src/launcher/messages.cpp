@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "config/text_ops.h"
-#include "launcher/console.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 std::string programName;

@@ -3,7 +3,7 @@
 #include <optional>
 
 #include "config/config_file_parser.h"
-#include "launcher/java_launcher.h"
+#include "config/path_names.h"
 #include "launcher/messages.h"
 #include "platform/platform.h"
 

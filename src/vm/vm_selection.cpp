@@ -1,7 +1,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "launcher/console.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 
 const char* const kDefaultVmName = "hotspot";
