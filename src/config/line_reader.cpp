@@ -1,9 +1,11 @@
 #include "config/line_reader.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "config/config_file_parser.h"
 #include "launcher/messages.h"
@@ -11,7 +13,7 @@
 
 namespace {
 
-static_assert(kMaxConfigFileBytes == 64u << 20, "message kMsgFileTooLarge names the limit: 64 MiB");
+static_assert(kMaxConfigFileBytes == 128u << 20, "message kMsgFileTooLarge names the limit: 128 MiB");
 
 using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 
@@ -101,19 +103,28 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
     bytes.clear();
     File file = openForReading(path);
     if (!file) return FileBytes::kCannotRead;
+    // A file that tells its size gets its room at once, so a large one is not copied while it
+    // grows; a pipe or a device tells nothing and grows the text as it comes.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(file.get());
+        if (size > 0) bytes.reserve(std::min(static_cast<std::size_t>(size), limit));
+        std::rewind(file.get());
+    } else {
+        std::clearerr(file.get());
+    }
     char chunk[64 * 1024];
     for (;;) {
         std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (count > limit - bytes.size()) return FileBytes::kTooLarge;
         bytes.append(chunk, count);
-        if (bytes.size() > limit) return FileBytes::kTooLarge;
         if (count < sizeof chunk) break;
     }
     // A name that opens but cannot be read (a directory, on POSIX) counts as unreadable.
     return std::ferror(file.get()) ? FileBytes::kCannotRead : FileBytes::kRead;
 }
 
-std::string decodeConfigText(const std::string& bytes) {
-    if (startsWith(bytes, "\xEF\xBB\xBF")) return bytes.substr(3);
+std::string decodeConfigText(std::string bytes) {
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return bytes.erase(0, 3);
     if (startsWith(bytes, "\xFF\xFE")) return utf16ToUtf8(bytes, 2, false);
     if (startsWith(bytes, "\xFE\xFF")) return utf16ToUtf8(bytes, 2, true);
     // Valid UTF-8 (plain ASCII among it) reads the same in UTF-8 as the launcher's own text on
@@ -146,7 +157,7 @@ bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handl
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
     if (outcome != FileBytes::kRead) return false;
-    text = decodeConfigText(text);
+    text = decodeConfigText(std::move(text));
     TextCursor cursor{text};
     std::vector<char> buffer;
     LineNumber lineNumber = 1;

@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-/// The most bytes a configuration file or jvm.cfg may hold: 64 MiB, thousands of times any real
-/// one. The text of message kMsgFileTooLarge names it.
-constexpr std::size_t kMaxConfigFileBytes = std::size_t(64) * 1024 * 1024;
+/// The most bytes a configuration file or jvm.cfg may hold: 128 MiB, thousands of times any
+/// real one. The text of message kMsgFileTooLarge names it.
+constexpr std::size_t kMaxConfigFileBytes = std::size_t(128) * 1024 * 1024;
 
 /// What readFileBytes found.
 enum class FileBytes { kRead, kCannotRead, kTooLarge };
 
 /// Reads the whole of `path` in binary mode (no byte is special, 0x1A included) into `bytes`,
-/// stopping once more than `limit` bytes have come. kCannotRead when the file cannot be opened
+/// stopping before more than `limit` bytes are held. kCannotRead when the file cannot be opened
 /// or a read fails (a directory, on POSIX); kTooLarge when it holds more than `limit` bytes,
 /// however it ends (a pipe, a device that never ends); `bytes` is then incomplete.
 FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string& bytes);
@@ -26,7 +26,7 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
 /// UTF-8; a lone surrogate or a last odd byte becomes U+FFFD). Without a mark, bytes that are
 /// valid UTF-8 stay as they are, and any others are taken in the system's code page
 /// (platform::codePageToUtf8: unchanged on POSIX). Never fails but for memory.
-std::string decodeConfigText(const std::string& bytes);
+std::string decodeConfigText(std::string bytes);
 
 /// Where readLine is in a text: the text and the position of the next byte.
 struct TextCursor {
