@@ -7,6 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "config/line_reader.h"
+
 namespace fuzzing {
 namespace {
 
@@ -126,16 +128,19 @@ std::vector<std::string> splitAt(const std::uint8_t* data, std::size_t size, cha
     return pieces;
 }
 
-std::vector<std::pair<std::string, int>> readerLines(const std::uint8_t* data, std::size_t size) {
-    std::vector<std::pair<std::string, int>> lines;
+std::vector<std::pair<std::string, LineNumber>> readerLines(const std::uint8_t* data, std::size_t size) {
+    const std::string text = decodeConfigText(std::string(reinterpret_cast<const char*>(data), size));
+    std::vector<std::pair<std::string, LineNumber>> lines;
     std::size_t start = 0;
-    int number = 1;
-    while (start < size) {
-        const void* feed = std::memchr(data + start, '\n', size - start);
-        std::size_t end = feed ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(feed) - data) : size;
-        if (end > start) {
-            const char* text = reinterpret_cast<const char*>(data + start);
-            lines.emplace_back(std::string(text, strnlen(text, end - start)), number);
+    LineNumber number = 1;
+    while (start < text.size()) {
+        std::size_t feed = text.find('\n', start);
+        std::size_t end = feed == std::string::npos ? text.size() : feed;
+        // The carriage return before a line feed goes with it.
+        std::size_t last = feed != std::string::npos && end > start && text[end - 1] == '\r' ? end - 1 : end;
+        if (last > start) {
+            const char* line = text.data() + start;
+            lines.emplace_back(std::string(line, strnlen(line, last - start)), number);
         }
         ++number;
         start = end + 1;

@@ -36,10 +36,11 @@ void writeFile(const std::string& path, const std::uint8_t* data, std::size_t si
 /// The input cut at every `separator`; n separators give n + 1 pieces.
 std::vector<std::string> splitAt(const std::uint8_t* data, std::size_t size, char separator);
 
-/// The calls the line reader makes for a file of these bytes: each physical line without its
-/// line feed, cut at its first NUL, with its 1-based number; lines of no bytes are skipped,
-/// and a last line without a line feed counts.
-std::vector<std::pair<std::string, int>> readerLines(const std::uint8_t* data, std::size_t size);
+/// The calls the line reader makes for a file of these bytes: the text decoded as the reader
+/// decodes it (decodeConfigText), then each physical line without its line feed (and a
+/// carriage return just before it), cut at its first NUL, with its 1-based number; lines of no
+/// bytes are skipped, and a last line without a line feed counts.
+std::vector<std::pair<std::string, LineNumber>> readerLines(const std::uint8_t* data, std::size_t size);
 
 /// Stops the run with `reason` (and `detail`, shown with its bytes escaped) on the real stderr.
 [[noreturn]] void fail(const std::string& reason, const std::string& detail = std::string());

@@ -3,6 +3,7 @@
 // runtime's jvm.cfg and the command line.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,10 +31,13 @@ enum DirectiveId : int {
     kSetUpdateClassPath = 10,
 };
 
+/// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
+using LineNumber = std::int64_t;
+
 class ConfigFileParser {
 public:
     /// The handler readConfigFile calls for each non-empty line, with its 1-based number.
-    using LineHandler = void (ConfigFileParser::*)(const std::string& line, int lineNumber);
+    using LineHandler = void (ConfigFileParser::*)(const std::string& line, LineNumber lineNumber);
 
     ConfigFileParser() = default;
 
@@ -51,11 +55,13 @@ public:
 
     // ---- Configuration file -----------------------------------------------------------
 
-    /// Reads `path` line by line, calling `handler` for each non-empty line. False exactly
-    /// when the file cannot be opened. Running out of memory is fatal.
+    /// Reads `path` whole (in binary), decodes its text (decodeConfigText) and calls `handler`
+    /// for each non-empty line. False exactly when the file cannot be opened or read. A file
+    /// longer than kMaxConfigFileBytes throws JavaLauncherException (kMsgFileTooLarge, `path`)
+    /// before any line is handled. Running out of memory is fatal.
     bool readConfigFile(const std::string& path, LineHandler handler);
     /// The configuration-file line handler: comments, invalid lines, directives. Never throws.
-    void parseConfigLine(const std::string& line, int lineNumber);
+    void parseConfigLine(const std::string& line, LineNumber lineNumber);
     /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
     /// name, after a warning on stderr.
     bool applyDirective(std::string& name, std::string& value);
@@ -80,10 +86,11 @@ public:
     /// Makes sure javaHome holds a runtime, asking the user when it does not; throws
     /// JavaLauncherException (message 8) when none is found.
     void ensureJavaRuntime();
-    /// Reads one jvm.cfg into vmTable; false when the file cannot be opened.
+    /// Reads one jvm.cfg into vmTable; false when the file cannot be opened. A jvm.cfg too
+    /// long to be read throws as readConfigFile does.
     bool readJvmCfg(const std::string& path);
     /// The jvm.cfg line handler. Never throws.
-    void parseJvmCfgLine(const std::string& line, int lineNumber);
+    void parseJvmCfgLine(const std::string& line, LineNumber lineNumber);
 
     // ---- Command line -----------------------------------------------------------------
 

@@ -44,7 +44,7 @@ std::vector<std::string> directiveKeys() {
     return keys;
 }
 
-void ConfigFileParser::parseConfigLine(const std::string& rawLine, int lineNumber) {
+void ConfigFileParser::parseConfigLine(const std::string& rawLine, LineNumber lineNumber) {
     std::string line;
     try {
         line = rawLine;

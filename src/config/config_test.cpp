@@ -24,11 +24,11 @@ namespace {
 /// Records what the reader hands to its handler.
 class RecordingParser : public ConfigFileParser {
 public:
-    std::vector<std::pair<int, std::string>> lines;
-    void record(const std::string& line, int number) { lines.emplace_back(number, line); }
+    std::vector<std::pair<LineNumber, std::string>> lines;
+    void record(const std::string& line, LineNumber number) { lines.emplace_back(number, line); }
 };
 
-std::vector<std::pair<int, std::string>> readLines(const std::string& path, bool* opened = nullptr) {
+std::vector<std::pair<LineNumber, std::string>> readLines(const std::string& path, bool* opened = nullptr) {
     RecordingParser parser;
     bool ok = parser.readConfigFile(path, static_cast<ConfigFileParser::LineHandler>(&RecordingParser::record));
     if (opened) *opened = ok;
@@ -85,34 +85,29 @@ TEST(TextOps, TrimLowerReplace) {
 }
 
 TEST(LineReader, GrowsTheBufferGeometricallyAndKeepsNothingButTheLine) {
-    TempDir dir;
     std::string line511(511, 'x');
-    std::FILE* f = std::fopen(dir.write("a.txt", line511 + "\n" + "last").c_str(), "rb");
-    ASSERT_TRUE(f);
+    std::string text = line511 + "\r\n" + "last";
+    TextCursor cursor{text};
     std::vector<char> buffer;
-    EXPECT_EQ(readLine(buffer, f, false), 511);
+    EXPECT_EQ(readLine(buffer, cursor, false), 511);
     EXPECT_EQ(buffer.size(), 1024u);
     EXPECT_EQ(std::string(buffer.data()), line511);
-    EXPECT_EQ(readLine(buffer, f, true), 4);  // a last line without a line feed
+    EXPECT_EQ(readLine(buffer, cursor, true), 4);  // a last line without a line feed
     EXPECT_EQ(std::string(buffer.data()), "last");
-    EXPECT_EQ(readLine(buffer, f, false), -1);
-    std::fclose(f);
+    EXPECT_EQ(readLine(buffer, cursor, false), -1);
 }
 
-TEST(LineReader, PhysicalLineNumbersLongLinesNulAndCrlf) {
+TEST(LineReader, PhysicalLineNumbersLongLinesNulCrlfAndControlZ) {
     TempDir dir;
     std::string longLine(2000, 'y');
-    std::string content = std::string("one\r\n\r\n# three\r\n") + longLine + "\n" + std::string("nul\0cut", 7) + "\nlast";
+    std::string content = std::string("one\r\n\r\n# three\r\n") + longLine + "\n" + std::string("nul\0cut", 7) +
+                          "\n\x1a ctrl-z\x1a\r\n\rlast";
     auto lines = readLines(dir.write("c.conf", content));
-    // Windows reads text files with CR LF turned into LF; elsewhere the CR stays for the
-    // line handler to trim. Either way the handler sees the same lines under the same numbers.
-    std::vector<std::pair<int, std::string>> expected = {
-        {1, "one"}, {2, ""}, {3, "# three"}, {4, longLine}, {5, "nul"}, {6, "last"}};
-    ASSERT_EQ(lines.size(), platform::kNamesIgnoreCase ? 5u : 6u);
-    for (auto& line : lines) {
-        trim(line.second);
-        EXPECT_NE(std::find(expected.begin(), expected.end(), line), expected.end()) << line.first << line.second;
-    }
+    // Every system reads the file's bytes alike: the carriage return before a line feed goes,
+    // any other stays for the line handler to trim, and Ctrl-Z is a byte like any other.
+    std::vector<std::pair<LineNumber, std::string>> expected = {
+        {1, "one"}, {3, "# three"}, {4, longLine}, {5, "nul"}, {6, "\x1a ctrl-z\x1a"}, {7, "\rlast"}};
+    EXPECT_EQ(lines, expected);
     bool opened = false;
     EXPECT_TRUE(readLines(dir.write("empty.conf"), &opened).empty());
     EXPECT_TRUE(opened);
@@ -120,6 +115,52 @@ TEST(LineReader, PhysicalLineNumbersLongLinesNulAndCrlf) {
     EXPECT_FALSE(opened);
     readLines(dir.mkdir("a-directory.conf"), &opened);
     EXPECT_FALSE(opened) << "a directory is not a readable configuration file";
+}
+
+// Each encoding a configuration file may come in, and what is no text in it.
+TEST(LineReader, DecodesByteOrderMarksAndUtf16) {
+    const std::string replacement = "\xEF\xBF\xBD";
+    auto bytes = [](std::initializer_list<int> values) {
+        std::string out;
+        for (int v : values) out += static_cast<char>(v);
+        return out;
+    };
+    struct Case {
+        const char* name;
+        std::string in, out;
+    } cases[] = {
+        {"ASCII", "SetMainClass a.B\r\n", "SetMainClass a.B\r\n"},
+        {"UTF-8", "caf\xC3\xA9 \xF0\x9F\x98\x80", "caf\xC3\xA9 \xF0\x9F\x98\x80"},
+        {"UTF-8 mark", "\xEF\xBB\xBF" "caf\xC3\xA9\n", "caf\xC3\xA9\n"},
+        {"UTF-8 mark only", "\xEF\xBB\xBF", ""},
+        {"UTF-16LE", bytes({0xFF, 0xFE, 'a', 0, 0xE9, 0, '\r', 0, '\n', 0, 0x3D, 0xD8, 0x00, 0xDE, 0x1A, 0}),
+         "a\xC3\xA9\r\n\xF0\x9F\x98\x80\x1A"},
+        {"UTF-16BE", bytes({0xFE, 0xFF, 0, 'a', 0, 0xE9, 0x20, 0xAC, 0xD8, 0x3D, 0xDE, 0x00, 0, '\n'}),
+         "a\xC3\xA9\xE2\x82\xAC\xF0\x9F\x98\x80\n"},
+        {"UTF-16 NUL", bytes({0xFF, 0xFE, 'a', 0, 0, 0, 'b', 0}), std::string("a\0b", 3)},
+        {"lone high surrogate", bytes({0xFF, 0xFE, 0x3D, 0xD8, 'a', 0}), replacement + "a"},
+        {"lone low surrogate", bytes({0xFE, 0xFF, 0xDE, 0x00, 0, 'a'}), replacement + "a"},
+        {"high surrogate last", bytes({0xFF, 0xFE, 'a', 0, 0x3D, 0xD8}), "a" + replacement},
+        {"odd length", bytes({0xFF, 0xFE, 'a', 0, 'b'}), "a" + replacement},
+        {"UTF-16 mark only", bytes({0xFE, 0xFF}), ""},
+    };
+    for (const Case& c : cases) EXPECT_EQ(decodeConfigText(c.in), c.out) << c.name;
+    // Without a mark, only bytes that are no UTF-8 are the code page's (POSIX: kept as they are).
+    for (std::string invalid : {"caf\xE9", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80", "a\xC3"})
+        EXPECT_EQ(decodeConfigText(invalid), platform::codePageToUtf8(invalid)) << invalid;
+}
+
+TEST(LineReader, StopsReadingPastTheLimit) {
+    TempDir dir;
+    std::string path = dir.write("ten.conf", std::string("0123456789"));
+    std::string bytes;
+    EXPECT_EQ(readFileBytes(path, 10, bytes), FileBytes::kRead);
+    EXPECT_EQ(bytes, "0123456789");
+    EXPECT_EQ(readFileBytes(path, 9, bytes), FileBytes::kTooLarge);
+    EXPECT_EQ(readFileBytes(dir / "missing.conf", 10, bytes), FileBytes::kCannotRead);
+    std::string large(200 * 1024, 'z');  // more than one read's worth
+    EXPECT_EQ(readFileBytes(dir.write("large.conf", large), large.size(), bytes), FileBytes::kRead);
+    EXPECT_EQ(bytes, large);
 }
 
 TEST(ConfigLine, FormatOfALine) {
@@ -145,6 +186,9 @@ TEST(ConfigLine, FormatOfALine) {
         EXPECT_EQ(out.err, c.err) << c.line;
         EXPECT_EQ(parser.mainClass, c.mainClass) << c.line;
     }
+    // Line numbers beyond 32 bits are reported as they are.
+    Captured far = capture([] { ConfigFileParser().parseConfigLine("x", LineNumber(1) << 33); });
+    EXPECT_EQ(far.out, "[line #8589934592][x] is invalid!\n");
     ConfigFileParser parser;
     parser.parseConfigLine("AddVMOption -Dname=a b", 1);
     parser.parseConfigLine("SetJavaVM \"quoted\"", 2);

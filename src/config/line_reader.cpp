@@ -1,38 +1,168 @@
 #include "config/line_reader.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "config/config_file_parser.h"
+#include "launcher/messages.h"
 #include "platform/platform.h"
 
-long readLine(std::vector<char>& buffer, std::FILE* file, bool keepLineFeed) {
-    int c = platform::readByte(file);
-    if (c == EOF) return -1;
-    std::size_t count = 0;
-    for (;;) {
-        if (count + 1 >= buffer.size()) buffer.resize(buffer.empty() ? 512 : buffer.size() * 2);
-        buffer[count++] = static_cast<char>(c);
-        if (c == '\n') {
-            if (!keepLineFeed) --count;
-            break;
+namespace {
+
+static_assert(kMaxConfigFileBytes == 128u << 20, "message kMsgFileTooLarge names the limit: 128 MiB");
+
+using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
+
+// The one place that opens a configuration file, so that another way of opening (a wide path
+// on Windows) replaces only this. Binary mode: a Ctrl-Z byte is text like any other, and the
+// carriage returns before line feeds are the line reader's to drop, on every system alike.
+File openForReading(const std::string& path) { return File(std::fopen(path.c_str(), "rb"), &std::fclose); }
+
+bool startsWith(const std::string& bytes, const char* mark) {
+    return bytes.compare(0, std::strlen(mark), mark) == 0;
+}
+
+void appendUtf8(std::string& out, char32_t c) {
+    if (c < 0x80) {
+        out += static_cast<char>(c);
+    } else if (c < 0x800) {
+        out += static_cast<char>(0xC0 | (c >> 6));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        out += static_cast<char>(0xE0 | (c >> 12));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (c >> 18));
+        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+}
+
+// UTF-16 from `start` on, as UTF-8. What is no character (a surrogate without its partner, a
+// last odd byte) becomes U+FFFD, one for each unit or byte, so nothing is dropped unseen.
+std::string utf16ToUtf8(const std::string& bytes, std::size_t start, bool bigEndian) {
+    auto unitAt = [&](std::size_t at) {
+        unsigned first = static_cast<unsigned char>(bytes[at]), second = static_cast<unsigned char>(bytes[at + 1]);
+        return static_cast<char32_t>(bigEndian ? (first << 8 | second) : (second << 8 | first));
+    };
+    std::string out;
+    out.reserve(bytes.size() - start);
+    std::size_t at = start;
+    for (; at + 1 < bytes.size(); at += 2) {
+        char32_t unit = unitAt(at);
+        if (unit >= 0xD800 && unit < 0xDC00 && at + 3 < bytes.size()) {
+            char32_t low = unitAt(at + 2);
+            if (low >= 0xDC00 && low < 0xE000) {
+                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                at += 2;
+                continue;
+            }
         }
-        c = platform::readByte(file);
-        if (c == EOF) break;
+        appendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+    }
+    if (at < bytes.size()) appendUtf8(out, 0xFFFD);
+    return out;
+}
+
+// Length of the UTF-8 sequence at `at`, or 0 when none starts there: no overlong forms, no
+// surrogates, nothing above U+10FFFF.
+std::size_t utf8SequenceLength(const std::string& bytes, std::size_t at) {
+    auto byte = [&](std::size_t i) { return i < bytes.size() ? static_cast<unsigned char>(bytes[i]) : 0u; };
+    unsigned lead = byte(at);
+    if (lead < 0x80) return 1;
+    std::size_t length = 0;
+    if (lead >= 0xC2 && lead < 0xE0) length = 2;
+    if (lead >= 0xE0 && lead < 0xF0) length = 3;
+    if (lead >= 0xF0 && lead < 0xF5) length = 4;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((byte(at + i) & 0xC0) != 0x80) return 0;
+    unsigned second = byte(at + 1);
+    bool outOfRange = (lead == 0xE0 && second < 0xA0) || (lead == 0xED && second >= 0xA0) ||
+                      (lead == 0xF0 && second < 0x90) || (lead == 0xF4 && second >= 0x90);
+    return outOfRange ? 0 : length;
+}
+
+bool isValidUtf8(const std::string& bytes) {
+    for (std::size_t at = 0; at < bytes.size();) {
+        std::size_t length = utf8SequenceLength(bytes, at);
+        if (length == 0) return false;
+        at += length;
+    }
+    return true;
+}
+
+}  // namespace
+
+FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string& bytes) {
+    bytes.clear();
+    File file = openForReading(path);
+    if (!file) return FileBytes::kCannotRead;
+    // A file that tells its size gets its room at once, so a large one is not copied while it
+    // grows; a pipe or a device tells nothing and grows the text as it comes.
+    if (std::fseek(file.get(), 0, SEEK_END) == 0) {
+        long size = std::ftell(file.get());
+        if (size > 0) bytes.reserve(std::min(static_cast<std::size_t>(size), limit));
+        std::rewind(file.get());
+    } else {
+        std::clearerr(file.get());
+    }
+    char chunk[64 * 1024];
+    for (;;) {
+        std::size_t count = std::fread(chunk, 1, sizeof chunk, file.get());
+        if (count > limit - bytes.size()) return FileBytes::kTooLarge;
+        bytes.append(chunk, count);
+        if (count < sizeof chunk) break;
+    }
+    // A name that opens but cannot be read (a directory, on POSIX) counts as unreadable.
+    return std::ferror(file.get()) ? FileBytes::kCannotRead : FileBytes::kRead;
+}
+
+std::string decodeConfigText(std::string bytes) {
+    if (startsWith(bytes, "\xEF\xBB\xBF")) return bytes.erase(0, 3);
+    if (startsWith(bytes, "\xFF\xFE")) return utf16ToUtf8(bytes, 2, false);
+    if (startsWith(bytes, "\xFE\xFF")) return utf16ToUtf8(bytes, 2, true);
+    // Valid UTF-8 (plain ASCII among it) reads the same in UTF-8 as the launcher's own text on
+    // every system; anything else can only be the code page's.
+    if (isValidUtf8(bytes)) return bytes;
+    return platform::codePageToUtf8(bytes);
+}
+
+std::int64_t readLine(std::vector<char>& buffer, TextCursor& cursor, bool keepLineFeed) {
+    const std::string& text = cursor.text;
+    if (cursor.position >= text.size()) return -1;
+    std::size_t start = cursor.position;
+    std::size_t feed = text.find('\n', start);
+    std::size_t stored = (feed == std::string::npos ? text.size() : feed + 1) - start;
+    // The same capacities as growing byte by byte: more than the bytes stored, line feed included.
+    while (buffer.size() <= stored) buffer.resize(buffer.empty() ? 512 : buffer.size() * 2);
+    std::memcpy(buffer.data(), text.data() + start, stored);
+    cursor.position = start + stored;
+    std::size_t count = stored;
+    if (feed != std::string::npos && !keepLineFeed) {
+        --count;
+        if (count > 0 && buffer[count - 1] == '\r') --count;
     }
     buffer[count] = '\0';
-    return static_cast<long>(count);
+    return static_cast<std::int64_t>(count);
 }
 
 bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
-    if (!file) return false;
+    std::string text;
+    FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
+    if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
+    if (outcome != FileBytes::kRead) return false;
+    text = decodeConfigText(std::move(text));
+    TextCursor cursor{text};
     std::vector<char> buffer;
-    int lineNumber = 1;
-    for (long length; (length = readLine(buffer, file.get(), false)) != -1; ++lineNumber) {
+    LineNumber lineNumber = 1;
+    for (std::int64_t length; (length = readLine(buffer, cursor, false)) != -1; ++lineNumber) {
         if (length > 0) (this->*handler)(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
     }
-    // A name that opens but cannot be read (a directory, on POSIX) counts as unreadable.
-    return !std::ferror(file.get());
+    return true;
 }

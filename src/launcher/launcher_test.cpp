@@ -27,7 +27,8 @@ TEST(Messages, TableTextsAndFormatting) {
         {2, "ignored", "Unable to find a Java Virtual Machine."},
         {3, "%s%s", "Unable to launch the Java Virtual Machine\nLocated at path:\n%s%s"},  // not re-expanded
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
-        {11, "x", ""},
+        {11, "/x/app.conf", "Unable to read the following file, it is larger than 128 MiB:\n[/x/app.conf]"},
+        {kMessageCount, "x", ""},
         {-1, "x", ""},
     };
     for (auto& c : cases) EXPECT_EQ(formatMessage(JavaLauncherException(c.index, c.argument)), c.expected) << c.index;

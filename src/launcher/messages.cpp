@@ -23,6 +23,7 @@ const char* const messageTable[kMessageCount] = {
     "No Warning",
     "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be "
     "available,\nand Debugging performance will be slower\nthan with TAVM Client.",
+    "Unable to read the following file, it is larger than 128 MiB:\n[%s]",
 };
 
 const char* const kUsageText =

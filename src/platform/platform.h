@@ -37,16 +37,6 @@ constexpr bool kNamesIgnoreCase = false;
 constexpr bool kHasMessageBox = false;
 #endif
 
-/// The next byte of a file that only this thread reads, as getc gives it, without taking the
-/// stream's lock for each byte.
-inline int readByte(std::FILE* file) {
-#ifdef _WIN32
-    return _getc_nolock(file);
-#else
-    return getc_unlocked(file);
-#endif
-}
-
 // ---- Process and file system -----------------------------------------------------------
 
 /// Full path of the running executable; nullopt when the system cannot say.
@@ -83,6 +73,11 @@ std::size_t previousCharStart(const std::string& text, std::size_t pos);
 /// Converts text in the system's code page (POSIX: the locale's encoding, UTF-8 when the
 /// locale names plain ASCII) to UTF-16. Bytes that do not convert become U+FFFD.
 std::u16string toUtf16(const std::string& text);
+
+/// The text of `bytes` in the system's ANSI code page as the launcher's own strings hold it:
+/// UTF-8 on Windows (each byte sequence as the system's own conversion reads it), the bytes
+/// unchanged on POSIX. Throws std::bad_alloc for texts of 1 GiB and more.
+std::string codePageToUtf8(const std::string& bytes);
 
 // ---- User interface --------------------------------------------------------------------
 

@@ -57,7 +57,7 @@ bool ConfigFileParser::readJvmCfg(const std::string& path) {
     return readConfigFile(path, &ConfigFileParser::parseJvmCfgLine);
 }
 
-void ConfigFileParser::parseJvmCfgLine(const std::string& rawLine, int /*lineNumber*/) {
+void ConfigFileParser::parseJvmCfgLine(const std::string& rawLine, LineNumber /*lineNumber*/) {
     std::string line;
     try {
         line = rawLine;

@@ -1,6 +1,10 @@
-// How the configuration file is read: line endings, comments, invalid lines and unknown
-// directives with their physical line numbers, long lines and literal values.
+// How the configuration file is read: encodings, line endings, comments, invalid lines and
+// unknown directives with their physical line numbers, long lines and literal values.
+#include <sys/stat.h>
+
+#include <cstdio>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -22,12 +26,59 @@ protected:
     Installation inst;
 };
 
+// ---- Encodings ---------------------------------------------------------------------------------
+
+/// The code points of UTF-8 text (written correctly by the tests themselves).
+std::vector<char32_t> codePoints(const std::string& utf8) {
+    std::vector<char32_t> points;
+    for (std::size_t i = 0; i < utf8.size();) {
+        unsigned char lead = static_cast<unsigned char>(utf8[i]);
+        std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        char32_t c = length == 1 ? lead : lead & (0x3F >> (length - 1));
+        for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
+        points.push_back(c);
+        i += length;
+    }
+    return points;
+}
+
+std::string utf16(const std::string& utf8, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    auto unit = [&](char32_t u) {
+        char high = static_cast<char>(u >> 8), low = static_cast<char>(u & 0xFF);
+        out += bigEndian ? std::string{high, low} : std::string{low, high};
+    };
+    for (char32_t c : codePoints(utf8)) {
+        if (c < 0x10000) {
+            unit(c);
+        } else {
+            unit(0xD800 + ((c - 0x10000) >> 10));
+            unit(0xDC00 + ((c - 0x10000) & 0x3FF));
+        }
+    }
+    return out;
+}
+
+std::string utf16le(const std::string& utf8) { return utf16(utf8, false); }
+std::string utf16be(const std::string& utf8) { return utf16(utf8, true); }
+std::string utf8Marked(const std::string& utf8) { return "\xEF\xBB\xBF" + utf8; }
+std::string asWritten(const std::string& utf8) { return utf8; }
+/// The Windows builds' code page under wine (1252, where Latin-1 letters are their own code
+/// points); the POSIX build's "code page" is UTF-8.
+std::string inCodePage(const std::string& utf8) {
+    if (!isWindows()) return utf8;
+    std::string out;
+    for (char32_t c : codePoints(utf8)) out += static_cast<char>(c);
+    return out;
+}
+
 // ---- Line endings ------------------------------------------------------------------------------
 
 struct Layout {
     const char* name;
     const char* lineEnd;
     bool finalLineEnd;
+    std::string (*encode)(const std::string& utf8) = asWritten;
 };
 
 class LineLayout : public ::testing::TestWithParam<Layout> {
@@ -36,7 +87,8 @@ protected:
     Installation inst;
 };
 
-// Comments and blank lines count: each message names the line's place in the file.
+// Comments and blank lines count: each message names the line's place in the file, whatever
+// the file's encoding. Ctrl-Z is a byte like any other.
 TEST_P(LineLayout, ReportsInvalidLinesAndUnknownDirectivesAndAppliesTheRest) {
     const std::vector<std::string> lines{
         "# comments, an empty line and a line of blanks come first",
@@ -47,18 +99,19 @@ TEST_P(LineLayout, ReportsInvalidLinesAndUnknownDirectivesAndAppliesTheRest) {
         "Frobnicate 1",
         "\tAddVMOption\t-Da=1 # not a comment   ",
         "   # an indented comment",
+        "AddVMOption -Dctrl.z=\x1a|\x1a",
         "SETMAINCLASS file.Main",
     };
     std::string content;
     for (std::size_t i = 0; i < lines.size(); ++i)
         content += lines[i] + (i + 1 < lines.size() || GetParam().finalLineEnd ? GetParam().lineEnd : "");
-    inst.writeConfig(content);
+    inst.writeConfig(GetParam().encode(content));
 
     Result r = inst.run({"-nomsgbox"});
     EXPECT_RUN(r, "[line #4][SetMainClass] is invalid!\n[line #5][setjavahome=/opt/jdk] is invalid!\n",
                "WARNING: Unknown directive: frobnicate\n", 0);
     LaunchOptions parts;
-    parts.fromFile = {"-Da=1 # not a comment"};
+    parts.fromFile = {"-Da=1 # not a comment", "-Dctrl.z=\x1a|\x1a"};
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "file/Main", {}));
 }
 
@@ -66,8 +119,56 @@ INSTANTIATE_TEST_SUITE_P(ConfigFile, LineLayout,
                          ::testing::Values(Layout{"LineFeeds", "\n", true},
                                            Layout{"CarriageReturnLineFeeds", "\r\n", true},
                                            Layout{"LineFeedsLastLineUnended", "\n", false},
-                                           Layout{"CarriageReturnLineFeedsLastLineUnended", "\r\n", false}),
+                                           Layout{"CarriageReturnLineFeedsLastLineUnended", "\r\n", false},
+                                           Layout{"Utf8MarkLineFeeds", "\n", true, utf8Marked},
+                                           Layout{"Utf16LeCarriageReturnLineFeeds", "\r\n", true, utf16le},
+                                           Layout{"Utf16LeLineFeedsLastLineUnended", "\n", false, utf16le},
+                                           Layout{"Utf16BeCarriageReturnLineFeeds", "\r\n", true, utf16be},
+                                           Layout{"Utf16BeLineFeedsLastLineUnended", "\n", false, utf16be}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// Text beyond ASCII gives the same settings in the code page, in UTF-8 with or without a mark
+// and in UTF-16 of either byte order. On the POSIX build that is the UTF-8 text itself; the
+// Windows builds hand the VM their own representation of it, the same for every encoding.
+TEST_F(ConfigFile, EveryEncodingGivesTheSameSettings) {
+    const std::string text = "AddVMOption -Dtext=Gr\xC3\xBC\xC3\x9F" "e caf\xC3\xA9 \xC2\xB5\r\n"
+                             "SetMainClass caf\xC3\xA9.M\xC3\xA4in\r\n";
+    struct Encoding {
+        const char* name;
+        std::string (*encode)(const std::string& utf8);
+    } encodings[] = {{"code page", inCodePage}, {"UTF-8", asWritten},     {"UTF-8 with mark", utf8Marked},
+                     {"UTF-16LE", utf16le},      {"UTF-16BE", utf16be}};
+    std::string first;
+    for (const Encoding& encoding : encodings) {
+        SCOPED_TRACE(encoding.name);
+        std::remove(inst.recordFile().c_str());
+        inst.writeConfig(encoding.encode(text));
+        EXPECT_RUN(launch(), "", "", 0);
+        if (first.empty()) first = inst.record();
+        EXPECT_EQ(inst.record(), first);
+    }
+    if (isWindows()) return;
+    LaunchOptions parts;
+    parts.fromFile = {"-Dtext=Gr\xC3\xBC\xC3\x9F" "e caf\xC3\xA9 \xC2\xB5"};
+    EXPECT_EQ(first, startedRecord(expectedOptions(inst, parts), "caf\xC3\xA9/M\xC3\xA4in", {}));
+}
+
+// A configuration that a pipe delivers, as the shell's -conf <(generate) gives it, is read to
+// its end.
+TEST_F(ConfigFile, ConfigurationFromAPipe) {
+    if (isWindows()) GTEST_SKIP() << "a POSIX shell's process substitution";
+    inst.write("bin/piped", "#!/bin/bash\n"
+                            "exec 3< <(printf 'AddVMOption -Dfrom=pipe\\nSetMainClass pipe.Main\\n')\n"
+                            "exec \"$(dirname \"$0\")/app\" \"$@\" -conf /dev/fd/3\n");
+    ASSERT_EQ(::chmod(inst.path("bin/piped").c_str(), 0755), 0);
+    RunOptions o;
+    o.program = "piped";
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", "", 0);
+    LaunchOptions parts;
+    parts.fromFile = {"-Dfrom=pipe"};
+    parts.configPath = "/dev/fd/3";
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "pipe/Main", {}));
+}
 
 // ---- Long lines --------------------------------------------------------------------------------
 

@@ -84,6 +84,13 @@ std::string garbage(std::size_t size, std::uint32_t seed) {
     return bytes;
 }
 
+/// ASCII text in UTF-16 of that byte order, after its byte-order mark.
+std::string utf16(const std::string& ascii, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (char c : ascii) out += bigEndian ? std::string{'\0', c} : std::string{c, '\0'};
+    return out;
+}
+
 /// Each launch of a test starts from a snapshot of the installation: afterwards the only new
 /// entry may be the fake VM's record.
 class Faults : public ::testing::Test {
@@ -152,6 +159,27 @@ TEST_F(Faults, HundredMegabyteConfigurationFile) {
     parts.fromFile = {"-Dlast=1"};
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "big/Main", {}));
     expectNothingElseWritten(true);
+}
+
+// A configuration or jvm.cfg that never ends (here /dev/zero) is read up to the reader's limit,
+// and the launch stops with the file's name, soon and without running out of memory.
+TEST_F(Faults, EndlessConfigurationFileAndJvmCfg) {
+    for (bool jvmCfg : {false, true}) {
+        SCOPED_TRACE(jvmCfg ? "jvm.cfg" : "configuration file");
+        Installation endless("app");
+        endless.addRuntime("jre", jvmCfg ? std::nullopt : std::optional<std::string>("-server KNOWN\n"));
+        endless.mkdir("jre/lib");
+        if (jvmCfg) endless.writeConfig("SetMainClass test.Main\n");
+        std::string file = jvmCfg ? "jre/lib/jvm.cfg" : "bin/app.conf";
+        fs::create_symlink("/dev/zero", endless.path(file));
+        RunOptions o;
+        o.timeoutSeconds = 30;
+        Result r = endless.run({"-nomsgbox"}, o);
+        EXPECT_RUN(r, errorReport("Unable to read the following file, it is larger than 128 MiB:\n[" +
+                                  (jvmCfg ? defaultJavaHome() + native("/lib/jvm.cfg") : endless.seen(file)) + "]"),
+                   "", 11);
+        EXPECT_EQ(endless.record(), "");
+    }
 }
 
 // A line of 10 MiB reaches the VM whole, and the lines after it are read.
@@ -472,9 +500,12 @@ std::vector<BrokenJvmCfg> brokenJvmCfgs() {
         {"BinaryGarbage", garbage(64 * 1024, 1), {"server"}, noVm, false},
         {"EntryAmidGarbage", garbage(32 * 1024, 2) + "\n-hotspot ALIASED_TO -server\n" + garbage(32 * 1024, 3),
          {"server"}, "", true},
-        // The file is read as text: on Windows a Ctrl-Z ends it.
-        {"EntryAfterControlZ", "\x1a\n-hotspot ALIASED_TO -server\n", {"server"}, isWindows() ? noVm : "",
-         !isWindows()},
+        // Ctrl-Z is a byte like any other, on every system.
+        {"EntryAfterControlZ", "\x1a\n-hotspot ALIASED_TO -server\n", {"server"}, "", true},
+        // Byte-order marks are honoured: UTF-8, and UTF-16 of either byte order.
+        {"Utf8Mark", "\xEF\xBB\xBF-hotspot ALIASED_TO -server\n", {"server"}, "", true},
+        {"Utf16LeMark", utf16("-hotspot ALIASED_TO -server\r\n", false), {"server"}, "", true},
+        {"Utf16BeMark", utf16("-hotspot ALIASED_TO -server", true), {"server"}, "", true},
         // The asked-for VM is not there: every entry is tried in turn, and the last one has its library.
         {"TenThousandVms", manyVms, {"vm9999"}, cannotFindDefault("hotspot") + "         using vm9999 instead.\n", true},
     };
