@@ -60,6 +60,7 @@ std::vector<IconImage> parseIcoFile(const std::string& bytes) {
     if (icoField(bytes, 0, 2) != 0 || icoField(bytes, 2, 2) != 1) throw StampError("it does not start as an icon file");
     std::size_t count = icoField(bytes, 4, 2);
     if (count == 0) throw StampError("it holds no image");
+    if (kIcoHeader + count * kIcoEntry > bytes.size()) throw StampError("it ends inside its image directory");
     std::vector<IconImage> images;
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t at = kIcoHeader + i * kIcoEntry;
