@@ -92,6 +92,9 @@ const Section* PeImage::sectionAt(std::uint32_t rva) const {
 }
 
 std::size_t PeImage::offsetOf(std::uint32_t rva, std::uint32_t size) const {
+    // Nothing is read of an empty range, which may well end a section (a directory without
+    // entries as the last thing of the resource section).
+    if (size == 0) return 0;
     const Section* s = sectionAt(rva);
     std::uint64_t within = s ? std::uint64_t{rva} - s->virtualAddress : 0;
     if (!s || within + size > std::min(s->rawSize, memorySize(*s)))

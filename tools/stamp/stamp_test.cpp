@@ -99,6 +99,20 @@ TEST_P(RealLauncher, EverythingElseIsKept) {
     EXPECT_EQ(std::string(old->rawSize, '\0').compare(0, 64, out, old->rawPointer, 64), 0) << "old resources left";
 }
 
+// A resource directory without entries, the last bytes of its section, reads and stamps, and
+// so does the copy made from it.
+TEST_P(RealLauncher, StampsAnEmptyResourceDirectory) {
+    PeImage image(image_);
+    std::string empty = image_;
+    writeLe(empty, image.offsetOf(image.resourceRva(), 16) + 12, 4, 0);
+    std::string once = stamped(empty);
+    EXPECT_TRUE(readResources(PeImage(once)).children.empty());
+    EXPECT_NO_THROW(stamped(once));
+    StampOptions options;
+    options.strings = {{"ProductName", "Made"}};
+    EXPECT_EQ(readResources(PeImage(stamped(once, options))).children.size(), 1u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Samples, RealLauncher, ::testing::ValuesIn(samples()));
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealLauncher);
 

@@ -31,8 +31,9 @@ icons_before=$(wrestool -l --type=3 launcher.exe | wc -l)
 host() { "$host_stamper" "$@"; }
 windows() { "$wine" "$tree/launcher-stamp.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
+# stamp_with TOOL OUTPUT [INPUT]
 stamp_with() {
-    "$1" launcher.exe "$2" --set-icon app.ico --set-file-version 2.3.4.5 --set-product-version 2.3 \
+    "$1" "${3:-launcher.exe}" "$2" --set-icon app.ico --set-file-version 2.3.4.5 --set-product-version 2.3 \
         --set-version-string ProductName 'Hello Äpp' --set-version-string CompanyName 'Example Ltd' \
         --set-version-string FileDescription 'Hello, the application' \
         --set-version-string LegalCopyright '© 2026 Example Ltd' --set-version-string OriginalFilename hello.exe \
@@ -70,6 +71,22 @@ check_stamped host.exe
 check_stamped windows.exe
 cmp -s host.exe windows.exe || fail "the host's and the Windows tool's copies differ"
 cmp -s launcher.exe "$tree/launcher.exe" || fail "the input changed"
+# A windowless (GUI subsystem) executable stamps the same way and stays windowless.
+pe=$(od -An -tu4 -j60 -N4 launcher.exe | tr -d ' ')
+cp launcher.exe gui.exe
+printf '\x02\x00' | dd of=gui.exe bs=1 seek=$((pe + 24 + 68)) conv=notrunc status=none
+stamp_with host gui-stamped.exe gui.exe || fail "a windowless executable could not be stamped"
+check_stamped gui-stamped.exe
+[ "$(od -An -tu2 -j$((pe + 24 + 68)) -N2 gui-stamped.exe | tr -d ' ')" = 2 ] || fail "the stamped copy lost its subsystem"
+
+# The README's Windows walk stamps hello.exe with the package's tool, as a command prompt runs it.
+mkdir -p walk/launcher-1.0.0-win32/bin walk/bin
+cp "$tree/launcher-stamp.exe" launcher.exe walk/launcher-1.0.0-win32/bin/
+cp app.ico walk/hello.ico
+command=$(grep -m1 '^launcher-1.0.0-win32\\bin\\launcher-stamp.exe ' "$here/../../../README.md")
+(cd walk && "$wine" cmd /c "$command" > /dev/null) || fail "the README's command failed: $command"
+[ "$(wrestool -l --type=3 walk/bin/hello.exe | wc -l)" = 3 ] || fail "the README's command did not set the icon"
+
 # Stamping a stamped copy again replaces its resources in place.
 host host.exe again.exe --set-icon app.ico || fail "a stamped copy could not be stamped again"
 [ "$(stat -c %s again.exe)" = "$(stat -c %s host.exe)" ] || fail "stamping again grew the file"
