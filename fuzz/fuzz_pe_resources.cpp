@@ -45,7 +45,8 @@ void checkImage(const std::string& bytes) {
     try {
         PeImage image(bytes);
         tree = readResources(image);
-        out = image.withResourceSection(writeResources(tree, image.resourceSectionRva()), {});
+        std::uint32_t rva = image.resourceSectionRva();
+        out = image.withResourceSection(writeResources(tree, rva), {});
     } catch (const StampError&) {
         return;
     }

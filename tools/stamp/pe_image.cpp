@@ -79,8 +79,13 @@ void PeImage::readSections(std::size_t table, std::size_t count) {
         s.rawPointer = field(bytes_, s.headerOffset + 20, 4);
         if (s.rawSize != 0 && std::uint64_t{s.rawPointer} + s.rawSize > bytes_.size())
             throw PeError(false, "section " + std::to_string(i + 1) + " runs past the end of the file");
+        if (s.rawSize != 0 && s.rawPointer < sizeOfHeaders_)
+            throw PeError(false, "section " + std::to_string(i + 1) + " overlaps the headers");
         if (std::uint64_t{s.virtualAddress} + memorySize(s) > 0xFFFFFFFFu)
             throw PeError(false, "section " + std::to_string(i + 1) + " runs past the end of the address space");
+        // The loader wants the sections in address order, one after the other.
+        if (i > 0 && s.virtualAddress < std::uint64_t{sections_.back().virtualAddress} + memorySize(sections_.back()))
+            throw PeError(false, "section " + std::to_string(i + 1) + " overlaps the one before it");
         sections_.push_back(s);
     }
 }
@@ -110,18 +115,25 @@ std::uint64_t PeImage::sectionDataEnd() const {
 }
 
 bool PeImage::replacesInPlace() const {
+    if (resourceRva_ == 0) return false;  // no resources yet
     const Section* holder = sectionAt(resourceRva_);
     if (!holder || holder->virtualAddress != resourceRva_ || holder->rawSize == 0) return false;
-    for (const Section& s : sections_)
+    // Last in memory, and no other section's data reaches into its bytes in the file.
+    for (const Section& s : sections_) {
+        if (&s == holder) continue;
         if (s.virtualAddress > holder->virtualAddress) return false;
+        if (s.rawSize != 0 && std::uint64_t{s.rawPointer} + s.rawSize > holder->rawPointer) return false;
+    }
     return std::uint64_t{holder->rawPointer} + holder->rawSize == sectionDataEnd();
 }
 
 std::uint32_t PeImage::resourceSectionRva() const {
     if (replacesInPlace()) return resourceRva_;
-    std::uint64_t end = 0;
+    std::uint64_t end = sizeOfHeaders_;
     for (const Section& s : sections_) end = std::max<std::uint64_t>(end, std::uint64_t{s.virtualAddress} + memorySize(s));
-    return static_cast<std::uint32_t>(alignUp(end, sectionAlignment_));
+    end = alignUp(end, sectionAlignment_);
+    if (end >= 0xFFFFFFFFu) throw StampError("its sections leave no address space for another");
+    return static_cast<std::uint32_t>(end);
 }
 
 void PeImage::writeSectionHeader(std::string& out, std::size_t at, std::uint32_t rva, std::uint32_t size,

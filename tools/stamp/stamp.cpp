@@ -168,7 +168,8 @@ std::string stampImage(const std::string& image, const std::string& inputName, c
         if (images) replaceIcon(root, *images);
         stampVersion(root, options, inputName);
         try {
-            return pe.withResourceSection(writeResources(root, pe.resourceSectionRva()), used);
+            std::uint32_t rva = pe.resourceSectionRva();
+            return pe.withResourceSection(writeResources(root, rva), used);
         } catch (const PeError&) {
             throw;
         } catch (const StampError& e) {

@@ -150,6 +150,10 @@ TEST_P(RealLauncher, RefusesDamagedInputsWithTheirReason) {
         {looped, damaged + "its resource directory nests too deeply"},
         {patched(directories + 4 * 8 + 4, 4, 0x100), "in.exe is signed: stamp it before signing it"},
         {patched(table + count * 40, 4, 0x7478742E), "cannot stamp in.exe: its headers have no room for another section"},
+        {patched(table + 40 + 12, 4, 0), damaged + "section 2 overlaps the one before it"},
+        {patched(table + 20, 4, 0x200), damaged + "section 1 overlaps the headers"},
+        {patched(table + (count - 1) * 40 + 8, 4, 0xFFFFFFFFu - u32(image_, table + (count - 1) * 40 + 12)),
+         "cannot stamp in.exe: its sections leave no address space for another"},
     };
     for (const Case& c : cases) {
         try {
@@ -280,6 +284,31 @@ TEST(VersionInfo, SetsStringsAndNumbersAndRoundTrips) {
     EXPECT_EQ(readLe(back.value, 20, 4, ""), 0x00030004u);
     EXPECT_EQ(writeVersionInfo(back), writeVersionInfo(info));
     EXPECT_THROW(parseVersionInfo(std::string("\x40\0\0\0\0\0", 6)), StampError);
+}
+
+// Every input that once broke the reader or the writer (the fuzz target's corpus): what
+// stamps once stamps again, and its version resources rewrite to the same bytes.
+TEST(FuzzFindings, StampOnceAndAgain) {
+    std::string corpus = std::string(STAMP_TEST_DIR) + "/../../../fuzz/corpus/fuzz_pe_resources/";
+    for (const char* name : {"empty_resource_directory_at_section_end.exe", "section_at_the_end_of_the_address_space.exe",
+                             "section_data_in_the_headers.exe", "section_data_overlapping_the_resources.exe",
+                             "version_text_length_in_bytes.exe"}) {
+        std::string input = readFile(corpus + name), once;
+        ASSERT_FALSE(input.empty()) << name;
+        try {
+            once = stamped(input);
+        } catch (const StampError&) {
+            continue;
+        }
+        EXPECT_NO_THROW(stamped(once)) << name;
+        ResourceEntry tree = readResources(PeImage(once));
+        if (ResourceEntry* versions = tree.child(kRtVersion)) {
+            for (const ResourceEntry& language : versions->children.front().children) {
+                std::string written = writeVersionInfo(parseVersionInfo(language.data));
+                EXPECT_EQ(writeVersionInfo(parseVersionInfo(written)), written) << name;
+            }
+        }
+    }
 }
 
 TEST(Arguments, ReadsOptionsInAnyOrder) {

@@ -30,7 +30,7 @@ VersionBlock parseBlock(const std::string& data, std::size_t at, std::size_t lim
     std::size_t value = alignUp(cursor + 2, 4);
     std::size_t valueBytes = block.type == 1 ? 2 * valueLength : valueLength;
     // Some resource compilers count a text value in bytes: take what fits.
-    if (block.type == 1 && value + valueBytes > end && value + valueLength <= end) valueBytes = valueLength;
+    if (block.type == 1 && value + valueBytes > end && value + valueLength <= end) valueBytes = valueLength & ~std::size_t{1};
     if (valueBytes != 0 && value + valueBytes > end) throw StampError("its version information is damaged");
     if (valueBytes != 0) block.value = data.substr(value, valueBytes);
     for (std::size_t child = alignUp(value + valueBytes, 4); child + 6 <= end;) {
