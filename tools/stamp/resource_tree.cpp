@@ -38,6 +38,9 @@ public:
             }
             into.children.push_back(std::move(child));
         }
+        // The format's order, named entries first, whatever the file had.
+        std::stable_partition(into.children.begin(), into.children.end(),
+                              [](const ResourceEntry& c) { return !c.name.isId; });
     }
 
 private:
