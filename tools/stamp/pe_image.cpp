@@ -169,16 +169,29 @@ void PeImage::shiftTrailingOffsets(std::string& out, std::uint64_t from, std::in
     }
 }
 
+// The old tree's bytes go, so that no old image is left in the file; only those inside the old
+// resource section, which nothing else refers to.
+void PeImage::clearOldResources(std::string& out, const std::vector<std::pair<std::size_t, std::size_t>>& cleared) const {
+    const Section* old = resourceRva_ != 0 ? sectionAt(resourceRva_) : nullptr;
+    if (!old) return;
+    for (const auto& [offset, size] : cleared)
+        if (offset >= old->rawPointer && offset + size <= std::uint64_t{old->rawPointer} + old->rawSize)
+            out.replace(offset, size, std::string(size, '\0'));
+}
+
+// The optional header's sizes, the resource directory entry and the checksum of the new image.
+void PeImage::updateOptionalHeader(std::string& out, std::uint32_t rva, std::size_t size, std::int64_t addedData) const {
+    writeLe(out, optional_ + 8, 4, static_cast<std::uint32_t>(field(out, optional_ + 8, 4) + addedData));
+    writeLe(out, optional_ + 56, 4, static_cast<std::uint32_t>(alignUp(rva + size, sectionAlignment_)));
+    writeLe(out, dataDirectories_ + kResourceDirectory * 8, 4, rva);
+    writeLe(out, dataDirectories_ + kResourceDirectory * 8 + 4, 4, static_cast<std::uint32_t>(size));
+    if (field(out, optional_ + 64, 4) != 0) writeLe(out, optional_ + 64, 4, peChecksum(out, optional_ + 64));
+}
+
 std::string PeImage::withResourceSection(const std::string& section,
                                          const std::vector<std::pair<std::size_t, std::size_t>>& cleared) const {
     std::string out = bytes_;
-    // The old tree's bytes go, so that no old image is left in the file; only those inside the
-    // old resource section, which nothing else refers to.
-    if (const Section* old = sectionAt(resourceRva_)) {
-        for (const auto& [offset, size] : cleared)
-            if (offset >= old->rawPointer && offset + size <= std::uint64_t{old->rawPointer} + old->rawSize)
-                out.replace(offset, size, std::string(size, '\0'));
-    }
+    clearOldResources(out, cleared);
     std::uint32_t rva = resourceSectionRva();
     std::uint64_t rawSize = alignUp(section.size(), fileAlignment_);
     if (std::uint64_t{rva} + alignUp(section.size(), sectionAlignment_) > 0xFFFFFFFFu ||
@@ -186,32 +199,22 @@ std::string PeImage::withResourceSection(const std::string& section,
         throw StampError("the stamped file would be larger than the format allows");
     std::string raw = section;
     padTo(raw, fileAlignment_);
-    // The bytes [from, to) of the file give way to the new section's data at `at`.
-    std::uint64_t from = sectionDataEnd(), to = from;
-    std::size_t header = sectionTable_ + sections_.size() * kSectionHeaderSize;
-    if (replacesInPlace()) {
-        const Section& old = *sectionAt(resourceRva_);
-        from = old.rawPointer;
-        header = old.headerOffset;
-    } else {
+    // The bytes [from, to) of the file give way to the new section's data, which starts at `at`.
+    const Section* old = replacesInPlace() ? sectionAt(resourceRva_) : nullptr;
+    std::uint64_t to = sectionDataEnd(), from = old ? old->rawPointer : to, at = old ? from : alignUp(from, fileAlignment_);
+    std::size_t header = old ? old->headerOffset : sectionTable_ + sections_.size() * kSectionHeaderSize;
+    if (!old) {
         if (header + kSectionHeaderSize > firstSectionData() ||
             out.compare(header, kSectionHeaderSize, std::string(kSectionHeaderSize, '\0')) != 0)
             throw StampError("its headers have no room for another section");
-        raw.insert(0, alignUp(from, fileAlignment_) - from, '\0');
+        raw.insert(0, at - from, '\0');
         writeLe(out, optional_ - 20 + 2, 2, static_cast<std::uint32_t>(sections_.size() + 1));
     }
-    std::uint64_t at = replacesInPlace() ? from : alignUp(from, fileAlignment_);
-    std::int64_t delta = static_cast<std::int64_t>(raw.size()) - static_cast<std::int64_t>(to - from);
     out.replace(from, to - from, raw);
-    shiftTrailingOffsets(out, to, delta);
+    shiftTrailingOffsets(out, to, static_cast<std::int64_t>(raw.size()) - static_cast<std::int64_t>(to - from));
     writeSectionHeader(out, header, rva, static_cast<std::uint32_t>(section.size()), static_cast<std::uint32_t>(at),
                        static_cast<std::uint32_t>(rawSize));
-    std::int64_t addedData = static_cast<std::int64_t>(rawSize) - (replacesInPlace() ? sectionAt(resourceRva_)->rawSize : 0);
-    writeLe(out, optional_ + 8, 4, static_cast<std::uint32_t>(field(out, optional_ + 8, 4) + addedData));
-    writeLe(out, optional_ + 56, 4, static_cast<std::uint32_t>(alignUp(rva + section.size(), sectionAlignment_)));
-    writeLe(out, dataDirectories_ + kResourceDirectory * 8, 4, rva);
-    writeLe(out, dataDirectories_ + kResourceDirectory * 8 + 4, 4, static_cast<std::uint32_t>(section.size()));
-    if (field(out, optional_ + 64, 4) != 0) writeLe(out, optional_ + 64, 4, peChecksum(out, optional_ + 64));
+    updateOptionalHeader(out, rva, section.size(), static_cast<std::int64_t>(rawSize) - (old ? old->rawSize : 0));
     return out;
 }
 

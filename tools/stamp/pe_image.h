@@ -18,11 +18,13 @@ public:
     bool notPe;
 };
 
+/// One entry of the section table: where the section is in memory and in the file.
 struct Section {
     std::size_t headerOffset = 0;  ///< file offset of its 40-byte section header
     std::uint32_t virtualSize = 0, virtualAddress = 0, rawSize = 0, rawPointer = 0;
 };
 
+/// A PE image read from its bytes, and the copies of it with other resources.
 class PeImage {
 public:
     /// Reads the headers and the section table of `bytes`. Throws PeError: notPe without the MZ
@@ -30,8 +32,11 @@ public:
     /// contradicts the format.
     explicit PeImage(std::string bytes);
 
+    /// The whole file.
     const std::string& bytes() const { return bytes_; }
+    /// True for PE32+ (64-bit), false for PE32.
     bool is64() const { return is64_; }
+    /// The resource data directory entry: address and size, both 0 without resources.
     std::uint32_t resourceRva() const { return resourceRva_; }
     std::uint32_t resourceSize() const { return resourceSize_; }
     /// True when the image carries an Authenticode signature (certificate table).
@@ -62,6 +67,8 @@ private:
     std::uint64_t sectionDataEnd() const;
     std::size_t firstSectionData() const;
     void shiftTrailingOffsets(std::string& out, std::uint64_t from, std::int64_t delta) const;
+    void clearOldResources(std::string& out, const std::vector<std::pair<std::size_t, std::size_t>>& cleared) const;
+    void updateOptionalHeader(std::string& out, std::uint32_t rva, std::size_t size, std::int64_t addedData) const;
     void writeSectionHeader(std::string& out, std::size_t at, std::uint32_t rva, std::uint32_t size,
                             std::uint32_t rawPointer, std::uint32_t rawSize) const;
 

@@ -139,6 +139,24 @@ for tool in host windows; do
     refuse $tool "launcher-stamp: OUTPUT hardlink.exe is the same file as INPUT launcher.exe: write the stamped copy to another file" \
         launcher.exe hardlink.exe --set-icon app.ico
 done
+# OUTPUT that cannot be written: a directory (the temporary file is made, the rename fails) and
+# a file in a directory that does not exist. The system's reason ends the message.
+mkdir directory.exe
+refuse host "launcher-stamp: cannot write directory.exe: Is a directory" launcher.exe directory.exe
+refuse host "launcher-stamp: cannot write missing/out.exe: No such file or directory" launcher.exe missing/out.exe
+for output in directory.exe missing/out.exe; do
+    before=$(ls -A)
+    windows launcher.exe "$output" > /dev/null 2> ../logs/err
+    code=$?
+    [ "$code" = 1 ] && grep -q "^launcher-stamp: cannot write $output: " ../logs/err ||
+        fail "windows $output: exit code $code, stderr $(cat ../logs/err)"
+    [ "$(ls -A)" = "$before" ] || fail "windows $output: left files: $(ls -A)"
+done
+rmdir directory.exe
+# Names beyond ASCII, on both sides.
+windows launcher.exe 'Äpp ☕.exe' --set-version-string ProductName 'Äpp ☕' 2> ../logs/err || fail "windows: non-ASCII OUTPUT: $(cat ../logs/err)"
+host 'Äpp ☕.exe' 'Äpp ☕ 2.exe' || fail "host: non-ASCII names"
+rm -f 'Äpp ☕.exe' 'Äpp ☕ 2.exe'
 refuse host "launcher-stamp: OUTPUT ./launcher.exe is the same file as INPUT launcher.exe: write the stamped copy to another file" \
     launcher.exe ./launcher.exe
 refuse windows "launcher-stamp: OUTPUT LAUNCHER.EXE is the same file as INPUT launcher.exe: write the stamped copy to another file" \
