@@ -182,6 +182,8 @@ $usage" ] || fail "$tool ${args%%|*}: stderr
 $err"
     done
     [ ! -e out.exe ] || fail "$tool: a wrong command line wrote out.exe"
+    help=$($tool --help 2> ../logs/err | tr -d '\r')
+    [ "$help" = "$usage" ] && [ ! -s ../logs/err ] || fail "$tool --help: $help"
 done
 
 if [ "$failures" -ne 0 ]; then
