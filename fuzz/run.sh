@@ -15,7 +15,7 @@ fi
 
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
-targets=(${FUZZ_TARGETS:-fuzz_config_line fuzz_jvm_cfg fuzz_command_line fuzz_quoting})
+targets=(${FUZZ_TARGETS:-fuzz_config_line fuzz_jvm_cfg fuzz_command_line fuzz_quoting fuzz_pe_resources})
 build="$root/build/fuzz"
 
 # libFuzzer's runtime comes with clang's runtime libraries, a package of its own on Debian.
@@ -53,6 +53,8 @@ for target in "${targets[@]}"; do
     fuzz_config_line) args+=(-max_len=2048) ;;
     fuzz_jvm_cfg) args+=(-max_len=1024) ;;
     fuzz_command_line) args+=(-max_len=512) ;;
+    # Room for the small executables of its seeds and some growth.
+    fuzz_pe_resources) args+=(-max_len=8192) ;;
   esac
   dict="$root/fuzz/dict/${target#fuzz_}.dict"
   [ -f "$dict" ] && args+=(-dict="$dict")

@@ -15,6 +15,7 @@ packages=(
     xvfb xdotool imagemagick x11-utils
     valgrind
     clang libclang-rt-14-dev
+    icoutils  # wrestool reads back the icons launcher-stamp writes
 )
 
 installed() {

@@ -95,6 +95,7 @@ protected:
 
     static std::string top() { return "launcher-" + projectVersion() + "-" + systemName(); }
     static std::string launcherName() { return "bin/launcher" + exeSuffix(); }
+    static std::string stampName() { return "bin/launcher-stamp" + exeSuffix(); }
     static fs::path unpacked(const std::string& relative) { return scratch_->path("unpacked/" + top() + "/" + relative); }
 
     static std::unique_ptr<Installation> scratch_;
@@ -113,11 +114,12 @@ TEST_F(Package, IsNamedAfterTheVersionAndTheBuild) {
     EXPECT_EQ(files_.front(), top() + (isWindows() ? ".zip" : ".tar.gz"));
 }
 
-// One folder holding the launcher, the example configuration, the README and every page of
-// the reference, each as it is in the tree or the source, and nothing else.
+// One folder holding the launcher, the stamping tool, the example configuration, the README and
+// every page of the reference, each as it is in the tree or the source, and nothing else.
 TEST_F(Package, HoldsTheLauncherTheExampleAndTheDocs) {
     fs::path source = cacheValue("launcher_SOURCE_DIR");
     std::map<std::string, fs::path> expected{{launcherName(), target().launcherExe},
+                                             {stampName(), treeDirectory() / ("launcher-stamp" + exeSuffix())},
                                              {"examples/app.conf", source / "examples/app.conf"},
                                              {"README.md", source / "README.md"}};
     for (const auto& entry : fs::directory_iterator(source / "docs"))
@@ -130,6 +132,8 @@ TEST_F(Package, HoldsTheLauncherTheExampleAndTheDocs) {
     if (!isWindows()) {
         EXPECT_NE(fs::status(unpacked(launcherName())).permissions() & fs::perms::owner_exec, fs::perms::none)
             << "the unpacked launcher cannot be run";
+        EXPECT_NE(fs::status(unpacked(stampName())).permissions() & fs::perms::owner_exec, fs::perms::none)
+            << "the unpacked stamping tool cannot be run";
     }
 }
 
