@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/command_line_quoting.h"
+#include "platform/win32/library_imports_win32.h"
 
 namespace platform {
 namespace {
@@ -370,6 +371,7 @@ LoadedLibrary loadLibrary(const std::string& path) {
         // a file that is no library at all: the header tells the two apart.
         WORD machine = peMachine(path);
         result.wrongBitness = machine != 0 && machine != kOwnMachine;
+        if (!result.wrongBitness) result.missingDependencies = missingDependencies(path);
     }
     return result;
 }
