@@ -13,7 +13,8 @@
 //   FAKEJVM_MAIN=print:TEXT  main writes "TEXT\n" to the standard output handle and "TEXT!\n"
 //                            to the standard error handle, as a Java runtime's System.out
 //                            and System.err do (the system's handles, not a C runtime's)
-//   FAKEJVM_CONSOLE=1      record at creation whether the process has a console (Windows)
+//   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether
+//                          its executable is a windowless (GUI-subsystem) one (Windows)
 //
 // Any JNI function the launcher has no business calling writes a line and aborts, so that a
 // launcher that strays from the functions it is meant to use fails loudly.
@@ -427,7 +428,14 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
 #ifdef _WIN32
     // A process without a console has no console code page.
-    if (!envValue("FAKEJVM_CONSOLE").empty()) record(GetConsoleCP() != 0 ? "console=yes" : "console=no");
+    if (!envValue("FAKEJVM_CONSOLE").empty()) {
+        const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+        bool windowless = nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
+        record(std::string(GetConsoleCP() != 0 ? "console=yes" : "console=no") +
+               (windowless ? " windowless" : " console-program"));
+    }
 #endif
     record("version=" + hex8(initArgs->version));
     record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));

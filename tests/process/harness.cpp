@@ -351,6 +351,10 @@ void Installation::placeVmLibrary(const std::string& relativeFile, VmLibrary lib
         fs::copy_file(fs::path(target().fakeJvmDir) / "oneexport" / vmLibraryName(), file,
                       fs::copy_options::overwrite_existing);
         break;
+    case VmLibrary::AbsentDependency:
+        fs::copy_file(fs::path(target().fakeJvmDir) / "absentdep" / vmLibraryName(), file,
+                      fs::copy_options::overwrite_existing);
+        break;
     case VmLibrary::NotALibrary:
         write(relativeFile, "this is not a library\n");
         break;

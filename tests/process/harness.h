@@ -102,7 +102,8 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
 
 // ---- Installations -----------------------------------------------------------------------
 
-enum class VmLibrary { Full, OneExport, NotALibrary, None };
+/// AbsentDependency (Windows builds): a library that imports a DLL that exists nowhere.
+enum class VmLibrary { Full, OneExport, NotALibrary, None, AbsentDependency };
 
 /// A temporary installation: bin/<name>[.exe] copied from the launcher, its configuration,
 /// optionally a Java runtime with the fake VM library. Removed when the object goes.
