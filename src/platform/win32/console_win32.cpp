@@ -102,6 +102,12 @@ void connectApplicationStreams() {
 
 void onNoConsole(NoConsoleHandler handler) { noConsoleHandler = handler; }
 
-bool windowlessProcess() { return windowlessExecutable(); }
+void passStandardHandles(STARTUPINFOW& startup) {
+    if (!windowlessExecutable()) return;
+    startup.dwFlags |= STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+}
 
 }  // namespace platform

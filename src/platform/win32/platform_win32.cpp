@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/command_line_quoting.h"
+#include "platform/win32/console_win32.h"
 #include "platform/win32/library_imports_win32.h"
 
 namespace platform {
@@ -390,6 +391,7 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
+    passStandardHandles(startup);
     PROCESS_INFORMATION child;
     std::memset(&child, 0, sizeof child);
     // CreateProcessW may write into the command line, so it gets a buffer of its own.
