@@ -2,8 +2,8 @@
 // two JNI invocation entry points, offers just the JNI functions the launcher uses, records
 // what it receives and fails on demand. Built three times: in full, without
 // JNI_GetDefaultJavaVMInitArgs (FAKEJVM_ONE_EXPORT) and without JNI_CreateJavaVM
-// (FAKEJVM_NO_CREATE), and importing a DLL that exists nowhere (FAKEJVM_ABSENT_DEPENDENCY, so
-// that it cannot load). Controlled by the environment:
+// (FAKEJVM_NO_CREATE), importing a DLL that exists nowhere (FAKEJVM_ABSENT_DEPENDENCY, so that
+// it cannot load), and importing a copy of that one (FAKEJVM_RUNTIME_PART). Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
 //   FAKEJVM_FAIL=create|findclass|method|array|string
@@ -456,6 +456,11 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
 
 #ifdef FAKEJVM_ABSENT_DEPENDENCY
 __declspec(dllimport) void absentRuntimeFunction();
+// What fakejvm_absentindirect imports from a copy of this library.
+__declspec(dllexport) int fakejvmRuntimePart() { return 0; }
+#endif
+#ifdef FAKEJVM_RUNTIME_PART
+__declspec(dllimport) int fakejvmRuntimePart();
 #endif
 
 #ifndef FAKEJVM_ONE_EXPORT
@@ -463,6 +468,9 @@ JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*) {
 #ifdef FAKEJVM_ABSENT_DEPENDENCY
     // A call the linker must keep, so that the import stays; the library never loads anyway.
     if (!envValue("FAKEJVM_CALL_ABSENT").empty()) absentRuntimeFunction();
+#endif
+#ifdef FAKEJVM_RUNTIME_PART
+    if (!envValue("FAKEJVM_CALL_ABSENT").empty()) return fakejvmRuntimePart();
 #endif
     return JNI_OK;
 }
