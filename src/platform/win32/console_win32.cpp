@@ -49,32 +49,34 @@ Stream& streamFor(StandardStream stream) {
     return stream == StandardStream::Output ? output : error;
 }
 
-/// 0: no console tried yet; 1: this process has one; -1: none could be had.
-int consoleState = 0;
+enum class Console { NotTried, Present, Unavailable };
+Console console = Console::NotTried;
 NoConsoleHandler noConsoleHandler = nullptr;
 
+/// Attaching shows no window, so it is tried first; a console of its own only when allowed.
 bool haveConsole(bool mayAllocate) {
-    if (consoleState == 0) {
+    if (console == Console::NotTried) {
+        // ERROR_ACCESS_DENIED: this process is attached to a console already.
         if (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED)
-            consoleState = 1;  // attached now, or this process has a console already
+            console = Console::Present;
         else if (mayAllocate)
-            consoleState = AllocConsole() ? 1 : -1;
+            console = AllocConsole() ? Console::Present : Console::Unavailable;
     }
-    return consoleState == 1;
+    return console == Console::Present;
 }
 
 /// Points the stream's Win32 handle and the C runtime's descriptor at the console. The handle is
 /// inheritable, so that a windowless update child writes where its parent does.
 bool connectToConsole(Stream& stream) {
     SECURITY_ATTRIBUTES inheritable{sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE console = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                 &inheritable, OPEN_EXISTING, 0, nullptr);
-    if (console == INVALID_HANDLE_VALUE) return false;
-    SetStdHandle(stream.which, console);
+    HANDLE output = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                &inheritable, OPEN_EXISTING, 0, nullptr);
+    if (output == INVALID_HANDLE_VALUE) return false;
+    SetStdHandle(stream.which, output);
     std::fflush(stream.file);
     // _dup2 gives the stream's descriptor a duplicate of the handle. The temporary descriptor
     // stays open: closing it would close the standard handle.
-    int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(console), _O_TEXT);
+    int descriptor = _open_osfhandle(reinterpret_cast<std::intptr_t>(output), _O_TEXT);
     if (descriptor >= 0) _dup2(descriptor, stream.descriptor);
     std::clearerr(stream.file);
     stream.connected = true;
