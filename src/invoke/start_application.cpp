@@ -69,6 +69,8 @@ int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMod
     std::string tavmLibrary;
     if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
 
+    // The VM's C runtime takes its standard handles when it loads.
+    platform::connectApplicationStreams();
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
     platform::addLibraryDirectory(settings.javaHome + platform::kDirSeparator + "bin");
     JniEntryPoints entryPoints;

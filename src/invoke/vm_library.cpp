@@ -16,6 +16,8 @@ bool loadVmLibrary(const std::string& libraryPath, JniEntryPoints& entryPoints, 
         if (library.wrongBitness)
             printErr("ERROR: The Java VM library is not a " + kLauncherBits + "-bit library: this " +
                      kLauncherBits + "-bit launcher needs a " + kLauncherBits + "-bit Java runtime.\n");
+        for (const std::string& name : library.missingDependencies)
+            printErr("ERROR: A DLL that the Java VM library needs cannot be found: " + name + "\n");
         printErr("ERROR: Error loading: " + libraryPath + "\n");
         return false;
     }

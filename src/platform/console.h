@@ -4,9 +4,15 @@
 #include <cstdio>
 #include <string>
 
-inline void printOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+#include "platform/platform.h"
+
+inline void printOut(const std::string& text) {
+    platform::prepareConsoleStream(platform::StandardStream::Output);
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
 
 inline void printErr(const std::string& text) {
+    platform::prepareConsoleStream(platform::StandardStream::Error);
     std::fwrite(text.data(), 1, text.size(), stderr);
     std::fflush(stderr);
 }

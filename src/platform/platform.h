@@ -117,6 +117,9 @@ void addLibraryDirectory(const std::string& directory);
 struct LoadedLibrary {
     void* handle = nullptr;
     bool wrongBitness = false;
+    /// On failure, the DLLs the library needs (itself or through another) that are nowhere on
+    /// the loader's search path, in the order the import tables name them. Windows only.
+    std::vector<std::string> missingDependencies;
 };
 
 /// Loads a dynamic library by path. The library is never unloaded.
@@ -136,5 +139,27 @@ struct ChildOutcome {
 /// own), sharing this console, environment and current directory, and waits for it without a
 /// time-out.
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args);
+
+// ---- Console output ----------------------------------------------------------------------
+
+/// The two standard streams the launcher writes to.
+enum class StandardStream { Output, Error };
+
+/// Makes `stream` lead where the user can see it, before the first write to it. A console
+/// program's streams do already, and so does a stream redirected by whoever started the process.
+/// A windowless Windows executable attaches to the console of the process that started it, or
+/// else allocates one. When neither works, the handler given to onNoConsole is called (when it
+/// returns, or there is none, the result is false and what is written is lost).
+bool prepareConsoleStream(StandardStream stream);
+
+/// Before the VM starts: a windowless Windows executable started from a console lets the
+/// application's standard streams reach that console. It never allocates one: started from the
+/// desktop, the application's own output goes nowhere, as with no window to show it. Nothing to
+/// do for a console executable or on POSIX.
+void connectApplicationStreams();
+
+/// What prepareConsoleStream calls when no console can be had; normally ends the process.
+using NoConsoleHandler = void (*)();
+void onNoConsole(NoConsoleHandler handler);
 
 }  // namespace platform

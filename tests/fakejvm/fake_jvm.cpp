@@ -2,13 +2,19 @@
 // two JNI invocation entry points, offers just the JNI functions the launcher uses, records
 // what it receives and fails on demand. Built three times: in full, without
 // JNI_GetDefaultJavaVMInitArgs (FAKEJVM_ONE_EXPORT) and without JNI_CreateJavaVM
-// (FAKEJVM_NO_CREATE). Controlled by the environment:
+// (FAKEJVM_NO_CREATE), importing a DLL that exists nowhere (FAKEJVM_ABSENT_DEPENDENCY, so that
+// it cannot load), and importing a copy of that one (FAKEJVM_RUNTIME_PART). Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
 //   FAKEJVM_FAIL=create|findclass|method|array|string
 //   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
 //                                      the argument -update), main dies of an access
 //                                      violation (SIGSEGV), as a VM that crashes
+//   FAKEJVM_MAIN=print:TEXT  main writes "TEXT\n" to the standard output handle and "TEXT!\n"
+//                            to the standard error handle, as a Java runtime's System.out
+//                            and System.err do (the system's handles, not a C runtime's)
+//   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether
+//                          its executable is a windowless (GUI-subsystem) one (Windows)
 //
 // Any JNI function the launcher has no business calling writes a line and aborts, so that a
 // launcher that strays from the functions it is meant to use fails loudly.
@@ -29,6 +35,8 @@
 #include <windows.h>
 #include <shellapi.h>
 #else
+#include <unistd.h>
+
 #include <fstream>
 #include <iterator>
 #endif
@@ -266,6 +274,17 @@ std::string textOf(jobject object) {
     fatal("fakejvm: array element is not a string the VM made\n");
 }
 
+void writeStandard(int stream, const std::string& text) {
+#ifdef _WIN32
+    DWORD written = 0;
+    WriteFile(GetStdHandle(stream == 1 ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE), text.data(),
+              static_cast<DWORD>(text.size()), &written, nullptr);
+#else
+    ssize_t written = ::write(stream, text.data(), text.size());
+    (void)written;
+#endif
+}
+
 void runMain(jclass cls, jmethodID method, jobjectArray array) {
     checkAlive();
     if (cls != reinterpret_cast<jclass>(&mainClass) || method != reinterpret_cast<jmethodID>(&mainMethodTag))
@@ -280,6 +299,9 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
     } else if (behaviour.rfind("exit:", 0) == 0) {
         std::fflush(nullptr);
         std::exit(std::atoi(behaviour.c_str() + 5));
+    } else if (behaviour.rfind("print:", 0) == 0) {
+        writeStandard(1, behaviour.substr(6) + "\n");
+        writeStandard(2, behaviour.substr(6) + "!\n");
     }
 }
 
@@ -404,6 +426,17 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     if (created) fatal("fakejvm: JNI_CreateJavaVM called twice\n");
     if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
     const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
+#ifdef _WIN32
+    // A process without a console has no console code page.
+    if (!envValue("FAKEJVM_CONSOLE").empty()) {
+        const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleW(nullptr));
+        const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(
+            image + reinterpret_cast<const IMAGE_DOS_HEADER*>(image)->e_lfanew);
+        bool windowless = nt->OptionalHeader.Subsystem == IMAGE_SUBSYSTEM_WINDOWS_GUI;
+        record(std::string(GetConsoleCP() != 0 ? "console=yes" : "console=no") +
+               (windowless ? " windowless" : " console-program"));
+    }
+#endif
     record("version=" + hex8(initArgs->version));
     record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
     if (initArgs->nOptions < 0 || (initArgs->nOptions > 0 && !initArgs->options))
@@ -421,8 +454,26 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
     return JNI_OK;
 }
 
+#ifdef FAKEJVM_ABSENT_DEPENDENCY
+__declspec(dllimport) void absentRuntimeFunction();
+// What fakejvm_absentindirect imports from a copy of this library.
+__declspec(dllexport) int fakejvmRuntimePart() { return 0; }
+#endif
+#ifdef FAKEJVM_RUNTIME_PART
+__declspec(dllimport) int fakejvmRuntimePart();
+#endif
+
 #ifndef FAKEJVM_ONE_EXPORT
-JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*) { return JNI_OK; }
+JNIEXPORT jint JNICALL JNI_GetDefaultJavaVMInitArgs(void*) {
+#ifdef FAKEJVM_ABSENT_DEPENDENCY
+    // A call the linker must keep, so that the import stays; the library never loads anyway.
+    if (!envValue("FAKEJVM_CALL_ABSENT").empty()) absentRuntimeFunction();
+#endif
+#ifdef FAKEJVM_RUNTIME_PART
+    if (!envValue("FAKEJVM_CALL_ABSENT").empty()) return fakejvmRuntimePart();
+#endif
+    return JNI_OK;
+}
 #endif
 
 }  // extern "C"

@@ -351,6 +351,18 @@ void Installation::placeVmLibrary(const std::string& relativeFile, VmLibrary lib
         fs::copy_file(fs::path(target().fakeJvmDir) / "oneexport" / vmLibraryName(), file,
                       fs::copy_options::overwrite_existing);
         break;
+    case VmLibrary::AbsentDependency:
+        fs::copy_file(fs::path(target().fakeJvmDir) / "absentdep" / vmLibraryName(), file,
+                      fs::copy_options::overwrite_existing);
+        break;
+    case VmLibrary::AbsentIndirectly:
+        // bin/<vm>/jvm.dll, and in bin the DLL it imports.
+        fs::copy_file(fs::path(target().fakeJvmDir) / "absentindirect" / vmLibraryName(), file,
+                      fs::copy_options::overwrite_existing);
+        fs::copy_file(fs::path(target().fakeJvmDir) / "absentdep" / vmLibraryName(),
+                      file.parent_path().parent_path() / "launcher-test-runtime-part.dll",
+                      fs::copy_options::overwrite_existing);
+        break;
     case VmLibrary::NotALibrary:
         write(relativeFile, "this is not a library\n");
         break;

@@ -102,7 +102,9 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
 
 // ---- Installations -----------------------------------------------------------------------
 
-enum class VmLibrary { Full, OneExport, NotALibrary, None };
+/// AbsentDependency (Windows builds): a library that imports a DLL that exists nowhere;
+/// AbsentIndirectly: one that imports a DLL placed in the runtime's bin, which imports it.
+enum class VmLibrary { Full, OneExport, NotALibrary, None, AbsentDependency, AbsentIndirectly };
 
 /// A temporary installation: bin/<name>[.exe] copied from the launcher, its configuration,
 /// optionally a Java runtime with the fake VM library. Removed when the object goes.

@@ -118,10 +118,11 @@ TEST_F(Package, IsNamedAfterTheVersionAndTheBuild) {
 // every page of the reference, each as it is in the tree or the source, and nothing else.
 TEST_F(Package, HoldsTheLauncherTheExampleAndTheDocs) {
     fs::path source = cacheValue("launcher_SOURCE_DIR");
-    std::map<std::string, fs::path> expected{{launcherName(), target().launcherExe},
+    std::map<std::string, fs::path> expected{{launcherName(), treeDirectory() / ("launcher" + exeSuffix())},
                                              {stampName(), treeDirectory() / ("launcher-stamp" + exeSuffix())},
                                              {"examples/app.conf", source / "examples/app.conf"},
                                              {"README.md", source / "README.md"}};
+    if (isWindows()) expected["bin/launcherw.exe"] = treeDirectory() / "launcherw.exe";
     for (const auto& entry : fs::directory_iterator(source / "docs"))
         if (entry.is_regular_file()) expected["docs/" + entry.path().filename().string()] = entry.path();
     std::set<std::string> names;
@@ -178,9 +179,9 @@ private:
     std::string data_;
 };
 
-/// The file offset and size of the RT_VERSION resource of a PE image, by the resource
-/// directory: type 16, its first name, its first language.
-std::pair<std::size_t, std::size_t> versionResource(const Bytes& image) {
+/// The file offset and size of a resource of a PE image, by the resource directory: the
+/// type (16: RT_VERSION, 24: RT_MANIFEST), its first name, its first language.
+std::pair<std::size_t, std::size_t> resourceOf(const Bytes& image, std::uint32_t type) {
     std::size_t pe = image.u32(0x3C);
     if (image.u32(pe) != 0x4550) throw std::runtime_error("no PE signature");
     std::size_t sections = image.u16(pe + 6);
@@ -204,9 +205,9 @@ std::pair<std::size_t, std::size_t> versionResource(const Bytes& image) {
             std::size_t e = directory + 16 + i * 8;
             if (id == 0 || image.u32(e) == id) return image.u32(e + 4);
         }
-        throw std::runtime_error("no version resource");
+        throw std::runtime_error("no resource of type " + std::to_string(type));
     };
-    std::uint32_t names = entry(base, 16);
+    std::uint32_t names = entry(base, type);
     std::uint32_t languages = entry(base + (names & 0x7FFFFFFF), 0);
     std::uint32_t data = entry(base + (languages & 0x7FFFFFFF), 0);
     if (!(names & languages & 0x80000000) || (data & 0x80000000)) throw std::runtime_error("a malformed resource tree");
@@ -248,7 +249,7 @@ void readBlock(const Bytes& image, std::size_t at, std::size_t origin, VersionIn
 
 VersionInfo versionInfo(const std::string& file) {
     Bytes image(readFile(file));
-    auto [offset, size] = versionResource(image);
+    auto [offset, size] = resourceOf(image, 16);
     if (offset + size > image.size()) throw std::runtime_error("the version resource runs past the file");
     VersionInfo info;
     readBlock(image, offset, offset, info, 0);
@@ -270,6 +271,56 @@ TEST(WindowsVersionInformation, HoldsTheProjectVersion) {
     EXPECT_EQ(info.strings["FileVersion"], version);
     EXPECT_EQ(info.strings["ProductVersion"], version);
     EXPECT_EQ(info.strings["OriginalFilename"], "launcher.exe");
+}
+
+// ---- The two Windows executables ------------------------------------------------------------
+
+/// The console executable and the windowless one of the tree under test.
+const std::vector<std::pair<std::string, std::uint32_t>> kWindowsExecutables{
+    {"launcher.exe", 3},   // IMAGE_SUBSYSTEM_WINDOWS_CUI
+    {"launcherw.exe", 2},  // IMAGE_SUBSYSTEM_WINDOWS_GUI
+};
+
+// Each executable of the package is the one built, with its subsystem, and stripped: no
+// symbol table, and under 450 KB.
+TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
+    if (!isWindows()) GTEST_SKIP() << "only the Windows packages hold two executables";
+    for (const auto& [name, subsystem] : kWindowsExecutables) {
+        SCOPED_TRACE(name);
+        Bytes image(readFile(unpacked("bin/" + name)));
+        std::size_t pe = image.u32(0x3C);
+        EXPECT_EQ(image.u16(pe + 24 + 68), subsystem);
+        EXPECT_EQ(image.u32(pe + 12), 0u) << "a symbol table";
+        EXPECT_EQ(image.u32(pe + 16), 0u) << "symbols";
+        EXPECT_LT(image.size(), 450u * 1024) << "bytes";
+    }
+}
+
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// The Java VM runs in the launcher's process, so the manifest is the application's: per-monitor
+// DPI awareness (version 2 first, then its fallback; dpiAware for the systems before Windows
+// 10), every Windows version from Vista on, and paths beyond MAX_PATH.
+TEST(WindowsManifest, DeclaresDpiAwarenessAndTheSupportedSystems) {
+    if (!isWindows()) GTEST_SKIP() << "only Windows executables carry a manifest";
+    const char* const supported[] = {
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+    };
+    for (const auto& entry : kWindowsExecutables) {
+        SCOPED_TRACE(entry.first);
+        std::string file = readFile(treeDirectory() / entry.first);
+        auto [offset, size] = resourceOf(Bytes(file), 24);
+        ASSERT_LE(offset + size, file.size());
+        std::string manifest = file.substr(offset, size);
+        EXPECT_TRUE(contains(manifest, ">true/PM</dpiAware>")) << manifest;
+        EXPECT_TRUE(contains(manifest, ">PerMonitorV2, PerMonitor</dpiAwareness>")) << manifest;
+        EXPECT_TRUE(contains(manifest, ">true</longPathAware>")) << manifest;
+        for (const char* id : supported) EXPECT_TRUE(contains(manifest, std::string("<supportedOS Id=\"") + id + "\"/>")) << id;
+    }
 }
 
 }  // namespace

@@ -120,6 +120,9 @@ struct Library {
 class BrokenLibrary : public ::testing::TestWithParam<Library> {};
 
 TEST_P(BrokenLibrary, CannotLaunchTheVm) {
+    if ((GetParam().kind == VmLibrary::AbsentDependency || GetParam().kind == VmLibrary::AbsentIndirectly) &&
+        !isWindows())
+        GTEST_SKIP() << "the test-double VM library with an absent dependency is built for Windows";
     Installation inst;
     inst.addRuntime("jre", std::string("-server KNOWN\n"), {"server"}, GetParam().kind);
     inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\n");
@@ -137,7 +140,15 @@ TEST_P(BrokenLibrary, CannotLaunchTheVm) {
 INSTANTIATE_TEST_SUITE_P(VmStart, BrokenLibrary,
                          ::testing::Values(Library{"NotALibrary", VmLibrary::NotALibrary, "ERROR: Error loading: {lib}\n"},
                                            Library{"OneExportOnly", VmLibrary::OneExport,
-                                                   "Error: can't find JNI interfaces in: {lib}\n"}),
+                                                   "Error: can't find JNI interfaces in: {lib}\n"},
+                                           // The DLL the loader could not find, by name.
+                                           Library{"AbsentDependency", VmLibrary::AbsentDependency,
+                                                   "ERROR: A DLL that the Java VM library needs cannot be found: "
+                                                   "launcher-test-absent-runtime.dll\nERROR: Error loading: {lib}\n"},
+                                           // Found in the runtime's bin, its own import is not.
+                                           Library{"AbsentIndirectly", VmLibrary::AbsentIndirectly,
+                                                   "ERROR: A DLL that the Java VM library needs cannot be found: "
+                                                   "launcher-test-absent-runtime.dll\nERROR: Error loading: {lib}\n"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A VM library of the other bitness, the commonest mistake with a 32-bit launcher.

@@ -8,6 +8,8 @@
 #include <cstring>
 
 #include "platform/command_line_quoting.h"
+#include "platform/win32/console_win32.h"
+#include "platform/win32/library_imports_win32.h"
 
 namespace platform {
 namespace {
@@ -370,6 +372,7 @@ LoadedLibrary loadLibrary(const std::string& path) {
         // a file that is no library at all: the header tells the two apart.
         WORD machine = peMachine(path);
         result.wrongBitness = machine != 0 && machine != kOwnMachine;
+        if (!result.wrongBitness) result.missingDependencies = missingDependencies(path);
     }
     return result;
 }
@@ -388,6 +391,7 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
+    passStandardHandles(startup);
     PROCESS_INFORMATION child;
     std::memset(&child, 0, sizeof child);
     // CreateProcessW may write into the command line, so it gets a buffer of its own.

@@ -1,0 +1,228 @@
+// Why a library did not load, where the loader does not say: the DLLs it imports (and that
+// those import in turn) that are nowhere on the search path the loader used for them.
+#include "platform/win32/library_imports_win32.h"
+
+#include <windows.h>
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <algorithm>
+
+namespace platform {
+namespace {
+
+std::wstring wideFromUtf8(const std::string& text) {
+    if (text.empty()) return std::wstring();
+    int count = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), count, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), count, &wide[0], length);
+    return wide;
+}
+
+/// Unmaps a view and closes its file and mapping when it goes.
+class MappedFile {
+public:
+    explicit MappedFile(const std::wstring& path) {
+        file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        LARGE_INTEGER size;
+        if (file_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(file_, &size) || size.QuadPart == 0 ||
+            static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX)
+            return;
+        mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
+        if (mapping_ == nullptr) return;
+        data_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+        if (data_ != nullptr) size_ = static_cast<std::size_t>(size.QuadPart);
+    }
+    ~MappedFile() {
+        if (data_ != nullptr) UnmapViewOfFile(data_);
+        if (mapping_ != nullptr) CloseHandle(mapping_);
+        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
+    }
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    /// Little-endian values at a file offset; false past the end of the file.
+    bool u16(std::size_t at, std::uint32_t& value) const { return read(at, 2, value); }
+    bool u32(std::size_t at, std::uint32_t& value) const { return read(at, 4, value); }
+    /// The zero-terminated text at `at`, or empty when it runs past the end of the file.
+    std::string text(std::size_t at) const {
+        std::string out;
+        for (; at < size_ && data_[at] != 0; ++at) out += static_cast<char>(data_[at]);
+        return at < size_ ? out : std::string();
+    }
+
+private:
+    bool read(std::size_t at, std::size_t width, std::uint32_t& value) const {
+        if (at > size_ || size_ - at < width) return false;
+        value = 0;
+        for (std::size_t i = width; i-- > 0;) value = value << 8 | data_[at + i];
+        return true;
+    }
+
+    HANDLE file_ = INVALID_HANDLE_VALUE;
+    HANDLE mapping_ = nullptr;
+    const unsigned char* data_ = nullptr;
+    std::size_t size_ = 0;
+};
+
+/// The file offset of an address of the image, by its section table; false outside every section.
+bool fileOffset(const MappedFile& image, std::size_t sectionTable, std::uint32_t sections, std::uint32_t rva,
+                std::size_t& offset) {
+    for (std::uint32_t i = 0; i < sections; ++i) {
+        std::size_t section = sectionTable + i * 40;
+        std::uint32_t virtualSize = 0, start = 0, rawSize = 0, rawStart = 0;
+        if (!image.u32(section + 8, virtualSize) || !image.u32(section + 12, start) ||
+            !image.u32(section + 16, rawSize) || !image.u32(section + 20, rawStart))
+            return false;
+        if (rva >= start && rva - start < (virtualSize > rawSize ? virtualSize : rawSize)) {
+            offset = rawStart + (rva - start);
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The names of the DLLs a PE file imports at load time (its import directory), in order.
+/// Empty when the file cannot be read or is no PE image.
+std::vector<std::string> importedNames(const std::wstring& path) {
+    std::vector<std::string> names;
+    MappedFile image(path);
+    std::uint32_t pe = 0, signature = 0, sections = 0, optionalSize = 0, magic = 0, importRva = 0;
+    if (!image.u32(0x3C, pe) || !image.u32(pe, signature) || signature != IMAGE_NT_SIGNATURE ||
+        !image.u16(pe + 6, sections) || !image.u16(pe + 20, optionalSize) || !image.u16(pe + 24, magic))
+        return names;
+    // The data directories follow the optional header's fixed part, whose size is by format.
+    std::size_t directories = pe + 24 + (magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? 112 : 96);
+    std::size_t sectionTable = pe + 24 + optionalSize;
+    std::size_t descriptor = 0;
+    if (!image.u32(directories + IMAGE_DIRECTORY_ENTRY_IMPORT * 8, importRva) || importRva == 0 ||
+        !fileOffset(image, sectionTable, sections, importRva, descriptor))
+        return names;
+    // Descriptors of 20 bytes, the name's address at 12, up to one that is all zero.
+    for (;; descriptor += 20) {
+        std::uint32_t lookup = 0, nameRva = 0;
+        std::size_t nameOffset = 0;
+        if (!image.u32(descriptor, lookup) || !image.u32(descriptor + 12, nameRva) || (lookup == 0 && nameRva == 0))
+            break;
+        if (fileOffset(image, sectionTable, sections, nameRva, nameOffset)) {
+            std::string name = image.text(nameOffset);
+            if (!name.empty()) names.push_back(name);
+        }
+    }
+    return names;
+}
+
+std::wstring directoryOfModule(HMODULE module) {
+    std::wstring buffer(MAX_PATH, L'\0');
+    for (;;) {
+        DWORD length = GetModuleFileNameW(module, &buffer[0], static_cast<DWORD>(buffer.size()));
+        if (length == 0) return std::wstring();
+        if (length < buffer.size()) {
+            buffer.resize(length);
+            std::size_t cut = buffer.find_last_of(L"\\/");
+            return cut == std::wstring::npos ? std::wstring() : buffer.substr(0, cut);
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+/// A directory the system names through a call that fills a buffer and reports its size.
+template <typename Call>
+std::wstring systemDirectory(Call call) {
+    UINT needed = call(nullptr, 0);
+    if (needed == 0) return std::wstring();
+    std::wstring buffer(needed, L'\0');
+    UINT length = call(&buffer[0], needed);
+    buffer.resize(length < needed ? length : 0);
+    return buffer;
+}
+
+/// The search path of a library loaded by full path without altered search order: the
+/// executable's directory, the directory given to SetDllDirectory (the runtime's bin), the
+/// system directory, the Windows directory and PATH's entries. The current directory is not
+/// searched once SetDllDirectory has named a directory.
+struct SearchPath {
+    std::vector<std::wstring> directories;
+    std::vector<std::wstring> systemDirectories;
+};
+
+SearchPath loaderSearchPath() {
+    SearchPath search;
+    search.directories.push_back(directoryOfModule(nullptr));
+    DWORD dllDirectoryLength = GetDllDirectoryW(0, nullptr);
+    if (dllDirectoryLength > 1) {
+        std::wstring dllDirectory(dllDirectoryLength, L'\0');
+        DWORD length = GetDllDirectoryW(dllDirectoryLength, &dllDirectory[0]);
+        dllDirectory.resize(length < dllDirectoryLength ? length : 0);
+        search.directories.push_back(dllDirectory);
+    }
+    for (std::wstring directory : {systemDirectory(GetSystemDirectoryW), systemDirectory(GetWindowsDirectoryW)}) {
+        search.directories.push_back(directory);
+        search.systemDirectories.push_back(directory);
+    }
+    DWORD pathLength = GetEnvironmentVariableW(L"PATH", nullptr, 0);
+    std::wstring path(pathLength, L'\0');
+    if (pathLength == 0 || GetEnvironmentVariableW(L"PATH", &path[0], pathLength) >= pathLength) path.clear();
+    path.resize(std::wcslen(path.c_str()));
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find(L';', start);
+        if (end == std::wstring::npos) end = path.size();
+        if (end > start) search.directories.push_back(path.substr(start, end - start));
+        start = end + 1;
+    }
+    return search;
+}
+
+/// Where the loader finds a DLL of that name: the full path, or empty when it finds none. A
+/// module already loaded under that name counts as found, as the loader takes it.
+std::wstring locate(const std::wstring& name, const SearchPath& search, bool& inSystemDirectory) {
+    inSystemDirectory = true;
+    if (GetModuleHandleW(name.c_str()) != nullptr) return name;
+    for (const std::wstring& directory : search.directories) {
+        if (directory.empty()) continue;
+        std::wstring candidate = directory + L"\\" + name;
+        DWORD attributes = GetFileAttributesW(candidate.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            const std::vector<std::wstring>& system = search.systemDirectories;
+            inSystemDirectory = std::find(system.begin(), system.end(), directory) != system.end();
+            return candidate;
+        }
+    }
+    return std::wstring();
+}
+
+/// API sets (api-ms-..., ext-ms-...) are names the loader resolves itself, not files.
+bool isApiSet(const std::string& name) {
+    return _strnicmp(name.c_str(), "api-ms-", 7) == 0 || _strnicmp(name.c_str(), "ext-ms-", 7) == 0;
+}
+
+// The system's own DLLs are not looked into: their imports are the system's business.
+void collectMissing(const std::wstring& library, const SearchPath& search, std::vector<std::string>& seen,
+                    std::vector<std::string>& missing) {
+    for (const std::string& name : importedNames(library)) {
+        std::string key = name;
+        for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+        if (isApiSet(name) || std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
+        seen.push_back(key);
+        bool inSystemDirectory = false;
+        std::wstring found = locate(wideFromUtf8(name), search, inSystemDirectory);
+        if (found.empty())
+            missing.push_back(name);
+        else if (!inSystemDirectory)
+            collectMissing(found, search, seen, missing);
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> missingDependencies(const std::string& libraryPath) {
+    std::vector<std::string> missing;
+    std::vector<std::string> seen;
+    collectMissing(wideFromUtf8(libraryPath), loaderSearchPath(), seen, missing);
+    return missing;
+}
+
+}  // namespace platform
