@@ -27,7 +27,8 @@ TEST(Messages, TableTextsAndFormatting) {
         {2, "ignored", "Unable to find a Java Virtual Machine."},
         {3, "%s%s", "Unable to launch the Java Virtual Machine\nLocated at path:\n%s%s"},  // not re-expanded
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
-        {11, "x", ""},
+        {11, "app", "Unable to find the launcher's own directory.\nStarted as: app"},
+        {12, "x", ""},
         {-1, "x", ""},
     };
     for (auto& c : cases) EXPECT_EQ(formatMessage(JavaLauncherException(c.index, c.argument)), c.expected) << c.index;
@@ -135,7 +136,8 @@ TEST(Driver, PrescanTakesNomsgboxAnywhereAndTheLastConf) {
     noMessageBox = false;
 
     std::vector<std::string> child = updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/Installer");
+    // The dangling "-conf" at the end would take the child's "-update" as its file.
     std::vector<std::string> expected = {std::string("app") + platform::kExeSuffix, "-conf", "a.conf", "", "-conf",
-                                         "b.conf", "-conf", "-update", "--SetMainClass=u/Installer"};
+                                         "b.conf", "-update", "--SetMainClass=u/Installer"};
     EXPECT_EQ(child, expected);
 }
