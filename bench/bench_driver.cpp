@@ -629,7 +629,7 @@ std::string expectedNullVmLine(const OwnLaunch& launch) {
 
 void checkOwn(const OwnLaunch& launch, const std::string& scratch) {
     Command checked = launch.command;
-    checked.env.push_back("BENCH_NULLJVM_REPORT=1");
+    checked.env.push_back("FAKEJVM_NULL_REPORT=1");
     expectRun(checked, expectedNullVmLine(launch), scratch);
 }
 
