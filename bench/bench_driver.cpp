@@ -149,7 +149,10 @@ void put32(std::string& out, std::uint32_t value) {
 std::string makeJar(const std::vector<std::pair<std::string, std::string>>& entries) {
     const unsigned kDosTime = 0, kDosDate = (45 << 9) | (1 << 5) | 1;  // 2025-01-01
     std::string out, central;
-    for (const auto& [name, data] : entries) {
+    for (const auto& entry : entries) {
+        // Named references, not a structured binding: C++17 lambdas cannot capture those.
+        const std::string& name = entry.first;
+        const std::string& data = entry.second;
         std::uint32_t offset = static_cast<std::uint32_t>(out.size()), crc = crc32(data);
         auto common = [&](std::string& header) {
             put16(header, 10);  // version needed
