@@ -141,3 +141,34 @@ TEST(Driver, PrescanTakesNomsgboxAnywhereAndTheLastConf) {
                                          "b.conf", "-update", "--SetMainClass=u/Installer"};
     EXPECT_EQ(child, expected);
 }
+
+// Only an option that would take the child's "-update" as its value is left out: one that is
+// itself a value stays, and leaving one out can leave the one before it dangling.
+TEST(Driver, UpdateChildLeavesOutOnlyDanglingOptions) {
+    struct Case {
+        std::vector<std::string> args, kept;
+        bool mainclassIsAVm;  // jvm.cfg lists a VM named "mainclass"
+    } cases[] = {
+        {{"a", "-configure"}, {"a"}, false},
+        {{"-conf", "-conf"}, {"-conf", "-conf"}, false},
+        {{"-conf", "-mainclass"}, {"-conf", "-mainclass"}, false},
+        {{"x", "-mainclass", "-conf"}, {"x"}, false},  // -conf dangles for the pre-scan, then -mainclass
+        {{"-mainclass", "-mainclass"}, {"-mainclass", "-mainclass"}, false},
+        {{"-J-conf", "--conf=x", "-configured"}, {"-J-conf", "--conf=x", "-configured"}, false},
+        {{"x", "-mainclass"}, {"x", "-mainclass"}, true},  // it chooses that VM
+    };
+    for (auto& c : cases) {
+        ConfigFileParser settings;
+        if (c.mainclassIsAVm) settings.vmTable = {{"mainclass", "server"}};
+        std::vector<std::string> storage = c.args;
+        storage.insert(storage.begin(), "app");
+        std::vector<char*> argv;
+        for (auto& s : storage) argv.push_back(&s[0]);
+        std::vector<std::string> expected = c.kept;
+        expected.insert(expected.begin(), std::string("app") + platform::kExeSuffix);
+        expected.push_back("-update");
+        expected.push_back("--SetMainClass=u/I");
+        EXPECT_EQ(updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/I", &settings), expected)
+            << c.args.back();
+    }
+}
