@@ -149,7 +149,10 @@ void put32(std::string& out, std::uint32_t value) {
 std::string makeJar(const std::vector<std::pair<std::string, std::string>>& entries) {
     const unsigned kDosTime = 0, kDosDate = (45 << 9) | (1 << 5) | 1;  // 2025-01-01
     std::string out, central;
-    for (const auto& [name, data] : entries) {
+    for (const auto& entry : entries) {
+        // Named references, not a structured binding: C++17 lambdas cannot capture those.
+        const std::string& name = entry.first;
+        const std::string& data = entry.second;
         std::uint32_t offset = static_cast<std::uint32_t>(out.size()), crc = crc32(data);
         auto common = [&](std::string& header) {
             put16(header, 10);  // version needed
@@ -629,7 +632,7 @@ std::string expectedNullVmLine(const OwnLaunch& launch) {
 
 void checkOwn(const OwnLaunch& launch, const std::string& scratch) {
     Command checked = launch.command;
-    checked.env.push_back("BENCH_NULLJVM_REPORT=1");
+    checked.env.push_back("FAKEJVM_NULL_REPORT=1");
     expectRun(checked, expectedNullVmLine(launch), scratch);
 }
 

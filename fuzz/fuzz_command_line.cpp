@@ -7,8 +7,10 @@
 //
 // Checked: every application argument is one of the input's, in order (made absolute, or
 // "-help" for a help option); the count of non-option arguments matches; the file's VM
-// options stay first; flag options never reach the VM; and the update child's command line,
-// quoted for Windows, splits back into the update child's arguments.
+// options stay first; flag options never reach the VM; the update child's command line,
+// quoted for Windows, splits back into the update child's arguments; and the child's parser,
+// given those arguments, is in update mode with the installer as its main class (no
+// argument of the user's takes the child's own options as its value).
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -93,6 +95,17 @@ void checkUpdateChildCommandLine(int argc, char** argv) {
         fuzzing::fail("the update child's command line does not split back into its arguments", line);
 }
 
+void checkUpdateChildOptions(ConfigFileParser child, int argc, char** argv) {
+    std::vector<std::string> childArgs = updateChildArguments(argc, argv, "ombrix/update/Installer", &child);
+    std::vector<char*> childArgv;
+    for (std::string& arg : childArgs) childArgv.push_back(arg.data());
+    childArgv.push_back(nullptr);
+    child.parseCommandLine(static_cast<int>(childArgs.size()), childArgv.data(), startDirectory);
+    if (!child.isUpdateMode()) fuzzing::fail("the update child's own -update was taken as a value");
+    if (child.mainClass != "ombrix/update/Installer")
+        fuzzing::fail("the update child's main class is not the installer", child.mainClass);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -129,6 +142,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     launcher->prescanArguments(argc, argv.data());
     checkUpdateChildCommandLine(argc, argv.data());
+    checkUpdateChildOptions(record, argc, argv.data());
     record.parseCommandLine(argc, argv.data(), startDirectory);
 
     checkApplicationArguments(record, argc, argv.data());

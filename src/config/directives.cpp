@@ -78,8 +78,11 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             break;
         case kRegisterEnvVar:
             try {
+                // The name as written is looked up (exactly first, where names keep their
+                // case); the property is named in lower case.
+                std::string name = value;
                 toLower(value);
-                std::optional<std::string> content = platform::getEnv(value);
+                std::optional<std::string> content = platform::getEnv(name);
                 if (content && !content->empty())
                     vmOptions.push_back("-Denv." + value + "=\"" + *content + "\"");
             } catch (...) {

@@ -19,8 +19,9 @@ std::string bareName(std::string name) {
     return name;
 }
 
-/// The first PATH entry that holds `name`, joined with it; nullopt when none does.
-std::optional<std::string> searchPath(const std::string& name) {
+/// The first PATH entry that holds `name` (a file for which `present` is true), joined with
+/// it; nullopt when none does.
+std::optional<std::string> searchPath(const std::string& name, bool (*present)(const std::string&)) {
     std::optional<std::string> path = platform::getEnv("PATH");
     if (!path) return std::nullopt;
     std::size_t start = 0;
@@ -29,22 +30,51 @@ std::optional<std::string> searchPath(const std::string& name) {
         if (end == std::string::npos) end = path->size();
         if (end > start) {
             std::string candidate = path->substr(start, end - start) + platform::kDirSeparator + name;
-            if (platform::exists(candidate)) return candidate;
+            if (present(candidate)) return candidate;
         }
         start = end + 1;
     }
     return std::nullopt;
 }
 
+bool isAbsolutePath(const std::string& path) {
+    return (!path.empty() && path[0] == platform::kDirSeparator) ||
+           (platform::kHasDriveLetters && (path.find(':') == 1 || path[0] == platform::kForeignSeparator));
+}
+
 }  // namespace
+
+std::optional<std::string> invokedProgramPath(const std::string& program, const std::string& startDirectory) {
+    std::string name = withExeSuffix(program);
+    if (name.empty()) return std::nullopt;
+    if (bareName(name) == name) {
+        std::optional<std::string> found = searchPath(name, platform::isRegularFile);
+        if (!found) return std::nullopt;
+        name = *found;  // a relative PATH entry is taken from the start directory, below
+    }
+    if (!isAbsolutePath(name)) {
+        if (startDirectory.empty()) return std::nullopt;
+        name = startDirectory + platform::kDirSeparator + name;
+    }
+    return platform::isRegularFile(name) ? std::optional<std::string>(name) : std::nullopt;
+}
 
 const std::string& JavaLauncher::getConfigFilePath(const std::string& program) {
     if (!configFilePath.empty() || program.empty()) return configFilePath;
+    // Started through a symbolic link (/usr/bin/app to /opt/app/bin/app), however it was
+    // named: the configuration beside the link, else beside the executable, whose directory
+    // is the current one.
+    std::optional<std::string> invoked = invokedProgramPath(program, startDirectory);
+    if (invoked && platform::isSymbolicLink(*invoked)) {
+        std::string besideLink = configNameFor(*invoked);
+        setConfigFilePath(platform::exists(besideLink) ? besideLink : configNameFor(bareName(withExeSuffix(program))));
+        return configFilePath;
+    }
     std::string name = withExeSuffix(program);
     if (!platform::exists(name)) {
         name = bareName(name);
         if (!platform::exists(name)) {
-            if (std::optional<std::string> found = searchPath(name)) name = *found;
+            if (std::optional<std::string> found = searchPath(name, platform::exists)) name = *found;
         }
     }
     setConfigFilePath(configNameFor(name));

@@ -9,16 +9,33 @@
 #include "platform/platform.h"
 
 JavaLauncher::JavaLauncher() {
-    std::optional<std::string> executable = platform::ownExecutablePath();
-    if (!executable) return;
+    if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);
+}
+
+void JavaLauncher::moveToDirectoryOf(const std::string& executable) {
+    ownExecutable = executable;
     startDirectory = platform::currentDirectory().value_or(std::string());
-    std::string directory = directoryOf(trimWhitespace(*executable));
+    std::string directory = directoryOf(trimWhitespace(executable));
     if (!platform::changeDirectory(directory))
         printErr("WARNING: Could not set current directory to: " + directory + "\n");
 }
 
 int JavaLauncher::run(int argc, char** argv) {
     programName = (argc > 0 && argv[0]) ? argv[0] : "";
+    // Read before anything else, and removed, so that only this process sees it.
+    if (platform::getEnv(kUpdateChildVariable)) {
+        updateChild = true;
+        platform::setEnv(kUpdateChildVariable, std::nullopt);
+    }
+    // Without the system's word (Linux without /proc), the executable is the file the
+    // program name designates, as a shell found it: a path from the working directory or a
+    // PATH entry, with its symbolic links resolved as the system would have given it.
+    if (ownExecutable.empty()) {
+        std::optional<std::string> invoked =
+            invokedProgramPath(programName, platform::currentDirectory().value_or(std::string()));
+        if (std::optional<std::string> executable = invoked ? platform::resolvedPath(*invoked) : std::nullopt)
+            moveToDirectoryOf(*executable);
+    }
     prescanArguments(argc, argv);
     return launch(argc, argv);
 }
@@ -37,12 +54,17 @@ void JavaLauncher::prescanArguments(int argc, char** argv) {
 
 int JavaLauncher::launch(int argc, char** argv) {
     try {
+        // Every relative path (configuration, default Java home) is taken from the
+        // executable's directory; the user's working directory must never stand in for it.
+        if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
         ConfigFileParser settings;
         std::string configPath = getConfigFilePath(programName);
         if (!settings.loadSettings(configPath, argc, argv, startDirectory))
             throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
         settings.vmOptions.push_back("-Dide.config_pathname=" + configPath);
-        bool updateMode = settings.isUpdateMode();
+        // An update child knows itself from its environment, which no configuration or
+        // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
+        bool updateMode = settings.isUpdateMode() || updateChild;
         if (!updateMode && needToUpdate(programName, settings)) {
             if (settings.getUpdateMainClass().empty())
                 printErr("WARNING: There are deferred updates but UpdateMainClass directive is not set\n");

@@ -1,6 +1,7 @@
 // The launcher object and the fixed order of one launch.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,11 +11,13 @@
 class JavaLauncher {
 public:
     /// Records the user's working directory and moves to the executable's own directory
-    /// (a warning on stderr when the system refuses).
+    /// (a warning on stderr when the system refuses). When the system cannot name the
+    /// executable, nothing happens here and run looks for it by its program name.
     JavaLauncher();
 
     /// Keeps the program name, pre-scans the arguments and launches. Returns the exit code:
-    /// 0, or 1 when the application's main ended with an exception.
+    /// 0, or 1 when the application's main ended with an exception. A launch whose own
+    /// directory cannot be found ends with message 12.
     int run(int argc, char** argv);
     /// Takes "-nomsgbox" (anywhere inside an argument; the element is emptied) and the last
     /// "-conf"/"-configure" value.
@@ -44,10 +47,30 @@ public:
     const std::string& getStartDirectory() const { return startDirectory; }
 
 private:
+    /// Records the working directory and moves to the directory of `executable`.
+    void moveToDirectoryOf(const std::string& executable);
+
     std::string startDirectory;
     std::string configFilePath;
+    /// The full path of the running executable; empty until it is known.
+    std::string ownExecutable;
+    /// Started by a parent launcher as its update child: update mode, whatever the arguments.
+    bool updateChild = false;
 };
 
+/// The variable that marks the environment of an update child. The parent sets it only for
+/// the child; the child removes it at once, so that nothing the installer starts inherits it.
+extern const char* const kUpdateChildVariable;
+
+/// The file that the program name designates as the system found it at the start: a name
+/// with a separator is a path (a relative one from `startDirectory`), a bare name is looked
+/// up through PATH. nullopt when no regular file is there.
+std::optional<std::string> invokedProgramPath(const std::string& program, const std::string& startDirectory);
+
 /// The update child's arguments: the parent's (the program name completed with the
-/// executable suffix), then "-update" and "--SetMainClass=" with the installer class.
-std::vector<std::string> updateChildArguments(int argc, char** argv, const std::string& updateMainClass);
+/// executable suffix), then "-update" and "--SetMainClass=" with the installer class. A
+/// trailing "-conf", "-configure" or "-mainclass" without its value, which did nothing in the
+/// parent, is left out: in the child it would take "-update" as its value. `settings` gives
+/// the VM names of the runtime ("-mainclass" names a VM when jvm.cfg lists "mainclass").
+std::vector<std::string> updateChildArguments(int argc, char** argv, const std::string& updateMainClass,
+                                              const ConfigFileParser* settings = nullptr);

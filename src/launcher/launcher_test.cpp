@@ -28,6 +28,7 @@ TEST(Messages, TableTextsAndFormatting) {
         {3, "%s%s", "Unable to launch the Java Virtual Machine\nLocated at path:\n%s%s"},  // not re-expanded
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
         {11, "/x/app.conf", "Unable to read the following file, it is larger than 128 MiB:\n[/x/app.conf]"},
+        {12, "app", "Unable to find the launcher's own directory.\nStarted as: app"},
         {kMessageCount, "x", ""},
         {-1, "x", ""},
     };
@@ -136,7 +137,39 @@ TEST(Driver, PrescanTakesNomsgboxAnywhereAndTheLastConf) {
     noMessageBox = false;
 
     std::vector<std::string> child = updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/Installer");
+    // The dangling "-conf" at the end would take the child's "-update" as its file.
     std::vector<std::string> expected = {std::string("app") + platform::kExeSuffix, "-conf", "a.conf", "", "-conf",
-                                         "b.conf", "-conf", "-update", "--SetMainClass=u/Installer"};
+                                         "b.conf", "-update", "--SetMainClass=u/Installer"};
     EXPECT_EQ(child, expected);
+}
+
+// Only an option that would take the child's "-update" as its value is left out: one that is
+// itself a value stays, and leaving one out can leave the one before it dangling.
+TEST(Driver, UpdateChildLeavesOutOnlyDanglingOptions) {
+    struct Case {
+        std::vector<std::string> args, kept;
+        bool mainclassIsAVm;  // jvm.cfg lists a VM named "mainclass"
+    } cases[] = {
+        {{"a", "-configure"}, {"a"}, false},
+        {{"-conf", "-conf"}, {"-conf", "-conf"}, false},
+        {{"-conf", "-mainclass"}, {"-conf", "-mainclass"}, false},
+        {{"x", "-mainclass", "-conf"}, {"x"}, false},  // -conf dangles for the pre-scan, then -mainclass
+        {{"-mainclass", "-mainclass"}, {"-mainclass", "-mainclass"}, false},
+        {{"-J-conf", "--conf=x", "-configured"}, {"-J-conf", "--conf=x", "-configured"}, false},
+        {{"x", "-mainclass"}, {"x", "-mainclass"}, true},  // it chooses that VM
+    };
+    for (auto& c : cases) {
+        ConfigFileParser settings;
+        if (c.mainclassIsAVm) settings.vmTable = {{"mainclass", "server"}};
+        std::vector<std::string> storage = c.args;
+        storage.insert(storage.begin(), "app");
+        std::vector<char*> argv;
+        for (auto& s : storage) argv.push_back(&s[0]);
+        std::vector<std::string> expected = c.kept;
+        expected.insert(expected.begin(), std::string("app") + platform::kExeSuffix);
+        expected.push_back("-update");
+        expected.push_back("--SetMainClass=u/I");
+        EXPECT_EQ(updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/I", &settings), expected)
+            << c.args.back();
+    }
 }

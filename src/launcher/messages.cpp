@@ -21,9 +21,11 @@ const char* const messageTable[kMessageCount] = {
     "Unable to open the following configuration file:\n[%s]",
     "Cannot find a J2SE SDK installed at path:%s.\n",
     "No Warning",
-    "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be "
-    "available,\nand Debugging performance will be slower\nthan with TAVM Client.",
+    // clang-format off
+    "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be available,\nand Debugging performance will be slower\nthan with TAVM Client.",
+    // clang-format on
     "Unable to read the following file, it is larger than 128 MiB:\n[%s]",
+    "Unable to find the launcher's own directory.\nStarted as: %s",
 };
 
 const char* const kUsageText =

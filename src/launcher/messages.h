@@ -26,12 +26,14 @@ enum MessageIndex : int {
     kMsgNoJ2se = 8,
     /// After the two warnings: a configuration file or jvm.cfg longer than the reader takes.
     kMsgFileTooLarge = 11,
+    /// The launcher cannot tell where its own executable lies.
+    kMsgNoOwnDirectory = 12,
 };
 
 /// Warning numbers for showWarning (message table entry 9 + number).
 enum WarningNumber : int { kWarnNone = 0, kWarnNoTavmClient = 1 };
 
-constexpr int kMessageCount = 12;
+constexpr int kMessageCount = 13;
 extern const char* const messageTable[kMessageCount];
 
 /// The usage text that printUsage writes after the product title.

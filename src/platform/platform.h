@@ -162,4 +162,22 @@ void connectApplicationStreams();
 using NoConsoleHandler = void (*)();
 void onNoConsole(NoConsoleHandler handler);
 
+// ---- File types and the environment of children ----------------------------------------
+
+/// True when `path` names a regular file (after following symbolic links): not a directory,
+/// a FIFO, a socket or a device, which a reader could wait on for ever.
+bool isRegularFile(const std::string& path);
+
+/// True when `path` itself is a symbolic link (Windows: always false; its links are not
+/// treated specially).
+bool isSymbolicLink(const std::string& path);
+
+/// The absolute path of the file `path` names, every symbolic link resolved (POSIX); Windows
+/// gives `path` unchanged. nullopt when the file cannot be reached.
+std::optional<std::string> resolvedPath(const std::string& path);
+
+/// Sets an environment variable of this process, which child processes inherit, or removes
+/// it (nullopt). False when the system refuses.
+bool setEnv(const std::string& name, const std::optional<std::string>& value);
+
 }  // namespace platform

@@ -12,8 +12,10 @@ const std::string& ConfigFileParser::getVmName() {
 }
 
 bool ConfigFileParser::findVmLibrary(const std::string& vmDirectory, std::string& libraryPath) const {
+    // Only a regular file counts: loading a FIFO or a device would wait for ever, and a
+    // directory cannot be loaded; either is as good as missing.
     for (const std::string& candidate : platform::vmLibraryCandidates(javaHome, vmDirectory)) {
-        if (platform::exists(candidate)) {
+        if (platform::isRegularFile(candidate)) {
             libraryPath = candidate;
             return true;
         }

@@ -1,9 +1,11 @@
 // A stand-in for a Java VM library (jvm.dll, libjvm.so) for the process tests. It exports the
 // two JNI invocation entry points, offers just the JNI functions the launcher uses, records
-// what it receives and fails on demand. Built three times: in full, without
+// what it receives and fails on demand. Built three times for the tests: in full, without
 // JNI_GetDefaultJavaVMInitArgs (FAKEJVM_ONE_EXPORT) and without JNI_CreateJavaVM
 // (FAKEJVM_NO_CREATE), importing a DLL that exists nowhere (FAKEJVM_ABSENT_DEPENDENCY, so that
-// it cannot load), and importing a copy of that one (FAKEJVM_RUNTIME_PART). Controlled by the environment:
+// it cannot load), and importing a copy of that one (FAKEJVM_RUNTIME_PART); the benchmarks build
+// it as the null VM (FAKEJVM_NULL, below), which records nothing and answers every call in
+// constant time. Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
 //   FAKEJVM_FAIL=create|findclass|method|array|string
@@ -15,6 +17,7 @@
 //                            and System.err do (the system's handles, not a C runtime's)
 //   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether
 //                          its executable is a windowless (GUI-subsystem) one (Windows)
+//   FAKEJVM_NULL_REPORT    the null VM only: one line on stdout when main is called
 //
 // Any JNI function the launcher has no business calling writes a line and aborts, so that a
 // launcher that strays from the functions it is meant to use fails loudly.
@@ -408,6 +411,135 @@ void buildTables() {
     vmObject.functions = &vmTable;
 }
 
+// ---- The null VM (FAKEJVM_NULL) --------------------------------------------------------
+//
+// JNI_CreateJavaVM succeeds at once and every JNI function the launcher calls returns in
+// constant time, so that a launch through it costs the launcher's own work alone: no record,
+// no search through the strings and arrays made. With FAKEJVM_NULL_REPORT set it prints one
+// line on stdout when main is called, saying what it received, so that the benchmark can
+// check that each timed launch did the work it was meant to.
+
+#ifdef FAKEJVM_NULL
+constexpr bool kNullVm = true;
+#else
+constexpr bool kNullVm = false;
+#endif
+
+namespace null_vm {
+
+struct Counts {
+    long options = 0;
+    long classPathEntries = 0;
+    long arrayLength = -1;
+    long elementsSet = 0;
+    char mainClass[256] = "";
+};
+
+Counts counts;
+bool report = false;
+int classTag, stringClassTag, methodTag, stringTag, arrayTag;
+#ifdef _WIN32
+const char kListSeparator = ';';
+#else
+const char kListSeparator = ':';
+#endif
+
+jclass JNICALL findClass(JNIEnv*, const char* name) {
+    if (std::strcmp(name, "java/lang/String") == 0) return reinterpret_cast<jclass>(&stringClassTag);
+    std::snprintf(counts.mainClass, sizeof counts.mainClass, "%s", name);
+    return reinterpret_cast<jclass>(&classTag);
+}
+
+jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass, const char*, const char*) {
+    return reinterpret_cast<jmethodID>(&methodTag);
+}
+
+jstring JNICALL newStringUTF(JNIEnv*, const char*) { return reinterpret_cast<jstring>(&stringTag); }
+jstring JNICALL newString(JNIEnv*, const jchar*, jsize) { return reinterpret_cast<jstring>(&stringTag); }
+
+jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass, jobject) {
+    counts.arrayLength = length;
+    return reinterpret_cast<jobjectArray>(&arrayTag);
+}
+
+void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray, jsize, jobject) { ++counts.elementsSet; }
+
+void mainCalled() {
+    if (!report) return;
+    std::printf("nulljvm options=%ld classpath=%ld main=%s args=%ld set=%ld\n", counts.options,
+                counts.classPathEntries, counts.mainClass, counts.arrayLength, counts.elementsSet);
+    std::fflush(stdout);
+}
+
+void JNICALL callStaticVoidMethod(JNIEnv*, jclass, jmethodID, ...) { mainCalled(); }
+void JNICALL callStaticVoidMethodV(JNIEnv*, jclass, jmethodID, va_list) { mainCalled(); }
+void JNICALL callStaticVoidMethodA(JNIEnv*, jclass, jmethodID, const jvalue*) { mainCalled(); }
+jthrowable JNICALL exceptionOccurred(JNIEnv*) { return nullptr; }
+jboolean JNICALL exceptionCheck(JNIEnv*) { return JNI_FALSE; }
+void JNICALL exceptionDescribe(JNIEnv*) {}
+void JNICALL exceptionClear(JNIEnv*) {}
+void JNICALL deleteLocalRef(JNIEnv*, jobject) {}
+jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_2; }
+jint JNICALL destroyJavaVM(JavaVM*) { return JNI_OK; }
+jint JNICALL detachCurrentThread(JavaVM*) { return JNI_OK; }
+
+void buildTables() {
+    fillWithUnexpected(envTable);
+    envTable.reserved0 = envTable.reserved1 = envTable.reserved2 = envTable.reserved3 = nullptr;
+    envTable.GetVersion = &getVersion;
+    envTable.FindClass = &findClass;
+    envTable.GetStaticMethodID = &getStaticMethodID;
+    envTable.NewStringUTF = &newStringUTF;
+    envTable.NewString = &newString;
+    envTable.NewObjectArray = &newObjectArray;
+    envTable.SetObjectArrayElement = &setObjectArrayElement;
+    envTable.CallStaticVoidMethod = &callStaticVoidMethod;
+    envTable.CallStaticVoidMethodV = &callStaticVoidMethodV;
+    envTable.CallStaticVoidMethodA = &callStaticVoidMethodA;
+    envTable.ExceptionOccurred = &exceptionOccurred;
+    envTable.ExceptionCheck = &exceptionCheck;
+    envTable.ExceptionDescribe = &exceptionDescribe;
+    envTable.ExceptionClear = &exceptionClear;
+    envTable.DeleteLocalRef = &deleteLocalRef;
+    envObject.functions = &envTable;
+    fillWithUnexpected(vmTable);
+    vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;
+    vmTable.DestroyJavaVM = &destroyJavaVM;
+    vmTable.DetachCurrentThread = &detachCurrentThread;
+    vmObject.functions = &vmTable;
+}
+
+/// Counts the non-empty entries of the class-path option; the listing of a directory may
+/// leave a separator at the end.
+void countClassPath(const JavaVMInitArgs& initArgs) {
+    const char* prefix = "-Djava.class.path=";
+    for (jint i = 0; i < initArgs.nOptions; ++i) {
+        const char* text = initArgs.options[i].optionString;
+        if (std::strncmp(text, prefix, std::strlen(prefix)) != 0) continue;
+        bool inEntry = false;
+        for (const char* c = text + std::strlen(prefix); *c; ++c) {
+            if (*c == kListSeparator) {
+                inEntry = false;
+            } else if (!inEntry) {
+                inEntry = true;
+                ++counts.classPathEntries;
+            }
+        }
+    }
+}
+
+jint create(JavaVM** vm, void** env, const JavaVMInitArgs& initArgs) {
+    report = std::getenv("FAKEJVM_NULL_REPORT") != nullptr;
+    counts.options = initArgs.nOptions;
+    if (report) countClassPath(initArgs);
+    buildTables();
+    *vm = &vmObject;
+    *env = &envObject;
+    return JNI_OK;
+}
+
+}  // namespace null_vm
+
 std::string hex8(jint value) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
@@ -423,6 +555,7 @@ extern "C" {
 #define JNI_CreateJavaVM fakejvm_CreateJavaVM_misnamed
 #endif
 JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
+    if (kNullVm) return null_vm::create(vm, env, *static_cast<const JavaVMInitArgs*>(args));
     if (created) fatal("fakejvm: JNI_CreateJavaVM called twice\n");
     if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
     const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);

@@ -274,6 +274,22 @@ TEST_F(ConfigFile, RegisteredVariablesBecomeQuotedProperties) {
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "e/Main", {}));
 }
 
+// Where names keep their case (Linux), the name as written wins over those that differ from it
+// in case only; without it, such a one is taken.
+TEST_F(ConfigFile, RegisteredVariableIsLookedUpByItsExactNameFirst) {
+    if (isWindows()) GTEST_SKIP() << "Windows variable names ignore case: there is only one";
+    inst.writeConfig("RegisterEnvVar MyVar\nRegisterEnvVar Other_Var\nSetMainClass e.Main\n");
+    RunOptions o;
+    o.env = {{"MYVAR", std::string("upper")},
+             {"MyVar", std::string("exact")},
+             {"myvar", std::string("lower")},
+             {"OTHER_VAR", std::string("only")}};
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", "", 0);
+    LaunchOptions parts;
+    parts.fromFile = {"-Denv.myvar=\"exact\"", "-Denv.other_var=\"only\""};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "e/Main", {}));
+}
+
 // The installation root's bin directory joins the library path after the file's entries.
 TEST_F(ConfigFile, InstallationRootBinDirectoryIsInTheLibraryPath) {
     inst.writeConfig("AddNativeCodePath ../native\nSetMainClass o.Main\n");

@@ -1,10 +1,17 @@
 // Which configuration file a launch reads: the one named after the executable, found from the
 // name it was started by, or the one -conf names.
 #include <cctype>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <tuple>
 
 #include <gtest/gtest.h>
 
 #include "process/harness.h"
+
+namespace fs = std::filesystem;
 
 namespace process_tests {
 namespace {
@@ -215,6 +222,114 @@ INSTANTIATE_TEST_SUITE_P(
                       NoMessageBox{"InAVmOption", {"-J-nomsgbox", "a"}, {"a"}},
                       NoMessageBox{"InADirectiveOverride", {"--addvmoption=-nomsgbox", "a"}, {"a"}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---- Started through a symbolic link (POSIX) -------------------------------------------------
+
+// bin/app is a link to the executable opt/bin/app. The configuration beside the link is read
+// when there is one, else the one beside the executable; the default Java home is taken from
+// the executable's directory either way. By full path, relative path or PATH alike.
+class StartedThroughALink : public ::testing::TestWithParam<std::tuple<StartAs, bool>> {
+protected:
+    void SetUp() override {
+        if (isWindows()) GTEST_SKIP() << "symbolic links are followed on the POSIX builds";
+        inst.mkdir("opt/bin");
+        fs::rename(inst.path("bin/app"), inst.path("opt/bin/app"));
+        fs::create_symlink(inst.path("opt/bin/app"), inst.path("bin/app"));
+        inst.addRuntime("opt/jre");
+    }
+    Installation inst;
+};
+
+TEST_P(StartedThroughALink, ReadsTheConfigurationBesideTheLinkElseBesideTheExecutable) {
+    const auto [startAs, besideLink] = GetParam();
+    const std::string executableDirectory = fs::canonical(inst.path("opt/bin")).string();
+    inst.write("opt/bin/app.conf", "SetMainClass executable.Main\n");
+    if (besideLink) inst.writeConfig("SetMainClass link.Main\n");
+    RunOptions o;
+    o.startAs = startAs;
+    EXPECT_RUN(inst.run({"-nomsgbox", "x"}, o), "", "", 0);
+    LaunchOptions parts;
+    parts.configPath = besideLink ? inst.seen("bin/app.conf") : executableDirectory + "/app.conf";
+    if (startAs == StartAs::BareName) parts.pathVariable = inst.seen("bin") + listSeparator() + launcherPathVariable();
+    EXPECT_EQ(inst.record(),
+              startedRecord(expectedOptions(inst, parts), besideLink ? "link/Main" : "executable/Main", {"x"}));
+}
+
+std::string linkCaseName(const ::testing::TestParamInfo<std::tuple<StartAs, bool>>& info) {
+    const char* names[] = {"FullPath", "RelativePath", "BareName"};
+    return std::string(names[static_cast<int>(std::get<0>(info.param))]) +
+           (std::get<1>(info.param) ? "ConfigurationBesideTheLink" : "NoneBesideTheLink");
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, StartedThroughALink,
+                         ::testing::Combine(::testing::Values(StartAs::FullPath, StartAs::RelativePath,
+                                                              StartAs::BareName),
+                                            ::testing::Bool()),
+                         linkCaseName);
+
+// ---- Linux without /proc: the executable found by its program name ----------------------------
+
+/// True when the launcher is built with AddressSanitizer (linked in or imported), whose run
+/// time reads its memory map from /proc and does not work without it.
+bool launcherIsSanitized() {
+    std::ifstream in(target().launcherExe, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return bytes.find("__asan_init") != std::string::npos;
+}
+
+struct NoProc {
+    const char* name;
+    const char* argv0;  // the program name it is started by; {root} is the root
+    bool found;         // whether that name designates the executable
+};
+
+// Started in elsewhere/deeper, where ../jre is no runtime and nowhere.conf is a configuration:
+// neither may stand in for the executable's own.
+class WithoutProc : public ::testing::TestWithParam<NoProc> {
+protected:
+    void SetUp() override {
+        if (isWindows()) GTEST_SKIP() << "Windows always names the executable";
+        if (!target().runner.empty()) GTEST_SKIP() << "the runner needs /proc";
+        if (launcherIsSanitized()) GTEST_SKIP() << "the sanitizers need /proc";
+        if (runProcess("/usr/bin/unshare", {"unshare", "-m", "true"}, {}, "/", 30).exitCode != 0)
+            GTEST_SKIP() << "no private mount namespace here (unshare -m needs root)";
+        inst.addRuntime();
+        inst.writeConfig("SetMainClass test.Main\n");
+        inst.write("elsewhere/deeper/nowhere.conf", "SetJavaHome ../../jre\nSetMainClass wrong.Main\n");
+    }
+    Installation inst;
+};
+
+TEST_P(WithoutProc, TheProgramNameLeadsToTheExecutable) {
+    const std::string path = inst.seen("bin") + ":" + launcherPathVariable();
+    std::string argv0 = withRoot(GetParam().argv0, inst);
+    // A private mount namespace in which /proc is an empty file system; bash's exec -a gives
+    // the launcher the program name.
+    const std::string script =
+        "mount -t tmpfs none /proc || exit 99; name=$1; shift; exec -a \"$name\" \"$@\"";
+    Result r = runProcess("/usr/bin/unshare",
+                          {"unshare", "-m", "/bin/bash", "-c", script, "bash", argv0, inst.path("bin/app"),
+                           "-nomsgbox", "x"},
+                          {"PATH=" + path, "LANG=C.UTF-8", "FAKEJVM_RECORD=" + inst.recordFile()},
+                          inst.path("elsewhere/deeper"), 60);
+    if (!GetParam().found) {
+        EXPECT_RUN(r, errorReport("Unable to find the launcher's own directory.\nStarted as: " + argv0), "", 12);
+        EXPECT_EQ(inst.record(), "");
+        return;
+    }
+    EXPECT_RUN(r, "", "", 0);
+    LaunchOptions parts;
+    parts.pathVariable = path;
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {"x"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Launch, WithoutProc,
+                         ::testing::Values(NoProc{"FullPath", "{root}/bin/app", true},
+                                           NoProc{"RelativePath", "../../bin/app", true},
+                                           NoProc{"BareNameThroughPath", "app", true},
+                                           NoProc{"BareNameNotOnPath", "nowhere", false},
+                                           NoProc{"RelativePathToNothing", "gone/app", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace process_tests

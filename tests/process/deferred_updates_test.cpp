@@ -126,6 +126,32 @@ INSTANTIATE_TEST_SUITE_P(
                 "WARNING: There are deferred updates but UpdateClassPath directive is not set\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// With a VM named "update" in jvm.cfg the child's "-update" chooses that VM; the child is an
+// update child all the same: it runs the installer once and starts no child of its own.
+TEST_F(DeferredUpdates, ChildStartsNoChildWhenJvmCfgNamesAnUpdateVm) {
+    inst.addRuntime("jre", std::string("-server KNOWN\n-hotspot ALIASED_TO -server\n-update ALIASED_TO -server\n"));
+    configure(kUpdateDirectives);
+    inst.write("lib/deferred-updates.xml", "");
+    RunOptions o;
+    o.timeoutSeconds = 30;
+    EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), kTrace, "", 0);
+    EXPECT_EQ(inst.record(), installer({"a"}) + application({"a"}));
+}
+
+// A last option that lacks its value did nothing in the parent; the child, where "-update"
+// would follow it, does not get it.
+class DanglingOption : public DeferredUpdates, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(DanglingOption, DoesNotReachTheChild) {
+    configure(kUpdateDirectives);
+    inst.write("lib/deferred-updates.xml", "");
+    EXPECT_RUN(inst.run({"-nomsgbox", "a", GetParam()}), kTrace, "", 0);
+    EXPECT_EQ(inst.record(), installer({"a"}) + application({"a"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DeferredUpdates, DanglingOption, ::testing::Values("-conf", "-configure", "-mainclass"),
+                         [](const auto& info) { return info.param.substr(1); });
+
 TEST_F(DeferredUpdates, UpdateModeDoesNotLookForTheMarker) {
     configure(kUpdateDirectives);
     inst.write("lib/deferred-updates.xml", "");

@@ -554,8 +554,6 @@ protected:
             inst.write(file, contentOf(full, fs::file_size(full) / 2));
         } else if (name == "Empty") {
             inst.write(file, "");
-        } else if (name == "Directory") {
-            inst.mkdir(file);
         } else if (name == "WithoutCreateJavaVM") {
             fs::create_directories(fs::path(inst.path(file)).parent_path());
             fs::copy_file(target().fakeJvmDir + "/nocreate/" + vmLibraryName(), inst.path(file));
@@ -583,7 +581,6 @@ std::vector<BrokenLibrary> brokenLibraries() {
     return {
         {"Truncated", loading},
         {"Empty", loading},
-        {"Directory", loading},
         {"WithoutCreateJavaVM", "Error: can't find JNI interfaces in: {lib}\n"},
         // The Windows builds' case is VmStart.LibraryOfTheOtherBitnessIsNamedAsSuch.
         {"OtherBitness", isWindows() ? std::string()
@@ -594,6 +591,32 @@ std::vector<BrokenLibrary> brokenLibraries() {
 
 INSTANTIATE_TEST_SUITE_P(Faults, VmLibraryFile, ::testing::ValuesIn(brokenLibraries()),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// A VM library that is no regular file (a directory, a FIFO, a device) is as good as a missing
+// one: the launch neither waits on it nor tries to load it, and takes the next VM that is there.
+class VmLibraryNotAFile : public Faults, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(VmLibraryNotAFile, IsPassedOverLikeAMissingOne) {
+    if (isWindows() && GetParam() != "Directory") GTEST_SKIP() << "a case of the POSIX builds";
+    inst.addRuntime("jre", std::string("-server KNOWN\n-client KNOWN\n"), {"client"});
+    const std::string file = inst.path("jre/" + vmLibraryBelowHome("server"));
+    fs::create_directories(fs::path(file).parent_path());
+    if (GetParam() == "Directory")
+        fs::create_directory(file);
+    else if (GetParam() == "Fifo")
+        ASSERT_EQ(::mkfifo(file.c_str(), 0600), 0);
+    else
+        fs::create_symlink("/dev/zero", file);
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\n");
+    RunOptions o;
+    o.timeoutSeconds = 20;
+    EXPECT_RUN(launch({}, o), "", cannotFindDefault("server") + "         using client instead.\n", 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+    expectNothingElseWritten(true);
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, VmLibraryNotAFile, ::testing::Values("Directory", "Fifo", "Device"),
+                         [](const auto& info) { return info.param; });
 
 // ---- The update child crashes ------------------------------------------------------------------------------
 

@@ -16,6 +16,7 @@
 #include <clocale>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <cwchar>
 #include <iostream>
@@ -255,7 +256,8 @@ namespace {
 /// True when `path` is an ELF file of another class (32/64-bit) or machine than this
 /// launcher.
 bool isElfOfOtherKind(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDONLY);
+    // Without blocking: opening a FIFO for reading would wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     unsigned char header[20] = {};
     ssize_t got = ::read(fd, header, sizeof header);
@@ -298,7 +300,7 @@ bool readWhole(int fd, void* buffer, std::size_t size, off_t offset) {
 /// segments reach past its end, as a copy cut short leaves it. The dynamic loader maps such a
 /// file whole and the process dies of SIGBUS when it touches the part that is not there.
 bool isTruncatedElf(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info;
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return false;
     ElfW(Ehdr) header;
@@ -353,6 +355,28 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
             outcome.exitCode = 128 + WTERMSIG(status);
     }
     return outcome;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::optional<std::string> resolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+bool setEnv(const std::string& name, const std::optional<std::string>& value) {
+    return (value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str())) == 0;
 }
 
 }  // namespace platform

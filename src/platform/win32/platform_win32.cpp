@@ -409,4 +409,21 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
     return outcome;
 }
 
+// ---- File types and the environment of children ----------------------------------------
+
+bool isRegularFile(const std::string& path) {
+    DWORD attributes = GetFileAttributesW(toWide(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+bool isSymbolicLink(const std::string&) { return false; }
+
+std::optional<std::string> resolvedPath(const std::string& path) {
+    return exists(path) ? std::optional<std::string>(path) : std::nullopt;
+}
+
+bool setEnv(const std::string& name, const std::optional<std::string>& value) {
+    return SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr) != 0;
+}
+
 }  // namespace platform
