@@ -27,7 +27,10 @@ TEST(Messages, TableTextsAndFormatting) {
         {2, "ignored", "Unable to find a Java Virtual Machine."},
         {3, "%s%s", "Unable to launch the Java Virtual Machine\nLocated at path:\n%s%s"},  // not re-expanded
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
-        {11, "x", ""},
+        {11, "C:\\\xc5\xbc", "Unable to give the Java Virtual Machine the following path or text:\n[C:\\\xc5\xbc]\n"
+                               "The system's code page cannot represent some of its characters, and it has no short "
+                               "(8.3) name that it can."},
+        {12, "x", ""},
         {-1, "x", ""},
     };
     for (auto& c : cases) EXPECT_EQ(formatMessage(JavaLauncherException(c.index, c.argument)), c.expected) << c.index;

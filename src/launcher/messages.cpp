@@ -23,6 +23,8 @@ const char* const messageTable[kMessageCount] = {
     "No Warning",
     "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be "
     "available,\nand Debugging performance will be slower\nthan with TAVM Client.",
+    "Unable to give the Java Virtual Machine the following path or text:\n[%s]\nThe system's code page "
+    "cannot represent some of its characters, and it has no short (8.3) name that it can.",
 };
 
 const char* const kUsageText =

@@ -24,12 +24,14 @@ enum MessageIndex : int {
     kMsgOutOfMemory = 6,
     kMsgCannotOpenConfig = 7,
     kMsgNoJ2se = 8,
+    /// After the warnings: a path or text that the VM's options cannot carry (Windows).
+    kMsgTextNotForVm = 11,
 };
 
 /// Warning numbers for showWarning (message table entry 9 + number).
 enum WarningNumber : int { kWarnNone = 0, kWarnNoTavmClient = 1 };
 
-constexpr int kMessageCount = 11;
+constexpr int kMessageCount = 12;
 extern const char* const messageTable[kMessageCount];
 
 /// The usage text that printUsage writes after the product title.

@@ -4,9 +4,16 @@
 #include <cstdio>
 #include <string>
 
-inline void printOut(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
+namespace platform {
+/// Writes `text` whole to `stream` (stdout or stderr). Windows: a console gets the text through
+/// its own Unicode output, anything else (a file, a pipe) gets it in the ANSI code page, a
+/// character the code page lacks as '?'. POSIX: the bytes as they are.
+void writeText(std::FILE* stream, const std::string& text);
+}  // namespace platform
+
+inline void printOut(const std::string& text) { platform::writeText(stdout, text); }
 
 inline void printErr(const std::string& text) {
-    std::fwrite(text.data(), 1, text.size(), stderr);
+    platform::writeText(stderr, text);
     std::fflush(stderr);
 }
