@@ -26,7 +26,7 @@ long readLine(std::vector<char>& buffer, std::FILE* file, bool keepLineFeed) {
 }
 
 bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(std::fopen(path.c_str(), "r"), &std::fclose);
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file(platform::openFile(path, "r"), &std::fclose);
     if (!file) return false;
     std::vector<char> buffer;
     int lineNumber = 1;
