@@ -225,6 +225,15 @@ TEST(PlatformWin32Text, VmOptionsCarryOnlyWhatTheCodePageHolds) {
         EXPECT_EQ(bytes.back(), ';');
     }
 
+    // A variable's value in quotation marks, as RegisterEnvVar passes it.
+    std::optional<std::string> quoted = platform::vmOptionText("-Denv.home=\"" + directory + "\"", unrepresentable);
+    ASSERT_TRUE(quoted) << unrepresentable;
+    std::string quotedBytes = platform::vmOptionBytes(*quoted);
+    ASSERT_EQ(quotedBytes.back(), '"');
+    std::string quotedPath = quotedBytes.substr(12, quotedBytes.size() - 13);
+    EXPECT_EQ(quotedBytes.substr(0, 12), "-Denv.home=\"");
+    EXPECT_NE(GetFileAttributesA(quotedPath.c_str()), INVALID_FILE_ATTRIBUTES) << quotedBytes;
+
     const std::string missing = dir.path() + "\\missing \xc5\xbc \xf0\x9f\x98\x80";
     EXPECT_FALSE(platform::vmOptionText("-Dp=" + jar + ";" + missing, unrepresentable));
     EXPECT_EQ(unrepresentable, missing);

@@ -66,6 +66,17 @@ std::optional<std::string> shortName(const std::string& path) {
     return std::nullopt;
 }
 
+/// One entry of an option's value as the code page holds it: itself, or the short name of the
+/// path it names; a path in quotation marks (as RegisterEnvVar gives a variable's value) keeps
+/// them. nullopt when there is no such form.
+std::optional<std::string> fittingEntry(const std::string& entry) {
+    if (fitsCodePage(entry)) return entry;
+    bool quoted = entry.size() >= 2 && entry.front() == '"' && entry.back() == '"';
+    std::optional<std::string> shortForm = shortName(quoted ? entry.substr(1, entry.size() - 2) : entry);
+    if (!shortForm) return std::nullopt;
+    return quoted ? '"' + *shortForm + '"' : *shortForm;
+}
+
 /// Where an option's value begins: after "-Dname=", else after the first ':' ("-Xbootclasspath/a:",
 /// "-javaagent:"); npos when it has none.
 std::size_t valueStart(const std::string& option) {
@@ -111,15 +122,12 @@ std::optional<std::string> vmOptionText(const std::string& option, std::string& 
         std::size_t end = option.find(';', start);
         if (end == std::string::npos) end = option.size();
         std::string entry = option.substr(start, end - start);
-        if (!fitsCodePage(entry)) {
-            std::optional<std::string> shortForm = shortName(entry);
-            if (!shortForm) {
-                unrepresentable = entry;
-                return std::nullopt;
-            }
-            entry = *shortForm;
+        std::optional<std::string> fitting = fittingEntry(entry);
+        if (!fitting) {
+            unrepresentable = entry;
+            return std::nullopt;
         }
-        text += entry;
+        text += *fitting;
         if (end < option.size()) text += ';';
         start = end + 1;
     }
