@@ -86,7 +86,10 @@ TEST(Text, InstallationInAFolderOutsideTheCodePage) {
         EXPECT_RUN(inst.run(args, o), "updatesFile exists. needToUpdate will return true.\n", "", 0);
 
         std::string record = inst.record();
-        if (isWindows()) EXPECT_EQ(linesStartingWith(record, "codepage="), std::vector<std::string>(2, "codepage=" + std::string(page.name)));
+        if (isWindows()) {
+            EXPECT_EQ(linesStartingWith(record, "codepage="),
+                      std::vector<std::string>(2, "codepage=" + std::string(page.name)));
+        }
         EXPECT_EQ(linesStartingWith(record, "findclass="),
                   (std::vector<std::string>{"findclass=u/Installer", "findclass=java/lang/String", "findclass=test/Main",
                                             "findclass=java/lang/String"}));
