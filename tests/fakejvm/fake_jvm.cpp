@@ -63,8 +63,12 @@ std::wstring wideOf(const std::string& text, UINT codePage) {
 // file in a folder the code page cannot name is written.
 std::string envValue(const char* name) {
 #ifdef _WIN32
-    const wchar_t* value = _wgetenv(wideOf(name, CP_UTF8).c_str());
-    return value ? utf8Of(value, static_cast<int>(std::wcslen(value))) : "";
+    std::wstring wideName = wideOf(name, CP_UTF8);
+    DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (size == 0) return "";
+    std::wstring value(size, L'\0');
+    DWORD length = GetEnvironmentVariableW(wideName.c_str(), &value[0], size);
+    return length < size ? utf8Of(value.data(), static_cast<int>(length)) : "";
 #else
     const char* value = std::getenv(name);
     return value ? value : "";
@@ -127,7 +131,7 @@ void recordPaths(const std::string& bytes) {
 
 void recordOption(const char* text) {
     if (envValue("FAKEJVM_TEXT") != "1") {
-        recordOption(text);
+        record(std::string("option=") + text);
         return;
     }
     record("option=" + optionText(text));

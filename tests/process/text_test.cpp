@@ -2,6 +2,7 @@
 // hold, and arguments the code page lacks or would turn into look-alikes. The Windows builds
 // run each case under the Western (1252) and the Japanese (932) code page, which wine takes
 // from LANG (the host needs the glibc locale of that name, which scripts/setup.sh makes).
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -81,8 +82,13 @@ TEST(Text, InstallationInAFolderOutsideTheCodePage) {
         o.workingDir = inst.path("decoy");
         o.env["LANG"] = page.lang;
         o.env["FAKEJVM_TEXT"] = "1";
+        // A file in the user's directory, named outside the code page: the application gets
+        // its full path (the update child, which starts in the launcher's directory, the name).
+        const std::string file = "\xe6\x97\xa5\xe6\x9c\xac \xc5\xbc.txt";
+        inst.write("decoy/" + file, "");
         std::vector<std::string> args{"-nomsgbox"};
         args.insert(args.end(), kArguments.begin(), kArguments.end());
+        args.push_back(file);
         EXPECT_RUN(inst.run(args, o), "updatesFile exists. needToUpdate will return true.\n", "", 0);
 
         std::string record = inst.record();
@@ -94,8 +100,10 @@ TEST(Text, InstallationInAFolderOutsideTheCodePage) {
                   (std::vector<std::string>{"findclass=u/Installer", "findclass=java/lang/String", "findclass=test/Main",
                                             "findclass=java/lang/String"}));
         std::vector<std::string> expectedArgs;
-        for (int launch = 0; launch < 2; ++launch)
+        for (const std::string& name : {file, inst.seen("decoy/" + file)}) {
             for (const std::string& argument : kArguments) expectedArgs.push_back("arg=" + argument);
+            expectedArgs.push_back("arg=" + name);
+        }
         EXPECT_EQ(linesStartingWith(record, "arg="), expectedArgs);
         // The installer: its class path and the configuration path; the application: the
         // folder's jar, tools.jar, dt.jar and the configuration path.
@@ -122,6 +130,27 @@ TEST(Text, AnOptionTheCodePageCannotHoldStopsTheLaunch) {
                    "", 11);
         EXPECT_EQ(inst.record(), "");
     }
+}
+
+// Where standard output is a console, text goes through the console's Unicode output, so the
+// terminal shows what the code page cannot hold: wine, started on a terminal, gives the program
+// a console on it. (Redirected output keeps the code page: '?' above.)
+TEST(Text, AConsoleShowsAnyText) {
+    if (!isWindows()) GTEST_SKIP() << "POSIX writes the bytes as they are";
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    const std::string argument = "\xce\xa9\xe2\x88\x95\xc5\xbc";  // Ω∕ż: none of them in 1252
+    std::vector<std::string> env{"LANG=en_US.UTF-8", "WINEDEBUG=-all", "PATH=/usr/local/bin:/usr/bin:/bin",
+                                 "FAKEJVM_RECORD=" + seenPath(inst.recordFile())};
+    for (const char* name : {"WINEPREFIX", "HOME", "USER"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    // script(1) runs the command on a terminal of its own and copies what it shows.
+    std::string command = "'" + target().wine + "' '" + inst.path("bin/app.exe") + "' -nomsgbox -verbose " + argument;
+    Result r = runProcess("/usr/bin/script", {"script", "-qec", command, "/dev/null"}, env, inst.root(), 60);
+    EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+    EXPECT_NE(r.out.find("Added app cmd line arg: " + argument), std::string::npos) << r.out;
+    EXPECT_NE(inst.record().find("arg=" + argument + "\n"), std::string::npos) << inst.record();
 }
 
 }  // namespace

@@ -31,7 +31,7 @@ std::string runToCodePage(const std::string& run, bool& complete) {
     if (length > 0)
         WideCharToMultiByte(CP_ACP, flags, wide.data(), count, &bytes[0], length, "?", usedDefaultOut);
     if (usedDefault || length <= 0) complete = false;
-    // A text that comes back otherwise is not held exactly (a lone surrogate, say).
+    // A text that does not come back the same is not held exactly, whatever the flag promised.
     if (!utf8 && length > 0) {
         int back = MultiByteToWideChar(CP_ACP, 0, bytes.data(), length, nullptr, 0);
         std::wstring again(static_cast<std::size_t>(back > 0 ? back : 0), L'\0');
@@ -40,6 +40,8 @@ std::string runToCodePage(const std::string& run, bool& complete) {
     }
     return bytes;
 }
+
+bool isSurrogate(char32_t c) { return c >= 0xD800 && c < 0xE000; }
 
 bool fitsCodePage(const std::string& text) {
     bool complete = true;
@@ -93,7 +95,10 @@ std::string toCodePage(const std::string& text, bool* complete) {
     while (pos < text.size()) {
         std::size_t end = pos;
         char32_t c;
-        for (std::size_t length; (length = unicode_text::decodeUtf8(text, end, c)) != 0;) end += length;
+        // A surrogate's three-byte form is no character the code page could hold; as bytes it
+        // goes on as it came, like any other sequence that is no UTF-8.
+        for (std::size_t length; (length = unicode_text::decodeUtf8(text, end, c)) != 0 && !isSurrogate(c);)
+            end += length;
         if (end > pos) out += runToCodePage(text.substr(pos, end - pos), whole);
         if (end < text.size()) out += text[end++];  // no UTF-8: the byte as it came
         pos = end;

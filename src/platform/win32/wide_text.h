@@ -21,8 +21,8 @@ inline std::string fromWide(const std::wstring& wide) {
 
 /// UTF-8 to bytes in the ANSI code page, without best-fit look-alikes: a character the code
 /// page lacks becomes '?', and `complete` (when given) is set to false. A byte that belongs to
-/// no well-formed UTF-8 sequence is passed on as it is, since it can only come from a file
-/// whose bytes were taken as they were.
+/// no well-formed UTF-8 sequence (or to a surrogate's three-byte form) is passed on as it is,
+/// since it can only come from a file whose bytes were taken as they were.
 std::string toCodePage(const std::string& text, bool* complete = nullptr);
 
 }  // namespace platform
