@@ -10,8 +10,9 @@
 //                                      the argument -update), main dies of an access
 //                                      violation (SIGSEGV), as a VM that crashes
 //   FAKEJVM_TEXT=1         options are recorded as the text the VM reads (on Windows the code
-//                          page's bytes in UTF-8), and each entry of the class path and the
-//                          configuration path option is looked up as the VM would open it:
+//                          page's bytes in UTF-8), and each entry of the class path, the
+//                          configuration path and a quoted -Denv. value is looked up as the VM
+//                          would open it:
 //                          "path found" or "path missing: <entry>"; on Windows the code page
 //                          the options are read in comes first ("codepage=1252")
 //
@@ -139,6 +140,11 @@ void recordOption(const char* text) {
         std::size_t length = std::strlen(prefix);
         if (std::strncmp(text, prefix, length) == 0) recordPaths(text + length);
     }
+    // A variable's value, in quotation marks, that names a directory (RegisterEnvVar).
+    const char* value = std::strchr(text, '=');
+    std::size_t length = value ? std::strlen(value) : 0;
+    if (std::strncmp(text, "-Denv.", 6) == 0 && length >= 3 && value[1] == '"' && value[length - 1] == '"')
+        recordPaths(std::string(value + 2, length - 3));
 }
 
 [[noreturn]] void fatal(const char* text) {
