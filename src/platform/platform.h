@@ -76,8 +76,8 @@ std::vector<std::string> findFiles(const std::string& directory, const std::stri
 std::optional<std::string> getEnv(const std::string& name);
 
 /// Position of the character before the one that starts at `pos`, stepping through the
-/// system's multi-byte encoding so that a trail byte is never taken for a character of its
-/// own. Returns 0 at the start of the text.
+/// encoding of the launcher's texts (Windows: UTF-8; POSIX: the locale's) so that a trail byte
+/// is never taken for a character of its own. Returns 0 at the start of the text.
 std::size_t previousCharStart(const std::string& text, std::size_t pos);
 
 /// Converts a text of the launcher to UTF-16: on Windows from UTF-8 (the launcher's texts
