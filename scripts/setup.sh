@@ -16,7 +16,22 @@ packages=(
     valgrind
     clang libclang-rt-14-dev
     icoutils  # wrestool reads back the icons launcher-stamp writes
+    locales
 )
+
+# Wine takes a program's code page from LANG; the text tests run under 1252 (en_US) and 932
+# (ja_JP), whose glibc locales must exist for wine to see them.
+make_locales() {
+    local name
+    for name in en_US ja_JP; do
+        locale -a 2>/dev/null | grep -qix "$name.utf-\?8" && continue
+        if [ "$(id -u)" -ne 0 ]; then
+            echo "setup: the locale $name.UTF-8 is missing; run this script as root to make it" >&2
+            return 1
+        fi
+        localedef -i "$name" -f UTF-8 "$name.UTF-8"
+    done
+}
 
 installed() {
     [ "$(dpkg-query -W -f='${db:Status-Status}' "$1" 2>/dev/null)" = installed ]
@@ -27,6 +42,7 @@ for package in "${packages[@]}"; do
     installed "$package" || missing+=("$package")
 done
 if [ ${#missing[@]} -eq 0 ]; then
+    make_locales
     exit 0
 fi
 
@@ -42,3 +58,4 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
+make_locales

@@ -20,7 +20,7 @@ using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 // The one place that opens a configuration file, so that another way of opening (a wide path
 // on Windows) replaces only this. Binary mode: a Ctrl-Z byte is text like any other, and the
 // carriage returns before line feeds are the line reader's to drop, on every system alike.
-File openForReading(const std::string& path) { return File(std::fopen(path.c_str(), "rb"), &std::fclose); }
+File openForReading(const std::string& path) { return File(platform::openFile(path, "rb"), &std::fclose); }
 
 bool startsWith(const std::string& bytes, const char* mark) {
     return bytes.compare(0, std::strlen(mark), mark) == 0;

@@ -1,5 +1,6 @@
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -51,9 +52,16 @@ int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMod
     std::vector<std::string> options = std::move(settings.vmOptions);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<JavaVMOption> jniOptions(options.size());
+    // The VM reads its options in an encoding of the platform's (the ANSI code page on
+    // Windows): a path it could not be given is reported rather than handed over damaged.
+    std::vector<std::string> vmBytes(options.size());
     for (std::size_t i = 0; i < options.size(); ++i) {
-        if (settings.verbose) printOut("JNI Option: " + options[i] + "\n");
-        jniOptions[i].optionString = &options[i][0];
+        std::string unrepresentable;
+        std::optional<std::string> text = platform::vmOptionText(options[i], unrepresentable);
+        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable);
+        if (settings.verbose) printOut("JNI Option: " + *text + "\n");
+        vmBytes[i] = platform::vmOptionBytes(*text);
+        jniOptions[i].optionString = &vmBytes[i][0];
         jniOptions[i].extraInfo = nullptr;
     }
     JavaVMInitArgs initArgs;

@@ -29,6 +29,9 @@ TEST(Messages, TableTextsAndFormatting) {
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
         {11, "/x/app.conf", "Unable to read the following file, it is larger than 128 MiB:\n[/x/app.conf]"},
         {12, "app", "Unable to find the launcher's own directory.\nStarted as: app"},
+        {13, "C:\\\xc5\xbc", "Unable to give the Java Virtual Machine the following path or text:\n[C:\\\xc5\xbc]\n"
+                               "The system's code page cannot represent some of its characters, and it has no short "
+                               "(8.3) name that it can."},
         {kMessageCount, "x", ""},
         {-1, "x", ""},
     };

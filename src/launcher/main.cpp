@@ -1,15 +1,24 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <string>
+#include <vector>
 
 #include "launcher/java_launcher.h"
+#include "platform/platform.h"
 
 int main(int argc, char** argv) {
     // Nothing escapes: running out of memory anywhere ends the launch with a line on stderr
     // and a non-zero exit code, never with the runtime's abort dialog.
     try {
+        // The arguments as the platform gives them whole (on Windows from the wide command
+        // line, not the runtime's code-page copy in argv), held here for the whole launch.
+        std::vector<std::string> args = platform::commandLineArguments(argc, argv);
+        std::vector<char*> pointers;
+        for (std::string& arg : args) pointers.push_back(&arg[0]);
+        pointers.push_back(nullptr);
         JavaLauncher launcher;
-        return launcher.run(argc, argv);
+        return launcher.run(static_cast<int>(args.size()), pointers.data());
     } catch (const std::bad_alloc&) {
         std::fputs("Fatal Error: Out of memory\n", stderr);
     } catch (...) {

@@ -26,6 +26,8 @@ const char* const messageTable[kMessageCount] = {
     // clang-format on
     "Unable to read the following file, it is larger than 128 MiB:\n[%s]",
     "Unable to find the launcher's own directory.\nStarted as: %s",
+    "Unable to give the Java Virtual Machine the following path or text:\n[%s]\nThe system's code page "
+    "cannot represent some of its characters, and it has no short (8.3) name that it can.",
 };
 
 const char* const kUsageText =

@@ -28,12 +28,14 @@ enum MessageIndex : int {
     kMsgFileTooLarge = 11,
     /// The launcher cannot tell where its own executable lies.
     kMsgNoOwnDirectory = 12,
+    /// A path or text that the VM's options cannot carry (Windows).
+    kMsgTextNotForVm = 13,
 };
 
 /// Warning numbers for showWarning (message table entry 9 + number).
 enum WarningNumber : int { kWarnNone = 0, kWarnNoTavmClient = 1 };
 
-constexpr int kMessageCount = 13;
+constexpr int kMessageCount = 14;
 extern const char* const messageTable[kMessageCount];
 
 /// The usage text that printUsage writes after the product title.

@@ -81,3 +81,76 @@ std::string quoteWindowsCommandLine(const std::vector<std::string>& args, LeadBy
     }
     return line;
 }
+
+namespace {
+
+bool isBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The program name, read from the start of the line; returns the position after it.
+std::size_t readProgramName(const std::string& line, std::string& name) {
+    if (line[0] == '"') {
+        std::size_t close = line.find('"', 1);
+        if (close == std::string::npos) close = line.size();
+        name = line.substr(1, close - 1);
+        return close < line.size() ? close + 1 : close;
+    }
+    std::size_t end = line.find_first_of(" \t");
+    if (end == std::string::npos) end = line.size();
+    name = line.substr(0, end);
+    return end;
+}
+
+// The run of backslashes at `pos` and what follows it; returns the position after them.
+std::size_t readBackslashes(const std::string& line, std::size_t pos, std::string& arg) {
+    std::size_t run = 0;
+    while (pos < line.size() && line[pos] == '\\') ++run, ++pos;
+    if (pos < line.size() && line[pos] == '"') {
+        arg.append(run / 2, '\\');
+        if (run % 2 == 1) {
+            arg += '"';
+            ++pos;
+        }
+    } else {
+        arg.append(run, '\\');
+    }
+    return pos;
+}
+
+// One argument starting at `pos` (not a blank); returns the position after it.
+std::size_t readArgument(const std::string& line, std::size_t pos, std::string& arg) {
+    bool inQuotes = false;
+    while (pos < line.size() && (inQuotes || !isBlank(line[pos]))) {
+        char c = line[pos];
+        if (c == '\\') {
+            pos = readBackslashes(line, pos, arg);
+        } else if (c == '"' && inQuotes && pos + 1 < line.size() && line[pos + 1] == '"') {
+            arg += '"';
+            pos += 2;
+        } else if (c == '"') {
+            inQuotes = !inQuotes;
+            ++pos;
+        } else {
+            arg += c;
+            ++pos;
+        }
+    }
+    return pos;
+}
+
+}  // namespace
+
+std::vector<std::string> splitWindowsCommandLine(const std::string& line) {
+    std::vector<std::string> args;
+    if (line.empty()) return args;
+    std::string name;
+    std::size_t pos = readProgramName(line, name);
+    args.push_back(name);
+    for (;;) {
+        while (pos < line.size() && isBlank(line[pos])) ++pos;
+        if (pos == line.size()) break;
+        std::string arg;
+        pos = readArgument(line, pos, arg);
+        args.push_back(arg);
+    }
+    return args;
+}

@@ -12,8 +12,6 @@
 #include <windows.h>
 #endif
 
-using testing_support::splitWindowsCommandLine;
-
 namespace {
 
 using Args = std::vector<std::string>;
@@ -63,11 +61,11 @@ bool isWholeText(const std::string& arg, bool (*isLeadByte)(unsigned char)) {
 TEST(QuoteWindowsCommandLine, SplitsBackIntoTheSameArguments) {
     for (const RoundTrip& c : kRoundTrips) {
         std::string line = quoteWindowsCommandLine(c.args);
-        EXPECT_EQ(splitWindowsCommandLine(line), c.args) << c.what << "\n  line: " << line;
+        EXPECT_EQ(testing_support::splitWindowsCommandLine(line), c.args) << c.what << "\n  line: " << line;
         auto whole = [](const std::string& arg) { return isWholeText(arg, isShiftJisLeadByte); };
         if (!std::all_of(c.args.begin(), c.args.end(), whole)) continue;
         std::string dbcsLine = quoteWindowsCommandLine(c.args, isShiftJisLeadByte);
-        EXPECT_EQ(splitWindowsCommandLine(dbcsLine, isShiftJisLeadByte), c.args)
+        EXPECT_EQ(testing_support::splitWindowsCommandLine(dbcsLine, isShiftJisLeadByte), c.args)
             << c.what << " (code page 932)\n  line: " << dbcsLine;
     }
 }
@@ -114,10 +112,11 @@ TEST(QuoteWindowsCommandLine, QuotesOnlyWhatNeedsIt) {
 // A program name cannot hold a quotation mark; the rest of the line must still be intact.
 TEST(QuoteWindowsCommandLine, LeavesQuotationMarksOutOfTheProgramName) {
     std::string line = quoteWindowsCommandLine({"C:\\a \"b\".exe", "x y"});
-    EXPECT_EQ(splitWindowsCommandLine(line), (Args{"C:\\a b.exe", "x y"}));
+    EXPECT_EQ(testing_support::splitWindowsCommandLine(line), (Args{"C:\\a b.exe", "x y"}));
 }
 
-// The splitter the round trips rely on, held to the documented examples of the C runtime.
+// The launcher's splitter of its own command line, and the one the round trips rely on, held
+// to the documented examples of the C runtime.
 TEST(SplitWindowsCommandLine, FollowsTheRuntimeRules) {
     struct Case {
         const char* line;
@@ -139,8 +138,14 @@ TEST(SplitWindowsCommandLine, FollowsTheRuntimeRules) {
         {"p \"\" \"\"", {"p", "", ""}},
         {" a", {"", "a"}},
         {"p \"unterminated arg", {"p", "unterminated arg"}},
+        {"\"unterminated name", {"unterminated name"}},
+        {"\"C:\\\xc3\xa9 \xe2\x88\x95\" \"\xce\xa9 \xef\xbc\x82\" \xf0\x9f\x98\x80\\\"",
+         {"C:\\\xc3\xa9 \xe2\x88\x95", "\xce\xa9 \xef\xbc\x82", "\xf0\x9f\x98\x80\""}},
     };
-    for (const Case& c : cases) EXPECT_EQ(splitWindowsCommandLine(c.line), c.args) << c.line;
+    for (const Case& c : cases) {
+        EXPECT_EQ(splitWindowsCommandLine(c.line), c.args) << c.line;
+        EXPECT_EQ(testing_support::splitWindowsCommandLine(c.line), c.args) << c.line;
+    }
 }
 
 #ifdef _WIN32

@@ -66,12 +66,13 @@ std::vector<std::string> findFiles(const std::string& directory, const std::stri
 std::optional<std::string> getEnv(const std::string& name);
 
 /// Position of the character before the one that starts at `pos`, stepping through the
-/// system's multi-byte encoding so that a trail byte is never taken for a character of its
-/// own. Returns 0 at the start of the text.
+/// encoding of the launcher's texts (Windows: UTF-8; POSIX: the locale's) so that a trail byte
+/// is never taken for a character of its own. Returns 0 at the start of the text.
 std::size_t previousCharStart(const std::string& text, std::size_t pos);
 
-/// Converts text in the system's code page (POSIX: the locale's encoding, UTF-8 when the
-/// locale names plain ASCII) to UTF-16. Bytes that do not convert become U+FFFD.
+/// Converts a text of the launcher to UTF-16: on Windows from UTF-8 (the launcher's texts
+/// there), on POSIX from the locale's encoding (UTF-8 when the locale names plain ASCII).
+/// Bytes that do not convert become U+FFFD.
 std::u16string toUtf16(const std::string& text);
 
 /// The text of `bytes` in the system's ANSI code page as the launcher's own strings hold it:
@@ -179,5 +180,28 @@ std::optional<std::string> resolvedPath(const std::string& path);
 /// Sets an environment variable of this process, which child processes inherit, or removes
 /// it (nullopt). False when the system refuses.
 bool setEnv(const std::string& name, const std::optional<std::string>& value);
+
+// ---- Text at the edges -----------------------------------------------------------------
+
+/// The program's arguments, argv[0] first. Windows: the wide command line split by the C
+/// runtime's rules, each argument the exact text typed, in UTF-8 (never through the ANSI code
+/// page, which would turn characters it lacks into look-alikes or '?'); `argc` and `argv` are
+/// used only if the system gives no command line. POSIX: `argv` as it is.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+/// A JNI option as the VM can read it, still as a text of the launcher. The VM reads options
+/// in the ANSI code page on Windows: there each path in the option's value (after "-Dname=",
+/// else after the first ':'; entries separated by ';') that the code page cannot hold is
+/// replaced by its short (8.3) name. nullopt when a part has no form the code page holds (no
+/// short name, or no path at all), with that part in `unrepresentable`. POSIX: the option.
+std::optional<std::string> vmOptionText(const std::string& option, std::string& unrepresentable);
+
+/// Opens a file by its exact name (Windows: through the wide API, so that any name Windows can
+/// hold is found) with a C runtime `mode` ("r", "rb"...); null when it cannot be opened.
+std::FILE* openFile(const std::string& path, const char* mode);
+
+/// The bytes the VM reads for a text that vmOptionText gave: the ANSI code page on Windows,
+/// the text itself on POSIX.
+std::string vmOptionBytes(const std::string& text);
 
 }  // namespace platform

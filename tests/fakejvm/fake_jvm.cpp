@@ -18,6 +18,12 @@
 //   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether
 //                          its executable is a windowless (GUI-subsystem) one (Windows)
 //   FAKEJVM_NULL_REPORT    the null VM only: one line on stdout when main is called
+//   FAKEJVM_TEXT=1         options are recorded as the text the VM reads (on Windows the code
+//                          page's bytes in UTF-8), and each entry of the class path, the
+//                          configuration path and a quoted -Denv. value is looked up as the VM
+//                          would open it:
+//                          "path found" or "path missing: <entry>"; on Windows the code page
+//                          the options are read in comes first ("codepage=1252")
 //
 // Any JNI function the launcher has no business calling writes a line and aborts, so that a
 // launcher that strays from the functions it is meant to use fails loudly.
@@ -30,6 +36,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <deque>
 #include <string>
 #include <vector>
@@ -48,9 +55,36 @@ namespace {
 
 // ---- Environment and recording ---------------------------------------------------------
 
+#ifdef _WIN32
+std::string utf8Of(const wchar_t* wide, int length) {
+    int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
+    std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
+    if (size > 0) WideCharToMultiByte(CP_UTF8, 0, wide, length, &text[0], size, nullptr, nullptr);
+    return text;
+}
+
+std::wstring wideOf(const std::string& text, UINT codePage) {
+    int size = MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(size > 0 ? size : 0), L'\0');
+    if (size > 0) MultiByteToWideChar(codePage, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
+    return wide;
+}
+#endif
+
+// Variables and the record file are reached through the wide API on Windows, so that a record
+// file in a folder the code page cannot name is written.
 std::string envValue(const char* name) {
+#ifdef _WIN32
+    std::wstring wideName = wideOf(name, CP_UTF8);
+    DWORD size = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
+    if (size == 0) return "";
+    std::wstring value(size, L'\0');
+    DWORD length = GetEnvironmentVariableW(wideName.c_str(), &value[0], size);
+    return length < size ? utf8Of(value.data(), static_cast<int>(length)) : "";
+#else
     const char* value = std::getenv(name);
     return value ? value : "";
+#endif
 }
 
 bool failureRequested(const char* what) { return envValue("FAKEJVM_FAIL") == what; }
@@ -59,11 +93,69 @@ void record(const std::string& line) {
     std::string path = envValue("FAKEJVM_RECORD");
     if (path.empty()) return;
     // Opened per event, so that nothing is lost when the process ends abruptly.
-    if (FILE* out = std::fopen(path.c_str(), "ab")) {
+#ifdef _WIN32
+    FILE* out = _wfopen(wideOf(path, CP_UTF8).c_str(), L"ab");
+#else
+    FILE* out = std::fopen(path.c_str(), "ab");
+#endif
+    if (out) {
         std::fwrite(line.data(), 1, line.size(), out);
         std::fputc('\n', out);
         std::fclose(out);
     }
+}
+
+// ---- Options as the VM reads them ------------------------------------------------------
+
+/// An option's bytes as text: on Windows the VM reads them in the ANSI code page.
+std::string optionText(const char* bytes) {
+#ifdef _WIN32
+    std::wstring wide = wideOf(bytes, CP_ACP);
+    return utf8Of(wide.data(), static_cast<int>(wide.size()));
+#else
+    return bytes;
+#endif
+}
+
+/// Records whether each ';'- (POSIX: ':'-) separated entry of a path option names a file, as
+/// the VM opens it: through the ANSI API on Windows.
+void recordPaths(const std::string& bytes) {
+#ifdef _WIN32
+    const char separator = ';';
+#else
+    const char separator = ':';
+#endif
+    for (std::size_t start = 0; start <= bytes.size();) {
+        std::size_t end = bytes.find(separator, start);
+        if (end == std::string::npos) end = bytes.size();
+        std::string entry = bytes.substr(start, end - start);
+#ifdef _WIN32
+        bool found = GetFileAttributesA(entry.c_str()) != INVALID_FILE_ATTRIBUTES;
+#else
+        FILE* file = std::fopen(entry.c_str(), "rb");
+        bool found = file != nullptr;
+        if (file) std::fclose(file);
+#endif
+        record(found ? "path found" : "path missing: " + optionText(entry.c_str()));
+        start = end + 1;
+    }
+}
+
+void recordOption(const char* text) {
+    if (envValue("FAKEJVM_TEXT") != "1") {
+        record(std::string("option=") + text);
+        return;
+    }
+    record("option=" + optionText(text));
+    for (const char* prefix : {"-Djava.class.path=", "-Dide.config_pathname="}) {
+        std::size_t length = std::strlen(prefix);
+        if (std::strncmp(text, prefix, length) == 0) recordPaths(text + length);
+    }
+    // A variable's value, in quotation marks, that names a directory (RegisterEnvVar).
+    const char* value = std::strchr(text, '=');
+    std::size_t length = value ? std::strlen(value) : 0;
+    if (std::strncmp(text, "-Denv.", 6) == 0 && length >= 3 && value[1] == '"' && value[length - 1] == '"')
+        recordPaths(std::string(value + 2, length - 3));
 }
 
 [[noreturn]] void fatal(const char* text) {
@@ -572,12 +664,15 @@ JNIEXPORT jint JNICALL JNI_CreateJavaVM(JavaVM** vm, void** env, void* args) {
 #endif
     record("version=" + hex8(initArgs->version));
     record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
+#ifdef _WIN32
+    if (envValue("FAKEJVM_TEXT") == "1") record("codepage=" + std::to_string(GetACP()));
+#endif
     if (initArgs->nOptions < 0 || (initArgs->nOptions > 0 && !initArgs->options))
         fatal("fakejvm: JNI_CreateJavaVM with a bad option array\n");
     for (jint i = 0; i < initArgs->nOptions; ++i) {
         const char* text = initArgs->options[i].optionString;
         if (!text) fatal("fakejvm: JNI_CreateJavaVM with a null option\n");
-        record(std::string("option=") + text);
+        recordOption(text);
     }
     if (failureRequested("create")) return JNI_ERR;
     created = true;

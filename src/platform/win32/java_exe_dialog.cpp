@@ -7,13 +7,15 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 #include "res/resource.h"
 
 namespace platform {
 namespace {
 
-// The answer, at most 259 characters: the dialog empties it when it opens and fills it on OK.
-char enteredPath[MAX_PATH];
+// The answer, at most 259 characters, wide so that it may name any path: the dialog empties it
+// when it opens and fills it on OK.
+wchar_t enteredPath[MAX_PATH];
 
 void centreWindow(HWND window) {
     RECT rect;
@@ -28,54 +30,53 @@ void centreWindow(HWND window) {
 // Lets the user pick java.exe in a file chooser that starts from what the field holds, and
 // puts the choice into the field (which enables OK through EN_CHANGE).
 void browseForJavaExe(HWND dialog) {
-    char file[MAX_PATH] = "";
-    GetDlgItemTextA(dialog, IDC_JAVA_EXE_PATH, file, sizeof file);
-    std::string initialDirectory;
-    DWORD attributes = GetFileAttributesA(file);
+    wchar_t file[MAX_PATH] = L"";
+    GetDlgItemTextW(dialog, IDC_JAVA_EXE_PATH, file, MAX_PATH);
+    std::wstring initialDirectory;
+    DWORD attributes = GetFileAttributesW(file);
     if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
         initialDirectory = file;
         file[0] = '\0';
     }
 
-    OPENFILENAMEA chooser;
+    OPENFILENAMEW chooser;
     ZeroMemory(&chooser, sizeof chooser);
     chooser.lStructSize = sizeof chooser;
     chooser.hwndOwner = dialog;
-    chooser.lpstrFilter = "java.exe\0java.exe\0All files (*.*)\0*.*\0";
+    chooser.lpstrFilter = L"java.exe\0java.exe\0All files (*.*)\0*.*\0";
     chooser.nFilterIndex = 1;
     chooser.lpstrFile = file;
-    chooser.nMaxFile = sizeof file;
+    chooser.nMaxFile = MAX_PATH;
     chooser.lpstrInitialDir = initialDirectory.empty() ? nullptr : initialDirectory.c_str();
     // The launcher's relative paths depend on its current directory: the chooser must not move it.
     chooser.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
 
-    BOOL chosen = GetOpenFileNameA(&chooser);
+    BOOL chosen = GetOpenFileNameW(&chooser);
     if (!chosen && CommDlgExtendedError() == FNERR_INVALIDFILENAME) {
         // What the field held is no usable file name: start without it.
         file[0] = '\0';
-        chosen = GetOpenFileNameA(&chooser);
+        chosen = GetOpenFileNameW(&chooser);
     }
     if (!chosen) return;
-    SetDlgItemTextA(dialog, IDC_JAVA_EXE_PATH, file);
-    SendMessageA(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
+    SetDlgItemTextW(dialog, IDC_JAVA_EXE_PATH, file);
+    SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
 INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG:
-        enteredPath[0] = '\0';
+        enteredPath[0] = L'\0';
         centreWindow(dialog);
-        SetWindowTextA(dialog, reinterpret_cast<const char*>(lParam));
+        SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(lParam));
         // The answer is kept to 259 characters: let the field take no more.
-        SendDlgItemMessageA(dialog, IDC_JAVA_EXE_PATH, EM_SETLIMITTEXT, sizeof enteredPath - 1, 0);
+        SendDlgItemMessageW(dialog, IDC_JAVA_EXE_PATH, EM_SETLIMITTEXT, MAX_PATH - 1, 0);
         EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
         SetFocus(GetDlgItem(dialog, IDC_JAVA_EXE_PATH));
         return FALSE;  // the focus is set
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            if (GetDlgItemTextA(dialog, IDC_JAVA_EXE_PATH, enteredPath, sizeof enteredPath) == 0)
-                enteredPath[0] = '\0';
+            if (GetDlgItemTextW(dialog, IDC_JAVA_EXE_PATH, enteredPath, MAX_PATH) == 0) enteredPath[0] = L'\0';
             EndDialog(dialog, static_cast<INT_PTR>(wParam));
             return TRUE;
         case IDCANCEL:
@@ -83,8 +84,8 @@ INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
             return TRUE;
         case IDC_JAVA_EXE_PATH:
             if (HIWORD(wParam) == EN_CHANGE) {
-                char first[2] = "";
-                BOOL hasText = GetDlgItemTextA(dialog, IDC_JAVA_EXE_PATH, first, sizeof first) > 0;
+                wchar_t first[2] = L"";
+                BOOL hasText = GetDlgItemTextW(dialog, IDC_JAVA_EXE_PATH, first, 2) > 0;
                 EnableWindow(GetDlgItem(dialog, IDOK), hasText);
             }
             return FALSE;
@@ -105,12 +106,13 @@ INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 }  // namespace
 
 std::optional<std::string> askForJavaExecutable(const std::string& title) {
-    HMODULE self = GetModuleHandleA(nullptr);
+    HMODULE self = GetModuleHandleW(nullptr);
     if (self == nullptr) return std::nullopt;
-    INT_PTR result = DialogBoxParamA(self, MAKEINTRESOURCEA(IDD_JAVA_EXE), nullptr, javaExeDialogProc,
-                                     reinterpret_cast<LPARAM>(title.c_str()));
+    std::wstring caption = toWide(title);
+    INT_PTR result = DialogBoxParamW(self, MAKEINTRESOURCEW(IDD_JAVA_EXE), nullptr, javaExeDialogProc,
+                                     reinterpret_cast<LPARAM>(caption.c_str()));
     if (result != IDOK) return std::nullopt;
-    return std::string(enteredPath);
+    return fromWide(enteredPath);
 }
 
 }  // namespace platform

@@ -17,6 +17,13 @@
 
 namespace {
 
+std::wstring wide(const std::string& utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring text(static_cast<std::size_t>(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &text[0], n);
+    return text;
+}
+
 /// Runs askForJavaExecutable on a thread of its own and finds its window.
 class DialogRun {
 public:
@@ -27,7 +34,7 @@ public:
         });
         for (int i = 0; i < 200 && window_ == nullptr && !done_; ++i) {
             Sleep(50);
-            window_ = FindWindowA("#32770", title_.c_str());
+            window_ = FindWindowW(L"#32770", wide(title_).c_str());
         }
         // The caption is set while the dialog initialises; a message sent to its thread is
         // handled only once that has finished.
@@ -43,7 +50,8 @@ public:
     HWND window() const { return window_; }
     HWND item(int id) const { return GetDlgItem(window_, id); }
     void setText(const std::string& text) const {
-        SendMessageA(item(IDC_JAVA_EXE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+        std::wstring field = wide(text);
+        SendMessageW(item(IDC_JAVA_EXE_PATH), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(field.c_str()));
     }
     void press(int id) const { SendMessageA(window_, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), 0); }
     std::optional<std::string> answer() {
@@ -97,12 +105,22 @@ TEST(JavaExeDialog, OkFollowsWhetherTheFieldHoldsText) {
     }
 }
 
+// Any text, also outside the code page, in the caption and the answer (given back in UTF-8).
 TEST(JavaExeDialog, OkGivesTheAnswerAsTyped) {
-    DialogRun run("Launcher test: ok");
-    OPEN_DIALOG(run);
-    run.setText("D:\\j2sdk\\bin\\java.exe");
-    run.press(IDOK);
-    EXPECT_EQ(run.answer(), std::string("D:\\j2sdk\\bin\\java.exe"));
+    const struct {
+        const char* title;
+        const char* answer;
+    } cases[] = {
+        {"Launcher test: ok", "D:\\j2sdk\\bin\\java.exe"},
+        {"Launcher test: \xce\xa9 \xe6\x97\xa5", "C:\\Za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87 \xe2\x88\x95\\\xf0\x9f\x98\x80\\bin\\java.exe"},
+    };
+    for (const auto& c : cases) {
+        DialogRun run(c.title);
+        OPEN_DIALOG(run);
+        run.setText(c.answer);
+        run.press(IDOK);
+        EXPECT_EQ(run.answer(), std::string(c.answer));
+    }
 }
 
 TEST(JavaExeDialog, TheAnswerKeepsToItsLimit) {

@@ -1,5 +1,7 @@
-// The platform layer for Windows. Every text in and out is in the system's ANSI code page,
-// as the logic expects; the ANSI entry points are used except for paths (see below).
+// The platform layer for Windows. Texts are UTF-8 inside and go through the system's wide
+// (UTF-16) entry points, so that every name Windows can hold is handled exactly; the ANSI code
+// page is used only where a reader expects it (the VM's options, redirected output), and
+// never with a best-fit look-alike.
 #include "platform/platform.h"
 
 #include <windows.h>
@@ -10,6 +12,8 @@
 #include "platform/command_line_quoting.h"
 #include "platform/win32/console_win32.h"
 #include "platform/win32/library_imports_win32.h"
+#include "platform/unicode_text.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -55,33 +59,12 @@ public:
     }
     LocalBuffer(const LocalBuffer&) = delete;
     LocalBuffer& operator=(const LocalBuffer&) = delete;
-    char* get() const { return buffer_; }
-    char** address() { return &buffer_; }
+    wchar_t* get() const { return buffer_; }
+    wchar_t** address() { return &buffer_; }
 
 private:
-    char* buffer_ = nullptr;
+    wchar_t* buffer_ = nullptr;
 };
-
-std::wstring toWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int count = static_cast<int>(text.size());
-    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), count, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), count, &wide[0], length);
-    return wide;
-}
-
-// A character the code page lacks becomes '?', which no file name holds, rather than a
-// look-alike that could name another file.
-std::string fromWide(const std::wstring& wide) {
-    if (wide.empty()) return std::string();
-    DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    int count = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(CP_ACP, flags, wide.data(), count, nullptr, 0, nullptr, nullptr);
-    std::string text(static_cast<std::size_t>(length > 0 ? length : 0), '\0');
-    if (length > 0) WideCharToMultiByte(CP_ACP, flags, wide.data(), count, &text[0], length, nullptr, nullptr);
-    return text;
-}
 
 // The usual Windows path limit; buffers start there and grow when a value is longer.
 constexpr DWORD kInitialPathBuffer = MAX_PATH;
@@ -105,10 +88,6 @@ bool matchesPattern(const std::wstring& name, const std::wstring& pattern) {
     if (suffix.find_first_of(L"*?") != std::wstring::npos) return true;
     return endsWithIgnoringCase(name, suffix);
 }
-
-// Whether a byte begins a two-byte character of the ANSI code page, for the command line of
-// a child, whose start-up code reads such a character whole.
-bool isLeadByteOfCodePage(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 bool endsWithSeparator(const std::string& path) {
     if (path.empty()) return false;
@@ -149,51 +128,22 @@ WORD peMachine(const std::string& path) {
 /// The system's text for an error code without its line break, or empty when it has none.
 std::string systemErrorText(DWORD error) {
     LocalBuffer buffer;
-    DWORD length = FormatMessageA(
+    DWORD length = FormatMessageW(
         FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPSTR>(buffer.address()), 0, nullptr);
+        error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(buffer.address()), 0, nullptr);
     if (length == 0 || buffer.get() == nullptr) return std::string();
-    std::string text(buffer.get(), length);
+    std::string text = fromWide(std::wstring(buffer.get(), length));
     while (!text.empty() && (text.back() == '\r' || text.back() == '\n')) text.pop_back();
     return text;
-}
-
-bool convertsWhole(const char* bytes, int count, std::u16string& out) {
-    wchar_t wide[4];
-    int n = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, bytes, count, wide, 4);
-    if (n <= 0) return false;
-    for (int i = 0; i < n; ++i) out += static_cast<char16_t>(wide[i]);
-    return true;
-}
-
-// Character by character, for a text that does not convert as a whole: each byte that
-// starts no character of the code page becomes U+FFFD.
-std::u16string toUtf16ReplacingInvalid(const std::string& text) {
-    CPINFO info;
-    int maxCharSize = GetCPInfo(CP_ACP, &info) ? static_cast<int>(info.MaxCharSize) : 2;
-    std::u16string out;
-    std::size_t pos = 0;
-    while (pos < text.size()) {
-        int length = 1;
-        int left = static_cast<int>(text.size() - pos);
-        while (length <= maxCharSize && length <= left && !convertsWhole(text.data() + pos, length, out)) ++length;
-        if (length > maxCharSize || length > left) {
-            out += u'\uFFFD';
-            length = 1;
-        }
-        pos += static_cast<std::size_t>(length);
-    }
-    return out;
 }
 
 }  // namespace
 
 // ---- Process and file system -----------------------------------------------------------
 //
-// Paths go through the wide entry points, converted from and to the ANSI code page here,
-// because the ANSI entry points refuse any path over MAX_PATH (ERROR_FILENAME_EXCED_RANGE)
-// before the file system sees it, and GetCurrentDirectoryA fails outright in a current
-// directory that long.
+// Paths go through the wide entry points: the ANSI ones cannot name a file whose name the code
+// page lacks, and refuse any path over MAX_PATH (ERROR_FILENAME_EXCED_RANGE) before the file
+// system sees it.
 
 std::optional<std::string> ownExecutablePath() {
     std::wstring buffer(kInitialPathBuffer, L'\0');
@@ -271,48 +221,37 @@ std::vector<std::string> findFiles(const std::string& directory, const std::stri
 }
 
 std::optional<std::string> getEnv(const std::string& name) {
+    std::wstring wideName = toWide(name);
     // A set but empty variable reports size 1 (its terminator), or 0 with no error.
     SetLastError(ERROR_SUCCESS);
-    DWORD needed = GetEnvironmentVariableA(name.c_str(), nullptr, 0);
+    DWORD needed = GetEnvironmentVariableW(wideName.c_str(), nullptr, 0);
     for (;;) {
         if (needed == 0) {
             if (GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
             return std::string();
         }
-        std::string buffer(needed, '\0');
+        std::wstring buffer(needed, L'\0');
         SetLastError(ERROR_SUCCESS);
-        DWORD length = GetEnvironmentVariableA(name.c_str(), &buffer[0], needed);
+        DWORD length = GetEnvironmentVariableW(wideName.c_str(), &buffer[0], needed);
         if (length < needed) {
             if (length == 0 && GetLastError() == ERROR_ENVVAR_NOT_FOUND) return std::nullopt;
             buffer.resize(length);
-            return buffer;
+            return fromWide(buffer);
         }
         needed = length;  // grew in between: the new size, terminator included
     }
 }
 
 std::size_t previousCharStart(const std::string& text, std::size_t pos) {
-    if (pos == 0 || text.empty()) return 0;
-    if (pos > text.size()) pos = text.size();
-    const char* start = text.c_str();
-    const char* previous = CharPrevA(start, start + pos);
-    return static_cast<std::size_t>(previous - start);
+    return unicode_text::previousUtf8Start(text, pos);
 }
 
-std::u16string toUtf16(const std::string& text) {
-    if (text.empty()) return std::u16string();
-    int count = static_cast<int>(text.size());
-    int length = MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), count, nullptr, 0);
-    if (length <= 0) return toUtf16ReplacingInvalid(text);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(), count, &wide[0], length);
-    return std::u16string(wide.begin(), wide.end());
-}
+std::u16string toUtf16(const std::string& text) { return unicode_text::utf8ToUtf16(text); }
 
 // ---- User interface --------------------------------------------------------------------
 
 void showMessageBox(const std::string& text, const std::string& caption) {
-    MessageBoxA(nullptr, text.c_str(), caption.c_str(), MB_ICONWARNING);
+    MessageBoxW(nullptr, toWide(text).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
 }
 
 // askForJavaExecutable lives in java_exe_dialog.cpp.
@@ -384,9 +323,10 @@ void* findSymbol(void* library, const char* name) {
 
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
     ChildOutcome outcome;
-    // Wide, so that a program path over MAX_PATH is not refused; converted from the ANSI code
-    // page as CreateProcessA would convert it.
-    std::wstring commandLine = toWide(quoteWindowsCommandLine(args, isLeadByteOfCodePage));
+    // Wide, so that the child receives the exact text of every argument and a program path
+    // over MAX_PATH is not refused. UTF-8 has no byte that is part of another character and
+    // looks like a backslash or a quotation mark, so the quoting can work on bytes.
+    std::wstring commandLine = toWide(quoteWindowsCommandLine(args));
     std::wstring programPath = toWide(program);
     STARTUPINFOW startup;
     std::memset(&startup, 0, sizeof startup);
@@ -423,7 +363,8 @@ std::optional<std::string> resolvedPath(const std::string& path) {
 }
 
 bool setEnv(const std::string& name, const std::optional<std::string>& value) {
-    return SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr) != 0;
+    std::wstring wideValue = value ? toWide(*value) : std::wstring();
+    return SetEnvironmentVariableW(toWide(name).c_str(), value ? wideValue.c_str() : nullptr) != 0;
 }
 
 }  // namespace platform

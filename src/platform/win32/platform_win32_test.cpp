@@ -114,20 +114,29 @@ TEST(PlatformWin32Files, FindFilesMatchesTheExtensionIgnoringCase) {
     EXPECT_EQ(platform::findFiles(dir.write("plain.txt"), "*.jar"), Names{});
 }
 
-// Under code page 932 (wine with LC_ALL=ja_JP.UTF-8 and that locale on the host).
-TEST(PlatformWin32Files, FindFilesInADirectoryEndingInATwoByteCharacter) {
-    if (GetACP() != 932) GTEST_SKIP() << "needs code page 932";
+// Texts are UTF-8 and reach the system whole, whatever the code page holds: Polish, Greek,
+// a character whose Shift JIS form ends in a backslash's code (U+30BD), a look-alike of '/'
+// (U+2215), an emoji, and a name ending in a non-ASCII character.
+const char* const kNameOutsideCodePages = "Za\xc5\xbc\xc3\xb3\xc5\x82\xc4\x87 \xce\xa9 \xe2\x88\x95 \xf0\x9f\x98\x80 \xe3\x82\xbd";
+
+TEST(PlatformWin32Files, HandlesNamesOutsideTheCodePage) {
     TempDir dir;
-    // The second byte of this directory name's last character has the code of a backslash:
-    // the name still needs its separator before the pattern.
-    std::string dbcsDir = dir.path() + "\\\x83\x5c";
-    if (!CreateDirectoryA(dbcsDir.c_str(), nullptr)) GTEST_SKIP() << "the file system takes no such name here";
-    HANDLE file = CreateFileA((dbcsDir + "\\a.jar").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    ASSERT_NE(file, INVALID_HANDLE_VALUE);
-    CloseHandle(file);
-    EXPECT_EQ(platform::findFiles(dbcsDir, "*.jar"), Names{"a.jar"});
-    EXPECT_TRUE(platform::exists(dbcsDir + "\\a.jar"));
-    EXPECT_EQ(platform::fullPathDirectory(dbcsDir + "\\a.jar"), dbcsDir + "\\");
+    std::string directory = dir.path() + "\\" + kNameOutsideCodePages;
+    fs::create_directories(fs::u8path(directory + "\\sub"));
+    std::ofstream(fs::u8path(directory + "\\" + kNameOutsideCodePages + ".jar")).put('x');
+    EXPECT_EQ(platform::findFiles(directory, "*.jar"), Names{std::string(kNameOutsideCodePages) + ".jar"});
+    EXPECT_TRUE(platform::exists(directory + "\\sub"));
+    EXPECT_EQ(platform::fullPathDirectory(directory + "\\x.jar"), directory + "\\");
+    {
+        CurrentDirectory current(directory);
+        ASSERT_TRUE(current.changed());
+        EXPECT_EQ(platform::currentDirectory(), directory);
+        EXPECT_TRUE(platform::exists("sub"));
+    }
+    std::FILE* file = platform::openFile(directory + "\\" + kNameOutsideCodePages + ".jar", "rb");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(std::fgetc(file), 'x');
+    std::fclose(file);
 }
 
 TEST(PlatformWin32Files, ExistsForFilesAndDirectories) {
@@ -141,16 +150,18 @@ TEST(PlatformWin32Files, ExistsForFilesAndDirectories) {
     EXPECT_FALSE(platform::exists(""));
 }
 
+std::wstring wide(const std::string& utf8) { return fs::u8path(utf8).wstring(); }
+
 /// Sets an environment variable (nullopt: removes it) for the object's lifetime.
 class EnvVar {
 public:
-    EnvVar(const char* name, const std::optional<std::string>& value) : name_(name) {
-        SetEnvironmentVariableA(name, value ? value->c_str() : nullptr);
+    EnvVar(const char* name, const std::optional<std::string>& value) : name_(wide(name)) {
+        SetEnvironmentVariableW(name_.c_str(), value ? wide(*value).c_str() : nullptr);
     }
-    ~EnvVar() { SetEnvironmentVariableA(name_, nullptr); }
+    ~EnvVar() { SetEnvironmentVariableW(name_.c_str(), nullptr); }
 
 private:
-    const char* name_;
+    std::wstring name_;
 };
 
 TEST(PlatformWin32Environment, TellsUnsetFromEmptyAndReadsWholeValues) {
@@ -166,6 +177,8 @@ TEST(PlatformWin32Environment, TellsUnsetFromEmptyAndReadsWholeValues) {
         {"LAUNCHER_TEST_PLAIN", std::string(" D:\\u "), "LAUNCHER_TEST_PLAIN"},
         {"LAUNCHER_TEST_CASE", std::string("x"), "launcher_test_Case"},
         {"LAUNCHER_TEST_LONG", longValue, "LAUNCHER_TEST_LONG"},
+        {"LAUNCHER_TEST_TEXT", std::string(kNameOutsideCodePages), "LAUNCHER_TEST_TEXT"},
+        {"LAUNCHER_\xce\xa9", std::string("\xe2\x88\x95"), "LAUNCHER_\xce\xa9"},
     };
     for (const Case& c : cases) {
         EnvVar var(c.setName, c.value);
@@ -173,36 +186,62 @@ TEST(PlatformWin32Environment, TellsUnsetFromEmptyAndReadsWholeValues) {
     }
 }
 
-TEST(PlatformWin32Text, ConvertsTheCodePageToUtf16) {
+TEST(PlatformWin32Text, ConvertsUtf8ToUtf16) {
     EXPECT_EQ(platform::toUtf16(""), u"");
     EXPECT_EQ(platform::toUtf16("Main a/b"), u"Main a/b");
-    switch (GetACP()) {
-    case 1252:
-        EXPECT_EQ(platform::toUtf16("caf\xe9 \x80"), u"caf\u00e9 \u20ac");
-        break;
-    case 932:
-        EXPECT_EQ(platform::toUtf16("\x82\xa0\x83\x5c"), u"\u3042\u30bd");
-        EXPECT_EQ(platform::toUtf16("a\x82"), u"a\ufffd");  // a lead byte without its trail
-        break;
-    case CP_UTF8:
-        EXPECT_EQ(platform::toUtf16("caf\xc3\xa9"), u"caf\u00e9");
-        EXPECT_EQ(platform::toUtf16("a\xff" "b"), u"a\ufffdb");
-        break;
-    default:
-        break;
-    }
+    EXPECT_EQ(platform::toUtf16("caf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80"), u"caf\u00e9 \u20ac \U0001F600");
+    EXPECT_EQ(platform::toUtf16("a\xff" "b\xc3"), u"a\ufffdb\ufffd");
 }
 
 TEST(PlatformWin32Text, PreviousCharStartStepsOverWholeCharacters) {
     EXPECT_EQ(platform::previousCharStart("abc", 3), 2u);
-    EXPECT_EQ(platform::previousCharStart("abc", 1), 0u);
     EXPECT_EQ(platform::previousCharStart("abc", 0), 0u);
     EXPECT_EQ(platform::previousCharStart("", 0), 0u);
-    if (GetACP() == 932) {
-        // 0x83 0x5C is one character whose trail byte is the code of a backslash.
-        EXPECT_EQ(platform::previousCharStart("a\x83\x5c", 3), 1u);
-        EXPECT_EQ(platform::previousCharStart("\x83\x5c\x83\x5c", 4), 2u);
+    EXPECT_EQ(platform::previousCharStart("a\xe3\x82\xbd", 4), 1u);
+    EXPECT_EQ(platform::previousCharStart("\xf0\x9f\x98\x80", 4), 0u);
+}
+
+// The VM reads its options in the ANSI code page: what it holds goes as it is, a path it
+// cannot hold goes by its short name, and anything else stops with the part named.
+TEST(PlatformWin32Text, VmOptionsCarryOnlyWhatTheCodePageHolds) {
+    TempDir dir;
+    std::string directory = dir.path() + "\\" + kNameOutsideCodePages;
+    fs::create_directories(fs::u8path(directory));
+    std::string jar = directory + "\\a.jar";
+    std::ofstream(fs::u8path(jar)).put('x');
+    std::string unrepresentable;
+    EXPECT_EQ(platform::vmOptionText("-Dplain=C:\\a b;x", unrepresentable), "-Dplain=C:\\a b;x");
+    EXPECT_EQ(platform::vmOptionBytes("-Dplain=C:\\a b;x"), "-Dplain=C:\\a b;x");
+
+    for (const char* prefix : {"-Djava.class.path=", "-Xbootclasspath/a:"}) {
+        std::optional<std::string> text = platform::vmOptionText(prefix + jar + ";" + directory + ";", unrepresentable);
+        ASSERT_TRUE(text) << unrepresentable;
+        std::string bytes = platform::vmOptionBytes(*text);
+        // Each entry names the same file through the ANSI interface, as the VM opens it.
+        std::size_t start = std::string(prefix).size();
+        std::size_t cut = bytes.find(';', start);
+        ASSERT_NE(cut, std::string::npos) << bytes;
+        EXPECT_NE(GetFileAttributesA(bytes.substr(start, cut - start).c_str()), INVALID_FILE_ATTRIBUTES) << bytes;
+        EXPECT_EQ(bytes.back(), ';');
     }
+
+    // A variable's value in quotation marks, as RegisterEnvVar passes it.
+    std::optional<std::string> quoted = platform::vmOptionText("-Denv.home=\"" + directory + "\"", unrepresentable);
+    ASSERT_TRUE(quoted) << unrepresentable;
+    std::string quotedBytes = platform::vmOptionBytes(*quoted);
+    ASSERT_EQ(quotedBytes.back(), '"');
+    std::string quotedPath = quotedBytes.substr(12, quotedBytes.size() - 13);
+    EXPECT_EQ(quotedBytes.substr(0, 12), "-Denv.home=\"");
+    EXPECT_NE(GetFileAttributesA(quotedPath.c_str()), INVALID_FILE_ATTRIBUTES) << quotedBytes;
+
+    const std::string missing = dir.path() + "\\missing \xc5\xbc \xf0\x9f\x98\x80";
+    EXPECT_FALSE(platform::vmOptionText("-Dp=" + jar + ";" + missing, unrepresentable));
+    EXPECT_EQ(unrepresentable, missing);
+    EXPECT_FALSE(platform::vmOptionText("-D\xf0\x9f\x98\x80=1", unrepresentable));
+    EXPECT_EQ(unrepresentable, "-D\xf0\x9f\x98\x80=1");
+    // A look-alike is never taken: U+2215 is no '/', in any code page.
+    EXPECT_FALSE(platform::vmOptionText("-Dslash=a\xe2\x88\x95" "b", unrepresentable));
+    EXPECT_EQ(unrepresentable, "a\xe2\x88\x95" "b");
 }
 
 // ---- Libraries ---------------------------------------------------------------------------
@@ -266,14 +305,14 @@ const char* const kEchoFileVariable = "LAUNCHER_TEST_ECHO_FILE";
 
 // Run only as the child of the test below, chosen through googletest's environment variables
 // so that no flag of its own joins (and is then taken out of) the arguments: writes the
-// arguments exactly as this process's start-up code split them, each ended by a NUL, and
+// arguments exactly as the launcher reads its own command line, each ended by a NUL, and
 // exits with 42.
 TEST(PlatformWin32Child, DISABLED_EchoArguments) {
     const char* file = std::getenv(kEchoFileVariable);
     if (file == nullptr) GTEST_SKIP() << "only run by PlatformWin32Processes";
     {
         std::ofstream out(file, std::ios::binary);
-        for (int i = 0; i < __argc; ++i) out << __argv[i] << '\0';
+        for (const std::string& arg : platform::commandLineArguments(__argc, __argv)) out << arg << '\0';
     }
     std::fflush(nullptr);
     std::_Exit(42);
@@ -283,10 +322,11 @@ TEST(PlatformWin32Processes, ChildReceivesExactlyTheArgumentsAndItsExitCodeComes
     TempDir dir;
     std::optional<std::string> self = platform::ownExecutablePath();
     ASSERT_TRUE(self);
-    // The program lies in a path with blanks, as under C:\Program Files.
-    std::string program = dir / "Program Files/app dir/unit tests.exe";
-    fs::create_directories(fs::path(program).parent_path());
-    fs::copy_file(*self, program);
+    // The program lies in a path with blanks, as under C:\Program Files, and letters outside
+    // the code page.
+    std::string program = dir / ("Program Files/" + std::string(kNameOutsideCodePages) + "/unit tests.exe");
+    fs::create_directories(fs::u8path(program).parent_path());
+    fs::copy_file(fs::u8path(*self), fs::u8path(program));
     std::string echoFile = dir / "echo.bin";
     ScopedEnv echo(kEchoFileVariable, echoFile);
     ScopedEnv filter("GTEST_FILTER", std::string("PlatformWin32Child.DISABLED_EchoArguments"));
@@ -301,11 +341,11 @@ TEST(PlatformWin32Processes, ChildReceivesExactlyTheArgumentsAndItsExitCodeComes
         "\"",
         "tab\there",
         "-Denv.temp=\"C:\\tmp\"",
-        // Text in both 1252 and 932; in 932 these are characters whose second byte has the
-        // code of a backslash, in 1252 a character and a real backslash.
-        "a b \x95\x5c",
-        "\x95\x5c\"q",
-        "x\x83\x5c y",
+        // Look-alikes of a quotation mark (U+FF02) and a slash (U+2215), Greek, CJK, an emoji.
+        "\xef\xbc\x82 \xe2\x88\x95\"",
+        "\xce\xa9\\\"\xe3\x82\xbd",
+        "\xf0\x9f\x98\x80",
+        kNameOutsideCodePages,
     };
     platform::ChildOutcome outcome = platform::runAndWait(program, args);
 
