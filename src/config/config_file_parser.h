@@ -28,6 +28,7 @@ enum DirectiveId : int {
     kRegisterEnvVar = 8,
     kSetUpdateMainClass = 9,
     kSetUpdateClassPath = 10,
+    kSetStartupCache = 11,
 };
 
 class ConfigFileParser {
@@ -134,6 +135,8 @@ public:
     bool multiInstance = false;
     bool noShellIntegration = false;
     bool verbose = false;
+    /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
+    std::string startupCache;
 
 private:
     void addApplicationArgument(const std::string& argument, const std::string& startDirectory);
