@@ -72,6 +72,20 @@ bool optionsManageSharing(const std::vector<std::string>& options) {
     return false;
 }
 
+/// True when an entry of the class path is a directory: the runtimes refuse to archive such a
+/// class path, and a training run would end the application with an error of the VM's.
+bool classPathHoldsDirectory(const std::string& classPath) {
+    std::size_t start = 0;
+    while (start <= classPath.size()) {
+        std::size_t end = classPath.find(platform::kPathListSeparator, start);
+        if (end == std::string::npos) end = classPath.size();
+        std::string entry = classPath.substr(start, end - start);
+        if (!entry.empty() && platform::exists(entry) && !platform::fileStamp(entry)) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
 /// The file names of the cache: the key covers the runtime (its path, its release file, the
 /// stamps of that file, of its class image and of its launcher), the VM, the VM options, the
 /// class path and the main class, so that any change of them names another cache.
@@ -211,6 +225,8 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     if (mechanism == CacheMechanism::None)
         return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
     if (optionsManageSharing(options)) return {{}, "not used: the VM options manage class data sharing"};
+    if (classPathHoldsDirectory(settings.classPath))
+        return {{}, "not used: the class path holds a directory, which the runtime cannot archive"};
     std::optional<std::string> launcher = platform::ownExecutablePath();
     std::string directory = startupCacheDirectory(settings.startupCache, launcher.value_or(std::string()));
     if (directory.empty() || !platform::makeDirectories(directory))
