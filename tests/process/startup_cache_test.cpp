@@ -2,6 +2,7 @@
 // the test-double VM is given a Java home whose release file names the version. The cache's
 // file names hold hashes; the record shows them as KEY.
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <optional>
 #include <regex>
@@ -38,6 +39,18 @@ std::vector<std::string> optionsWithApplicationJar(const Installation& inst) {
     parts.classPath = std::vector<std::string>{native("../lib/app.jar")};
     for (const std::string& entry : runtimeClassPath(defaultJavaHome())) parts.classPath->push_back(entry);
     return expectedOptions(inst, parts);
+}
+
+/// %LOCALAPPDATA% as the programs of the wine prefix see it.
+std::string windowsLocalAppData() {
+    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin"};
+    for (const char* name : {"WINEPREFIX", "HOME"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    Result r = runProcess(target().wine, {target().wine, "cmd", "/c", "echo", "%LOCALAPPDATA%"}, env, "/", 60);
+    std::string value = r.out;
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return value;
 }
 
 class StartupCacheVersions : public ::testing::TestWithParam<CacheCase> {};
@@ -92,8 +105,9 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache on\n");
     std::vector<std::string> options = optionsWithApplicationJar(inst);
     RunOptions o;
-    std::string base = isWindows() ? "LOCALAPPDATA" : "XDG_CACHE_HOME";
-    o.env = {{base, inst.seen("user-cache")}};
+    // Wine sets LOCALAPPDATA itself: the Windows builds are checked against the prefix's.
+    std::string userCache = isWindows() ? windowsLocalAppData() : inst.seen("user-cache");
+    if (!isWindows()) o.env = {{"XDG_CACHE_HOME", userCache}};
     EXPECT_RUN(inst.run({"-nomsgbox", "--SetStartupCache=OFF", "a"}, o), "", "", 0);
     EXPECT_EQ(inst.record(), startedRecord(options, "test/Main", {"a"}));
     EXPECT_FALSE(std::filesystem::exists(inst.path("user-cache")));
@@ -104,7 +118,7 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     o.program = program;
     EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), "", "", 0);
     std::vector<std::string> cached = options;
-    std::string archive = inst.seen("user-cache") + dirSeparator() + "app" + dirSeparator() + "KEY.jsa";
+    std::string archive = userCache + dirSeparator() + "app" + dirSeparator() + "KEY.jsa";
     for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive",
                                                              "-XX:SharedArchiveFile=" + archive})
         cached.insert(cached.end() - 1, added);
