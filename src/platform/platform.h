@@ -148,6 +148,14 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
 
 namespace platform {
 
+#ifdef _WIN32
+/// The VM reads its option strings in the ANSI code page, which may not hold every character
+/// of a path.
+constexpr bool kVmOptionsInCodePage = true;
+#else
+constexpr bool kVmOptionsInCodePage = false;
+#endif
+
 /// The per-user directory where applications keep caches that can be made again (Windows:
 /// %LOCALAPPDATA%; POSIX: $XDG_CACHE_HOME, else $HOME/.cache), without a trailing separator;
 /// nullopt when the environment names none.

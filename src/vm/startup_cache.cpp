@@ -1,5 +1,6 @@
 #include "vm/startup_cache.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -99,8 +100,11 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     addStamp(key, home + kSeparator + "release");
     addStamp(key, home + kSeparator + "lib" + kSeparator + "modules");
     addStamp(key, home + platform::kJavaExecutable);
-    key.add(std::to_string(options.size()));
-    for (const std::string& option : options) key.add(option);
+    // The library path and the RegisterEnvVar properties follow the environment of each start;
+    // they do not change what the runtime archives, and keying on them would make every
+    // start from another shell or shortcut throw the cache away.
+    for (const std::string& option : options)
+        if (!startsWith(option, "-Djava.library.path=") && !startsWith(option, "-Denv.")) key.add(option);
     Fingerprint app;
     app.add(application);
     CacheFiles files;
@@ -229,7 +233,10 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
         return {{}, "not used: the class path holds a directory, which the runtime cannot archive"};
     std::optional<std::string> launcher = platform::ownExecutablePath();
     std::string directory = startupCacheDirectory(settings.startupCache, launcher.value_or(std::string()));
-    if (directory.empty() || !platform::makeDirectories(directory))
+    // A path the VM's code page cannot hold would stop the launch: the cache stays out instead.
+    bool codePageSafe = !platform::kVmOptionsInCodePage ||
+                        std::all_of(directory.begin(), directory.end(), [](char c) { return (c & 0x80) == 0; });
+    if (directory.empty() || !codePageSafe || !platform::makeDirectories(directory))
         return {{}, "not used: no directory for it" + (directory.empty() ? std::string() : " at " + directory)};
     CacheFiles files = cacheFiles(settings, release, application, directory, options);
     std::vector<std::string> quiet = quietOptions(mechanism);

@@ -104,7 +104,8 @@ std::vector<std::string> optionsFor(const TempDir& dir, const std::string& relea
                                     std::vector<std::string> vmOptions = {}) {
     ConfigFileParser settings;
     settings.javaHome = dir.mkdir("jre");
-    dir.write("jre/release", release);
+    // Written only when it changes: its time is part of the cache's key.
+    if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
     settings.startupCache = directory;
     settings.classPath = "app.jar";
     appendStartupCacheOptions(settings, "app.conf", vmOptions);
@@ -130,6 +131,27 @@ TEST(StartupCache, LaunchesThatKeepTheirOptions) {
     EXPECT_EQ(options[4].rfind("-XX:SharedArchiveFile=" + cache + platform::kDirSeparator, 0), 0u) << options[4];
     // Another start (here: the same process again) holds the lock: nothing is added.
     EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache), std::vector<std::string>{});
+}
+
+}  // namespace
+
+namespace {
+
+/// The cache file's name (no directory) that a launch with `vmOptions` is given.
+std::string cacheNameFor(const TempDir& dir, const std::string& cache, const std::vector<std::string>& vmOptions) {
+    std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", dir / cache, vmOptions);
+    return options.empty() ? "" : options.back().substr(options.back().find_last_of(platform::kDirSeparator) + 1);
+}
+
+TEST(StartupCache, KeyFollowsTheOptionsButNotTheEnvironment) {
+    TempDir dir;
+    std::string base = cacheNameFor(dir, "a", {"-Djava.library.path=/one", "-Denv.x=\"1\"", "-Xmx1g"});
+    ASSERT_NE(base, "");
+    EXPECT_EQ(cacheNameFor(dir, "b", {"-Djava.library.path=/two", "-Denv.x=\"2\"", "-Xmx1g"}), base);
+    std::string other = cacheNameFor(dir, "c", {"-Djava.library.path=/one", "-Denv.x=\"1\"", "-Xmx2g"});
+    EXPECT_NE(other, base);
+    EXPECT_EQ(other.substr(0, 9), base.substr(0, 9)) << "the same application";
+    EXPECT_NE(cacheNameFor(dir, "d", {"-Xmx1g", "-Da=b"}), cacheNameFor(dir, "e", {"-Xmx1g -Da=b"}));
 }
 
 }  // namespace
