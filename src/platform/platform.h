@@ -178,6 +178,10 @@ struct FileStamp {
 /// The stamp of a regular file; nullopt when it is missing or not a regular file.
 std::optional<FileStamp> fileStamp(const std::string& path);
 
+/// The bytes this user may still write on the file system of `directory`; nullopt when the
+/// system cannot say.
+std::optional<unsigned long long> freeSpace(const std::string& directory);
+
 /// At most `maxBytes` from the start of a file; nullopt when it cannot be opened or read.
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
 

@@ -19,6 +19,13 @@ const std::string kSeparator(1, platform::kDirSeparator);
 const std::string kDynamicArchiveMagic("\xa8\xab\x0b\xf0", 4);
 const std::string kStaticArchiveMagic("\xa2\xab\x0b\xf0", 4);
 
+/// A start that cannot take the lock: another start holds it, or the place cannot be written.
+const char* const kLockNote = "not used: another start is preparing it, or the place cannot be written";
+
+/// The room a training run needs at least: a runtime that cannot write its whole archive at
+/// exit ends the application with an error of its own (JDK 17 exits with 1).
+constexpr unsigned long long kTrainingSpace = 512ULL * 1024 * 1024;
+
 /// What one launch does with the cache: the options it adds and the line -verbose prints.
 struct Plan {
     std::vector<std::string> options;
@@ -157,7 +164,7 @@ Plan planManagedArchive(const CacheFiles& files, const std::vector<std::string>&
     std::string archive = findManagedArchive(files);
     if (!archive.empty() && managedArchiveIsWhole(archive, files))
         return {concat(quiet, {"-XX:SharedArchiveFile=" + archive}), "using " + archive};
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, "not used: another start is preparing it"};
+    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string note;
     if (!archive.empty() && platform::removeFile(archive)) note = "removed the damaged " + archive + "; ";
     std::string part = files.stem + ".jsa.part";
@@ -176,7 +183,7 @@ Plan planManagedArchive(const CacheFiles& files, const std::vector<std::string>&
 /// JDK 19-24: the runtime makes, checks and remakes the archive itself. Only the start that
 /// holds the lock lets it write.
 Plan planAutoArchive(const CacheFiles& files, const std::vector<std::string>& quiet) {
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, "not used: another start is preparing it"};
+    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string archive = files.stem + ".jsa";
     removeEarlierCaches(files, archive);
     return {concat(quiet, {"-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive}),
@@ -197,7 +204,7 @@ Plan planAotCache(const CacheFiles& files, const std::vector<std::string>& quiet
                   const std::string& classPath, const std::vector<std::string>& options) {
     std::string cache = files.stem + ".aot";
     if (hasMagic(cache, kStaticArchiveMagic)) return {concat(quiet, {"-XX:AOTCache=" + cache}), "using " + cache};
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, "not used: another start is preparing it"};
+    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string configuration = files.stem + ".aotconf";
     if (platform::exists(configuration)) {
         std::string part = cache + ".part";
@@ -238,6 +245,8 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
                         std::all_of(directory.begin(), directory.end(), [](char c) { return (c & 0x80) == 0; });
     if (directory.empty() || !codePageSafe || !platform::makeDirectories(directory))
         return {{}, "not used: no directory for it" + (directory.empty() ? std::string() : " at " + directory)};
+    std::optional<unsigned long long> room = platform::freeSpace(directory);
+    if (!room || *room < kTrainingSpace) return {{}, "not used: too little free space at " + directory};
     CacheFiles files = cacheFiles(settings, release, application, directory, options);
     std::vector<std::string> quiet = quietOptions(mechanism);
     switch (mechanism) {

@@ -360,6 +360,7 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
 // ---- Start-up cache files --------------------------------------------------------------
 
 #include <sys/file.h>
+#include <sys/statvfs.h>
 
 namespace platform {
 
@@ -395,6 +396,12 @@ std::optional<FileStamp> fileStamp(const std::string& path) {
     stamp.size = static_cast<unsigned long long>(info.st_size);
     stamp.modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
     return stamp;
+}
+
+std::optional<unsigned long long> freeSpace(const std::string& directory) {
+    struct statvfs info;
+    if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
 }
 
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {

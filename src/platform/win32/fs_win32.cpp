@@ -73,6 +73,13 @@ std::optional<FileStamp> fileStamp(const std::string& path) {
     return stamp;
 }
 
+std::optional<unsigned long long> freeSpace(const std::string& directory) {
+    std::wstring wide = widen(directory);
+    ULARGE_INTEGER available;
+    if (wide.empty() || !GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr)) return std::nullopt;
+    return available.QuadPart;
+}
+
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
     std::wstring wide = widen(path);
     if (wide.empty()) return std::nullopt;
