@@ -130,7 +130,7 @@ bool hasMagic(const std::string& path, const std::string& magic) {
 /// Removes the files of the application's earlier caches (another key), and half-made files of
 /// this one; a file in use elsewhere stays.
 void removeEarlierCaches(const CacheFiles& files, const std::string& keep) {
-    for (const char* pattern : {"*.jsa", "*.aot", "*.aotconf", "*.part"})
+    for (const char* pattern : {"*.jsa", "*.aot", "*.aotconf", "*.part", "*.failed"})
         for (const std::string& name : platform::findFiles(files.directory, pattern)) {
             std::string path = files.directory + kSeparator + name;
             if (startsWith(name, files.prefix) && path != keep) platform::removeFile(path);
@@ -206,6 +206,10 @@ Plan planAotCache(const CacheFiles& files, const std::vector<std::string>& quiet
     if (hasMagic(cache, kStaticArchiveMagic)) return {concat(quiet, {"-XX:AOTCache=" + cache}), "using " + cache};
     if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string configuration = files.stem + ".aotconf";
+    // An assembly that failed once fails again for the same key: the next starts neither train
+    // nor assemble, and pay nothing, until the key changes.
+    std::string failed = files.stem + ".failed";
+    if (platform::exists(failed)) return {{}, "not used: the runtime could not assemble a cache for this application"};
     if (platform::exists(configuration)) {
         std::string part = cache + ".part";
         std::string java = javaHome + platform::kJavaExecutable;
@@ -217,8 +221,9 @@ Plan planAotCache(const CacheFiles& files, const std::vector<std::string>& quiet
         bool made = platform::runQuietly(java, args) == 0 && hasMagic(part, kStaticArchiveMagic) &&
                     platform::replaceFile(part, cache);
         removeEarlierCaches(files, made ? cache : "");
+        if (!made) platform::holdLockUntilExit(failed);  // made as an empty file
         if (made) return {concat(quiet, {"-XX:AOTCache=" + cache}), "using " + cache + ", assembled from the last start"};
-        return {{}, "not used: the cache could not be assembled; the next start trains again"};
+        return {{}, "not used: the runtime could not assemble a cache for this application"};
     }
     removeEarlierCaches(files, "");
     // The runtime reports the recorded configuration on the console itself; a training run
