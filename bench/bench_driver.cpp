@@ -3,7 +3,7 @@
 // started with fork/exec and reaped with wait4, which gives the wall time of each process and
 // its peak resident memory.
 //
-//   bench_driver [--quick] [--rounds N] [--only java|own] [--launcher PATH] [--dump] [--layout-only]
+//   bench_driver [--quick] [--rounds N] [--only java|own|cache] [--launcher PATH] [--dump] [--layout-only]
 //
 // Full mode enforces the bounds (exit code 1 when one is missed); --quick runs fewer rounds
 // and sizes and only marks misses. A launch that does not do what it should (wrong output,
@@ -848,6 +848,97 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
     std::printf("   (other processes used %.0f%% of the CPUs meanwhile)\n", 100 * load.share());
 }
 
+// ---- Start-up cache on a real application --------------------------------------------------
+
+const char kGroovyHome[] = "/usr/share/groovy";
+
+/// The wall time of one run whose output is checked as expectRun checks it.
+double timedCheck(const Command& command, const std::string& expectedOut, const std::string& scratch) {
+    std::string outFile = scratch + "/check.out", errFile = scratch + "/check.err";
+    Sample sample = run(command, outFile, errFile);
+    std::string out = readFile(outFile), err = readFile(errFile);
+    if (sample.exitCode != 0 || out != expectedOut || !err.empty())
+        fatal(command.label + " did not run as expected: " + describe(command) + "\n  exit code " +
+              std::to_string(sample.exitCode) + "\n  stdout: " + out.substr(0, 2000) + "\n  stderr: " + err.substr(0, 2000));
+    return sample.seconds;
+}
+
+/// Debian's Groovy on one JDK: the launcher as bin/groovy with the start-up cache on, the
+/// jars of the package as its class path, GroovyMain as its main class.
+struct GroovyInstall {
+    std::string jdk, bin, launcher, cache;
+};
+
+GroovyInstall layOutGroovy(const Paths& paths, const std::string& jdk, const std::string& name) {
+    GroovyInstall install{jdk, paths.work + "/" + name + "/bin", "", paths.work + "/" + name + "/cache"};
+    makeDirs(install.bin);
+    install.launcher = install.bin + "/groovy";
+    linkExecutable(paths.launcher, install.launcher);
+    writeFile(install.bin + "/groovy.conf", "SetJavaHome " + jdk + "\nSetJavaVM server\nAddJavaLibPath " + kGroovyHome +
+                                                "/lib\nAddVMOption -Dgroovy.home=" + kGroovyHome +
+                                                "\nAddVMOption -Dprogram.name=groovy\nSetMainClass groovy.ui.GroovyMain\n"
+                                                "SetStartupCache ../cache\n");
+    return install;
+}
+
+/// The JDK's java with the options and class path the launcher gives the VM without the cache.
+Command groovyJavaCommand(const GroovyInstall& install, const std::string& scratch) {
+    Command verbose{{install.launcher, "--SetStartupCache=off", "-verbose", "-e", "println 1"}, install.bin, {},
+                    "groovy through the launcher with -verbose"};
+    Output output = capture(verbose, scratch);
+    Command java{{install.jdk + "/bin/java"}, install.bin, {}, "the JDK's java -cp running groovy"};
+    std::istringstream lines(output.out);
+    std::string classPath;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("JNI Option: -Djava.class.path=", 0) == 0)
+            classPath = line.substr(30);
+        else if (line.rfind("JNI Option: ", 0) == 0)
+            java.argv.push_back(line.substr(12));
+    }
+    if (output.exitCode != 0 || classPath.empty()) fatal("groovy's -verbose run listed no class path:\n" + output.out + output.err);
+    java.argv.insert(java.argv.end(), {"-cp", classPath, "groovy.ui.GroovyMain", "-e", "println 1"});
+    return java;
+}
+
+/// One JDK: the training starts (cache removed first) and the warm cache, each paired with
+/// java -cp in the same rounds.
+void groovyFigure(const Paths& paths, const std::string& jdk, const std::string& name, double bound, int rounds,
+                  int trainings, Verdicts& verdicts) {
+    GroovyInstall install = layOutGroovy(paths, jdk, name);
+    Command java = groovyJavaCommand(install, paths.work);
+    Command launcher{{install.launcher, "-e", "println 1"}, install.bin, {}, "groovy through the launcher"};
+    expectRun(java, "1\n", paths.work);
+    std::printf("\n4. Start-up cache: Debian's groovy -e 'println 1' on %s\n", jdk.c_str());
+    // Each training pairs the first start (it trains) and the second (it makes or assembles
+    // the cache) with a java -cp start; both must be as quiet as java -cp.
+    std::vector<double> first, second;
+    for (int t = 0; t < trainings; ++t) {
+        removeTree(install.cache);
+        double javaSeconds = run(java).seconds;
+        first.push_back(timedCheck(launcher, "1\n", paths.work) / javaSeconds);
+        second.push_back(timedCheck(launcher, "1\n", paths.work) / javaSeconds);
+    }
+    Rounds warm = measure({launcher, java}, rounds, 0);
+    printRatio("warm cache: launcher / java -cp", warm, 0, 1, bound, verdicts);
+    std::printf("   %-48s %6.3f  (%d run%s; java -cp %.3f s)\n", "training start / java -cp", median(first), trainings,
+                trainings == 1 ? "" : "s", median(warm.seconds[1]));
+    std::printf("   %-48s %6.3f\n", "second start (makes the cache) / java -cp", median(second));
+    printForeignLoad(warm);
+}
+
+void cacheFigures(const Paths& paths, const Settings& settings, Verdicts& verdicts) {
+    if (::access((std::string(kGroovyHome) + "/lib").c_str(), F_OK) != 0) {
+        std::printf("\n4. Start-up cache: skipped, Debian's groovy is not installed (%s)\n", kGroovyHome);
+        return;
+    }
+    int rounds = settings.rounds ? settings.rounds : settings.quick ? 2 : 31;
+    int trainings = settings.quick ? 1 : 5;
+    groovyFigure(paths, paths.jdk, "groovy-build-jdk", 0.65, rounds, trainings, verdicts);
+    const std::string temurin = "/usr/lib/jvm/temurin-25-jdk-amd64";
+    if (::access((temurin + "/lib/server/libjvm.so").c_str(), F_OK) == 0)
+        groovyFigure(paths, temurin, "groovy-temurin-25", 0.55, rounds, trainings, verdicts);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -867,7 +958,7 @@ int main(int argc, char** argv) {
         else if (arg == "--only" && i + 1 < argc)
             settings.section = argv[++i];
         else
-            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own] [--launcher PATH] [--dump] [--layout-only]");
+            fatal("usage: bench_driver [--quick] [--rounds N] [--only java|own|cache] [--launcher PATH] [--dump] [--layout-only]");
     }
     Paths paths;
     if (!settings.launcher.empty()) paths.launcher = settings.launcher;
@@ -892,9 +983,11 @@ int main(int argc, char** argv) {
                 raised ? "nice -10" : "normal");
     std::fflush(stdout);
 
-    if (settings.section != "own") javaFigures(paths, javaRounds, verdicts);
+    if (settings.section.empty() || settings.section == "java") javaFigures(paths, javaRounds, verdicts);
     std::fflush(stdout);
-    if (settings.section != "java") ownFigures(paths, settings, ownRounds, verdicts);
+    if (settings.section != "java" && settings.section != "cache") ownFigures(paths, settings, ownRounds, verdicts);
+    std::fflush(stdout);
+    if (settings.section.empty() || settings.section == "cache") cacheFigures(paths, settings, verdicts);
 
     std::printf("\nat end: %s\n", machineState().c_str());
     if (verdicts.misses == 0)

@@ -2,7 +2,8 @@
 # Installs what the three builds and their tests need on Debian 12, with apt-get only: the host
 # and mingw-w64 compilers, CMake, googletest's sources, wine (32- and 64-bit), the JDK, the X
 # tools of the dialog test, valgrind, and clang with its runtime libraries (libFuzzer's among
-# them, in libclang-rt-14-dev) for the fuzz targets. Does nothing when every package is already
+# them, in libclang-rt-14-dev) for the fuzz targets, and Debian's groovy, the real application
+# of the start-up cache's benchmark. Does nothing when every package is already
 # installed. Run as root; nothing asks a question.
 set -euo pipefail
 
@@ -17,6 +18,7 @@ packages=(
     clang libclang-rt-14-dev
     icoutils  # wrestool reads back the icons launcher-stamp writes
     locales
+    groovy
 )
 
 # Wine takes a program's code page from LANG; the text tests run under 1252 (en_US) and 932

@@ -29,6 +29,7 @@ enum DirectiveId : int {
     kRegisterEnvVar = 8,
     kSetUpdateMainClass = 9,
     kSetUpdateClassPath = 10,
+    kSetStartupCache = 11,
 };
 
 /// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
@@ -141,6 +142,8 @@ public:
     bool multiInstance = false;
     bool noShellIntegration = false;
     bool verbose = false;
+    /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
+    std::string startupCache;
 
 private:
     void addApplicationArgument(const std::string& argument, const std::string& startDirectory);

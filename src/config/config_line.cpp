@@ -19,7 +19,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"setjavahome", kSetJavaHome},               {"setjavavm", kSetJavaVM},
     {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
     {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
-    {"setupdateclasspath", kSetUpdateClassPath},
+    {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

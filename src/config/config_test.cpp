@@ -237,7 +237,7 @@ TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {
     p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=TRUE");
     p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=true");
     p.processdirective(kAddVMOption, v = "-Dno.shell.integration=true");
-    EXPECT_TRUE(p.processdirective(11, v = "ignored"));
+    EXPECT_TRUE(p.processdirective(12, v = "ignored"));
     EXPECT_TRUE(p.processdirective(-1, v = "ignored"));
     EXPECT_EQ(p.mainClass, "a/b/Main");
     EXPECT_EQ(p.updateMainClass, "u/Installer");

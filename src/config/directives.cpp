@@ -2,6 +2,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -96,6 +97,13 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             break;
         case kSetUpdateClassPath:
             updateClassPath = nativeUpdateClassPath(value);
+            break;
+        case kSetStartupCache:
+            // "off" in any letter case, as the default, keeps the launch exactly as without it.
+            if (lowerCaseCopy(value) == "off")
+                startupCache.clear();
+            else
+                startupCache = fixSlashes(value);
             break;
         default:
             break;

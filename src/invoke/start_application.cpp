@@ -11,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/runtime_check.h"
+#include "vm/startup_cache.h"
 
 const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
 
@@ -50,6 +51,7 @@ int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMod
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
+    if (!updateMode && !settings.startupCache.empty()) appendStartupCacheOptions(settings, configFilePath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<JavaVMOption> jniOptions(options.size());
     // The VM reads its options in an encoding of the platform's (the ANSI code page on

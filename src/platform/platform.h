@@ -205,3 +205,55 @@ std::FILE* openFile(const std::string& path, const char* mode);
 std::string vmOptionBytes(const std::string& text);
 
 }  // namespace platform
+
+// ---- Start-up cache files --------------------------------------------------------------
+
+namespace platform {
+
+#ifdef _WIN32
+/// The VM reads its option strings in the ANSI code page, which may not hold every character
+/// of a path.
+constexpr bool kVmOptionsInCodePage = true;
+#else
+constexpr bool kVmOptionsInCodePage = false;
+#endif
+
+/// The per-user directory where applications keep caches that can be made again (Windows:
+/// %LOCALAPPDATA%; POSIX: $XDG_CACHE_HOME, else $HOME/.cache), without a trailing separator;
+/// nullopt when the environment names none.
+std::optional<std::string> userCacheDirectory();
+
+/// Makes `directory` and every missing parent; true when it exists as a directory afterwards.
+bool makeDirectories(const std::string& directory);
+
+/// Renames `from` to `to`, replacing `to` in one step; false when the system refuses.
+bool replaceFile(const std::string& from, const std::string& to);
+
+/// Removes a file; false when it is not there or cannot be removed.
+bool removeFile(const std::string& path);
+
+/// Size and last modification of a file.
+struct FileStamp {
+    unsigned long long size = 0;
+    long long modified = 0;  ///< in the system's own units; only compared for equality
+};
+/// The stamp of a regular file; nullopt when it is missing or not a regular file.
+std::optional<FileStamp> fileStamp(const std::string& path);
+
+/// The bytes this user may still write on the file system of `directory`; nullopt when the
+/// system cannot say.
+std::optional<unsigned long long> freeSpace(const std::string& directory);
+
+/// At most `maxBytes` from the start of a file; nullopt when it cannot be opened or read.
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
+
+/// Takes an exclusive lock on `path` (created when missing) that this process holds until it
+/// ends, whatever way it ends; false when another process holds it or it cannot be made.
+bool holdLockUntilExit(const std::string& path);
+
+/// Runs `program` with `args` (args[0] is the child's own name) in the background of this
+/// launch: no console window, its output discarded, and waits for it. The exit code, or -1
+/// when it could not be started or its code could not be read.
+int runQuietly(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace platform

@@ -1,6 +1,9 @@
 // The linux build starts real Java classes on every JDK installed under /usr/lib/jvm (and the
 // JDK the build used): arguments, system properties, exit codes, exceptions and threads as
 // the application sees them.
+#include <algorithm>
+#include <future>
+#include <regex>
 #include <set>
 #include <string>
 #include <system_error>
@@ -39,13 +42,13 @@ protected:
         inst.writeConfig(config("launchertest.Probe"));
     }
 
-    std::string config(const std::string& mainClass) const {
-        return "SetJavaHome " + GetParam() + "\nSetJavaVM server\nAddJavaLibFile " + target().javaClasses +
-               "\nSetMainClass " + mainClass + "\nRegisterEnvVar MyVar\n";
+    std::string config(const std::string& mainClass, const std::string& classes = target().javaClasses) const {
+        return "SetJavaHome " + GetParam() + "\nSetJavaVM server\nAddJavaLibFile " + classes + "\nSetMainClass " + mainClass +
+               "\nRegisterEnvVar MyVar\n";
     }
 
-    std::string properties() const {
-        return "java.class.path=" + target().javaClasses + ":" + GetParam() + "/lib/tools.jar:" + GetParam() +
+    std::string properties(const std::string& classes = target().javaClasses) const {
+        return "java.class.path=" + classes + ":" + GetParam() + "/lib/tools.jar:" + GetParam() +
                "/lib/dt.jar\njava.library.path=" + launcherPathVariable() +
                "\nide.config_pathname=" + inst.seen("bin/app.conf") + "\n";
     }
@@ -92,6 +95,76 @@ TEST_P(RealJdk, ClassWithoutMain) {
 TEST_P(RealJdk, WaitsForNonDaemonThreads) {
     inst.writeConfig(config("launchertest.Worker"));
     EXPECT_RUN(inst.run({"-nomsgbox"}), "main done\nworker done\n", "", 0);
+}
+
+/// The names in a directory, sorted; empty when it is missing.
+std::vector<std::string> namesIn(const std::string& directory) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(directory, ec)) names.insert(entry.path().filename().string());
+    return {names.begin(), names.end()};
+}
+
+/// The names of the cache's files other than the lock, in the form "<ending>" with the hashes
+/// left out: "app-key.jsa.part" gives ".jsa.part", "app-key-123.jsa" gives "-N.jsa".
+std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
+    std::vector<std::string> kinds;
+    for (const std::string& name : names)
+        if (name.find(".lock") == std::string::npos)
+            kinds.push_back(std::regex_replace(name, std::regex("^[0-9a-f]{8}-[0-9a-f]{16}(-[0-9]+)?"), "$1"));
+    for (std::string& kind : kinds) kind = std::regex_replace(kind, std::regex("^-[0-9]+"), "-N");
+    return kinds;
+}
+
+// One application through the whole life of its cache: trained by the first start (which
+// ends through System.exit), used by the next, left alone by a start while another holds it,
+// survived when damaged, made again for a changed option, and never seen on the console.
+TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
+    bool aot = GetParam().find("-25") != std::string::npos;
+    std::string trained = aot ? ".aotconf" : ".jsa.part";
+    std::string made = aot ? ".aot" : "-N.jsa";
+    std::string cache = inst.path("cache");
+    // The runtimes archive classes from jars only: a class directory keeps the cache out.
+    inst.writeConfig(config("launchertest.Probe") + "SetStartupCache " + cache + "\n");
+    EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
+    EXPECT_EQ(cacheKinds(namesIn(cache)), std::vector<std::string>{});
+    std::string jar = fs::path(target().javaClasses).parent_path().string() + "/launchertest.jar";
+    inst.writeConfig(config("launchertest.Probe", jar) + "SetStartupCache " + cache + "\n");
+    auto properties = [&] { return this->properties(jar); };
+
+    // Two starts at once: one trains, the other runs as it would without the cache.
+    auto first = std::async(std::launch::async, [&] { return inst.run({"exit=0"}); });
+    Result second = inst.run({"exit=0"});
+    EXPECT_RUN(first.get(), "arg[0]=exit=0\n" + properties(), "", 0);
+    EXPECT_RUN(second, "arg[0]=exit=0\n" + properties(), "", 0);
+    EXPECT_EQ(cacheKinds(namesIn(cache)), std::vector<std::string>{trained});
+
+    Result used = inst.run({"-verbose", "x"});
+    EXPECT_EQ(used.exitCode, 0);
+    EXPECT_NE(used.out.find("Startup cache: using " + cache + "/"), std::string::npos) << used.out;
+    EXPECT_EQ(cacheKinds(namesIn(cache)), std::vector<std::string>{made});
+    EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
+
+    // A cache cut short: a normal, quiet start.
+    for (const std::string& name : namesIn(cache))
+        if (name.find(".lock") == std::string::npos) fs::resize_file(fs::path(cache) / name, 4096);
+    EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
+
+    // Another option: another cache, and the earlier one is removed.
+    std::vector<std::string> before = namesIn(cache);
+    EXPECT_RUN(inst.run({"-J-Dchanged=1", "x"}), "arg[0]=x\n" + properties(), "", 0);
+    std::vector<std::string> after = namesIn(cache);
+    EXPECT_EQ(cacheKinds(after), std::vector<std::string>{trained});
+    for (const std::string& name : before) {
+        if (name.find(".lock") != std::string::npos) continue;
+        EXPECT_EQ(std::count(after.begin(), after.end(), name), 0) << name;
+    }
+
+    // Off for one launch, and a place that cannot be made: nothing changes, nothing is written.
+    EXPECT_RUN(inst.run({"--SetStartupCache=off", "x"}), "arg[0]=x\n" + properties(), "", 0);
+    EXPECT_EQ(namesIn(cache), after);
+    inst.write("file", "");
+    EXPECT_RUN(inst.run({"--SetStartupCache=" + inst.path("file/cache"), "x"}), "arg[0]=x\n" + properties(), "", 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), [](const auto& info) {

@@ -380,3 +380,101 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value) {
 }
 
 }  // namespace platform
+
+// ---- Start-up cache files --------------------------------------------------------------
+
+#include <sys/file.h>
+#include <sys/statvfs.h>
+
+namespace platform {
+
+std::optional<std::string> userCacheDirectory() {
+    // XDG's rule: an unset, empty or relative XDG_CACHE_HOME counts as absent.
+    std::optional<std::string> xdg = getEnv("XDG_CACHE_HOME");
+    if (xdg && !xdg->empty() && (*xdg)[0] == '/') return xdg;
+    std::optional<std::string> home = getEnv("HOME");
+    if (!home || home->empty()) return std::nullopt;
+    std::string path = *home;
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    return path + (path == "/" ? "" : "/") + ".cache";
+}
+
+bool makeDirectories(const std::string& directory) {
+    struct stat info;
+    if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    std::size_t slash = directory.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeDirectories(directory.substr(0, slash))) return false;
+    if (::mkdir(directory.c_str(), 0700) == 0) return true;
+    // Another process may have made it in the meantime.
+    return errno == EEXIST && ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool replaceFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    FileStamp stamp;
+    stamp.size = static_cast<unsigned long long>(info.st_size);
+    stamp.modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    return stamp;
+}
+
+std::optional<unsigned long long> freeSpace(const std::string& directory) {
+    struct statvfs info;
+    if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+}
+
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    while (content.size() < maxBytes) {
+        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - content.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool holdLockUntilExit(const std::string& path) {
+    // The descriptor stays open on purpose: the lock goes with the process, however it ends
+    // (System.exit included). Close-on-exec keeps it from any child.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    ::close(fd);
+    return false;
+}
+
+int runQuietly(const std::string& program, const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
+    for (int fd = 0; fd <= 2; ++fd)
+        ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
+    pid_t pid = 0;
+    int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    if (error != 0) return -1;
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    return (waited == pid && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace platform

@@ -1,0 +1,41 @@
+// The start-up cache: class data that the Java runtime keeps from one start of the
+// application to the next, so that the application's classes are loaded and linked before
+// main. The launcher chooses the runtime's best mechanism, names and checks its files in a
+// per-user cache directory, and adds the VM options that make or use them. It never fails a
+// launch: whatever goes wrong, the launch goes on without the cache.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class ConfigFileParser;
+
+/// The ways a runtime can keep class data between starts, from its feature version.
+enum class CacheMechanism {
+    None,            ///< before JDK 13, or unknown
+    ManagedArchive,  ///< JDK 13-18: a training run dumps a dynamic archive at exit
+    AutoArchive,     ///< JDK 19-24: the VM makes and checks its own dynamic archive
+    AotCache,        ///< JDK 25 and later: a training run records, a quiet child assembles
+};
+
+/// The feature version the text of a runtime's `release` file names in JAVA_VERSION ("1.8.0_392"
+/// gives 8, "17.0.15" 17, "25" 25); 0 when the file names none.
+int javaFeatureVersion(const std::string& releaseText);
+
+/// The mechanism of a runtime of feature version `version`.
+CacheMechanism mechanismFor(int version);
+
+/// The options that keep the runtime's own lines about its archives off the console.
+std::vector<std::string> quietOptions(CacheMechanism mechanism);
+
+/// The directory a SetStartupCache value names: "on" gives the user's cache directory followed
+/// by the launcher's own name (`launcherPath` less its directory, suffix and console variant's
+/// 'c'), anything else is a directory as given. Empty when no directory can be named.
+std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath);
+
+/// Adds to `options` (the VM options of the launch, before the class path) what the start-up
+/// cache asks for, and makes, checks or replaces its files. `application` tells apart the
+/// applications that share a directory (the configuration file's path). With -verbose it says
+/// what it did. Never throws; on any failure `options` stays as it was.
+void appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+                               std::vector<std::string>& options);

@@ -1,0 +1,157 @@
+// The start-up cache's choices per runtime version, its directory, and the file operations it
+// relies on, on real directories and environment variables.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "config/config_file_parser.h"
+#include "platform/platform.h"
+#include "support/native.h"
+#include "support/temp_dir.h"
+#include "vm/startup_cache.h"
+
+using testing_support::nat;
+using testing_support::ScopedEnv;
+using testing_support::TempDir;
+
+namespace {
+
+TEST(StartupCache, FeatureVersionAndMechanismOfReleaseFiles) {
+    struct Case {
+        const char* release;
+        int version;
+        CacheMechanism mechanism;
+    };
+    const Case cases[] = {
+        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"25.0.3\"\nOS_NAME=\"Linux\"\n", 25, CacheMechanism::AotCache},
+        {"JAVA_VERSION=\"25\"", 25, CacheMechanism::AotCache},
+        {"JAVA_VERSION=\"26-ea\"\r\n", 26, CacheMechanism::AotCache},
+        {"JAVA_VERSION=\"24.0.1\"\n", 24, CacheMechanism::AutoArchive},
+        {"JAVA_VERSION=\"19\"\n", 19, CacheMechanism::AutoArchive},
+        {"JAVA_VERSION=\"18.0.2\"\n", 18, CacheMechanism::ManagedArchive},
+        {"JAVA_VERSION=17.0.15\n", 17, CacheMechanism::ManagedArchive},
+        {"JAVA_VERSION=\"13\"\n", 13, CacheMechanism::ManagedArchive},
+        {"JAVA_VERSION=\"11.0.22\"\n", 11, CacheMechanism::None},
+        {"JAVA_VERSION=\"1.8.0_392\"\n", 8, CacheMechanism::None},
+        {"JAVA_RUNTIME_VERSION=\"25.0.3+9-LTS\"\n", 0, CacheMechanism::None},
+        {"JAVA_VERSION=\"\"\n", 0, CacheMechanism::None},
+        {"JAVA_VERSION=\"1.\"", 0, CacheMechanism::None},
+        {"", 0, CacheMechanism::None},
+        {"JAVA_VERSION=\"99999999999999999999\"\n", 99999, CacheMechanism::AotCache},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(javaFeatureVersion(c.release), c.version) << c.release;
+        EXPECT_EQ(mechanismFor(javaFeatureVersion(c.release)), c.mechanism) << c.release;
+    }
+    // Runtimes before 25 do not know the "aot" log tags and refuse to start when named.
+    EXPECT_EQ(quietOptions(CacheMechanism::ManagedArchive), (std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off"}));
+    EXPECT_EQ(quietOptions(CacheMechanism::AutoArchive), quietOptions(CacheMechanism::ManagedArchive));
+    EXPECT_TRUE(quietOptions(CacheMechanism::None).empty());
+}
+
+TEST(StartupCache, DirectoryOfTheSettingIsPerUserAndPerApplication) {
+    TempDir dir;
+    std::string launcher = nat(dir.path() + "/bin/app") + platform::kExeSuffix;
+    EXPECT_EQ(startupCacheDirectory(nat(dir.path() + "/mine"), launcher), nat(dir.path() + "/mine"));
+#ifdef _WIN32
+    ScopedEnv local("LOCALAPPDATA", dir.path() + "\\Local\\");
+    EXPECT_EQ(startupCacheDirectory("on", launcher), dir.path() + "\\Local\\app");
+    // The console variant shares the plain executable's cache.
+    EXPECT_EQ(startupCacheDirectory("ON", dir.path() + "\\bin\\appc.exe"), dir.path() + "\\Local\\app");
+    ScopedEnv none("LOCALAPPDATA", std::nullopt);
+    EXPECT_EQ(startupCacheDirectory("on", launcher), "");
+#else
+    ScopedEnv xdg("XDG_CACHE_HOME", dir.path() + "/xdg");
+    ScopedEnv home("HOME", dir.path() + "/home/");
+    EXPECT_EQ(startupCacheDirectory("on", launcher), dir.path() + "/xdg/app");
+    ScopedEnv relative("XDG_CACHE_HOME", std::string("relative/cache"));
+    EXPECT_EQ(startupCacheDirectory("On", launcher), dir.path() + "/home/.cache/app");
+    ScopedEnv noXdg("XDG_CACHE_HOME", std::nullopt);
+    ScopedEnv noHome("HOME", std::nullopt);
+    EXPECT_EQ(startupCacheDirectory("on", launcher), "");
+#endif
+}
+
+TEST(StartupCache, FileOperations) {
+    TempDir dir;
+    std::string deep = nat(dir.path() + "/a/b/c");
+    EXPECT_TRUE(platform::makeDirectories(deep));
+    EXPECT_TRUE(platform::makeDirectories(deep));
+    EXPECT_FALSE(platform::makeDirectories(dir.write("file") + platform::kDirSeparator + "below"));
+
+    std::string from = dir.write("from", "new content");
+    std::string to = dir.write("to", "old");
+    EXPECT_TRUE(platform::replaceFile(from, to));
+    EXPECT_FALSE(platform::exists(from));
+    EXPECT_EQ(platform::readFileStart(to, 3), std::optional<std::string>("new"));
+    EXPECT_EQ(platform::readFileStart(to, 100), std::optional<std::string>("new content"));
+    ASSERT_TRUE(platform::fileStamp(to).has_value());
+    EXPECT_EQ(platform::fileStamp(to)->size, 11u);
+    EXPECT_FALSE(platform::fileStamp(deep).has_value());
+    EXPECT_FALSE(platform::readFileStart(from, 10).has_value());
+    EXPECT_TRUE(platform::removeFile(to));
+    EXPECT_FALSE(platform::removeFile(to));
+
+    // A second holder, even in the same process, is refused.
+    std::string lock = dir / "x.lock";
+    EXPECT_TRUE(platform::holdLockUntilExit(lock));
+    EXPECT_FALSE(platform::holdLockUntilExit(lock));
+}
+
+/// The options a launch with `release` and `vmOptions` gets, with the cache at `directory`.
+std::vector<std::string> optionsFor(const TempDir& dir, const std::string& release, const std::string& directory,
+                                    std::vector<std::string> vmOptions = {}) {
+    ConfigFileParser settings;
+    settings.javaHome = dir.mkdir("jre");
+    // Written only when it changes: its time is part of the cache's key.
+    if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
+    settings.startupCache = directory;
+    settings.classPath = "app.jar";
+    appendStartupCacheOptions(settings, "app.conf", vmOptions);
+    return vmOptions;
+}
+
+TEST(StartupCache, LaunchesThatKeepTheirOptions) {
+    TempDir dir;
+    std::string cache = dir / "cache";
+    EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"11.0.2\"\n", cache, {"-Xmx1g"}), std::vector<std::string>{"-Xmx1g"});
+    EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache, {"-Xshare:off"}), std::vector<std::string>{"-Xshare:off"});
+    EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache, {"-XX:SharedArchiveFile=mine.jsa"}),
+              std::vector<std::string>{"-XX:SharedArchiveFile=mine.jsa"});
+    // A place that cannot be a directory.
+    EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", dir.write("plain-file") + platform::kDirSeparator + "cache"),
+              std::vector<std::string>{});
+    EXPECT_FALSE(platform::exists(cache));
+
+    std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache, {"-Xmx1g"});
+    ASSERT_EQ(options.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(options.begin(), options.begin() + 4),
+              (std::vector<std::string>{"-Xmx1g", "-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive"}));
+    EXPECT_EQ(options[4].rfind("-XX:SharedArchiveFile=" + cache + platform::kDirSeparator, 0), 0u) << options[4];
+    // Another start (here: the same process again) holds the lock: nothing is added.
+    EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache), std::vector<std::string>{});
+}
+
+}  // namespace
+
+namespace {
+
+/// The cache file's name (no directory) that a launch with `vmOptions` is given.
+std::string cacheNameFor(const TempDir& dir, const std::string& cache, const std::vector<std::string>& vmOptions) {
+    std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", dir / cache, vmOptions);
+    return options.empty() ? "" : options.back().substr(options.back().find_last_of(platform::kDirSeparator) + 1);
+}
+
+TEST(StartupCache, KeyFollowsTheOptionsButNotTheEnvironment) {
+    TempDir dir;
+    std::string base = cacheNameFor(dir, "a", {"-Djava.library.path=/one", "-Denv.x=\"1\"", "-Xmx1g"});
+    ASSERT_NE(base, "");
+    EXPECT_EQ(cacheNameFor(dir, "b", {"-Djava.library.path=/two", "-Denv.x=\"2\"", "-Xmx1g"}), base);
+    std::string other = cacheNameFor(dir, "c", {"-Djava.library.path=/one", "-Denv.x=\"1\"", "-Xmx2g"});
+    EXPECT_NE(other, base);
+    EXPECT_EQ(other.substr(0, 9), base.substr(0, 9)) << "the same application";
+    EXPECT_NE(cacheNameFor(dir, "d", {"-Xmx1g", "-Da=b"}), cacheNameFor(dir, "e", {"-Xmx1g -Da=b"}));
+}
+
+}  // namespace
