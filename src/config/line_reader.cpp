@@ -10,6 +10,7 @@
 #include "config/config_file_parser.h"
 #include "launcher/messages.h"
 #include "platform/platform.h"
+#include "platform/unicode_text.h"
 
 namespace {
 
@@ -24,24 +25,6 @@ File openForReading(const std::string& path) { return File(platform::openFile(pa
 
 bool startsWith(const std::string& bytes, const char* mark) {
     return bytes.compare(0, std::strlen(mark), mark) == 0;
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 // UTF-16 from `start` on, as UTF-8. What is no character (a surrogate without its partner, a
@@ -59,14 +42,14 @@ std::string utf16ToUtf8(const std::string& bytes, std::size_t start, bool bigEnd
         if (unit >= 0xD800 && unit < 0xDC00 && at + 3 < bytes.size()) {
             char32_t low = unitAt(at + 2);
             if (low >= 0xDC00 && low < 0xE000) {
-                appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
+                unicode_text::appendUtf8(out, 0x10000 + ((unit - 0xD800) << 10) + (low - 0xDC00));
                 at += 2;
                 continue;
             }
         }
-        appendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
+        unicode_text::appendUtf8(out, unit >= 0xD800 && unit < 0xE000 ? 0xFFFD : unit);
     }
-    if (at < bytes.size()) appendUtf8(out, 0xFFFD);
+    if (at < bytes.size()) unicode_text::appendUtf8(out, 0xFFFD);
     return out;
 }
 

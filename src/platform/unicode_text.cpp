@@ -5,6 +5,11 @@ namespace {
 
 bool isTrail(unsigned char byte) { return (byte & 0xC0) == 0x80; }
 
+bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c < 0xDC00; }
+bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c < 0xE000; }
+
+}  // namespace
+
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {
         out += static_cast<char>(c);
@@ -22,11 +27,6 @@ void appendUtf8(std::string& out, char32_t c) {
         out += static_cast<char>(0x80 | (c & 0x3F));
     }
 }
-
-bool isHighSurrogate(char32_t c) { return c >= 0xD800 && c < 0xDC00; }
-bool isLowSurrogate(char32_t c) { return c >= 0xDC00 && c < 0xE000; }
-
-}  // namespace
 
 std::size_t decodeUtf8(const std::string& text, std::size_t pos, char32_t& codePoint) {
     if (pos >= text.size()) return 0;

@@ -17,6 +17,9 @@ namespace unicode_text {
 /// counts as well-formed here. Overlong forms and values over U+10FFFF do not.
 std::size_t decodeUtf8(const std::string& text, std::size_t pos, char32_t& codePoint);
 
+/// Appends the UTF-8 form of `codePoint` (up to U+10FFFF; a surrogate gets its three-byte form).
+void appendUtf8(std::string& out, char32_t codePoint);
+
 /// UTF-16 (lone surrogates allowed) to UTF-8, each lone surrogate in its three-byte form.
 std::string utf16ToUtf8(const std::u16string& text);
 

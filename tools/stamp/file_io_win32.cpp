@@ -20,6 +20,8 @@ std::wstring wide(const std::string& text) {
     return out;
 }
 
+// Into UTF-8, which holds every character: no code page, so no look-alikes, and the call takes
+// no WC_NO_BEST_FIT_CHARS (it refuses any flag for UTF-8).
 std::string utf8(const wchar_t* text, std::size_t size) {
     if (size == 0) return std::string();
     int length = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(size), nullptr, 0, nullptr, nullptr);

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
@@ -26,13 +27,7 @@ std::wstring codePageToWide(const std::string& bytes) {
 std::string codePageToUtf8(const std::string& bytes) {
     if (bytes.size() >= kLargestText) throw std::bad_alloc();
     if (bytes.empty()) return bytes;
-    std::wstring wide = codePageToWide(bytes);
-    int count = static_cast<int>(wide.size());
-    // UTF-8 holds every UTF-16 text: no default character, no best fit.
-    int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, nullptr, 0, nullptr, nullptr);
-    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
-    if (length > 0) WideCharToMultiByte(CP_UTF8, 0, wide.data(), count, &text[0], length, nullptr, nullptr);
-    return text;
+    return fromWide(codePageToWide(bytes));
 }
 
 }  // namespace platform

@@ -8,20 +8,11 @@
 
 #include "platform/command_line_quoting.h"
 #include "platform/platform.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 
 namespace {
-
-/// UTF-8 to UTF-16 for the wide API; empty when the text is not valid UTF-8.
-std::wstring widen(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int size = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (size <= 0) return std::wstring();
-    std::wstring wide(static_cast<std::size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()), &wide[0], size);
-    return wide;
-}
 
 bool isDirectory(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
@@ -39,7 +30,7 @@ std::optional<std::string> userCacheDirectory() {
 }
 
 bool makeDirectories(const std::string& directory) {
-    std::wstring wide = widen(directory);
+    std::wstring wide = toWide(directory);
     if (wide.empty()) return false;
     if (isDirectory(wide)) return true;
     std::size_t slash = directory.find_last_of("\\/");
@@ -50,18 +41,18 @@ bool makeDirectories(const std::string& directory) {
 }
 
 bool replaceFile(const std::string& from, const std::string& to) {
-    std::wstring source = widen(from), target = widen(to);
+    std::wstring source = toWide(from), target = toWide(to);
     if (source.empty() || target.empty()) return false;
     return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 bool removeFile(const std::string& path) {
-    std::wstring wide = widen(path);
+    std::wstring wide = toWide(path);
     return !wide.empty() && DeleteFileW(wide.c_str()) != 0;
 }
 
 std::optional<FileStamp> fileStamp(const std::string& path) {
-    std::wstring wide = widen(path);
+    std::wstring wide = toWide(path);
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
@@ -74,14 +65,14 @@ std::optional<FileStamp> fileStamp(const std::string& path) {
 }
 
 std::optional<unsigned long long> freeSpace(const std::string& directory) {
-    std::wstring wide = widen(directory);
+    std::wstring wide = toWide(directory);
     ULARGE_INTEGER available;
     if (wide.empty() || !GetDiskFreeSpaceExW(wide.c_str(), &available, nullptr, nullptr)) return std::nullopt;
     return available.QuadPart;
 }
 
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
-    std::wstring wide = widen(path);
+    std::wstring wide = toWide(path);
     if (wide.empty()) return std::nullopt;
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -105,7 +96,7 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 }
 
 bool holdLockUntilExit(const std::string& path) {
-    std::wstring wide = widen(path);
+    std::wstring wide = toWide(path);
     if (wide.empty()) return false;
     // Opened without sharing: a second process cannot open it while this one lives. The
     // handle is never closed; the system closes it when the process ends, however it ends.
@@ -115,10 +106,10 @@ bool holdLockUntilExit(const std::string& path) {
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args) {
-    std::wstring application = widen(program);
+    std::wstring application = toWide(program);
     if (application.empty()) return -1;
     // UTF-8 is split like any text: its multi-byte characters never hold a backslash's code.
-    std::wstring wideCommand = widen(quoteWindowsCommandLine(args));
+    std::wstring wideCommand = toWide(quoteWindowsCommandLine(args));
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
     HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);

@@ -9,17 +9,10 @@
 #include <cstring>
 #include <algorithm>
 
+#include "platform/win32/wide_text.h"
+
 namespace platform {
 namespace {
-
-std::wstring wideFromUtf8(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int count = static_cast<int>(text.size());
-    int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), count, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length > 0 ? length : 0), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), count, &wide[0], length);
-    return wide;
-}
 
 /// Unmaps a view and closes its file and mapping when it goes.
 class MappedFile {
@@ -208,7 +201,7 @@ void collectMissing(const std::wstring& library, const SearchPath& search, std::
         if (isApiSet(name) || std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
         seen.push_back(key);
         bool inSystemDirectory = false;
-        std::wstring found = locate(wideFromUtf8(name), search, inSystemDirectory);
+        std::wstring found = locate(toWide(name), search, inSystemDirectory);
         if (found.empty())
             missing.push_back(name);
         else if (!inSystemDirectory)
@@ -221,7 +214,7 @@ void collectMissing(const std::wstring& library, const SearchPath& search, std::
 std::vector<std::string> missingDependencies(const std::string& libraryPath) {
     std::vector<std::string> missing;
     std::vector<std::string> seen;
-    collectMissing(wideFromUtf8(libraryPath), loaderSearchPath(), seen, missing);
+    collectMissing(toWide(libraryPath), loaderSearchPath(), seen, missing);
     return missing;
 }
 
