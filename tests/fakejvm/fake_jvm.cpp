@@ -56,6 +56,7 @@ namespace {
 // ---- Environment and recording ---------------------------------------------------------
 
 #ifdef _WIN32
+// Into UTF-8, which holds every character: no code page, so WC_NO_BEST_FIT_CHARS has no part here.
 std::string utf8Of(const wchar_t* wide, int length) {
     int size = WideCharToMultiByte(CP_UTF8, 0, wide, length, nullptr, 0, nullptr, nullptr);
     std::string text(static_cast<std::size_t>(size > 0 ? size : 0), '\0');

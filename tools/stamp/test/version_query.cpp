@@ -12,6 +12,7 @@
 
 namespace {
 
+// Into UTF-8, which holds every character: no code page, so WC_NO_BEST_FIT_CHARS has no part here.
 std::string utf8(const wchar_t* text) {
     int length = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<std::size_t>(length > 0 ? length : 1), '\0');
