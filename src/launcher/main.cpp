@@ -5,9 +5,23 @@
 #include <vector>
 
 #include "launcher/java_launcher.h"
+#include "launcher/messages.h"
 #include "platform/platform.h"
 
+namespace {
+
+/// The last word of a launch that ended outside every handler: on the standard error stream,
+/// found or made first for a windowless executable, without allocating.
+void fatal(const char* text) {
+    platform::prepareConsoleStream(platform::StandardStream::Error);
+    std::fputs(text, stderr);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    // Output that needs a console and finds none ends the launch with message 1.
+    platform::onNoConsole(&reportNoConsole);
     // Nothing escapes: running out of memory anywhere ends the launch with a line on stderr
     // and a non-zero exit code, never with the runtime's abort dialog.
     try {
@@ -20,9 +34,9 @@ int main(int argc, char** argv) {
         JavaLauncher launcher;
         return launcher.run(static_cast<int>(args.size()), pointers.data());
     } catch (const std::bad_alloc&) {
-        std::fputs("Fatal Error: Out of memory\n", stderr);
+        fatal("Fatal Error: Out of memory\n");
     } catch (...) {
-        std::fputs("Fatal Error: unexpected failure\n", stderr);
+        fatal("Fatal Error: unexpected failure\n");
     }
     return 1;
 }

@@ -50,15 +50,12 @@ constexpr std::size_t kMessageBoxLimit = 1023;
 
 bool useMessageBox() { return platform::kHasMessageBox && !noMessageBox; }
 
-// Output that needs a console and finds none can only be told in a message box, whatever
-// -nomsgbox says: message 1, which ends the launch with its index.
-[[noreturn]] void reportNoConsole() {
+}  // namespace
+
+void reportNoConsole() {
     platform::showMessageBox(messageTable[kMsgNoConsole], productTitle());
     std::exit(kMsgNoConsole);
 }
-const bool kNoConsoleReported = (platform::onNoConsole(&reportNoConsole), true);
-
-}  // namespace
 
 std::string formatMessage(const JavaLauncherException& e) {
     if (e.messageIndex < 0 || e.messageIndex >= kMessageCount) return std::string();

@@ -54,6 +54,11 @@ std::string formatMessage(const JavaLauncherException& e);
 /// message index as exit code.
 [[noreturn]] void showError(const JavaLauncherException& e);
 
+/// Output that needs a console found none (a windowless executable that could neither attach
+/// to its starter's console nor make one): message 1 in a message box, whatever -nomsgbox
+/// says, and the process ends with 1.
+[[noreturn]] void reportNoConsole();
+
 /// Shows warning number w and returns.
 void showWarning(int w);
 

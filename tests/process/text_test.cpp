@@ -132,7 +132,7 @@ TEST(Text, AnOptionTheCodePageCannotHoldStopsTheLaunch) {
                    errorReport("Unable to give the Java Virtual Machine the following path or text:\n[???]\n"
                                "The system's code page cannot represent some of its characters, and it has "
                                "no short (8.3) name that it can."),
-                   "", 11);
+                   "", 13);
         EXPECT_EQ(inst.record(), "");
     }
 }
