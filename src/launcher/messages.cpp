@@ -23,11 +23,10 @@ const char* const messageTable[kMessageCount] = {
     "No Warning",
     // clang-format off
     "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be available,\nand Debugging performance will be slower\nthan with TAVM Client.",
-    // clang-format on
     "Unable to read the following file, it is larger than 128 MiB:\n[%s]",
     "Unable to find the launcher's own directory.\nStarted as: %s",
-    "Unable to give the Java Virtual Machine the following path or text:\n[%s]\nThe system's code page "
-    "cannot represent some of its characters, and it has no short (8.3) name that it can.",
+    "Unable to give the Java Virtual Machine the following path or text:\n[%s]\nThe system's code page cannot represent some of its characters, and it has no short (8.3) name that it can.",
+    // clang-format on
 };
 
 const char* const kUsageText =
