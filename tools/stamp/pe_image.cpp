@@ -148,8 +148,11 @@ void PeImage::writeSectionHeader(std::string& out, std::size_t at, std::uint32_t
 }
 
 // What follows the sections' data (the COFF symbols, appended data) moves by the size the
-// resource section changes; the file offsets that point there move with it.
-void PeImage::shiftTrailingOffsets(std::string& out, std::uint64_t from, std::int64_t delta) const {
+// resource section changes; the file offsets that point there move with it. The bytes from
+// `replaced` to `from` are the old resource section's, given way to the new one: a debug
+// directory among them is gone with them, and nothing may be written there in its name.
+void PeImage::shiftTrailingOffsets(std::string& out, std::uint64_t replaced, std::uint64_t from,
+                                   std::int64_t delta) const {
     std::size_t symbols = optional_ - 20 + 8;
     std::uint32_t symbolTable = field(out, symbols, 4);
     if (symbolTable != 0 && symbolTable >= from) writeLe(out, symbols, 4, static_cast<std::uint32_t>(symbolTable + delta));
@@ -163,6 +166,7 @@ void PeImage::shiftTrailingOffsets(std::string& out, std::uint64_t from, std::in
     } catch (const PeError&) {
         return;  // a debug directory the loader ignores as well
     }
+    if (debug < from && debug + debugSize > replaced) return;
     for (std::size_t at = debug; at + 28 <= debug + debugSize; at += 28) {
         std::uint32_t pointer = field(out, at + 24, 4);
         if (pointer >= from) writeLe(out, at + 24, 4, static_cast<std::uint32_t>(pointer + delta));
@@ -211,7 +215,7 @@ std::string PeImage::withResourceSection(const std::string& section,
         writeLe(out, optional_ - 20 + 2, 2, static_cast<std::uint32_t>(sections_.size() + 1));
     }
     out.replace(from, to - from, raw);
-    shiftTrailingOffsets(out, to, static_cast<std::int64_t>(raw.size()) - static_cast<std::int64_t>(to - from));
+    shiftTrailingOffsets(out, from, to, static_cast<std::int64_t>(raw.size()) - static_cast<std::int64_t>(to - from));
     writeSectionHeader(out, header, rva, static_cast<std::uint32_t>(section.size()), static_cast<std::uint32_t>(at),
                        static_cast<std::uint32_t>(rawSize));
     updateOptionalHeader(out, rva, section.size(), static_cast<std::int64_t>(rawSize) - (old ? old->rawSize : 0));

@@ -66,7 +66,7 @@ private:
     bool replacesInPlace() const;
     std::uint64_t sectionDataEnd() const;
     std::size_t firstSectionData() const;
-    void shiftTrailingOffsets(std::string& out, std::uint64_t from, std::int64_t delta) const;
+    void shiftTrailingOffsets(std::string& out, std::uint64_t replaced, std::uint64_t from, std::int64_t delta) const;
     void clearOldResources(std::string& out, const std::vector<std::pair<std::size_t, std::size_t>>& cleared) const;
     void updateOptionalHeader(std::string& out, std::uint32_t rva, std::size_t size, std::int64_t addedData) const;
     void writeSectionHeader(std::string& out, std::size_t at, std::uint32_t rva, std::uint32_t size,

@@ -300,9 +300,24 @@ TEST(FuzzFindings, StampOnceAndAgain) {
     std::string corpus = std::string(STAMP_TEST_DIR) + "/../../../fuzz/corpus/fuzz_pe_resources/";
     for (const char* name : {"empty_resource_directory_at_section_end.exe", "section_at_the_end_of_the_address_space.exe",
                              "section_data_in_the_headers.exe", "section_data_overlapping_the_resources.exe",
-                             "version_text_length_in_bytes.exe", "named_entry_after_numbered.exe"}) {
+                             "version_text_length_in_bytes.exe", "named_entry_after_numbered.exe",
+                             "debug_directory_in_the_resources.exe"}) {
         std::string input = readFile(corpus + name), once;
         ASSERT_FALSE(input.empty()) << name;
+        // The tree as it is, rewritten, reads back the same.
+        std::string rewritten;
+        ResourceEntry asRead;
+        try {
+            PeImage image(input);
+            asRead = readResources(image);
+            rewritten = image.withResourceSection(writeResources(asRead, image.resourceSectionRva()), {});
+        } catch (const StampError&) {
+        }
+        if (!rewritten.empty()) {
+            ResourceEntry again;
+            EXPECT_NO_THROW(again = readResources(PeImage(rewritten))) << name;
+            EXPECT_TRUE(sameTree(again, asRead)) << name;
+        }
         try {
             once = stamped(input);
         } catch (const StampError&) {
