@@ -16,15 +16,6 @@ namespace {
 
 using namespace stamp;
 
-bool sameTree(const ResourceEntry& a, const ResourceEntry& b) {
-    if (!(a.name == b.name) || a.isDirectory != b.isDirectory || a.data != b.data || a.codePage != b.codePage ||
-        a.children.size() != b.children.size())
-        return false;
-    for (std::size_t i = 0; i < a.children.size(); ++i)
-        if (!sameTree(a.children[i], b.children[i])) return false;
-    return true;
-}
-
 void checkVersionBlocks(const ResourceEntry& entry) {
     if (entry.isDirectory) {
         for (const ResourceEntry& c : entry.children) checkVersionBlocks(c);

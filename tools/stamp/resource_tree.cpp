@@ -113,6 +113,15 @@ void ResourceEntry::removeChild(std::uint16_t id) {
                    children.end());
 }
 
+bool sameTree(const ResourceEntry& a, const ResourceEntry& b) {
+    if (!(a.name == b.name) || a.isDirectory != b.isDirectory || a.data != b.data || a.codePage != b.codePage ||
+        a.children.size() != b.children.size())
+        return false;
+    for (std::size_t i = 0; i < a.children.size(); ++i)
+        if (!sameTree(a.children[i], b.children[i])) return false;
+    return true;
+}
+
 ResourceEntry readResources(const PeImage& image, std::vector<std::pair<std::size_t, std::size_t>>* used) {
     ResourceEntry root;
     if (image.resourceRva() == 0 && image.resourceSize() == 0) return root;

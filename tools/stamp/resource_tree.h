@@ -41,6 +41,10 @@ struct ResourceEntry {
     void removeChild(std::uint16_t id);
 };
 
+/// True when the two trees hold the same names, data and code pages in the same order (the
+/// directories' own fields aside): what a rewritten tree must read back as.
+bool sameTree(const ResourceEntry& a, const ResourceEntry& b);
+
 /// The well-known resource types stamping touches.
 constexpr std::uint16_t kRtIcon = 3, kRtGroupIcon = 14, kRtVersion = 16;
 

@@ -31,15 +31,6 @@ std::vector<std::string> samples() {
     return files;
 }
 
-bool sameTree(const ResourceEntry& a, const ResourceEntry& b) {
-    if (!(a.name == b.name) || a.isDirectory != b.isDirectory || a.data != b.data || a.codePage != b.codePage ||
-        a.children.size() != b.children.size())
-        return false;
-    for (std::size_t i = 0; i < a.children.size(); ++i)
-        if (!sameTree(a.children[i], b.children[i])) return false;
-    return true;
-}
-
 std::uint32_t u32(const std::string& bytes, std::size_t at) { return readLe(bytes, at, 4, "test read"); }
 std::size_t peOffset(const std::string& bytes) { return u32(bytes, 0x3C); }
 
