@@ -23,7 +23,6 @@
 #include "launcher/java_launcher.h"
 #include "platform/command_line_quoting.h"
 #include "platform/platform.h"
-#include "support/windows_command_line.h"
 
 namespace {
 
@@ -91,7 +90,7 @@ void checkUpdateChildCommandLine(int argc, char** argv) {
     // A quotation mark cannot be part of a program name; the quoting leaves it out.
     std::string& name = expected[0];
     for (std::size_t at; (at = name.find('"')) != std::string::npos;) name.erase(at, 1);
-    if (testing_support::splitWindowsCommandLine(line) != expected)
+    if (splitWindowsCommandLine(line) != expected)
         fuzzing::fail("the update child's command line does not split back into its arguments", line);
 }
 

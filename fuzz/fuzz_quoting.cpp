@@ -9,7 +9,6 @@
 
 #include "fuzz_support.h"
 #include "platform/command_line_quoting.h"
-#include "support/windows_command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args = fuzzing::splitAt(data, size, '\0');
@@ -19,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string> expected = args;
     std::string& name = expected[0];
     for (std::size_t at; (at = name.find('"')) != std::string::npos;) name.erase(at, 1);
-    std::vector<std::string> split = testing_support::splitWindowsCommandLine(line);
+    std::vector<std::string> split = splitWindowsCommandLine(line);
     if (split != expected) {
         std::string got;
         for (const std::string& arg : split) got += "[" + arg + "]";

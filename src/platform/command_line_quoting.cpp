@@ -29,13 +29,11 @@ void appendProgramName(std::string& line, const std::string& name) {
     line += '"';
 }
 
-using LeadBytePredicate = bool (*)(unsigned char);
-
 // Inside quotes, backslashes are literal unless a run of them ends at a quotation mark:
 // then 2n backslashes give n and the mark closes the quotes, 2n+1 give n and a literal mark.
-// A two-byte character ends a run and is copied whole. (Its second byte is never a blank, a
-// tab or a quotation mark in any of the system's code pages, so needsQuotes can look at bytes.)
-void appendArgument(std::string& line, const std::string& arg, LeadBytePredicate isLeadByte) {
+// The text is UTF-8, whose multi-byte characters hold no blank, tab, quotation mark or
+// backslash byte, so the rules can look at bytes.
+void appendArgument(std::string& line, const std::string& arg) {
     if (!needsQuotes(arg)) {
         line += arg;
         return;
@@ -55,8 +53,6 @@ void appendArgument(std::string& line, const std::string& arg, LeadBytePredicate
         }
         backslashes = 0;
         line += c;
-        if (isLeadByte != nullptr && i + 1 < arg.size() && isLeadByte(static_cast<unsigned char>(c)))
-            line += arg[++i];
     }
     // The closing quotation mark follows, so a trailing run is doubled as before a mark.
     line.append(2 * backslashes, '\\');
@@ -66,17 +62,13 @@ void appendArgument(std::string& line, const std::string& arg, LeadBytePredicate
 }  // namespace
 
 std::string quoteWindowsCommandLine(const std::vector<std::string>& args) {
-    return quoteWindowsCommandLine(args, nullptr);
-}
-
-std::string quoteWindowsCommandLine(const std::vector<std::string>& args, LeadBytePredicate isLeadByte) {
     std::string line;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i == 0) {
             appendProgramName(line, args[i]);
         } else {
             line += ' ';
-            appendArgument(line, args[i], isLeadByte);
+            appendArgument(line, args[i]);
         }
     }
     return line;

@@ -6,10 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "support/windows_command_line.h"
-
 #ifdef _WIN32
 #include <windows.h>
+
+#include "platform/unicode_text.h"
+#include "platform/win32/wide_text.h"
 #endif
 
 namespace {
@@ -40,53 +41,17 @@ const RoundTrip kRoundTrips[] = {
     {"other white space", {"app.exe", "line\nbreak", "v\vtab", "cr\r"}},
     {"option with a quoted value",
      {"app.exe", "-Denv.temp=\"C:\\tmp\\\"", "--SetJavaHome=C:\\Program Files\\Java\\"}},
-    // Shift JIS characters whose second byte has the code of a backslash: 0x83 0x5C and 0x95 0x5C.
-    {"two-byte characters ending in a backslash code",
+    // Bytes that are no UTF-8 (Shift JIS characters whose second byte has the code of a
+    // backslash) are bytes like any other.
+    {"non-UTF-8 bytes with the code of a backslash",
      {"C:\\Program Files\\\x95\x5c\\app.exe", "a b\x83\x5c", "\x95\x5c\"q", "x\x83\x5c y\\", "\x83\x5c\x83\x5c"}},
 };
-
-// Shift JIS (code page 932): the lead bytes of its two-byte characters.
-bool isShiftJisLeadByte(unsigned char b) { return (b >= 0x81 && b <= 0x9f) || (b >= 0xe0 && b <= 0xfc); }
-
-// Whether the start-up code of a code page with these lead bytes could have produced `arg`:
-// not when it ends in a lead byte, which would have taken the next byte with it.
-bool isWholeText(const std::string& arg, bool (*isLeadByte)(unsigned char)) {
-    for (std::size_t i = 0; i < arg.size(); ++i) {
-        if (!isLeadByte(static_cast<unsigned char>(arg[i]))) continue;
-        if (++i == arg.size()) return false;
-    }
-    return true;
-}
 
 TEST(QuoteWindowsCommandLine, SplitsBackIntoTheSameArguments) {
     for (const RoundTrip& c : kRoundTrips) {
         std::string line = quoteWindowsCommandLine(c.args);
-        EXPECT_EQ(testing_support::splitWindowsCommandLine(line), c.args) << c.what << "\n  line: " << line;
-        auto whole = [](const std::string& arg) { return isWholeText(arg, isShiftJisLeadByte); };
-        if (!std::all_of(c.args.begin(), c.args.end(), whole)) continue;
-        std::string dbcsLine = quoteWindowsCommandLine(c.args, isShiftJisLeadByte);
-        EXPECT_EQ(testing_support::splitWindowsCommandLine(dbcsLine, isShiftJisLeadByte), c.args)
-            << c.what << " (code page 932)\n  line: " << dbcsLine;
+        EXPECT_EQ(splitWindowsCommandLine(line), c.args) << c.what << "\n  line: " << line;
     }
-}
-
-// A backslash code that is the second byte of a character is no backslash: doubling it
-// would give the child a backslash it never had, and before a quotation mark an escaped
-// mark that runs the argument into the next ones.
-TEST(QuoteWindowsCommandLine, LeavesTwoByteCharactersWhole) {
-    struct Case {
-        Args args;
-        const char* line;
-    };
-    const Case cases[] = {
-        {{"app.exe", "a b\x83\x5c"}, "app.exe \"a b\x83\x5c\""},
-        {{"app.exe", "\x83\x5c\"q"}, "app.exe \"\x83\x5c\\\"q\""},
-        {{"app.exe", "a b\x83\x5c\\"}, "app.exe \"a b\x83\x5c\\\\\""},
-        {{"app.exe", "\x83\x5c"}, "app.exe \x83\x5c"},
-        // A lead byte without its second byte: nothing is read past the end.
-        {{"app.exe", "a b\x83"}, "app.exe \"a b\x83\""},
-    };
-    for (const Case& c : cases) EXPECT_EQ(quoteWindowsCommandLine(c.args, isShiftJisLeadByte), c.line);
 }
 
 TEST(QuoteWindowsCommandLine, QuotesOnlyWhatNeedsIt) {
@@ -112,11 +77,11 @@ TEST(QuoteWindowsCommandLine, QuotesOnlyWhatNeedsIt) {
 // A program name cannot hold a quotation mark; the rest of the line must still be intact.
 TEST(QuoteWindowsCommandLine, LeavesQuotationMarksOutOfTheProgramName) {
     std::string line = quoteWindowsCommandLine({"C:\\a \"b\".exe", "x y"});
-    EXPECT_EQ(testing_support::splitWindowsCommandLine(line), (Args{"C:\\a b.exe", "x y"}));
+    EXPECT_EQ(splitWindowsCommandLine(line), (Args{"C:\\a b.exe", "x y"}));
 }
 
-// The launcher's splitter of its own command line, and the one the round trips rely on, held
-// to the documented examples of the C runtime.
+// The launcher's splitter of its own command line, held to the documented examples of the C
+// runtime (and, under wine, the round trips below to the system's own splitter).
 TEST(SplitWindowsCommandLine, FollowsTheRuntimeRules) {
     struct Case {
         const char* line;
@@ -144,19 +109,10 @@ TEST(SplitWindowsCommandLine, FollowsTheRuntimeRules) {
     };
     for (const Case& c : cases) {
         EXPECT_EQ(splitWindowsCommandLine(c.line), c.args) << c.line;
-        EXPECT_EQ(testing_support::splitWindowsCommandLine(c.line), c.args) << c.line;
     }
 }
 
 #ifdef _WIN32
-
-std::wstring toWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(n), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0], n);
-    return wide;
-}
 
 // The system's own splitter, looked up at run time so that the tests need no extra import.
 std::vector<std::wstring> systemSplit(const std::string& line) {
@@ -167,30 +123,27 @@ std::vector<std::wstring> systemSplit(const std::string& line) {
         reinterpret_cast<void*>(GetProcAddress(shell32, "CommandLineToArgvW")));
     std::vector<std::wstring> result;
     int argc = 0;
-    std::wstring wide = toWide(line);
+    std::wstring wide = platform::toWide(line);
     LPWSTR* argv = split != nullptr ? split(wide.c_str(), &argc) : nullptr;
     for (int i = 0; argv != nullptr && i < argc; ++i) result.emplace_back(argv[i]);
     if (argv != nullptr) LocalFree(argv);
     return result;
 }
 
-bool isValidInCodePage(const std::string& text) {
-    return text.empty() || MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text.data(),
-                                               static_cast<int>(text.size()), nullptr, 0) > 0;
+// Only text reaches a program's arguments: bytes that are no UTF-8 do not.
+bool isUtf8(const std::string& text) {
+    return unicode_text::utf16ToUtf8(unicode_text::utf8ToUtf16(text)) == text;
 }
 
-bool isLeadByteOfCodePage(unsigned char b) { return IsDBCSLeadByte(b) != FALSE; }
-
-// With the code page the system runs under (the tests run under 1252 and under 932).
+// The launcher's texts are UTF-8; the system splits the wide command line made from them.
 TEST(QuoteWindowsCommandLine, SplitsBackThroughCommandLineToArgvW) {
     for (const RoundTrip& c : kRoundTrips) {
         // The system takes an empty line for its own program name.
         if (c.args[0].empty()) continue;
-        // Bytes that are no text in this code page cannot reach a program's arguments.
-        if (!std::all_of(c.args.begin(), c.args.end(), isValidInCodePage)) continue;
+        if (!std::all_of(c.args.begin(), c.args.end(), isUtf8)) continue;
         std::vector<std::wstring> expected;
-        for (const std::string& arg : c.args) expected.push_back(toWide(arg));
-        std::string line = quoteWindowsCommandLine(c.args, isLeadByteOfCodePage);
+        for (const std::string& arg : c.args) expected.push_back(platform::toWide(arg));
+        std::string line = quoteWindowsCommandLine(c.args);
         EXPECT_EQ(systemSplit(line), expected) << c.what << "\n  line: " << line;
     }
 }
