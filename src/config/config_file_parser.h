@@ -30,6 +30,7 @@ enum DirectiveId : int {
     kSetUpdateMainClass = 9,
     kSetUpdateClassPath = 10,
     kSetStartupCache = 11,
+    kSetProductTitle = 12,
 };
 
 /// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
@@ -49,10 +50,15 @@ public:
     /// on stdout) when the file cannot be opened. JavaLauncherException from the runtime check
     /// passes through.
     bool loadSettings(const std::string& configPath, int argc, char** argv, std::string startDirectory);
-    /// nativeCodePath = PATH, when PATH is set and not empty. Never fails.
+    /// nativeCodePath = PATH, when PATH is set and not empty, less the entries that the VM
+    /// could not be given (kept in leftOutPathEntries). Never fails.
     void loadPathVariable();
     /// Adds the installation root variable's bin directory to the native code path.
     void addInstallBinDir();
+    /// Applies the command line's "--SetProductTitle=" overrides (the name in any letter case),
+    /// in order, ahead of the rest of the command line: the title must be known to the prompt
+    /// and to every message that comes before the command line is parsed.
+    void applyTitleArguments(int argc, char** argv);
 
     // ---- Configuration file -----------------------------------------------------------
 
@@ -144,6 +150,8 @@ public:
     bool verbose = false;
     /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
     std::string startupCache;
+    /// The entries of PATH left out of the native code path: the VM could not be given them.
+    std::vector<std::string> leftOutPathEntries;
 
 private:
     void addApplicationArgument(const std::string& argument, const std::string& startDirectory);

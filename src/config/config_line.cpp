@@ -20,6 +20,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
     {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
+    {"setproducttitle", kSetProductTitle},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

@@ -21,5 +21,11 @@ bool hasExeSuffix(const std::string& name);
 std::string withExeSuffix(const std::string& name);
 
 /// The configuration file name for an executable name: app.exe and appc.exe give app.conf
-/// (Windows), app gives app.conf (POSIX).
+/// (Windows), app gives app.conf (POSIX). c.exe, whose name leaves no plain executable's,
+/// gives c.conf.
 std::string configNameFor(const std::string& exeName);
+
+/// configNameFor's name, except that a name ending in "c" (basic.exe) gives its own
+/// basic.conf when that file exists and the shared basi.conf does not. Relative names are
+/// looked up in the current directory.
+std::string existingConfigNameFor(const std::string& exeName);

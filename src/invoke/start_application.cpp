@@ -46,6 +46,35 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
     return array;
 }
 
+bool startsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
+
+/// What an option's value is for the VM's code page: only the paths that the launcher composes
+/// (the class and library paths, the configuration's path, RegisterEnvVar's variables) and the
+/// path options a user writes may go by their short names; any other text goes as it is.
+platform::VmOptionValue valueOf(const std::string& option) {
+    for (const char* start : {"-Djava.class.path=", "-Djava.library.path=", "-Dide.config_pathname=", "-Denv.",
+                              "-Xbootclasspath"})
+        if (startsWith(option, start)) return platform::VmOptionValue::PathList;
+    if (startsWith(option, "-javaagent:") || startsWith(option, "-agentpath:")) return platform::VmOptionValue::AgentPath;
+    return platform::VmOptionValue::Text;
+}
+
+/// Prints the exception pending after main was not found, as an uncaught one from main is
+/// printed, unless it only says that there is no main method (the message says that).
+void describeInitialiserFailure(JNIEnv* env) {
+    jthrowable thrown = env->ExceptionOccurred();
+    if (!thrown) return;
+    env->ExceptionClear();
+    jclass noSuchMethod = env->FindClass("java/lang/NoSuchMethodError");
+    if (!noSuchMethod) {
+        env->ExceptionClear();
+    } else if (env->IsInstanceOf(thrown, noSuchMethod)) {
+        return;
+    }
+    env->Throw(thrown);
+    env->ExceptionDescribe();
+}
+
 }  // namespace
 
 int startJavaApplication(const ConfigFileParser& original, bool updateMode, const std::string& configFilePath) {
@@ -58,9 +87,12 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     // The VM reads its options in an encoding of the platform's (the ANSI code page on
     // Windows): a path it could not be given is reported rather than handed over damaged.
     std::vector<std::string> vmBytes(options.size());
+    if (settings.verbose)
+        for (const std::string& entry : settings.leftOutPathEntries)
+            printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
     for (std::size_t i = 0; i < options.size(); ++i) {
         std::string unrepresentable;
-        std::optional<std::string> text = platform::vmOptionText(options[i], unrepresentable);
+        std::optional<std::string> text = platform::vmOptionText(options[i], valueOf(options[i]), unrepresentable);
         if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable);
         if (settings.verbose) printOut("JNI Option: " + *text + "\n");
         vmBytes[i] = platform::vmOptionBytes(*text);
@@ -85,8 +117,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
     platform::addLibraryDirectory(settings.javaHome + platform::kDirSeparator + "bin");
     JniEntryPoints entryPoints;
-    if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose))
-        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath);
+    std::string explanation;
+    if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
+        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, explanation);
 
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);
@@ -102,8 +135,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
         printErr("ERROR: Can't find " + className + "\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }
+    // Finding main initialises the class: what its static initialiser throws is the cause.
     jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
+        describeInitialiserFailure(env);
         printErr("ERROR: Can't find Prog.main\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }

@@ -8,7 +8,8 @@
 // constant time. Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
-//   FAKEJVM_FAIL=create|findclass|method|array|string
+//   FAKEJVM_FAIL=create|findclass|method|array|string|initializer   initializer: the main
+//                          class's static initialiser throws when GetStaticMethodID runs it
 //   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
 //                                      the argument -update), main dies of an access
 //                                      violation (SIGSEGV), as a VM that crashes
@@ -279,6 +280,7 @@ struct FakeArray {
 
 FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
+FakeClass noSuchMethodClass{"java/lang/NoSuchMethodError"};
 int mainMethodTag;
 int throwableTag;
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
@@ -288,6 +290,8 @@ bool created = false;
 bool destroyed = false;
 bool arrayCreated = false;  // strings made after the first array are arguments
 bool exceptionPending = false;
+/// What ExceptionDescribe prints for the pending exception.
+std::string pendingDescription = "Exception in thread \"main\" fake.Failure: thrown by main\n";
 
 void checkAlive() {
     if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
@@ -307,6 +311,7 @@ jclass JNICALL findClass(JNIEnv*, const char* name) {
     record(std::string("findclass=") + (name ? name : ""));
     std::string text = name ? name : "";
     if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
+    if (text == noSuchMethodClass.name) return reinterpret_cast<jclass>(&noSuchMethodClass);
     // As a real VM: no class has an empty name, and names are '/'-separated.
     if (text.empty() || text.find('.') != std::string::npos) return nullptr;
     if (failureRequested("findclass")) return nullptr;
@@ -319,6 +324,12 @@ jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass cls, const char* name, const
     record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
     if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
     if (failureRequested("method")) return nullptr;
+    if (failureRequested("initializer")) {
+        exceptionPending = true;
+        pendingDescription = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
+                             "Caused by: fake.Failure: thrown by the static initialiser\n";
+        return nullptr;
+    }
     return reinterpret_cast<jmethodID>(&mainMethodTag);
 }
 
@@ -431,7 +442,7 @@ jboolean JNICALL exceptionCheck(JNIEnv*) {
 void JNICALL exceptionDescribe(JNIEnv*) {
     checkAlive();
     if (!exceptionPending) return;
-    std::fputs("Exception in thread \"main\" fake.Failure: thrown by main\n", stderr);
+    std::fputs(pendingDescription.c_str(), stderr);
     std::fflush(stderr);
     exceptionPending = false;
 }
@@ -439,6 +450,22 @@ void JNICALL exceptionDescribe(JNIEnv*) {
 void JNICALL exceptionClear(JNIEnv*) {
     checkAlive();
     exceptionPending = false;
+}
+
+jboolean JNICALL isInstanceOf(JNIEnv*, jobject object, jclass cls) {
+    checkAlive();
+    if (exceptionPending) fatal("fakejvm: IsInstanceOf with an exception pending\n");
+    // The only throwable the VM makes is no NoSuchMethodError.
+    return object == reinterpret_cast<jobject>(&throwableTag) && cls != reinterpret_cast<jclass>(&noSuchMethodClass)
+               ? JNI_TRUE
+               : JNI_FALSE;
+}
+
+jint JNICALL throwObject(JNIEnv*, jthrowable thrown) {
+    checkAlive();
+    if (thrown != reinterpret_cast<jthrowable>(&throwableTag)) fatal("fakejvm: Throw of an object it did not make\n");
+    exceptionPending = true;
+    return JNI_OK;
 }
 
 void JNICALL deleteLocalRef(JNIEnv*, jobject) { checkAlive(); }
@@ -495,6 +522,8 @@ void buildTables() {
     envTable.ExceptionDescribe = &exceptionDescribe;
     envTable.ExceptionClear = &exceptionClear;
     envTable.DeleteLocalRef = &deleteLocalRef;
+    envTable.IsInstanceOf = &isInstanceOf;
+    envTable.Throw = &throwObject;
     envObject.functions = &envTable;
 
     fillWithUnexpected(vmTable);
