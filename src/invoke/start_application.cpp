@@ -59,16 +59,17 @@ platform::VmOptionValue valueOf(const std::string& option) {
     return platform::VmOptionValue::Text;
 }
 
-/// Prints the exception pending after main was not found, as an uncaught one from main is
-/// printed, unless it only says that there is no main method (the message says that).
-void describeInitialiserFailure(JNIEnv* env) {
+/// Prints the exception pending after the main class or its main was not found, as an
+/// uncaught one from main is printed (a static initialiser that threw), unless it is of the
+/// class `expected` (java/lang/...Error), which says only what message 5 says.
+void describeLookupFailure(JNIEnv* env, const char* expected) {
     jthrowable thrown = env->ExceptionOccurred();
     if (!thrown) return;
     env->ExceptionClear();
-    jclass noSuchMethod = env->FindClass("java/lang/NoSuchMethodError");
-    if (!noSuchMethod) {
+    jclass expectedClass = env->FindClass(expected);
+    if (!expectedClass) {
         env->ExceptionClear();
-    } else if (env->IsInstanceOf(thrown, noSuchMethod)) {
+    } else if (env->IsInstanceOf(thrown, expectedClass)) {
         return;
     }
     env->Throw(thrown);
@@ -131,14 +132,15 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
 
     std::string className = updateMode ? settings.updateMainClass : settings.getMainClass();
     jclass mainClass = env->FindClass(className.c_str());
+    // Finding the class initialises it: what its static initialiser throws is the cause.
     if (!mainClass) {
+        describeLookupFailure(env, "java/lang/NoClassDefFoundError");
         printErr("ERROR: Can't find " + className + "\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }
-    // Finding main initialises the class: what its static initialiser throws is the cause.
     jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
-        describeInitialiserFailure(env);
+        describeLookupFailure(env, "java/lang/NoSuchMethodError");
         printErr("ERROR: Can't find Prog.main\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }

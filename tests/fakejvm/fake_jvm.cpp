@@ -9,7 +9,7 @@
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see record() calls below)
 //   FAKEJVM_FAIL=create|findclass|method|array|string|initializer   initializer: the main
-//                          class's static initialiser throws when GetStaticMethodID runs it
+//                          class's static initialiser throws when FindClass runs it
 //   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
 //                                      the argument -update), main dies of an access
 //                                      violation (SIGSEGV), as a VM that crashes
@@ -280,7 +280,7 @@ struct FakeArray {
 
 FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
-FakeClass noSuchMethodClass{"java/lang/NoSuchMethodError"};
+FakeClass errorClass;  // the class of a lookup's error: NoClassDefFoundError, NoSuchMethodError
 int mainMethodTag;
 int throwableTag;
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
@@ -311,10 +311,19 @@ jclass JNICALL findClass(JNIEnv*, const char* name) {
     record(std::string("findclass=") + (name ? name : ""));
     std::string text = name ? name : "";
     if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
-    if (text == noSuchMethodClass.name) return reinterpret_cast<jclass>(&noSuchMethodClass);
+    if (text == "java/lang/NoClassDefFoundError" || text == "java/lang/NoSuchMethodError") {
+        errorClass.name = text;
+        return reinterpret_cast<jclass>(&errorClass);
+    }
     // As a real VM: no class has an empty name, and names are '/'-separated.
     if (text.empty() || text.find('.') != std::string::npos) return nullptr;
     if (failureRequested("findclass")) return nullptr;
+    if (failureRequested("initializer")) {
+        exceptionPending = true;
+        pendingDescription = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
+                             "Caused by: fake.Failure: thrown by the static initialiser\n";
+        return nullptr;
+    }
     mainClass.name = text;
     return reinterpret_cast<jclass>(&mainClass);
 }
@@ -324,12 +333,6 @@ jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass cls, const char* name, const
     record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
     if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
     if (failureRequested("method")) return nullptr;
-    if (failureRequested("initializer")) {
-        exceptionPending = true;
-        pendingDescription = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
-                             "Caused by: fake.Failure: thrown by the static initialiser\n";
-        return nullptr;
-    }
     return reinterpret_cast<jmethodID>(&mainMethodTag);
 }
 
@@ -455,8 +458,8 @@ void JNICALL exceptionClear(JNIEnv*) {
 jboolean JNICALL isInstanceOf(JNIEnv*, jobject object, jclass cls) {
     checkAlive();
     if (exceptionPending) fatal("fakejvm: IsInstanceOf with an exception pending\n");
-    // The only throwable the VM makes is no NoSuchMethodError.
-    return object == reinterpret_cast<jobject>(&throwableTag) && cls != reinterpret_cast<jclass>(&noSuchMethodClass)
+    // The only throwable the VM makes is no lookup's error.
+    return object == reinterpret_cast<jobject>(&throwableTag) && cls != reinterpret_cast<jclass>(&errorClass)
                ? JNI_TRUE
                : JNI_FALSE;
 }
