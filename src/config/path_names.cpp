@@ -72,3 +72,21 @@ std::string existingConfigNameFor(const std::string& exeName) {
     }
     return shared;
 }
+
+std::string absolutePath(const std::string& path) {
+    std::optional<std::string> directory = platform::fullPathDirectory(path);
+    std::size_t cut = path.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
+    return directory ? *directory + path.substr(cut == std::string::npos ? 0 : cut + 1) : path;
+}
+
+std::size_t rootLength(const std::string& path) {
+    if (!platform::kHasDriveLetters) return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
+    if (path.size() >= 3 && path[1] == ':' && path[2] == platform::kDirSeparator) return 3;
+    // A network path's root holds the server and the share.
+    if (path.compare(0, 2, std::string(2, platform::kDirSeparator)) == 0) {
+        std::size_t share = path.find(platform::kDirSeparator, 2);
+        std::size_t end = share == std::string::npos ? std::string::npos : path.find(platform::kDirSeparator, share + 1);
+        return end == std::string::npos ? path.size() : end + 1;
+    }
+    return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
+}

@@ -29,3 +29,11 @@ std::string configNameFor(const std::string& exeName);
 /// basic.conf when that file exists and the shared basi.conf does not. Relative names are
 /// looked up in the current directory.
 std::string existingConfigNameFor(const std::string& exeName);
+
+/// `path` made absolute against the current directory (the launcher's), for a reader who does
+/// not know where the launcher lies; as it is when the system cannot say.
+std::string absolutePath(const std::string& path);
+
+/// The length of the root that begins `path` (native separators): "/" on POSIX; "C:\", "\"
+/// and "\\server\share\" on Windows. 0 for a relative path, a drive-relative one ("C:x") too.
+std::size_t rootLength(const std::string& path);

@@ -42,18 +42,6 @@ void refuse(const std::string& value, const std::string& reason) {
 
 }  // namespace
 
-std::size_t rootLength(const std::string& path) {
-    if (!platform::kHasDriveLetters) return !path.empty() && path[0] == kSep ? 1 : 0;
-    if (path.size() >= 3 && path[1] == ':' && path[2] == kSep) return 3;
-    // A network path's root holds the server and the share.
-    if (path.compare(0, 2, std::string(2, kSep)) == 0) {
-        std::size_t share = path.find(kSep, 2);
-        std::size_t end = share == std::string::npos ? std::string::npos : path.find(kSep, share + 1);
-        return end == std::string::npos ? path.size() : end + 1;
-    }
-    return !path.empty() && path[0] == kSep ? 1 : 0;
-}
-
 std::string startupCacheSetting(const std::string& value) {
     std::string lowered = lowerCaseCopy(value);
     if (value.empty() || lowered == "off") return std::string();

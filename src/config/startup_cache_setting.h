@@ -10,7 +10,3 @@
 /// and a directory that is the root of a file system, gives a "WARNING: " line on stderr naming
 /// the value, and empty: the cache stays off. An empty value is off without a warning.
 std::string startupCacheSetting(const std::string& value);
-
-/// The length of the root that begins `path` (native separators): "/" on POSIX; "C:\", "\"
-/// and "\\server\share\" on Windows. 0 for a relative path, a drive-relative one ("C:x") too.
-std::size_t rootLength(const std::string& path);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -59,6 +60,17 @@ platform::VmOptionValue valueOf(const std::string& option) {
     return platform::VmOptionValue::Text;
 }
 
+/// For a relative path the VM cannot be given, its full path, which tells where it was looked
+/// for, on stderr and as the message box's explanation; nothing for any other text.
+std::string pathInFull(const std::string& unrepresentable) {
+    bool relativePath = !unrepresentable.empty() && unrepresentable[0] != '-' &&
+                        rootLength(unrepresentable) == 0 && unrepresentable.find(':') == std::string::npos;
+    if (!relativePath) return std::string();
+    std::string explanation = "The path in full: " + absolutePath(unrepresentable);
+    printErr("ERROR: " + explanation + "\n");
+    return explanation;
+}
+
 /// Prints the exception pending after the main class or its main was not found, as an
 /// uncaught one from main is printed (a static initialiser that threw), unless it is of the
 /// class `expected` (java/lang/...Error), which says only what message 5 says.
@@ -94,7 +106,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     for (std::size_t i = 0; i < options.size(); ++i) {
         std::string unrepresentable;
         std::optional<std::string> text = platform::vmOptionText(options[i], valueOf(options[i]), unrepresentable);
-        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable);
+        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, pathInFull(unrepresentable));
         if (settings.verbose) printOut("JNI Option: " + *text + "\n");
         vmBytes[i] = platform::vmOptionBytes(*text);
         jniOptions[i].optionString = &vmBytes[i][0];

@@ -1,6 +1,6 @@
 #include "invoke/vm_library.h"
 
-#include <optional>
+#include "config/path_names.h"
 
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -8,14 +8,6 @@
 namespace {
 
 const std::string kLauncherBits = std::to_string(sizeof(void*) * 8);
-
-/// `path` made absolute against the current directory (the launcher's), for a reader who does
-/// not know where the launcher lies; as it is when the system cannot say.
-std::string absolutePath(const std::string& path) {
-    std::optional<std::string> directory = platform::fullPathDirectory(path);
-    std::size_t cut = path.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
-    return directory ? *directory + path.substr(cut == std::string::npos ? 0 : cut + 1) : path;
-}
 
 /// Writes the reasons a library did not load to stderr, and returns them as one text for a
 /// message box, the library named by its absolute path there.

@@ -173,6 +173,10 @@ TEST(Text, AStalePathEntryIsLeftOutOfTheLibraryPath) {
 
     inst.writeConfig("SetMainClass test.Main\nAddNativeCodePath C:\\\xce\xa9stale\n");
     EXPECT_RUN(inst.run({"-nomsgbox"}), message13("C:\\?stale"), "", 13);
+    // A relative one is named in full too, as the launcher looked for it.
+    inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/\xce\xa9stale.jar\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), message13("..\\lib\\?stale.jar"),
+               "ERROR: The path in full: " + inst.seen("lib") + "\\?stale.jar\n", 13);
 }
 
 // Where standard output is a console, text goes through the console's Unicode output, so the

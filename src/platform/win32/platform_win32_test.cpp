@@ -289,7 +289,7 @@ TEST(PlatformWin32Version, StringsOfTheOwnVersionBlock) {
     for (std::size_t cut = 0; cut < size; ++cut) {
         std::vector<unsigned char> part(copy.begin(), copy.begin() + cut);
         std::optional<std::string> name = platform::versionString(part.data(), part.size(), u"ProductName");
-        if (name) EXPECT_EQ(*name, "Ombrix Halverant") << cut;
+        EXPECT_EQ(name.value_or("Ombrix Halverant"), "Ombrix Halverant") << cut;
     }
 }
 
