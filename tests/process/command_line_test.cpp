@@ -121,7 +121,7 @@ TEST(ProductTitle, TheDirectiveHeadsTheUsage) {
         std::vector<std::string> args;
         std::string title;
     } cases[] = {
-        {"app", "SetProductTitle   Hello  World \xc3\x84pp  \n", {"-help"}, "Hello  World \xc3\x84pp"},
+        {"app", "SetProductTitle   Hello  World App  \n", {"-help"}, "Hello  World App"},
         {"zeaudit", "SetProductTitle Hello\n", {"-help"}, "Hello"},
         {"app", "SetProductTitle Hello\n", {"-help", "--SetProductTitle=From the command line"},
          "From the command line"},
