@@ -71,6 +71,25 @@ std::string pathInFull(const std::string& unrepresentable) {
     return explanation;
 }
 
+/// The bytes the VM reads for each option, in an encoding of the platform's (the ANSI code page
+/// on Windows): a text it could not be given stops the launch with message 13 rather than going
+/// over damaged. With -verbose, the PATH entries left out and each option are printed.
+std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<std::string>& options,
+                                                 const ConfigFileParser& settings) {
+    if (settings.verbose)
+        for (const std::string& entry : settings.leftOutPathEntries)
+            printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
+    std::vector<std::string> bytes;
+    for (const std::string& option : options) {
+        std::string unrepresentable;
+        std::optional<std::string> text = platform::vmOptionText(option, valueOf(option), unrepresentable);
+        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, pathInFull(unrepresentable));
+        if (settings.verbose) printOut("JNI Option: " + *text + "\n");
+        bytes.push_back(platform::vmOptionBytes(*text));
+    }
+    return bytes;
+}
+
 /// Prints the exception pending after the main class or its main was not found, as an
 /// uncaught one from main is printed (a static initialiser that threw), unless it is of the
 /// class `expected` (java/lang/...Error), which says only what message 5 says.
@@ -96,19 +115,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     std::vector<std::string> options = std::move(settings.vmOptions);
     if (!updateMode && !settings.startupCache.empty()) appendStartupCacheOptions(settings, configFilePath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
+    std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
-    // The VM reads its options in an encoding of the platform's (the ANSI code page on
-    // Windows): a path it could not be given is reported rather than handed over damaged.
-    std::vector<std::string> vmBytes(options.size());
-    if (settings.verbose)
-        for (const std::string& entry : settings.leftOutPathEntries)
-            printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
     for (std::size_t i = 0; i < options.size(); ++i) {
-        std::string unrepresentable;
-        std::optional<std::string> text = platform::vmOptionText(options[i], valueOf(options[i]), unrepresentable);
-        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, pathInFull(unrepresentable));
-        if (settings.verbose) printOut("JNI Option: " + *text + "\n");
-        vmBytes[i] = platform::vmOptionBytes(*text);
         jniOptions[i].optionString = &vmBytes[i][0];
         jniOptions[i].extraInfo = nullptr;
     }
