@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 

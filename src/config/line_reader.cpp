@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "config/config_file_parser.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 #include "platform/unicode_text.h"
 

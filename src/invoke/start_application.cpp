@@ -1,3 +1,5 @@
+#include "invoke/start_application.h"
+
 #include <cstdio>
 #include <memory>
 #include <optional>
@@ -6,8 +8,7 @@
 
 #include "config/config_file_parser.h"
 #include "invoke/vm_library.h"
-#include "launcher/java_launcher.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/runtime_check.h"
@@ -47,7 +48,7 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
 
 }  // namespace
 
-int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& original) {
+int startJavaApplication(const ConfigFileParser& original, bool updateMode, const std::string& configFilePath) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);

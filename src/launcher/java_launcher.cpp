@@ -4,7 +4,8 @@
 #include <optional>
 
 #include "cmdline/command_line.h"
-#include "launcher/messages.h"
+#include "invoke/start_application.h"
+#include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -77,4 +78,8 @@ int JavaLauncher::launch(int argc, char** argv) {
     } catch (const JavaLauncherException& e) {
         showError(e);
     }
+}
+
+int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings) {
+    return startJavaApplication(settings, updateMode, configFilePath);
 }

@@ -6,7 +6,7 @@
 
 #include "cmdline/command_line.h"
 #include "launcher/java_launcher.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "launcher/java_launcher.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 namespace {

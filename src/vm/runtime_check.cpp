@@ -4,7 +4,7 @@
 
 #include "config/config_file_parser.h"
 #include "config/path_names.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 
 bool hasJavaExe(const std::string& javaHome) { return platform::exists(javaHome + platform::kJavaExecutable); }

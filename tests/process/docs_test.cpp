@@ -19,7 +19,7 @@
 #include <gtest/gtest.h>
 
 #include "config/config_file_parser.h"
-#include "launcher/messages.h"
+#include "messages/messages.h"
 #include "process/harness.h"
 
 namespace fs = std::filesystem;

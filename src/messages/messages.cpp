@@ -1,9 +1,8 @@
-#include "launcher/messages.h"
+#include "messages/messages.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-#include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -85,8 +84,10 @@ void showWarning(int w) {
 }
 
 std::string titleForProgram(const std::string& name) {
+    // Tool names are ASCII; file names ignore their case on Windows.
     std::string lowered = name;
-    toLower(lowered);
+    for (char& c : lowered)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     std::size_t cut = lowered.find_last_of("\\/:");
     std::string base = cut == std::string::npos ? lowered : lowered.substr(cut + 1);
     struct Tool {

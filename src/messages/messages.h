@@ -1,4 +1,5 @@
-// The launcher's one way of reporting a failed launch, a warning, and its usage text.
+// The launcher's one way of reporting a failed launch, a warning, and its usage text. Every
+// room of the launch may include this; below it lies only the platform layer.
 #pragma once
 
 #include <string>
