@@ -15,6 +15,16 @@ if(NOT LAUNCHER_RUN_32BIT)
   endif()
 endif()
 
+# The wine prefixes' name: wineprefix, and wineprefix-display for window tests. A prefix made
+# without 32-bit programs lacks wine's 32-bit half, which wine's 32-bit loader needs: the runs
+# without them keep prefixes of their own (wineprefix-wine64), so that neither kind of run
+# finds a prefix made by the other in a tree.
+if(LAUNCHER_RUN_32BIT)
+  set(LAUNCHER_WINEPREFIX wineprefix)
+else()
+  set(LAUNCHER_WINEPREFIX wineprefix-wine64)
+endif()
+
 # The Windows build whose programs this tree's own tests start under wine: win32 or win64.
 if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
   set(LAUNCHER_THIS_KIND win32)

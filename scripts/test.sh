@@ -33,13 +33,14 @@ else
     runs_32bit=OFF
 fi
 if [ "$runs_32bit" = ON ]; then
-    wine=wine wineboot=wineboot
+    wine=wine wineboot=wineboot wineprefix=wineprefix
 else
     # The loader's complaint, without the shell's "test.sh: line N: " before it.
     loader_says=${loader_says%%$'\n'*}
     no_32bit_reason="this machine runs 64-bit programs only (${loader_says#*: line [0-9]*: })"
     echo "==> $no_32bit_reason: wine runs through its 64-bit loader, and no 32-bit Windows program runs"
-    wine=$PWD/scripts/wine64/wine wineboot=$PWD/scripts/wine64/wineboot
+    # Prefixes of their own, without wine's 32-bit half (cmake/wine.cmake names them too).
+    wine=$PWD/scripts/wine64/wine wineboot=$PWD/scripts/wine64/wineboot wineprefix=wineprefix-wine64
 fi
 
 export WINEDEBUG=-all
@@ -48,7 +49,8 @@ unset DISPLAY
 jobs=2
 failed=()
 
-# One wine prefix per Windows tree, created once, with a server kept alive for the whole run.
+# One wine prefix per Windows tree (build/<preset>/$wineprefix), created once, with a server
+# kept alive for the whole run.
 servers=()
 stop_servers() {
     for prefix in "${servers[@]}"; do
@@ -58,7 +60,7 @@ stop_servers() {
 trap stop_servers EXIT
 
 start_wine() {
-    local prefix="$PWD/build/$1/wineprefix"
+    local prefix="$PWD/build/$1/$wineprefix"
     if [ ! -f "$prefix/system.reg" ]; then
         echo "==> creating the wine prefix $prefix"
         mkdir -p "$prefix"
@@ -89,7 +91,7 @@ run_tests() {
     local preset="$1"
     echo "==> testing $preset"
     if [ "$preset" != linux ]; then
-        export WINEPREFIX="$PWD/build/$preset/wineprefix"
+        export WINEPREFIX="$PWD/build/$preset/$wineprefix"
     fi
     ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" | tee "$ctest_log" ||
         failed+=("tests $preset")
