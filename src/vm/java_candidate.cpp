@@ -1,0 +1,154 @@
+// What one directory holds as a Java home, read from its files: the runtime marker, the
+// release file's version, the VMs of jvm.cfg and their library's architecture.
+#include <cctype>
+#include <string>
+
+#include "config/config_file_parser.h"
+#include "platform/platform.h"
+#include "vm/java_search.h"
+#include "vm/runtime_check.h"
+
+namespace {
+
+const std::size_t kMaxReleaseBytes = 64 * 1024;
+
+bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
+
+/// The value of JAVA_VERSION in a release file's text (KEY="value" lines), without its quotes.
+std::optional<std::string> releaseJavaVersion(const std::string& text) {
+    const std::string key = "JAVA_VERSION=";
+    std::size_t at = 0;
+    while ((at = text.find(key, at)) != std::string::npos) {
+        if (at == 0 || text[at - 1] == '\n') {
+            std::size_t end = text.find_first_of("\r\n", at);
+            std::string value = text.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
+            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+            return value;
+        }
+        at += key.size();
+    }
+    return std::nullopt;
+}
+
+/// The library of a VM that the request allows, when jvm.cfg lists one whose library is there.
+std::optional<std::string> allowedVmLibrary(const std::string& home, const std::string& vmName) {
+    try {
+        ConfigFileParser runtime;
+        runtime.javaHome = home;
+        for (const std::string& file : platform::jvmCfgCandidates(home))
+            if (runtime.readJvmCfg(file)) break;
+        std::string library;
+        for (const VmEntry& entry : runtime.vmTable) {
+            if (!vmName.empty() && entry.name != vmName) continue;
+            if (!entry.directory.empty() && runtime.findVmLibrary(entry.directory, library)) return library;
+        }
+    } catch (...) {
+        // A jvm.cfg too long to be read offers no VM.
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+const char* verdictText(Verdict verdict) {
+    switch (verdict) {
+    case Verdict::Fits: return "fits";
+    case Verdict::NoMarker: return "no runtime marker";
+    case Verdict::NoVmLibrary: return "no VM library for the VM asked for";
+    case Verdict::OtherArchitecture: return "other architecture";
+    case Verdict::VersionUnknown: return "version unknown";
+    case Verdict::TooOld: return "too old";
+    case Verdict::TooNew: return "too new";
+    }
+    return "";
+}
+
+std::optional<JavaVersion> parseJavaVersion(const std::string& text) {
+    if (text.empty() || !isDigit(text[0])) return std::nullopt;
+    JavaVersion version;
+    std::size_t at = 0;
+    while (at < text.size() && isDigit(text[at])) {
+        std::size_t end = at;
+        while (end < text.size() && isDigit(text[end]) && end - at < 9) ++end;
+        version.numbers.push_back(std::stoi(text.substr(at, end - at)));
+        at = end;
+        if (at + 1 < text.size() && (text[at] == '.' || text[at] == '_') && isDigit(text[at + 1])) ++at;
+        else break;
+    }
+    version.text = text.substr(0, at);
+    if (version.numbers.size() > 1 && version.numbers[0] == 1) version.numbers.erase(version.numbers.begin());
+    return version;
+}
+
+std::optional<JavaVersion> versionInName(const std::string& name) {
+    std::size_t first = 0;
+    while (first < name.size() && !isDigit(name[first])) ++first;
+    return parseJavaVersion(name.substr(first));
+}
+
+bool isNewer(const JavaVersion& a, const JavaVersion& b) { return a.numbers > b.numbers; }
+
+std::optional<VersionRange> parseVersionRange(const std::string& text) {
+    std::size_t dash = text.find('-');
+    std::string low = text.substr(0, dash);
+    std::string high = dash == std::string::npos ? std::string() : text.substr(dash + 1);
+    std::optional<JavaVersion> min = parseJavaVersion(low);
+    std::optional<JavaVersion> max = parseJavaVersion(high);
+    if (!min || min->text != low || min->feature() < 1) return std::nullopt;
+    if (dash != std::string::npos && (!max || max->text != high || max->feature() < min->feature()))
+        return std::nullopt;
+    return VersionRange{min->feature(), max ? max->feature() : 0};
+}
+
+JavaCandidate examineJavaHome(const std::string& home, const std::string& source, const std::string& versionHint,
+                              const JavaRequest& request) {
+    JavaCandidate candidate;
+    candidate.home = home;
+    candidate.source = source;
+    if (home.empty() || !hasJavaExe(home)) return candidate;
+    std::optional<std::string> release = platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
+    std::optional<std::string> stated = release ? releaseJavaVersion(*release) : std::nullopt;
+    candidate.version = stated ? parseJavaVersion(*stated) : versionInName(versionHint);
+    std::optional<std::string> library = allowedVmLibrary(home, request.vmName);
+    std::optional<platform::LibraryArchitecture> architecture =
+        library ? platform::libraryArchitecture(*library) : std::nullopt;
+    if (architecture) candidate.architecture = architecture->name;
+    const VersionRange& range = request.range;
+    if (!architecture)
+        candidate.verdict = Verdict::NoVmLibrary;
+    else if (!architecture->own)
+        candidate.verdict = Verdict::OtherArchitecture;
+    else if (range.min != 0 && !candidate.version)
+        candidate.verdict = Verdict::VersionUnknown;
+    else if (range.min != 0 && candidate.version->feature() < range.min)
+        candidate.verdict = Verdict::TooOld;
+    else if (range.max != 0 && candidate.version->feature() > range.max)
+        candidate.verdict = Verdict::TooNew;
+    else
+        candidate.verdict = Verdict::Fits;
+    return candidate;
+}
+
+std::string candidateLine(const JavaCandidate& candidate, bool chosen, const JavaRequest& request) {
+    std::string verdict = chosen ? "chosen" : verdictText(candidate.verdict);
+    if (candidate.verdict == Verdict::NoVmLibrary && !request.vmName.empty())
+        verdict = "no VM library for the VM " + request.vmName;
+    return "Java candidate: " + candidate.home + " from " + candidate.source + ": version " +
+           (candidate.version ? candidate.version->text : "unknown") + ", " +
+           (candidate.architecture.empty() ? "architecture unknown" : candidate.architecture) + ": " + verdict + "\n";
+}
+
+std::string needText(const JavaRequest& request) {
+    const VersionRange& range = request.range;
+    std::string java = "a Java runtime";
+    if (range.min != 0 && range.max == 0) java = "Java " + std::to_string(range.min) + " or later";
+    else if (range.min != 0 && range.max == range.min) java = "Java " + std::to_string(range.min);
+    else if (range.min != 0) java = "Java " + std::to_string(range.min) + " to " + std::to_string(range.max);
+    return "This application needs " + java + ", " + platform::kOwnArchitecture + ".";
+}
+
+std::string javaReport(const JavaCandidate& candidate) {
+    return "home: " + candidate.home + "\nversion: " + (candidate.version ? candidate.version->text : "unknown") +
+           "\narchitecture: " + (candidate.architecture.empty() ? "unknown" : candidate.architecture) +
+           "\nfound: " + candidate.source + "\n";
+}
