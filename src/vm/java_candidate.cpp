@@ -106,7 +106,10 @@ JavaCandidate examineJavaHome(const std::string& home, const std::string& source
     candidate.home = home;
     candidate.source = source;
     if (home.empty() || !hasJavaExe(home)) return candidate;
-    std::optional<std::string> release = platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
+    // Only a regular file is read: a FIFO of that name would wait for a writer for ever.
+    std::string releaseFile = home + platform::kDirSeparator + "release";
+    std::optional<std::string> release =
+        platform::isRegularFile(releaseFile) ? platform::readFileStart(releaseFile, kMaxReleaseBytes) : std::nullopt;
     std::optional<std::string> stated = release ? releaseJavaVersion(*release) : std::nullopt;
     candidate.version = stated ? parseJavaVersion(*stated) : versionInName(versionHint);
     std::optional<std::string> library = allowedVmLibrary(home, request.vmName);
