@@ -1,0 +1,219 @@
+// Finding an installed runtime that fits the application's Java versions: the order of the
+// sources, the choice inside one, what --print-java and -verbose say, and message 8 when
+// nothing fits. Test runtimes carry the test-double VM library and a release file.
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+
+namespace fs = std::filesystem;
+
+namespace process_tests {
+namespace {
+
+/// What the candidate's VM library is.
+enum class RuntimeLibrary { Own, OtherArchitecture, None };
+
+/// A test runtime at `home` (below the installation's root) stating `version` in its release
+/// file (none when empty). False when the machine has no library of the other architecture.
+bool addJava(const Installation& inst, const std::string& home, const std::string& version,
+             RuntimeLibrary library = RuntimeLibrary::Own) {
+    inst.addRuntime(home, std::string("-server KNOWN\n-hotspot ALIASED_TO -server\n"), library == RuntimeLibrary::Own ? std::vector<std::string>{"server"}
+                                                                                         : std::vector<std::string>{});
+    if (!version.empty()) inst.write(home + "/release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\n");
+    if (library != RuntimeLibrary::OtherArchitecture) return true;
+    std::string file = home + "/" + vmLibraryBelowHome("server");
+    if (!isWindows()) {
+        // The header of a 32-bit x86 ELF library is all the search reads.
+        inst.write(file, std::string("\x7f" "ELF\x01\x01\x01", 7) + std::string(11, '\0') + std::string("\x03\x00", 2) +
+                             std::string(32, '\0'));
+        return true;
+    }
+    const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+    if (!other || !fs::exists(std::string(other) + "/" + vmLibraryName())) return false;
+    fs::create_directories(fs::path(inst.path(file)).parent_path());
+    fs::copy_file(std::string(other) + "/" + vmLibraryName(), inst.path(file), fs::copy_options::overwrite_existing);
+    return true;
+}
+
+/// The architecture the launcher under test names as its own.
+std::string ownArchitecture() { return target().kind == Kind::Win32 ? "32-bit" : "64-bit"; }
+
+/// What --print-java writes.
+std::string javaReport(const std::string& home, const std::string& version, const std::string& found) {
+    return "home: " + home + "\nversion: " + version + "\narchitecture: " + ownArchitecture() + "\nfound: " + found + "\n";
+}
+
+struct Runtime {
+    std::string home;
+    std::string version;
+    RuntimeLibrary library = RuntimeLibrary::Own;
+};
+
+struct SearchCase {
+    const char* name;
+    std::string range;
+    std::vector<std::string> places;  // AddJavaSearchPath values, below the root
+    std::vector<Runtime> runtimes;
+    std::string chosenPlace;
+    std::string chosen;  // below the root
+    std::string version;
+};
+
+void PrintTo(const SearchCase& c, std::ostream* out) { *out << c.name; }
+
+class JavaSearchOwnPlaces : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(JavaSearchOwnPlaces, ChoosesTheNewestFittingRuntimeOfTheFirstPlaceThatHasOne) {
+    const SearchCase& c = GetParam();
+    Installation inst;
+    for (const Runtime& runtime : c.runtimes)
+        if (!addJava(inst, runtime.home, runtime.version, runtime.library))
+            GTEST_SKIP() << "no test VM library of the other architecture";
+    std::string config = "SetMainClass test.Main\nSetJavaVersion " + c.range + "\n";
+    for (const std::string& place : c.places) config += "AddJavaSearchPath " + inst.seen(place) + "\n";
+    inst.writeConfig(config);
+    std::string source = "AddJavaSearchPath " + inst.seen(c.chosenPlace);
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}), javaReport(inst.seen(c.chosen), c.version, source), "", 0);
+    EXPECT_EQ(inst.record(), "") << "no VM is started";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JavaSearchOwnPlaces,
+    ::testing::Values(
+        SearchCase{"NewestInsideTheRange", "17-21", {"rt/*"},
+                   {{"rt/a", "11.0.2"}, {"rt/b", "17.0.2"}, {"rt/c", "21.0.1"}, {"rt/d", "25"}}, "rt/*", "rt/c", "21.0.1"},
+        SearchCase{"NewestOfOneFeature", "17", {"rt/*"}, {{"rt/a", "17.0.15"}, {"rt/b", "17.0.8"}}, "rt/*", "rt/a", "17.0.15"},
+        SearchCase{"FirstPlaceWinsOverANewerLaterOne", "17", {"first/*", "second/*"},
+                   {{"first/x", "17.0.2"}, {"second/y", "21"}}, "first/*", "first/x", "17.0.2"},
+        SearchCase{"EmptyPlaceIsPassed", "17", {"none/*", "second/*"}, {{"second/y", "21"}}, "second/*", "second/y", "21"},
+        SearchCase{"SingleDirectory", "1.8", {"jdk8"}, {{"jdk8", "1.8.0_392"}}, "jdk8", "jdk8", "1.8.0_392"},
+        SearchCase{"OtherArchitectureIsPassedOver", "17", {"rt/*"},
+                   {{"rt/new", "21", RuntimeLibrary::OtherArchitecture}, {"rt/old", "17"}}, "rt/*", "rt/old", "17"},
+        SearchCase{"MissingVmLibraryIsPassedOver", "17", {"rt/*"},
+                   {{"rt/new", "21", RuntimeLibrary::None}, {"rt/old", "17"}}, "rt/*", "rt/old", "17"},
+        SearchCase{"FolderNameWithoutReleaseFile", "17", {"rt/*"}, {{"rt/jdk-21.0.1+12", ""}, {"rt/b", "17"}},
+                   "rt/*", "rt/jdk-21.0.1+12", "21.0.1"},
+        SearchCase{"UnknownVersionDoesNotFitARange", "17", {"rt/*"}, {{"rt/mystery", ""}, {"rt/b", "17"}}, "rt/*", "rt/b", "17"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class JavaSearch : public ::testing::Test {
+protected:
+    Installation inst;
+};
+
+// A configured home that fits is taken as it is: the -verbose lines show that it is the only
+// candidate examined, although a newer runtime waits in the application's own place.
+TEST_F(JavaSearch, ConfiguredHomeThatFitsIsTheOnlyOneExamined) {
+    addJava(inst, "jre", "17.0.2");
+    addJava(inst, "rt/newer", "21");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}),
+               "Java candidate: " + defaultJavaHome() + " from the configured Java home: version 17.0.2, " +
+                   ownArchitecture() + ": chosen\n" + javaReport(defaultJavaHome(), "17.0.2", "the configured Java home"),
+               "", 0);
+    // And the launch itself is what it is without the search.
+    EXPECT_RUN(inst.run({"-nomsgbox"}), "", "", 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+}
+
+// The chosen runtime is the Java home for the whole launch: its VM library, its tools.jar and
+// dt.jar. A --SetJavaHome= naming a directory without a runtime does not undo the choice.
+TEST_F(JavaSearch, ChoiceIsTheJavaHomeOfTheLaunch) {
+    addJava(inst, "rt/jdk17", "17.0.2");
+    inst.writeConfig("SetMainClass test.Main\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    std::string home = inst.seen("rt/jdk17");
+    EXPECT_RUN(inst.run({"-nomsgbox", "--SetJavaVersion=17", "--SetJavaHome=" + inst.seen("none"), "x"}), "", "", 0);
+    LaunchOptions parts;
+    parts.classPath = runtimeClassPath(home);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {"x"}));
+}
+
+TEST_F(JavaSearch, WithoutTheDirectivesNothingIsSearched) {
+    addJava(inst, "rt/jdk17", "17.0.2");
+    inst.writeConfig("SetMainClass test.Main\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose"}),
+               errorReport("Cannot find a J2SE SDK installed at path:.\n"), "", 8);
+    // Switched off, a version alone searches nowhere either.
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\nSetJavaSearch off\nAddJavaSearchPath " + inst.seen("rt") +
+                     "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), errorReport("Cannot find a J2SE SDK installed at path:.\n"), "", 8);
+}
+
+TEST_F(JavaSearch, JavaHomeVariableComesAfterTheOwnPlaces) {
+    addJava(inst, "jh", "17.0.2");
+    addJava(inst, "rt/own", "17.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\n");
+    RunOptions o;
+    o.env = {{"JAVA_HOME", inst.seen("jh")}};
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}, o), javaReport(inst.seen("jh"), "17.0.2", "JAVA_HOME"), "", 0);
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java", "--AddJavaSearchPath=" + inst.seen("rt") + "/*"}, o),
+               javaReport(inst.seen("rt/own"), "17.0.1", "AddJavaSearchPath " + inst.seen("rt") + native("/*")), "", 0);
+}
+
+// Nothing fits: message 8 says what was found and why each did not fit; --print-java ends the
+// same way, and no question is asked.
+TEST_F(JavaSearch, NothingFitsSaysWhatWasFound) {
+    addJava(inst, "rt/a", "17.0.2");
+    addJava(inst, "rt/b", "21", RuntimeLibrary::None);
+    inst.mkdir("rt/empty");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90-91\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-nomsgbox"}, {"-nomsgbox", "--print-java"}}) {
+        Result r = inst.run(args);
+        std::string expected = "Error: Cannot find a J2SE SDK installed at path:.\nJava runtimes found: " + inst.seen("rt/a") +
+                               " (17.0.2, " + ownArchitecture() + "): too old; " + inst.seen("rt/b") +
+                               " (21, architecture unknown): no VM library for the VM asked for";
+        EXPECT_EQ(r.out.substr(0, streamText(expected).size()), streamText(expected));
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.exitCode, 8);
+    }
+}
+
+TEST_F(JavaSearch, VerboseNamesEveryCandidateAndItsVerdict) {
+    addJava(inst, "rt/a", "11");
+    addJava(inst, "rt/b", "17.0.2");
+    addJava(inst, "rt/c", "17.0.1");
+    addJava(inst, "rt/d", "25");
+    inst.addRuntime("rt/e", std::string("-server KNOWN\n"), {});
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\nSetJavaVersion 17-21\nAddJavaSearchPath " + inst.seen("rt") +
+                     "/*\n");
+    std::string from = " from AddJavaSearchPath " + inst.seen("rt") + native("/*") + ": version ";
+    std::string bits = ", " + ownArchitecture() + ": ";
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}),
+               "Java candidate: " + defaultJavaHome() + " from the configured Java home: version unknown, architecture "
+               "unknown: no runtime marker\n" +
+                   "Java candidate: " + inst.seen("rt/a") + from + "11" + bits + "too old\n" +
+                   "Java candidate: " + inst.seen("rt/b") + from + "17.0.2" + bits + "chosen\n" +
+                   "Java candidate: " + inst.seen("rt/c") + from + "17.0.1" + bits + "fits\n" +
+                   "Java candidate: " + inst.seen("rt/d") + from + "25" + bits + "too new\n" +
+                   "Java candidate: " + inst.seen("rt/e") + from +
+                   "unknown, architecture unknown: no VM library for the VM server\n" +
+                   javaReport(inst.seen("rt/b"), "17.0.2", "AddJavaSearchPath " + inst.seen("rt") + native("/*")),
+               "", 0);
+}
+
+// A directive value that is no version or no switch is reported and changes nothing.
+TEST_F(JavaSearch, UnreadableValuesAreReported) {
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion seventeen\nSetJavaSearch maybe\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), "",
+               "WARNING: SetJavaVersion takes a Java version or a range such as 17 or 11-21, not: seventeen\n"
+               "WARNING: SetJavaSearch takes on or off, not: maybe\n",
+               0);
+}
+
+// The java on PATH is the last place looked at; only absolute PATH entries count.
+TEST_F(JavaSearch, JavaOnPathIsTheLastPlace) {
+    if (isWindows()) GTEST_SKIP() << "wine gives Windows programs a PATH of its own";
+    addJava(inst, "p/jdk99", "99.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 99\n");
+    RunOptions o;
+    o.env = {{"PATH", "bin:" + inst.path("p/jdk99/bin") + ":/usr/bin:/bin"}};
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}, o), javaReport(inst.path("p/jdk99"), "99.0.1", "PATH"), "", 0);
+}
+
+}  // namespace
+}  // namespace process_tests
