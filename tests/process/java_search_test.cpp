@@ -215,5 +215,58 @@ TEST_F(JavaSearch, JavaOnPathIsTheLastPlace) {
     EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}, o), javaReport(inst.path("p/jdk99"), "99.0.1", "PATH"), "", 0);
 }
 
+// When nothing fits, the question says what is needed; a right answer is remembered for this
+// user and this configuration, and asked for again once its runtime is gone.
+TEST_F(JavaSearch, RightAnswerIsRememberedUntilItsRuntimeIsGone) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds ask in a dialog, or on a console the tests have not";
+    addJava(inst, "mine", "90.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\n");
+    const std::string question =
+        "Ombrix Halverant R7\nThis application needs Java 90 or later, 64-bit.\nEnter the full pathname for java: ";
+    const std::string cancelled = "Error: Cannot find a J2SE SDK installed at path:.\n";
+    RunOptions o;
+    o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+    o.terminalInput = inst.seen("mine") + "\n";
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", question, 0);
+    LaunchOptions parts;
+    parts.classPath = runtimeClassPath(inst.seen("mine"));
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
+
+    o.terminalInput = "\n";  // asked again, this would cancel
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}, o),
+               "Java candidate: " + defaultJavaHome() +
+                   " from the configured Java home: version unknown, architecture unknown: no runtime marker\n"
+                   "Java candidate: " + inst.seen("mine") + " from remembered answer: version 90.0.1, 64-bit: chosen\n" +
+                   javaReport(inst.seen("mine"), "90.0.1", "remembered answer"),
+               "", 0);
+    // Another configuration of the same user has its own answer, none yet.
+    inst.write("bin/other.conf", "SetMainClass test.Main\nSetJavaVersion 90\n");
+    Result other = inst.run({"-nomsgbox", "-conf", inst.path("bin/other.conf")}, o);
+    EXPECT_EQ(other.err, question);
+    EXPECT_EQ(other.exitCode, 8);
+
+    fs::remove_all(inst.path("mine"));
+    Result r = inst.run({"-nomsgbox"}, o);
+    EXPECT_EQ(r.out.substr(0, cancelled.size()), cancelled);
+    EXPECT_EQ(r.err, question);
+    EXPECT_EQ(r.exitCode, 8);
+}
+
+// An answer outside the range is refused, said why, and not remembered.
+TEST_F(JavaSearch, AnswerOutsideTheRangeIsRefused) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds ask in a dialog, or on a console the tests have not";
+    addJava(inst, "old", "11.0.2");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\n");
+    RunOptions o;
+    o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+    o.terminalInput = inst.seen("old") + "\n";
+    Result r = inst.run({"-nomsgbox"}, o);
+    std::string refused = "Error: Cannot find a J2SE SDK installed at path:" + inst.seen("old") + ".\nJava runtimes found: ";
+    EXPECT_EQ(r.out.substr(0, refused.size()), refused);
+    EXPECT_NE(r.out.find(inst.seen("old") + " (11.0.2, 64-bit): too old.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 8);
+    EXPECT_FALSE(fs::exists(inst.path("settings/app")) && !fs::is_empty(inst.path("settings/app")));
+}
+
 }  // namespace
 }  // namespace process_tests
