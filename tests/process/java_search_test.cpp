@@ -2,50 +2,67 @@
 // sources, the choice inside one, what --print-java and -verbose say, and message 8 when
 // nothing fits. Test runtimes carry the test-double VM library and a release file.
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "process/harness.h"
+#include "process/java_runtimes.h"
 
 namespace fs = std::filesystem;
 
 namespace process_tests {
+
 namespace {
 
-/// What the candidate's VM library is.
-enum class RuntimeLibrary { Own, OtherArchitecture, None };
+void writeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
 
-/// A test runtime at `home` (below the installation's root) stating `version` in its release
-/// file (none when empty). False when the machine has no library of the other architecture.
-bool addJava(const Installation& inst, const std::string& home, const std::string& version,
-             RuntimeLibrary library = RuntimeLibrary::Own) {
-    inst.addRuntime(home, std::string("-server KNOWN\n-hotspot ALIASED_TO -server\n"), library == RuntimeLibrary::Own ? std::vector<std::string>{"server"}
-                                                                                         : std::vector<std::string>{});
-    if (!version.empty()) inst.write(home + "/release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\n");
-    if (library != RuntimeLibrary::OtherArchitecture) return true;
-    std::string file = home + "/" + vmLibraryBelowHome("server");
-    if (!isWindows()) {
-        // The header of a 32-bit x86 ELF library is all the search reads.
-        inst.write(file, std::string("\x7f" "ELF\x01\x01\x01", 7) + std::string(11, '\0') + std::string("\x03\x00", 2) +
-                             std::string(32, '\0'));
-        return true;
+/// The header of a 32-bit x86 ELF library: all the search reads of one.
+std::string elf32Header() {
+    return std::string("\x7f" "ELF\x01\x01\x01", 7) + std::string(11, '\0') + std::string("\x03\x00", 2) +
+           std::string(32, '\0');
+}
+
+}  // namespace
+
+bool addJavaAt(const std::string& hostHome, const std::string& version, RuntimeLibrary library) {
+    fs::path home(hostHome);
+    writeFile(home / javaExecutable(), "not a real Java executable\n");
+    writeFile(home / "lib/jvm.cfg", "-server KNOWN\n-hotspot ALIASED_TO -server\n");
+    if (!version.empty()) writeFile(home / "release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\n");
+    fs::path file = home / vmLibraryBelowHome("server");
+    fs::path source = fs::path(target().fakeJvmDir) / vmLibraryName();
+    if (library == RuntimeLibrary::None) return true;
+    if (library == RuntimeLibrary::OtherArchitecture) {
+        if (!isWindows()) {
+            writeFile(file, elf32Header());
+            return true;
+        }
+        const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+        if (!other || !fs::exists(fs::path(other) / vmLibraryName())) return false;
+        source = fs::path(other) / vmLibraryName();
     }
-    const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
-    if (!other || !fs::exists(std::string(other) + "/" + vmLibraryName())) return false;
-    fs::create_directories(fs::path(inst.path(file)).parent_path());
-    fs::copy_file(std::string(other) + "/" + vmLibraryName(), inst.path(file), fs::copy_options::overwrite_existing);
+    fs::create_directories(file.parent_path());
+    fs::copy_file(source, file, fs::copy_options::overwrite_existing);
     return true;
 }
 
-/// The architecture the launcher under test names as its own.
+bool addJava(const Installation& inst, const std::string& home, const std::string& version, RuntimeLibrary library) {
+    return addJavaAt(inst.path(home), version, library);
+}
+
 std::string ownArchitecture() { return target().kind == Kind::Win32 ? "32-bit" : "64-bit"; }
 
-/// What --print-java writes.
 std::string javaReport(const std::string& home, const std::string& version, const std::string& found) {
     return "home: " + home + "\nversion: " + version + "\narchitecture: " + ownArchitecture() + "\nfound: " + found + "\n";
 }
+
+namespace {
 
 struct Runtime {
     std::string home;
