@@ -11,6 +11,13 @@ namespace process_tests {
 /// What a test runtime's VM library is.
 enum class RuntimeLibrary { Own, OtherArchitecture, None };
 
+/// A test runtime below an installation's root.
+struct Runtime {
+    std::string home;
+    std::string version;
+    RuntimeLibrary library = RuntimeLibrary::Own;
+};
+
 /// A test runtime at the host path `home`, stating `version` in its release file (none when
 /// empty). False when the machine has no library of the other architecture.
 bool addJavaAt(const std::string& home, const std::string& version, RuntimeLibrary library = RuntimeLibrary::Own);

@@ -64,12 +64,6 @@ std::string javaReport(const std::string& home, const std::string& version, cons
 
 namespace {
 
-struct Runtime {
-    std::string home;
-    std::string version;
-    RuntimeLibrary library = RuntimeLibrary::Own;
-};
-
 struct SearchCase {
     const char* name;
     std::string range;

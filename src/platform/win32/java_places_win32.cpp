@@ -76,7 +76,9 @@ public:
     /// A text value of the subkey `below` (its size asked first, so any length is read whole).
     std::optional<std::wstring> text(const std::wstring& below, const wchar_t* value) const {
         DWORD bytes = 0;
-        const DWORD kinds = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ;
+        // REG_SZ, and REG_EXPAND_SZ with its variables expanded (asking for the latter by name
+        // without RRF_NOEXPAND is refused as an invalid parameter).
+        const DWORD kinds = RRF_RT_REG_SZ;
         if (!key_ || RegGetValueW(key_, below.c_str(), value, kinds, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
             return std::nullopt;
         std::wstring content(bytes / sizeof(wchar_t) + 1, L'\0');
