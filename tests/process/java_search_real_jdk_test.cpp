@@ -63,20 +63,17 @@ protected:
     std::map<int, InstalledJdk> jdks = installedByFeature();
 };
 
-TEST_F(JavaSearchRealJdk, OnlyTheNewerRuntimeFitsJava21) {
+// The application runs on the runtime the range leads to: 21 or later only 25 fits, up to 17
+// only 17.
+TEST_F(JavaSearchRealJdk, RangeChoosesTheRuntimeTheApplicationRunsOn) {
     if (!need({17, 25})) GTEST_SKIP() << "needs JDK 17 and 25 under /usr/lib/jvm";
-    Result r = inst.run({"-nomsgbox", "--SetJavaVersion=21", "property=java.specification.version"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find(classPathLine(jdks[25].home)), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("java.specification.version=25\n"), std::string::npos) << r.out;
-}
-
-TEST_F(JavaSearchRealJdk, RangeUpTo17TakesThe17) {
-    if (!need({17, 25})) GTEST_SKIP() << "needs JDK 17 and 25 under /usr/lib/jvm";
-    Result r = inst.run({"-nomsgbox", "--SetJavaVersion=11-17", "property=java.specification.version"});
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_NE(r.out.find(classPathLine(jdks[17].home)), std::string::npos) << r.out;
-    EXPECT_NE(r.out.find("java.specification.version=17\n"), std::string::npos) << r.out;
+    for (const auto& [range, feature] : {std::pair<std::string, int>{"21", 25}, {"11-17", 17}}) {
+        Result r = inst.run({"-nomsgbox", "--SetJavaVersion=" + range, "property=java.specification.version"});
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_NE(r.out.find(classPathLine(jdks[feature].home)), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("java.specification.version=" + std::to_string(feature) + "\n"), std::string::npos)
+            << r.out;
+    }
 }
 
 // Nothing fits: no runtime starts, and message 8 names both and why each was refused.

@@ -75,15 +75,4 @@ std::vector<std::string> usualJavaFolders() {
     return folders;
 }
 
-std::optional<std::string> userSettingsDirectory() {
-    // XDG's rule: an unset, empty or relative XDG_CONFIG_HOME counts as absent.
-    std::optional<std::string> xdg = getEnv("XDG_CONFIG_HOME");
-    if (xdg && !xdg->empty() && (*xdg)[0] == '/') return xdg;
-    std::optional<std::string> home = getEnv("HOME");
-    if (!home || home->empty()) return std::nullopt;
-    std::string path = *home;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path + (path == "/" ? "" : "/") + ".config";
-}
-
 }  // namespace platform

@@ -368,17 +368,6 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value) {
 
 namespace platform {
 
-std::optional<std::string> userCacheDirectory() {
-    // XDG's rule: an unset, empty or relative XDG_CACHE_HOME counts as absent.
-    std::optional<std::string> xdg = getEnv("XDG_CACHE_HOME");
-    if (xdg && !xdg->empty() && (*xdg)[0] == '/') return xdg;
-    std::optional<std::string> home = getEnv("HOME");
-    if (!home || home->empty()) return std::nullopt;
-    std::string path = *home;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path + (path == "/" ? "" : "/") + ".cache";
-}
-
 bool makeDirectories(const std::string& directory) {
     struct stat info;
     if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
