@@ -14,20 +14,32 @@ const std::size_t kMaxReleaseBytes = 64 * 1024;
 
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
-/// The value of JAVA_VERSION in a release file's text (KEY="value" lines), without its quotes.
-std::optional<std::string> releaseJavaVersion(const std::string& text) {
-    const std::string key = "JAVA_VERSION=";
-    std::size_t at = 0;
-    while ((at = text.find(key, at)) != std::string::npos) {
-        if (at == 0 || text[at - 1] == '\n') {
-            std::size_t end = text.find_first_of("\r\n", at);
-            std::string value = text.substr(at + key.size(), end == std::string::npos ? std::string::npos : end - at - key.size());
-            if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
-            return value;
-        }
-        at += key.size();
+/// The value of `key` in a release file's text (KEY="value" lines), without its quotes.
+std::optional<std::string> releaseValue(const std::string& text, const std::string& key) {
+    const std::string start = key + "=";
+    for (std::size_t at = 0; (at = text.find(start, at)) != std::string::npos; at += start.size()) {
+        if (at != 0 && text[at - 1] != '\n') continue;
+        std::size_t end = text.find_first_of("\r\n", at);
+        std::string value = text.substr(at + start.size(), end == std::string::npos ? end : end - at - start.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        return value;
     }
     return std::nullopt;
+}
+
+/// The architecture a release file's OS_ARCH states, in the words of the VM library's check.
+std::string releaseArchitecture(const std::optional<std::string>& release) {
+    std::string arch = release ? releaseValue(*release, "OS_ARCH").value_or(std::string()) : std::string();
+    if (arch == "x86_64" || arch == "amd64") return "64-bit";
+    if (arch == "x86" || arch == "i386" || arch == "i586" || arch == "i686") return "32-bit";
+    return arch;
+}
+
+/// The verdict on a known version against the range: TooOld, TooNew, or Fits.
+Verdict versionVerdict(const JavaVersion& version, const VersionRange& range) {
+    if (range.min != 0 && version.feature() < range.min) return Verdict::TooOld;
+    if (range.max != 0 && version.feature() > range.max) return Verdict::TooNew;
+    return Verdict::Fits;
 }
 
 /// The library of a VM that the request allows, when jvm.cfg lists one whose library is there.
@@ -110,23 +122,26 @@ JavaCandidate examineJavaHome(const std::string& home, const std::string& source
     std::string releaseFile = home + platform::kDirSeparator + "release";
     std::optional<std::string> release =
         platform::isRegularFile(releaseFile) ? platform::readFileStart(releaseFile, kMaxReleaseBytes) : std::nullopt;
-    std::optional<std::string> stated = release ? releaseJavaVersion(*release) : std::nullopt;
+    std::optional<std::string> stated = release ? releaseValue(*release, "JAVA_VERSION") : std::nullopt;
     candidate.version = stated ? parseJavaVersion(*stated) : versionInName(versionHint);
+    // A version outside the range settles it: its architecture is what the release file says,
+    // and neither jvm.cfg nor the VM library is read, which keeps a search over many old
+    // runtimes quick.
+    if (candidate.version && versionVerdict(*candidate.version, request.range) != Verdict::Fits) {
+        candidate.verdict = versionVerdict(*candidate.version, request.range);
+        candidate.architecture = releaseArchitecture(release);
+        return candidate;
+    }
     std::optional<std::string> library = allowedVmLibrary(home, request.vmName);
     std::optional<platform::LibraryArchitecture> architecture =
         library ? platform::libraryArchitecture(*library) : std::nullopt;
     if (architecture) candidate.architecture = architecture->name;
-    const VersionRange& range = request.range;
     if (!architecture)
         candidate.verdict = Verdict::NoVmLibrary;
     else if (!architecture->own)
         candidate.verdict = Verdict::OtherArchitecture;
-    else if (range.min != 0 && !candidate.version)
+    else if (request.range.min != 0 && !candidate.version)
         candidate.verdict = Verdict::VersionUnknown;
-    else if (range.min != 0 && candidate.version->feature() < range.min)
-        candidate.verdict = Verdict::TooOld;
-    else if (range.max != 0 && candidate.version->feature() > range.max)
-        candidate.verdict = Verdict::TooNew;
     else
         candidate.verdict = Verdict::Fits;
     return candidate;

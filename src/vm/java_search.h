@@ -45,7 +45,7 @@ struct JavaRequest {
     std::string vmName;
 };
 
-/// Why a candidate fits or not, in the order the checks are made.
+/// Why a candidate fits or not.
 enum class Verdict { Fits, NoMarker, NoVmLibrary, OtherArchitecture, VersionUnknown, TooOld, TooNew };
 
 /// One directory examined as a Java home.
@@ -58,9 +58,10 @@ struct JavaCandidate {
 };
 
 /// Examines the runtime at `home`: the runtime marker, the `release` file's JAVA_VERSION (else
-/// `versionHint`'s version, see versionInName), a VM of jvm.cfg that the request allows with
-/// its library present, that library's architecture, and the version against the range.
-/// Reads files only; never fails.
+/// `versionHint`'s version, see versionInName) against the range (a version outside it is the
+/// verdict, with the architecture the release file's OS_ARCH states), a VM of jvm.cfg that the
+/// request allows with its library present, and that library's architecture. Reads files
+/// only; never fails.
 JavaCandidate examineJavaHome(const std::string& home, const std::string& source, const std::string& versionHint,
                               const JavaRequest& request);
 

@@ -34,7 +34,12 @@ bool addJavaAt(const std::string& hostHome, const std::string& version, RuntimeL
     fs::path home(hostHome);
     writeFile(home / javaExecutable(), "not a real Java executable\n");
     writeFile(home / "lib/jvm.cfg", "-server KNOWN\n-hotspot ALIASED_TO -server\n");
-    if (!version.empty()) writeFile(home / "release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\n");
+    // OS_ARCH as the distributions write it, of the library's architecture.
+    bool own32 = target().kind == Kind::Win32;
+    bool states32 = library == RuntimeLibrary::OtherArchitecture ? !own32 || !isWindows() : own32;
+    if (!version.empty())
+        writeFile(home / "release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\nOS_ARCH=\"" +
+                                        (states32 ? "x86" : "x86_64") + "\"\n");
     fs::path file = home / vmLibraryBelowHome("server");
     fs::path source = fs::path(target().fakeJvmDir) / vmLibraryName();
     if (library == RuntimeLibrary::None) return true;
@@ -170,13 +175,15 @@ TEST_F(JavaSearch, JavaHomeVariableComesAfterTheOwnPlaces) {
 TEST_F(JavaSearch, NothingFitsSaysWhatWasFound) {
     addJava(inst, "rt/a", "17.0.2");
     addJava(inst, "rt/b", "21", RuntimeLibrary::None);
+    addJava(inst, "rt/jdk-90.0.1", "", RuntimeLibrary::None);
     inst.mkdir("rt/empty");
     inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90-91\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
     for (const std::vector<std::string>& args : {std::vector<std::string>{"-nomsgbox"}, {"-nomsgbox", "--print-java"}}) {
         Result r = inst.run(args);
         std::string expected = "Error: Cannot find a J2SE SDK installed at path:.\nJava runtimes found: " + inst.seen("rt/a") +
                                " (17.0.2, " + ownArchitecture() + "): too old; " + inst.seen("rt/b") +
-                               " (21, architecture unknown): no VM library for the VM asked for";
+                               " (21, " + ownArchitecture() + "): too old; " + inst.seen("rt/jdk-90.0.1") +
+                               " (90.0.1, architecture unknown): no VM library for the VM asked for";
         EXPECT_EQ(r.out.substr(0, streamText(expected).size()), streamText(expected));
         EXPECT_EQ(r.err, "");
         EXPECT_EQ(r.exitCode, 8);

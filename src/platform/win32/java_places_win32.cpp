@@ -73,17 +73,20 @@ public:
         return names;
     }
 
-    /// A text value of the subkey `below` (its size asked first, so any length is read whole).
+    /// A text value of the subkey `below`, read whole however long: a path fits the first
+    /// buffer, a longer value is read again into one of the size the system names.
     std::optional<std::wstring> text(const std::wstring& below, const wchar_t* value) const {
-        DWORD bytes = 0;
         // REG_SZ, and REG_EXPAND_SZ with its variables expanded (asking for the latter by name
         // without RRF_NOEXPAND is refused as an invalid parameter).
         const DWORD kinds = RRF_RT_REG_SZ;
-        if (!key_ || RegGetValueW(key_, below.c_str(), value, kinds, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
-            return std::nullopt;
-        std::wstring content(bytes / sizeof(wchar_t) + 1, L'\0');
-        if (RegGetValueW(key_, below.c_str(), value, kinds, nullptr, &content[0], &bytes) != ERROR_SUCCESS)
-            return std::nullopt;
+        std::wstring content(MAX_PATH, L'\0');
+        DWORD bytes = static_cast<DWORD>(content.size() * sizeof(wchar_t));
+        LONG status = key_ ? RegGetValueW(key_, below.c_str(), value, kinds, nullptr, &content[0], &bytes) : ERROR_BADKEY;
+        if (status == ERROR_MORE_DATA) {
+            content.assign(bytes / sizeof(wchar_t) + 1, L'\0');
+            status = RegGetValueW(key_, below.c_str(), value, kinds, nullptr, &content[0], &bytes);
+        }
+        if (status != ERROR_SUCCESS) return std::nullopt;
         content.resize(std::wcslen(content.c_str()));
         return content;
     }
@@ -115,8 +118,21 @@ const char* const kJavaExecutableName = "java.exe";
 
 std::vector<RegisteredJavaHome> registeredJavaHomes() {
     std::vector<RegisteredJavaHome> homes;
-    for (const InstallerKey& installer : kInstallerKeys) addInstallerHomes(HKEY_LOCAL_MACHINE, "HKLM", installer, homes);
-    for (const InstallerKey& installer : kInstallerKeys) addInstallerHomes(HKEY_CURRENT_USER, "HKCU", installer, homes);
+    for (const auto& [root, rootName] : {std::pair<HKEY, const char*>{HKEY_LOCAL_MACHINE, "HKLM"}, {HKEY_CURRENT_USER, "HKCU"}}) {
+        // Most vendors' keys are absent: one look at the vendor's key spares one at each of its
+        // products'.
+        std::wstring absentVendor;
+        for (const InstallerKey& installer : kInstallerKeys) {
+            std::wstring path = installer.path;
+            std::wstring vendor = path.substr(0, path.find(L'\\', path.find(L'\\') + 1));
+            if (vendor == absentVendor) continue;
+            if (RegistryKey(root, vendor).get() == nullptr) {
+                absentVendor = vendor;
+                continue;
+            }
+            addInstallerHomes(root, rootName, installer, homes);
+        }
+    }
     return homes;
 }
 
