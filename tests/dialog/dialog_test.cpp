@@ -276,6 +276,22 @@ TEST_F(JavaExeDialog, CancelEndsWithMessage8WithoutAPath) {
     EXPECT_EQ(inst.record(), "");
 }
 
+// With a version range that nothing installed fits, the dialog says what the application needs
+// in a line above the question (the artefact java-prompt-needs.png shows it; the unit tests of
+// the dialog check where the line and the controls are), and a cancel ends with message 8.
+TEST_F(JavaExeDialog, SaysWhatTheApplicationNeeds) {
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 99\n");
+    Launch launch(inst);
+    OPEN_DIALOG(window, launch);
+    const std::string shot = artefact("screen.png");
+    screenshot(shot);
+    cropToWindow(shot, window, artefact("java-prompt-needs.png"));
+    click(window, 8, window.height - 8);
+    key("Escape");
+    EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box for message 8";
+    EXPECT_RUN(launch.result(), "", "", 8);
+}
+
 // The dialog as Windows draws it, with its caption bar: wine draws the frame itself for a
 // program that its registry marks as undecorated, here bin\framed.exe. Its picture is the
 // test's artefact java-prompt.png. Escape answers it as Cancel does.
