@@ -183,6 +183,20 @@ protected:
         return now;
     }
 
+    /// Keeps the dialog's picture as the artefact `picture`, answers it with Escape and closes
+    /// the message box of the launch's message 8.
+    void pictureThenEscape(Launch& launch, const Window& window, const std::string& picture) const {
+        const std::string shot = artefact("screen.png");
+        screenshot(shot);
+        cropToWindow(shot, window, artefact(picture));
+        // A click at the client area's lower left corner, away from every control, gives the
+        // dialog the keyboard.
+        click(window, 8, window.height - 8);
+        key("Escape");
+        EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box for message 8";
+        EXPECT_RUN(launch.result(), "", "", 8);
+    }
+
     Installation inst;
 };
 
@@ -283,13 +297,7 @@ TEST_F(JavaExeDialog, SaysWhatTheApplicationNeeds) {
     inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 99\n");
     Launch launch(inst);
     OPEN_DIALOG(window, launch);
-    const std::string shot = artefact("screen.png");
-    screenshot(shot);
-    cropToWindow(shot, window, artefact("java-prompt-needs.png"));
-    click(window, 8, window.height - 8);
-    key("Escape");
-    EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box for message 8";
-    EXPECT_RUN(launch.result(), "", "", 8);
+    pictureThenEscape(launch, window, "java-prompt-needs.png");
 }
 
 // The dialog as Windows draws it, with its caption bar: wine draws the frame itself for a
@@ -318,16 +326,7 @@ TEST_F(JavaExeDialog, WithItsFrameItIsShownAndEscapeCancels) {
     // The pointer, where an earlier test left it, would light up the button below it.
     movePointer(0, 0);
     pause(300);
-    const std::string shot = artefact("screen.png");
-    screenshot(shot);
-    cropToWindow(shot, window, artefact("java-prompt.png"));
-
-    // A click at the client area's lower left corner, away from every control, gives the dialog
-    // the keyboard.
-    click(window, 8, window.height - 8);
-    key("Escape");
-    EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box for message 8";
-    EXPECT_RUN(launch.result(), "", "", 8);
+    pictureThenEscape(launch, window, "java-prompt.png");
     EXPECT_EQ(inst.record(), "");
 }
 
