@@ -20,6 +20,8 @@ const DirectiveKey kDirectiveTable[] = {
     {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
     {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
+    {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
+    {"addjavasearchpath", kAddJavaSearchPath},
     {"setproducttitle", kSetProductTitle},
 };
 

@@ -83,7 +83,7 @@ std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<std::string>&
     for (const std::string& option : options) {
         std::string unrepresentable;
         std::optional<std::string> text = platform::vmOptionText(option, valueOf(option), unrepresentable);
-        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, pathInFull(unrepresentable));
+        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, "", pathInFull(unrepresentable));
         if (settings.verbose) printOut("JNI Option: " + *text + "\n");
         bytes.push_back(platform::vmOptionBytes(*text));
     }
@@ -141,7 +141,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     JniEntryPoints entryPoints;
     std::string explanation;
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
-        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, explanation);
+        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, "", explanation);
 
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);

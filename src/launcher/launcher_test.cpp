@@ -43,7 +43,7 @@ TEST(Messages, TableTextsAndFormatting) {
 TEST(Messages, BoxTextHoldsTheExplanation) {
     JavaLauncherException plain(3, "..\\jre\\bin\\server\\jvm.dll");
     EXPECT_EQ(messageBoxText(plain), formatMessage(plain));
-    JavaLauncherException explained(3, "x.dll", "A DLL that the Java VM library C:\\x.dll needs cannot be found: y.dll");
+    JavaLauncherException explained(3, "x.dll", "", "A DLL that the Java VM library C:\\x.dll needs cannot be found: y.dll");
     EXPECT_EQ(formatMessage(explained), "Unable to launch the Java Virtual Machine\nLocated at path:\nx.dll");
     EXPECT_EQ(messageBoxText(explained), "Unable to launch the Java Virtual Machine\nLocated at path:\nx.dll\n\n"
                                          "A DLL that the Java VM library C:\\x.dll needs cannot be found: y.dll");

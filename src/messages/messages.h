@@ -10,10 +10,17 @@
 /// user who double-clicked sees instead, shows it under the message's text.
 class JavaLauncherException {
 public:
-    JavaLauncherException(int messageIndex, std::string argument, std::string explanation = std::string())
-        : messageIndex(messageIndex), argument(std::move(argument)), explanation(std::move(explanation)) {}
+    JavaLauncherException(int messageIndex, std::string argument, std::string detail = std::string(),
+                          std::string explanation = std::string())
+        : messageIndex(messageIndex),
+          argument(std::move(argument)),
+          detail(std::move(detail)),
+          explanation(std::move(explanation)) {}
     int messageIndex;
     std::string argument;
+    /// Lines that follow the message's own text (each ending in a line feed); usually empty.
+    std::string detail;
+    /// The launcher's own explanation, for a message box only (the console has had it).
     std::string explanation;
 };
 
@@ -50,8 +57,8 @@ extern std::string programName;
 /// Process-wide: "-nomsgbox" was given; messages go to stdout instead of message boxes.
 extern bool noMessageBox;
 
-/// The message of e formatted with its argument ("%s" replaced; an index outside the table
-/// gives an empty text).
+/// The message of e formatted with its argument ("%s" replaced), followed by its detail; an
+/// index outside the table gives an empty text.
 std::string formatMessage(const JavaLauncherException& e);
 
 /// Shows the message (message box, or "Error: ..." on stdout) and ends the process with the
