@@ -2,6 +2,9 @@
 // JDK the build used): arguments, system properties, exit codes, exceptions and threads as
 // the application sees them.
 #include <algorithm>
+#include <fstream>
+#include <map>
+#include <optional>
 #include <future>
 #include <regex>
 #include <set>
@@ -106,7 +109,7 @@ std::vector<std::string> namesIn(const std::string& directory) {
 }
 
 /// The names of the cache's files other than the lock, in the form "<ending>" with the hashes
-/// left out: "app-key.jsa.part" gives ".jsa.part", "app-key-123.jsa" gives "-N.jsa".
+/// left out: "app-key.jsa.part" gives ".jsa.part".
 std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
     std::vector<std::string> kinds;
     for (const std::string& name : names)
@@ -122,7 +125,7 @@ std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
 TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     bool aot = GetParam().find("-25") != std::string::npos;
     std::string trained = aot ? ".aotconf" : ".jsa.part";
-    std::string made = aot ? ".aot" : "-N.jsa";
+    std::string made = aot ? ".aot" : ".jsa";
     std::string cache = inst.path("cache");
     // The runtimes archive classes from jars only: a class directory keeps the cache out.
     inst.writeConfig(config("launchertest.Probe") + "SetStartupCache " + cache + "\n");
@@ -142,7 +145,7 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     Result used = inst.run({"-verbose", "x"});
     EXPECT_EQ(used.exitCode, 0);
     EXPECT_NE(used.out.find("Startup cache: using " + cache + "/"), std::string::npos) << used.out;
-    EXPECT_EQ(cacheKinds(namesIn(cache)), std::vector<std::string>{made});
+    EXPECT_EQ(cacheKinds(namesIn(cache)), (std::vector<std::string>{made, ".ok"}));
     EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
 
     // A cache cut short: a normal, quiet start.
@@ -150,15 +153,16 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
         if (name.find(".lock") == std::string::npos) fs::resize_file(fs::path(cache) / name, 4096);
     EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
 
-    // Another option: another cache, and the earlier one is removed.
+    // Another option: another cache, and the earlier one stays for the starts without it.
+    EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);  // made again, trained by the last
     std::vector<std::string> before = namesIn(cache);
     EXPECT_RUN(inst.run({"-J-Dchanged=1", "x"}), "arg[0]=x\n" + properties(), "", 0);
     std::vector<std::string> after = namesIn(cache);
-    EXPECT_EQ(cacheKinds(after), std::vector<std::string>{trained});
-    for (const std::string& name : before) {
-        if (name.find(".lock") != std::string::npos) continue;
-        EXPECT_EQ(std::count(after.begin(), after.end(), name), 0) << name;
-    }
+    for (const std::string& name : before) EXPECT_EQ(std::count(after.begin(), after.end(), name), 1) << name;
+    EXPECT_EQ(after.size(), before.size() + 1);
+    EXPECT_NE(inst.run({"-J-Dchanged=1", "-verbose", "x"}).out.find("Startup cache: using"), std::string::npos);
+    EXPECT_NE(inst.run({"-verbose", "x"}).out.find("Startup cache: using"), std::string::npos);
+    after = namesIn(cache);
 
     // Off for one launch, and a place that cannot be made: nothing changes, nothing is written.
     EXPECT_RUN(inst.run({"--SetStartupCache=off", "x"}), "arg[0]=x\n" + properties(), "", 0);
@@ -166,6 +170,128 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     inst.write("file", "");
     EXPECT_RUN(inst.run({"--SetStartupCache=" + inst.path("file/cache"), "x"}), "arg[0]=x\n" + properties(), "", 0);
 }
+
+/// The line -verbose prints about the cache, without its end of line; empty when none.
+std::string cacheNote(const Result& r) {
+    std::smatch found;
+    return std::regex_search(r.out, found, std::regex("Startup cache: ([^\n]*)")) ? found[1].str() : std::string();
+}
+
+/// `text` without what differs between two starts alike: times, addresses and the base
+/// address the runtime picks for its archive at random.
+std::string steady(const std::string& text) {
+    std::string steady = std::regex_replace(text, std::regex("\\[[0-9.]+s\\]|0x[0-9a-f]+"), "");
+    return std::regex_replace(steady, std::regex("SharedBaseAddress +=[^\n]*"), "");
+}
+
+/// An application of one jar, lib/hello.jar (a copy of `version` of the Hello class), with the
+/// cache in cache/.
+class RealJdkCache : public RealJdk {
+protected:
+    void SetUp() override {
+        install(1);
+        inst.writeConfig("SetJavaHome " + GetParam() + "\nSetJavaVM server\nAddJavaLibFile " + inst.path("lib/hello.jar") +
+                         "\nSetMainClass launchertest.Hello\nSetStartupCache " + inst.path("cache") + "\n");
+    }
+    /// Writes version `version` over lib/hello.jar, in place, as an installer or cp does.
+    void install(int version) {
+        std::string jar = fs::path(target().javaClasses).parent_path().string() + "/hello-" + std::to_string(version) + ".jar";
+        inst.mkdir("lib");
+        fs::copy_file(jar, inst.path("lib/hello.jar"), fs::copy_options::overwrite_existing);
+    }
+    /// A start with -verbose that says "hello v<version>" and ends with 0; its cache line.
+    std::string start(int version, const std::vector<std::string>& args = {}) {
+        std::vector<std::string> all{"-verbose"};
+        all.insert(all.end(), args.begin(), args.end());
+        Result r = inst.run(all);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(r.err, "");
+        std::string said = "hello v" + std::to_string(version) + "\n";
+        EXPECT_TRUE(r.out.size() >= said.size() && r.out.compare(r.out.size() - said.size(), said.size(), said) == 0) << r.out;
+        return cacheNote(r);
+    }
+    /// The archive made last, the one file the runtime maps.
+    std::string archive() const {
+        std::string newest;
+        for (const std::string& name : namesIn(inst.path("cache")))
+            if (std::regex_search(name, std::regex("\\.(aot|jsa)$")) &&
+                (newest.empty() || fs::last_write_time(inst.path("cache/" + name)) > fs::last_write_time(newest)))
+                newest = inst.path("cache/" + name);
+        return newest;
+    }
+};
+
+// A jar replaced in place runs its new classes from the next start on; a cache damaged where
+// it lies is never mapped: that start runs without it and trains again, and the one after
+// uses a new cache.
+TEST_P(RealJdkCache, FollowsTheJarAndNeverMapsADamagedCache) {
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+    EXPECT_EQ(start(1).rfind("using ", 0), 0u);
+    install(2);
+    EXPECT_EQ(start(2).rfind("training, writing ", 0), 0u);
+    EXPECT_EQ(start(2).rfind("using ", 0), 0u);
+    for (double at : {0.5, 0.9}) {
+        std::string file = archive();
+        ASSERT_NE(file, "");
+        std::fstream damaged(file, std::ios::in | std::ios::out | std::ios::binary);
+        damaged.seekp(static_cast<std::streamoff>(fs::file_size(file) * at));
+        damaged.write(std::string(64, '\x5a').data(), 64);
+        damaged.close();
+        std::string note = start(2);
+        EXPECT_EQ(note.rfind("removed " + file + ", changed since the runtime accepted it; training, writing ", 0), 0u) << note;
+        EXPECT_EQ(start(2).rfind("using ", 0), 0u);
+    }
+}
+
+// A start killed while it trains leaves an empty recording behind: a later start trains again.
+TEST_P(RealJdkCache, TrainsAgainAfterAKilledTrainingStart) {
+    RunOptions o;
+    o.timeoutSeconds = 3;
+    EXPECT_TRUE(inst.run({"sleep=60000"}, o).timedOut);
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+    EXPECT_EQ(start(1).rfind("using ", 0), 0u);
+}
+
+// The user's own settings of the VM, in its environment variables or the options: the start
+// is the same as without the cache, to the byte, and the cache keeps out.
+TEST_P(RealJdkCache, TheUsersOwnSharingAndReportingSettingsWin) {
+    struct Case {
+        std::map<std::string, std::optional<std::string>> env;
+        std::vector<std::string> args;
+        std::string note;
+    };
+    const Case cases[] = {
+        {{{"JAVA_TOOL_OPTIONS", std::string("-Xshare:auto")}}, {}, "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{{"_JAVA_OPTIONS", std::string("-Xshare:off")}}, {}, "not used: _JAVA_OPTIONS manage class data sharing"},
+        {{{"JAVA_TOOL_OPTIONS", std::string("-XX:SharedArchiveFile=" + inst.path("mine.jsa"))}}, {},
+         "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{}, {"-J-XX:+PrintFlagsFinal"}, "not used: the VM options ask for -XX:+PrintFlagsFinal, which the cache would change"},
+        {{}, {"-J-Xlog:cds=info"}, "not used: the VM options ask for -Xlog:cds=info, which the cache would change"},
+    };
+    for (const Case& c : cases) {
+        RunOptions o;
+        o.env = c.env;
+        std::vector<std::string> args = c.args;
+        Result cached = inst.run(args, o);
+        args.insert(args.begin(), "--SetStartupCache=off");
+        Result plain = inst.run(args, o);
+        EXPECT_EQ(cached.exitCode, 0);
+        EXPECT_EQ(cached.out.find("hello v1"), cached.out.size() - 9);
+        // Logging with times and the archives' random base address differ from start to start.
+        EXPECT_EQ(steady(cached.out), steady(plain.out));
+        EXPECT_EQ(steady(cached.err), steady(plain.err));
+        args[0] = "-verbose";
+        EXPECT_EQ(cacheNote(inst.run(args, o)), c.note);
+    }
+    EXPECT_EQ(namesIn(inst.path("cache")), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Linux, RealJdkCache, ::testing::ValuesIn(installedJdks()), [](const auto& info) {
+    std::string name;
+    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+});
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealJdkCache);
 
 INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), [](const auto& info) {
     std::string name;

@@ -23,15 +23,27 @@ struct CacheCase {
     std::string note;                    // what -verbose says
 };
 
+/// `text` with DIR replaced by `directory`, and HELD(name), the name of a file the VM writes at
+/// its exit, by the name it is given: on Linux the launcher holds it open and names it through
+/// /proc/self/fd, which the record shows as HELD.
 std::string withDirectory(std::string text, const std::string& directory) {
     std::size_t at = text.find("DIR");
-    return at == std::string::npos ? text : text.replace(at, 3, directory);
+    if (at != std::string::npos) text.replace(at, 3, directory);
+    std::smatch held;
+    if (std::regex_search(text, held, std::regex("HELD\\(([^)]*)\\)")))
+        text = held.prefix().str() + (isWindows() ? held[1].str() : "HELD") + held.suffix().str();
+    return text;
 }
 
-/// The record with each cache file's hashes written as KEY.
+/// The record with each cache file's hashes written as KEY, and a held file's name as HELD.
 std::string keyed(const std::string& text) {
-    return std::regex_replace(text, std::regex("[0-9a-f]{8}-[0-9a-f]{16}"), "KEY");
+    std::string keys = std::regex_replace(text, std::regex("[0-9a-f]{8}-[0-9a-f]{16}"), "KEY");
+    return std::regex_replace(keys, std::regex("/proc/self/fd/[0-9]+"), "HELD");
 }
+
+/// A directory for the cache of `inst` that only the user may write: the Windows builds take
+/// only one in the user's profile, here the wine prefix's %LOCALAPPDATA%.
+std::string privateCacheDirectory(const Installation& inst);
 
 /// The options of a launch of ../lib/app.jar without the cache.
 std::vector<std::string> optionsWithApplicationJar(const Installation& inst) {
@@ -53,6 +65,12 @@ std::string windowsLocalAppData() {
     return value;
 }
 
+std::string privateCacheDirectory(const Installation& inst) {
+    if (!isWindows()) return inst.seen("cache");
+    static const std::string local = windowsLocalAppData();
+    return local + "\\launcher-tests\\" + std::filesystem::path(inst.root()).filename().string();
+}
+
 class StartupCacheVersions : public ::testing::TestWithParam<CacheCase> {};
 
 TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
@@ -60,7 +78,7 @@ TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
     inst.addRuntime();
     if (GetParam().release) inst.write("jre/release", *GetParam().release);
     inst.write("lib/app.jar", "");
-    std::string cache = inst.seen("cache");
+    std::string cache = privateCacheDirectory(inst);
     inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + cache + "\n");
     std::vector<std::string> options = optionsWithApplicationJar(inst);
     for (const std::string& added : GetParam().added)
@@ -80,13 +98,14 @@ std::vector<CacheCase> cacheCases() {
         {"Java11", std::string("JAVA_VERSION=\"11.0.22\"\n"), {}, "not used: the runtime (Java version 11) keeps no class data"},
         {"NoReleaseFile", std::nullopt, {}, "not used: the runtime (Java version 0) keeps no class data"},
         {"Java17", std::string("IMPLEMENTOR=\"Debian\"\r\nJAVA_VERSION=\"17.0.15\"\r\n"),
-         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=DIRKEY.jsa.part"}, "training, writing DIRKEY.jsa.part"},
+         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=HELD(DIRKEY.jsa.part)"}, "training, writing DIRKEY.jsa.part"},
         {"Java21", std::string("JAVA_VERSION=\"21.0.5\"\n"),
-         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=DIRKEY.jsa"},
+         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces", "-XX:+AutoCreateSharedArchive",
+          "-XX:SharedArchiveFile=DIRKEY.jsa"},
          "training, writing DIRKEY.jsa"},
         {"Java25", std::string("JAVA_VERSION=\"25.0.3\"\n"),
          {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-XX:AOTMode=record",
-          "-XX:AOTConfiguration=DIRKEY.aotconf"},
+          "-XX:AOTConfiguration=HELD(DIRKEY.aotconf)"},
          "training, writing DIRKEY.aotconf"},
     };
 }
@@ -119,8 +138,8 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), "", "", 0);
     std::vector<std::string> cached = options;
     std::string archive = userCache + dirSeparator() + "app" + dirSeparator() + "KEY.jsa";
-    for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive",
-                                                             "-XX:SharedArchiveFile=" + archive})
+    for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces",
+                                                             "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive})
         cached.insert(cached.end() - 1, added);
     EXPECT_EQ(keyed(inst.record()), startedRecord(cached, "test/Main", {"a"}));
 }
