@@ -1,7 +1,9 @@
 // The start-up cache's options per runtime version, as the VM receives them, on every build:
 // the test-double VM is given a Java home whose release file names the version. The cache's
 // file names hold hashes; the record shows them as KEY.
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "process/harness.h"
 
@@ -43,7 +47,11 @@ std::string keyed(const std::string& text) {
 
 /// A directory for the cache of `inst` that only the user may write: the Windows builds take
 /// only one in the user's profile, here the wine prefix's %LOCALAPPDATA%.
-std::string privateCacheDirectory(const Installation& inst);
+struct CachePlace {
+    std::string seen;  ///< as the launcher names it
+    std::string host;  ///< as this program reaches it
+};
+CachePlace privateCacheDirectory(const Installation& inst);
 
 /// The options of a launch of ../lib/app.jar without the cache.
 std::vector<std::string> optionsWithApplicationJar(const Installation& inst) {
@@ -65,10 +73,14 @@ std::string windowsLocalAppData() {
     return value;
 }
 
-std::string privateCacheDirectory(const Installation& inst) {
-    if (!isWindows()) return inst.seen("cache");
+CachePlace privateCacheDirectory(const Installation& inst) {
+    if (!isWindows()) return {inst.seen("cache"), inst.path("cache")};
     static const std::string local = windowsLocalAppData();
-    return local + "\\launcher-tests\\" + std::filesystem::path(inst.root()).filename().string();
+    std::string seen = local + "\\launcher-tests\\" + std::filesystem::path(inst.root()).filename().string();
+    // "C:\users\..." lies in the prefix's drive_c.
+    std::string host = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + seen.substr(3);
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return {seen, host};
 }
 
 class StartupCacheVersions : public ::testing::TestWithParam<CacheCase> {};
@@ -78,7 +90,7 @@ TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
     inst.addRuntime();
     if (GetParam().release) inst.write("jre/release", *GetParam().release);
     inst.write("lib/app.jar", "");
-    std::string cache = privateCacheDirectory(inst);
+    std::string cache = privateCacheDirectory(inst).seen;
     inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + cache + "\n");
     std::vector<std::string> options = optionsWithApplicationJar(inst);
     for (const std::string& added : GetParam().added)
@@ -142,6 +154,124 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
                                                              "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive})
         cached.insert(cached.end() - 1, added);
     EXPECT_EQ(keyed(inst.record()), startedRecord(cached, "test/Main", {"a"}));
+}
+
+/// An installation of app.jar on a runtime whose release file names `version`, with the cache
+/// in a private directory.
+class CacheLife : public ::testing::Test {
+protected:
+    void start(const std::string& version) {
+        inst.addRuntime();
+        inst.write("jre/release", "JAVA_VERSION=\"" + version + "\"\n");
+        inst.write("lib/app.jar", "");
+        place = privateCacheDirectory(inst);
+        std::filesystem::create_directories(place.host);
+        inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + place.seen + "\n");
+    }
+    void TearDown() override {
+        if (isWindows()) std::filesystem::remove_all(place.host);
+    }
+    /// What -verbose says about the cache in a start with `options`, the directory written as
+    /// DIR/ and the hashes as KEY; the start must end as without the cache.
+    std::string note(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> args{"-nomsgbox", "-verbose"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back("a");
+        RunOptions o;
+        o.timeoutSeconds = 20;
+        Result r = inst.run(args, o);
+        EXPECT_EQ(r.exitCode, 0);
+        std::smatch found;
+        if (!std::regex_search(r.out, found, std::regex("Startup cache: ([^\r\n]*)"))) return "(none)";
+        std::string line = found[1].str();
+        last = std::regex_search(line, found, std::regex("[0-9a-f]{8}-[0-9a-f]{16}")) ? found[0].str() : last;
+        for (std::size_t at; (at = line.find(place.seen + dirSeparator())) != std::string::npos;)
+            line.replace(at, place.seen.size() + 1, "DIR/");
+        return keyed(line);
+    }
+    /// Writes a file of the cache with the name of the last key (`ending` after it).
+    void plant(const std::string& ending, const std::string& content) const {
+        std::ofstream(place.host + "/" + last + ending, std::ios::binary) << content;
+    }
+    bool present(const std::string& ending) const { return std::filesystem::exists(place.host + "/" + last + ending); }
+
+    Installation inst;
+    CachePlace place;
+    std::string last;  ///< the hashes of the last cache file -verbose named
+};
+
+const std::string kRecording = std::string("\x7c\xa0\xfe\xca", 4) + "recorded";
+const std::string kDynamicArchive = std::string("\xa8\xab\x0b\xf0", 4) + "archived";
+
+// Java 25: a recording cut short (a killed training start) is trained again; one the runtime
+// cannot assemble (here: no runtime at all) is removed, and after two such a key trains no
+// more; a cache that the runtime never proved is removed.
+TEST_F(CacheLife, AotCacheLeftovers) {
+    start("25.0.1");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+    plant(".aotconf", "");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+    for (int refusal = 0; refusal < 2; ++refusal) {
+        plant(".aotconf", kRecording);
+        EXPECT_EQ(note(), "not used: the runtime could not assemble a cache from the last start");
+        EXPECT_FALSE(present(".aotconf"));
+        EXPECT_FALSE(present(".aot.part"));
+        if (refusal == 0) {
+            EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+        }
+    }
+    EXPECT_EQ(note(), "not used: the runtime refused the caches made for these options");
+    EXPECT_EQ(note({"-J-Dother=1"}), "training, writing DIR/KEY.aotconf");
+    plant(".aot", std::string("\xa2\xab\x0b\xf0", 4) + "by hand");
+    plant(".ok", "1 2 3 4\n");
+    EXPECT_EQ(note({"-J-Dother=1"}), "removed DIR/KEY.aot, changed since the runtime accepted it; training, writing DIR/KEY.aotconf");
+    EXPECT_FALSE(present(".aot"));
+}
+
+// Java 17: an archive the runtime refuses is removed and trained again; the caches of the
+// three option sets made last stay beside the current one, older ones go.
+TEST_F(CacheLife, ManagedArchiveLeftoversAndOptionSets) {
+    start("17.0.2");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    plant(".jsa.part", kDynamicArchive);
+    EXPECT_EQ(note(), "the runtime refused the archive of the last start; training, writing DIR/KEY.jsa.part");
+    std::vector<std::string> keys;
+    for (int set = 1; set <= 5; ++set) {
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}), "training, writing DIR/KEY.jsa.part");
+        plant(".jsa.part", kDynamicArchive);
+        keys.push_back(last);
+    }
+    EXPECT_FALSE(std::filesystem::exists(place.host + "/" + keys[0] + ".jsa.part"));
+    for (int set = 2; set <= 5; ++set) EXPECT_TRUE(std::filesystem::exists(place.host + "/" + keys[set - 1] + ".jsa.part")) << set;
+}
+
+// Linux: a directory others may write in, or another user's, keeps the cache off; a link at
+// the lock's name is not followed; a FIFO at a cache file's name does not hold the start up.
+TEST_F(CacheLife, PlantedFilesAndOtherUsersDirectories) {
+    if (isWindows()) GTEST_SKIP() << "POSIX owners and modes";
+    start("17.0.2");
+    namespace fs = std::filesystem;
+    fs::permissions(place.host, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_EQ(note(), "not used: " + place.seen + " is not the user's own, or others may write in it");
+    fs::permissions(place.host, fs::perms::others_write, fs::perm_options::remove);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(place.host.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(note(), "not used: " + place.seen + " is not the user's own, or others may write in it");
+        ASSERT_EQ(::chown(place.host.c_str(), 0, 0), 0);
+    }
+    EXPECT_TRUE(fs::is_empty(place.host));
+
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    std::string lock = place.host + "/" + last.substr(0, 8) + ".lock";
+    fs::remove(lock);
+    fs::create_symlink(inst.path("outside"), lock);
+    EXPECT_EQ(note(), "not used: another start is preparing it, or the place cannot be written");
+    EXPECT_FALSE(fs::exists(inst.path("outside")));
+    fs::remove(lock);
+    fs::remove(place.host + "/" + last + ".jsa.part");
+    ASSERT_EQ(::mkfifo((place.host + "/" + last + ".jsa.part").c_str(), 0600), 0);
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    EXPECT_TRUE(fs::is_regular_file(place.host + "/" + last + ".jsa.part"));
 }
 
 }  // namespace
