@@ -65,6 +65,20 @@ std::string stampText(const platform::FileStamp& stamp) {
 /// The cache files' endings; every file of the cache ends in one of them.
 const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.part", "*.ok", "*.failed", "*.err"};
 
+bool isAbsolute(const std::string& path) {
+    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');
+}
+
+/// Removes every file of the application whose files begin with `prefix` ("<hash>-").
+void removeApplication(const std::string& directory, const std::string& prefix) {
+    for (const char* pattern : kEndings)
+        for (const std::string& name : platform::findFiles(directory, pattern))
+            if (startsWith(name, prefix)) platform::removeFile(directory + kSeparator + name);
+    std::string hash = prefix.substr(0, prefix.size() - 1);
+    platform::removeFile(directory + kSeparator + hash + ".lock");
+    platform::removeFile(directory + kSeparator + hash + ".app");
+}
+
 }  // namespace
 
 bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
@@ -98,6 +112,8 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.lock = directory + kSeparator + app.hex(8) + ".lock";
     files.proof = files.stem + ".ok";
     files.failed = files.stem + ".failed";
+    files.owner = directory + kSeparator + app.hex(8) + ".app";
+    files.application = application;
     return files;
 }
 
@@ -135,6 +151,16 @@ bool clearName(const std::string& path) {
     // Removing a link removes the link, never what it names.
     platform::removeFile(path);
     return !platform::exists(path) && !platform::isSymbolicLink(path);
+}
+
+void removeCachesOfRemovedApplications(const CacheFiles& files) {
+    if (clearName(files.owner)) platform::writeSmallFile(files.owner, files.application);
+    for (const std::string& name : platform::findFiles(files.directory, "*.app")) {
+        std::string path = files.directory + kSeparator + name;
+        if (path == files.owner || !platform::privateFileStamp(path)) continue;
+        std::string owner = platform::readFileStart(path, 64 * 1024).value_or(std::string());
+        if (isAbsolute(owner) && !platform::exists(owner)) removeApplication(files.directory, name.substr(0, name.size() - 4) + "-");
+    }
 }
 
 void removeEarlierCaches(const CacheFiles& files, std::size_t keep) {

@@ -30,6 +30,8 @@ struct CacheFiles {
     std::string lock;    ///< held by the start that trains, proves or assembles
     std::string proof;   ///< stem + ".ok": the stamp of the archive the runtime accepted
     std::string failed;  ///< stem + ".failed": how many caches the runtime refused
+    std::string owner;   ///< "<application hash>.app": the application's configuration file
+    std::string application;
 };
 
 /// The names of the application's cache files with the key of this launch.
@@ -59,6 +61,10 @@ bool clearName(const std::string& path);
 /// Removes the files of the application's other keys but those of the `keep` most recently
 /// made; a file in use elsewhere stays.
 void removeEarlierCaches(const CacheFiles& files, std::size_t keep);
+
+/// Records in `files.owner` whose caches these are, and removes the caches of applications
+/// whose configuration file (named by an absolute path) is no longer there.
+void removeCachesOfRemovedApplications(const CacheFiles& files);
 
 /// The caches of how many other option sets an application keeps beside the current one.
 constexpr std::size_t kOtherKeys = 3;

@@ -94,6 +94,7 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
     std::optional<std::string> name = clearName(output) ? platform::lastingFileName(output) : std::nullopt;
     if (!name) return {{}, note + "not used: " + output + " cannot be written"};
     removeEarlierCaches(files, kOtherKeys);
+    removeCachesOfRemovedApplications(files);
     return {concat(concat(launch.quiet, options), {option + *name}), note + "training, writing " + output};
 }
 

@@ -243,6 +243,17 @@ TEST_F(CacheLife, ManagedArchiveLeftoversAndOptionSets) {
     }
     EXPECT_FALSE(std::filesystem::exists(place.host + "/" + keys[0] + ".jsa.part"));
     for (int set = 2; set <= 5; ++set) EXPECT_TRUE(std::filesystem::exists(place.host + "/" + keys[set - 1] + ".jsa.part")) << set;
+
+    // The caches of an application whose configuration file is gone go with the next training;
+    // those of one still there stay.
+    std::ofstream(place.host + "/0000aaaa.app") << inst.seen("removed.conf");
+    std::ofstream(place.host + "/0000bbbb.app") << inst.seen("bin/app.conf");
+    for (const char* name : {"0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock", "0000bbbb-0123456789abcdef.jsa"})
+        std::ofstream(place.host + "/" + name) << "x";
+    EXPECT_EQ(note({"-J-Dset=6"}), "training, writing DIR/KEY.jsa.part");
+    for (const char* name : {"0000aaaa.app", "0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock"})
+        EXPECT_FALSE(std::filesystem::exists(place.host + "/" + name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(place.host + "/0000bbbb-0123456789abcdef.jsa"));
 }
 
 // Linux: a directory others may write in, or another user's, keeps the cache off; a link at
