@@ -102,6 +102,7 @@ TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
     EXPECT_EQ(keyed(inst.record()), startedRecord(options, "test/Main", {"a"}));
     std::string line = streamText("Startup cache: " + withDirectory(GetParam().note, cache + dirSeparator()) + "\n");
     EXPECT_NE(keyed(verbose.out).find(line), std::string::npos) << verbose.out;
+    if (isWindows()) std::filesystem::remove_all(privateCacheDirectory(inst).host);
 }
 
 std::vector<CacheCase> cacheCases() {
