@@ -1,6 +1,7 @@
 #include "vm/startup_cache_files.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -77,6 +78,7 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
     std::string hash = prefix.substr(0, prefix.size() - 1);
     platform::removeFile(directory + kSeparator + hash + ".lock");
     platform::removeFile(directory + kSeparator + hash + ".app");
+    platform::removeFile(directory + kSeparator + hash + ".unused");
 }
 
 }  // namespace
@@ -113,6 +115,7 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.proof = files.stem + ".ok";
     files.failed = files.stem + ".failed";
     files.owner = directory + kSeparator + app.hex(8) + ".app";
+    files.unused = directory + kSeparator + app.hex(8) + ".unused";
     files.application = application;
     return files;
 }
@@ -134,10 +137,15 @@ bool recordProof(const CacheFiles& files, const std::string& archive) {
     return stamp && platform::writeSmallFile(files.proof, stampText(*stamp));
 }
 
+int readCount(const std::string& path) {
+    if (!platform::privateFileStamp(path)) return 0;
+    std::string text = platform::readFileStart(path, 16).value_or(std::string());
+    return std::max(0, std::atoi(text.c_str()));
+}
+
 int refusals(const CacheFiles& files) {
-    if (!platform::privateFileStamp(files.failed)) return 0;
-    std::string text = platform::readFileStart(files.failed, 16).value_or(std::string());
-    return text.empty() ? 1 : std::max(1, std::atoi(text.c_str()));
+    // An empty file (written before counts were) is one refusal.
+    return platform::privateFileStamp(files.failed) ? std::max(1, readCount(files.failed)) : 0;
 }
 
 void countRefusal(const CacheFiles& files) {

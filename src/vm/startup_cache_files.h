@@ -31,6 +31,7 @@ struct CacheFiles {
     std::string proof;   ///< stem + ".ok": the stamp of the archive the runtime accepted
     std::string failed;  ///< stem + ".failed": how many caches the runtime refused
     std::string owner;   ///< "<application hash>.app": the application's configuration file
+    std::string unused;  ///< "<application hash>.unused": trainings since a start last used a cache
     std::string application;
 };
 
@@ -53,6 +54,9 @@ bool recordProof(const CacheFiles& files, const std::string& archive);
 /// How many caches of this key the runtime refused, and one more.
 int refusals(const CacheFiles& files);
 void countRefusal(const CacheFiles& files);
+
+/// The count kept in a small file of the cache: 0 when there is none.
+int readCount(const std::string& path);
 
 /// Makes `path` free for a file of the cache: anything there that is not a private regular
 /// file (a link, a FIFO, another user's file) is removed. False when something stays there.

@@ -30,6 +30,10 @@ constexpr unsigned long long kTrainingSpace = 512ULL * 1024 * 1024;
 constexpr unsigned long long kPartLimit = 2048ULL * 1024 * 1024;
 /// After this many caches the runtime refused for one key, that key trains no more.
 constexpr int kMaxRefusals = 2;
+/// An application whose last trainings were never followed by a start that used a cache (each
+/// start with other options, say) trains only once in every kBackOffEnd - kBackOffStart starts.
+constexpr int kBackOffStart = 4;
+constexpr int kBackOffEnd = 20;
 /// The longest the runtime's children may take before the launch goes on without them.
 constexpr unsigned kAssemblySeconds = 120;
 constexpr unsigned kProofSeconds = 30;
@@ -89,6 +93,12 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
            const std::string& option, const std::string& output) {
     if (refusals(files) >= kMaxRefusals)
         return {{}, note + "not used: the runtime refused the caches made for these options"};
+    int unused = readCount(files.unused);
+    if (clearName(files.unused))
+        platform::writeSmallFile(files.unused, std::to_string(unused + 1 >= kBackOffEnd ? kBackOffStart : unused + 1));
+    if (unused >= kBackOffStart && unused + 1 < kBackOffEnd)
+        return {{}, note + "not used: none of the application's last " + std::to_string(kBackOffStart) +
+                        " caches was used; training again in " + std::to_string(kBackOffEnd - 1 - unused) + " starts"};
     std::optional<unsigned long long> room = platform::freeSpace(files.directory);
     if (!room || *room < kTrainingSpace) return {{}, note + "not used: too little free space at " + files.directory};
     std::optional<std::string> name = clearName(output) ? platform::lastingFileName(output) : std::nullopt;
@@ -98,8 +108,10 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
     return {concat(concat(launch.quiet, options), {option + *name}), note + "training, writing " + output};
 }
 
-Plan use(const Launch& launch, const std::string& option, const std::string& archive, const std::string& note,
-         const std::string& made = std::string()) {
+Plan use(const CacheFiles& files, const Launch& launch, const std::string& option, const std::string& archive,
+         const std::string& note, const std::string& made = std::string()) {
+    // The application's caches are used: its trainings pay back.
+    platform::removeFile(files.unused);
     return {concat(launch.quiet, {option + archive}), note + "using " + archive + made};
 }
 
@@ -108,7 +120,7 @@ Plan use(const Launch& launch, const std::string& option, const std::string& arc
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
     std::string archive = files.stem + ".jsa";
     const std::string option = "-XX:SharedArchiveFile=";
-    if (isProven(files, archive)) return use(launch, option, archive, "");
+    if (isProven(files, archive)) return use(files, launch, option, archive, "");
     if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string note = removeUnproven(files, archive);
     std::string part = archive + ".part";
@@ -116,7 +128,7 @@ Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
         if (runtimeAccepts(files, launch, {"-Xshare:on", option + part}) && platform::replaceFile(part, archive) &&
             recordProof(files, archive)) {
             removeEarlierCaches(files, kOtherKeys);
-            return use(launch, option, archive, note, ", made by the last start");
+            return use(files, launch, option, archive, note, ", made by the last start");
         }
         countRefusal(files);
         platform::removeFile(archive);
@@ -142,7 +154,7 @@ Plan planAutoArchive(const CacheFiles& files, const Launch& launch) {
 Plan planAotCache(const CacheFiles& files, const Launch& launch) {
     std::string cache = files.stem + ".aot";
     const std::string option = "-XX:AOTCache=";
-    if (isProven(files, cache)) return use(launch, option, cache, "");
+    if (isProven(files, cache)) return use(files, launch, option, cache, "");
     if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
     std::string note = removeUnproven(files, cache);
     std::string configuration = files.stem + ".aotconf";
@@ -157,7 +169,7 @@ Plan planAotCache(const CacheFiles& files, const Launch& launch) {
         platform::removeFile(configuration);
         if (made) {
             removeEarlierCaches(files, kOtherKeys);
-            return use(launch, option, cache, note, ", assembled from the last start");
+            return use(files, launch, option, cache, note, ", assembled from the last start");
         }
         countRefusal(files);
         platform::removeFile(cache);

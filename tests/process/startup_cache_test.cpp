@@ -222,6 +222,7 @@ TEST_F(CacheLife, AotCacheLeftovers) {
         }
     }
     EXPECT_EQ(note(), "not used: the runtime refused the caches made for these options");
+    std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");  // as a start that used a cache would
     EXPECT_EQ(note({"-J-Dother=1"}), "training, writing DIR/KEY.aotconf");
     plant(".aot", std::string("\xa2\xab\x0b\xf0", 4) + "by hand");
     plant(".ok", "1 2 3 4\n");
@@ -238,6 +239,8 @@ TEST_F(CacheLife, ManagedArchiveLeftoversAndOptionSets) {
     EXPECT_EQ(note(), "the runtime refused the archive of the last start; training, writing DIR/KEY.jsa.part");
     std::vector<std::string> keys;
     for (int set = 1; set <= 5; ++set) {
+        // As a start that used a cache would: this application's trainings pay back.
+        std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");
         EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}), "training, writing DIR/KEY.jsa.part");
         plant(".jsa.part", kDynamicArchive);
         keys.push_back(last);
@@ -251,10 +254,25 @@ TEST_F(CacheLife, ManagedArchiveLeftoversAndOptionSets) {
     std::ofstream(place.host + "/0000bbbb.app") << inst.seen("bin/app.conf");
     for (const char* name : {"0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock", "0000bbbb-0123456789abcdef.jsa"})
         std::ofstream(place.host + "/" + name) << "x";
+    std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");
     EXPECT_EQ(note({"-J-Dset=6"}), "training, writing DIR/KEY.jsa.part");
     for (const char* name : {"0000aaaa.app", "0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock"})
         EXPECT_FALSE(std::filesystem::exists(place.host + "/" + name)) << name;
     EXPECT_TRUE(std::filesystem::exists(place.host + "/0000bbbb-0123456789abcdef.jsa"));
+}
+
+// Starts that each train for other options, and never use what they made, stop training
+// after four of them, and train once in every sixteen starts from then on.
+TEST_F(CacheLife, BacksOffTrainingThatNeverPaysBack) {
+    start("17.0.2");
+    for (int set = 1; set <= 4; ++set)
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}), "training, writing DIR/KEY.jsa.part") << set;
+    for (int set = 5; set <= 19; ++set)
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}),
+                  "not used: none of the application's last 4 caches was used; training again in " + std::to_string(20 - set) +
+                      " starts");
+    EXPECT_EQ(note({"-J-Dset=20"}), "training, writing DIR/KEY.jsa.part");
+    EXPECT_EQ(note({"-J-Dset=21"}), "not used: none of the application's last 4 caches was used; training again in 15 starts");
 }
 
 // Linux: a directory others may write in, or another user's, keeps the cache off; a link at
