@@ -115,14 +115,24 @@ Plan use(const CacheFiles& files, const Launch& launch, const std::string& optio
     return {concat(launch.quiet, {option + archive}), note + "using " + archive + made};
 }
 
+/// What every start with a made cache begins with: a proven archive is used at once;
+/// otherwise the start must hold the lock (nothing else happens without it), and an archive
+/// that was not proven goes, which `note` then says.
+std::optional<Plan> useOrLock(const CacheFiles& files, const Launch& launch, const std::string& option,
+                              const std::string& archive, std::string& note) {
+    if (isProven(files, archive)) return use(files, launch, option, archive, "");
+    if (!platform::holdLockUntilExit(files.lock)) return Plan{{}, kLockNote};
+    note = removeUnproven(files, archive);
+    return std::nullopt;
+}
+
 }  // namespace
 
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
     std::string archive = files.stem + ".jsa";
     const std::string option = "-XX:SharedArchiveFile=";
-    if (isProven(files, archive)) return use(files, launch, option, archive, "");
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
-    std::string note = removeUnproven(files, archive);
+    std::string note;
+    if (std::optional<Plan> plan = useOrLock(files, launch, option, archive, note)) return *plan;
     std::string part = archive + ".part";
     if (isWhole(part, kDynamicArchiveMagic)) {
         if (runtimeAccepts(files, launch, {"-Xshare:on", option + part}) && platform::replaceFile(part, archive) &&
@@ -154,9 +164,8 @@ Plan planAutoArchive(const CacheFiles& files, const Launch& launch) {
 Plan planAotCache(const CacheFiles& files, const Launch& launch) {
     std::string cache = files.stem + ".aot";
     const std::string option = "-XX:AOTCache=";
-    if (isProven(files, cache)) return use(files, launch, option, cache, "");
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
-    std::string note = removeUnproven(files, cache);
+    std::string note;
+    if (std::optional<Plan> plan = useOrLock(files, launch, option, cache, note)) return *plan;
     std::string configuration = files.stem + ".aotconf";
     if (isWhole(configuration, kAotConfigurationMagic) && refusals(files) < kMaxRefusals) {
         std::string part = cache + ".part";

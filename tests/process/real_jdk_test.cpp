@@ -38,6 +38,13 @@ std::vector<std::string> installedJdks() {
     return {homes.begin(), homes.end()};
 }
 
+/// A test's name for a JDK: its directory's name in letters, digits and '_'.
+std::string jdkTestName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name;
+    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
+}
+
 class RealJdk : public ::testing::TestWithParam<std::string> {
 protected:
     void SetUp() override {
@@ -286,18 +293,10 @@ TEST_P(RealJdkCache, TheUsersOwnSharingAndReportingSettingsWin) {
     EXPECT_EQ(namesIn(inst.path("cache")), std::vector<std::string>{});
 }
 
-INSTANTIATE_TEST_SUITE_P(Linux, RealJdkCache, ::testing::ValuesIn(installedJdks()), [](const auto& info) {
-    std::string name;
-    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Linux, RealJdkCache, ::testing::ValuesIn(installedJdks()), jdkTestName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealJdkCache);
 
-INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), [](const auto& info) {
-    std::string name;
-    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), jdkTestName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealJdk);
 
 }  // namespace
