@@ -283,6 +283,18 @@ TEST_P(RealJdkCache, TrainsAgainAfterAKilledTrainingStart) {
     }
 }
 
+// The cache's folder deleted while a start trains (as the documentation says to clear it): the
+// start ends as the application does, and the next one trains again.
+TEST_P(RealJdkCache, FolderDeletedDuringTraining) {
+    auto training = std::async(std::launch::async, [&] { return inst.run({"sleep=4000"}); });
+    for (int waited = 0; waited < 100 && namesIn(inst.path("cache")).size() < 2; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    fs::remove_all(inst.path("cache"));
+    EXPECT_RUN(training.get(), "hello v1\n", "", 0);
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+}
+
 // The user's own settings of the VM, in its environment variables or the options: the start
 // is the same as without the cache, to the byte, and the cache keeps out.
 TEST_P(RealJdkCache, TheUsersOwnSharingAndReportingSettingsWin) {
