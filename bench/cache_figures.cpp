@@ -28,7 +28,7 @@ struct CacheApplication {
     std::string configuration;  ///< its lines between SetJavaVM and SetMainClass
     std::string mainClass;
     std::vector<std::string> arguments;  ///< of every start
-    std::string expectedOut;             ///< what every start must print (empty: what java -cp prints); stderr stays empty
+    std::string expectedOut;  ///< what every start must print, and nothing on stderr; empty: what java -cp prints on both
     double buildJdkBound;   ///< warm cache / java -cp at most, on the build's JDK (OpenJDK 17); 0: none
     double temurin25Bound;  ///< the same on Temurin 25 (the AOT cache)
     double handBound;       ///< warm cache / java with an archive made by hand at most; 0: not measured
@@ -165,9 +165,14 @@ void cacheFigure(const Paths& paths, const CacheApplication& application, const 
     Command java = javaCommand(application, install, paths.work);
     Command launcher{{install.launcher}, install.bin, {}, application.name + " through the launcher"};
     launcher.argv.insert(launcher.argv.end(), application.arguments.begin(), application.arguments.end());
-    std::string expected = application.expectedOut;
-    if (expected.empty()) expected = capture(java, paths.work).out;
-    expectRun(java, expected, paths.work);
+    std::string expected = application.expectedOut, expectedErr;
+    if (expected.empty()) {
+        // Maven's console library writes its colour resets on stderr whatever it is told.
+        Output plain = capture(java, paths.work);
+        expected = plain.out;
+        expectedErr = plain.err;
+    }
+    expectRun(java, expected, paths.work, expectedErr);
     std::printf("\n4. Start-up cache: %s on %s\n", application.title.c_str(), runtime.home.c_str());
     // Each training pairs the first start (it trains) and the second (it has the runtime check
     // the archive, or assemble and check the AOT cache) with a java -cp start; both must be
@@ -176,14 +181,14 @@ void cacheFigure(const Paths& paths, const CacheApplication& application, const 
     for (int t = 0; t < trainings; ++t) {
         removeTree(install.cache);
         double javaSeconds = run(java).seconds;
-        first.push_back(timedCheck(launcher, expected, paths.work) / javaSeconds);
-        second.push_back(timedCheck(launcher, expected, paths.work) / javaSeconds);
+        first.push_back(timedCheck(launcher, expected, paths.work, expectedErr) / javaSeconds);
+        second.push_back(timedCheck(launcher, expected, paths.work, expectedErr) / javaSeconds);
         extra.push_back(first.back() + second.back() - 2);
     }
     std::vector<Command> commands{launcher, java};
     if (application.handBound > 0) {
         commands.push_back(handArchive(java, runtime.aot, install.cache + "/.."));
-        expectRun(commands.back(), expected, paths.work);
+        expectRun(commands.back(), expected, paths.work, expectedErr);
     }
     Rounds warm = measure(commands, rounds, 0);
     printRatio("warm cache: launcher / java -cp", warm, 0, 1, application.*runtime.bound, verdicts);
