@@ -1,0 +1,161 @@
+// The POSIX platform layer's files of the start-up cache: private files opened without
+// following links, the lock, free space, and the runtime's quiet child.
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/statvfs.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace platform {
+
+bool makeDirectories(const std::string& directory) {
+    struct stat info;
+    if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
+    std::size_t slash = directory.find_last_of('/');
+    if (slash != std::string::npos && slash > 0 && !makeDirectories(directory.substr(0, slash))) return false;
+    if (::mkdir(directory.c_str(), 0700) == 0) return true;
+    // Another process may have made it in the meantime.
+    return errno == EEXIST && ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool replaceFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
+
+bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+
+namespace {
+
+FileStamp stampOf(const struct stat& info) {
+    FileStamp stamp;
+    stamp.size = static_cast<unsigned long long>(info.st_size);
+    stamp.modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    stamp.changed = static_cast<long long>(info.st_ctim.tv_sec) * 1000000000LL + info.st_ctim.tv_nsec;
+    stamp.node = static_cast<unsigned long long>(info.st_ino);
+    return stamp;
+}
+
+/// This user's, and nobody else may change it.
+bool isPrivate(const struct stat& info) { return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
+
+/// Opens a cache file without following a link and without waiting on a FIFO; -1 unless it
+/// is a regular file of this user's that nobody else may write.
+int openPrivate(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && isPrivate(info)) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+}  // namespace
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return stampOf(info);
+}
+
+std::optional<FileStamp> privateFileStamp(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !isPrivate(info)) return std::nullopt;
+    return stampOf(info);
+}
+
+bool isPrivateDirectory(const std::string& directory) {
+    struct stat info;
+    return ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && isPrivate(info);
+}
+
+bool writeSmallFile(const std::string& path, const std::string& content) {
+    int fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (fd < 0) return false;
+    bool whole = ::ftruncate(fd, 0) == 0 && ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    return ::close(fd) == 0 && whole;
+}
+
+std::optional<std::string> lastingFileName(const std::string& path) {
+    // Held open on purpose, without close-on-exec being needed: the VM runs in this process.
+    int fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (fd < 0) return std::nullopt;
+    std::string name = "/proc/self/fd/" + std::to_string(fd);
+    struct stat info;
+    if (::stat(name.c_str(), &info) == 0) return name;
+    ::close(fd);
+    return path;
+}
+
+std::optional<unsigned long long> freeSpace(const std::string& directory) {
+    struct statvfs info;
+    if (::statvfs(directory.c_str(), &info) != 0) return std::nullopt;
+    return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
+}
+
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    while (content.size() < maxBytes) {
+        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - content.size()));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            ::close(fd);
+            return std::nullopt;
+        }
+        if (got == 0) break;
+        content.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    return content;
+}
+
+bool holdLockUntilExit(const std::string& path) {
+    // The descriptor stays open on purpose: the lock goes with the process, however it ends
+    // (System.exit included). Close-on-exec keeps it from any child.
+    int fd = openPrivate(path, O_RDWR | O_CREAT);
+    if (fd < 0) return false;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    ::close(fd);
+    return false;
+}
+
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t parent = ::getpid();
+    pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        // The child dies with the launch, however the launch ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    for (unsigned long waited = 0;; waited += 10) {
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR) return -1;
+        if (waited >= timeLimit * 1000UL) break;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
+}
+
+}  // namespace platform
