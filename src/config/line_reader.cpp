@@ -9,6 +9,7 @@
 
 #include "config/config_file_parser.h"
 #include "messages/messages.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/unicode_text.h"
 
@@ -106,6 +107,11 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
     return std::ferror(file.get()) ? FileBytes::kCannotRead : FileBytes::kRead;
 }
 
+bool isWideTextWithoutMark(const std::string& bytes) {
+    if (startsWith(bytes, "\xFF\xFE") && bytes.size() >= 4 && bytes[2] == '\0' && bytes[3] == '\0') return true;
+    return bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0');
+}
+
 std::string decodeConfigText(std::string bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) return bytes.erase(0, 3);
     if (startsWith(bytes, "\xFF\xFE")) return utf16ToUtf8(bytes, 2, false);
@@ -140,6 +146,13 @@ bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handl
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
     if (outcome != FileBytes::kRead) return false;
+    // Read as UTF-16 or UTF-8, such a text gives lines cut at their first zero byte: nothing
+    // of what was written, or single letters taken for settings. None of it is read.
+    if (isWideTextWithoutMark(text)) {
+        printErr("WARNING: " + path + " is in UTF-32, or in UTF-16 without a byte-order mark, and is not read: "
+                 "save it as UTF-8.\n");
+        return true;
+    }
     text = decodeConfigText(std::move(text));
     TextCursor cursor{text};
     std::vector<char> buffer;

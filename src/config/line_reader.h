@@ -28,6 +28,11 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
 /// (platform::codePageToUtf8: unchanged on POSIX). Never fails but for memory.
 std::string decodeConfigText(std::string bytes);
 
+/// True for the bytes of a text in UTF-32 (with or without its byte-order mark) or in UTF-16
+/// without one: a zero byte among the first two, or the UTF-32 little-endian mark. No text in
+/// UTF-8 or a code page starts so; decodeConfigText would make nothing readable of it.
+bool isWideTextWithoutMark(const std::string& bytes);
+
 /// Where readLine is in a text: the text and the position of the next byte.
 struct TextCursor {
     const std::string& text;
