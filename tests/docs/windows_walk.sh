@@ -9,11 +9,13 @@
 # whose lines it skips. It then checks what the walk made: helloc.exe world starts Hello with
 # `world` and ..\lib\hello.jar on the class path, hello.exe is windowless and helloc.exe a
 # console program, and the stamped copies' version information holds the application's names
-# and none of the launcher's own.
+# and none of the launcher's own. docs/installing.md's stamping block runs the same way, in
+# the unpacked package's bin folder.
 #
 #   windows_walk.sh README.md WINDOWS_TREE CPACK win32|win64     (WINEPREFIX names the tree's prefix)
 set -euo pipefail
 readme=$1 tree=$2 cpack=$3 kind=$4
+installing=$(dirname "$readme")/docs/installing.md
 wine=${LAUNCHER_WINE:-wine}
 export WINEDEBUG=-all
 unset DISPLAY
@@ -45,6 +47,7 @@ for part in block1.bat block2.bat block3.bat hello.conf Hello.java; do
     [ -s "$scratch/$part" ] || fail "the README's walks have no $part"
 done
 [ ! -e "$scratch/block4.bat" ] || fail "the Windows walk has more blocks than this script knows"
+rm -f "$scratch/block4.bat"
 if [ "$kind" = win64 ]; then sed -i 's/win32/win64/g' "$scratch"/block*.bat; fi
 
 # The stand-in JDK, where the user's would be.
@@ -69,6 +72,25 @@ run_block() {
         fail "block $1 ended with $?: $(cat "$scratch/out$1.txt")"
 }
 
+# check_stamped FILE NAME PRODUCT COMPANY DESCRIPTION FILEVERSION PRODUCTVERSION: the subsystem
+# (windowless unless NAME ends in "c") and the version information of a stamped copy.
+check_stamped() {
+    local file=$1 name=$2 subsystem strings expected
+    subsystem=$(od -An -tu2 -j$(($(od -An -tu4 -j60 -N4 "$file") + 24 + 68)) -N2 "$file" | tr -d ' ')
+    [ "$subsystem" = "$([[ $name == *c ]] && echo 3 || echo 2)" ] || fail "$name.exe has the wrong subsystem, $subsystem"
+    strings=$("$wine" "$tree/tools/stamp/stamp_version_query.exe" "$(windows "$file")" ProductName CompanyName \
+        FileDescription OriginalFilename InternalName | tr -d '\r')
+    expected="file $6
+product $7
+ProductName=$3
+CompanyName=$4
+FileDescription=$5
+OriginalFilename=$name.exe
+InternalName=$name"
+    [ "$strings" = "$expected" ] || fail "$name.exe's version information reads:
+$strings"
+}
+
 run_block 1 "$home"
 [ -d "$hello/src" ] && [ -d "$hello/lib" ] && [ -d "$hello/bin" ] || fail "the first block made no hello\\src, lib and bin"
 unzip -q "$zip" -d "$hello"
@@ -82,23 +104,18 @@ grep -qx 'arg=world' <<<"$record" || fail "Hello did not get world: $record"
 grep -q '^option=-Djava.class.path=\.\.\\lib\\hello\.jar;' <<<"$record" || fail "no ..\\lib\\hello.jar first on the class path: $record"
 [ -f "$hello/jre/bin/server/jvm.dll" ] || fail "the JDK was not copied to jre"
 
-subsystem() { od -An -tu2 -j$(($(od -An -tu4 -j60 -N4 "$1") + 24 + 68)) -N2 "$1" | tr -d ' '; }
 cp "$(dirname "$0")/../../tools/stamp/test/app.ico" "$hello/hello.ico"
 run_block 3 "$hello"
-for exe in hello helloc; do
-    [ "$(subsystem "$hello/bin/$exe.exe")" = "$([ $exe = hello ] && echo 2 || echo 3)" ] ||
-        fail "bin\\$exe.exe is not the $([ $exe = hello ] && echo windowless || echo console) launcher"
-    strings=$("$wine" "$tree/tools/stamp/stamp_version_query.exe" "$(windows "$hello/bin/$exe.exe")" ProductName \
-        CompanyName FileDescription OriginalFilename InternalName | tr -d '\r')
-    description=$([ $exe = hello ] && echo Hello || echo 'Hello (console)')
-    expected="file 1.0.0.0
-product 1.0.0.0
-ProductName=Hello
-CompanyName=Example Ltd
-FileDescription=$description
-OriginalFilename=$exe.exe
-InternalName=$exe"
-    [ "$strings" = "$expected" ] || fail "bin\\$exe.exe's version information reads:
-$strings"
-done
+check_stamped "$hello/bin/hello.exe" hello Hello "Example Ltd" Hello 1.0.0.0 1.0.0.0
+check_stamped "$hello/bin/helloc.exe" helloc Hello "Example Ltd" "Hello (console)" 1.0.0.0 1.0.0.0
+
+# installing.md's block, in the package's bin folder with the icon and a bin folder there.
+awk '/^```/ { inside = !inside; bat = inside && $0 == "```bat"; next } bat { print }' "$installing" >"$scratch/block4.bat"
+[ -s "$scratch/block4.bat" ] || fail "installing.md has no bat block"
+package_bin=$(ls -d "$hello"/launcher-*/bin)
+mkdir "$package_bin/bin"
+cp "$hello/hello.ico" "$package_bin/myapp.ico"
+run_block 4 "$package_bin"
+check_stamped "$package_bin/bin/myapp.exe" myapp "My App" "My Company" "My App" 2.3.4.0 2.3.0.0
+check_stamped "$package_bin/bin/myappc.exe" myappc "My App" "My Company" "My App (console)" 2.3.4.0 2.3.0.0
 echo "windows_walk: the README's Windows walk ran under wine ($kind), its results as the README says"
