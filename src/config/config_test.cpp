@@ -150,8 +150,8 @@ TEST(LineReader, DecodesByteOrderMarksAndUtf16) {
         EXPECT_EQ(decodeConfigText(invalid), platform::codePageToUtf8(invalid)) << invalid;
 }
 
-// What no UTF-8, UTF-16 with its mark or code page text starts with: a zero byte among the
-// first two, or the UTF-32 little-endian mark.
+// UTF-32 and UTF-16 without a mark: a UTF-32 mark, or zero bytes on one side of most pairs;
+// a stray NUL in a text of single bytes is no such thing.
 TEST(LineReader, TellsWideTextWithoutAMark) {
     struct Case {
         std::string bytes;
@@ -164,6 +164,9 @@ TEST(LineReader, TellsWideTextWithoutAMark) {
         {std::string("\xFE\xFF\0S", 4), false},  {std::string("nul\0cut", 7), false},
         {"SetMainClass a.B", false},             {"S", false},
         {"", false},                             {std::string("\xEF\xBB\xBF\0", 4), false},
+        {std::string("\0AddVMOption -Dx=1\n", 20), false},
+        {std::string("S\0e\0t\0M\0\xE9\0a\0\x42\x30i\0", 16), true},
+        {std::string("S\0e\0t\0\x42\x30\x42\x30\x42\x30i\0M\0", 16), false},
     };
     for (const Case& c : cases) EXPECT_EQ(isWideTextWithoutMark(c.bytes), c.wide) << c.bytes.size() << c.bytes;
 }

@@ -108,8 +108,15 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
 }
 
 bool isWideTextWithoutMark(const std::string& bytes) {
-    if (startsWith(bytes, "\xFF\xFE") && bytes.size() >= 4 && bytes[2] == '\0' && bytes[3] == '\0') return true;
-    return bytes.size() >= 2 && (bytes[0] == '\0' || bytes[1] == '\0');
+    if (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+        return true;
+    if (startsWith(bytes, "\xEF\xBB\xBF") || startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) return false;
+    // Directives are ASCII: in UTF-16 (and UTF-32) nearly every pair of bytes has its zero on
+    // the same side, where a stray NUL byte of a UTF-8 or code page text has few.
+    std::size_t pairs = std::min<std::size_t>(bytes.size(), 64) / 2, zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < 2 * pairs; ++i)
+        if (bytes[i] == '\0') ++zeros[i % 2];
+    return pairs >= 2 && std::max(zeros[0], zeros[1]) * 4 >= pairs * 3;
 }
 
 std::string decodeConfigText(std::string bytes) {
