@@ -2,7 +2,7 @@
 # Builds what the benchmark needs in the linux tree and runs it.
 #   bash bench/run.sh            full mode: bounds enforced, exit code 1 when one is missed
 #   bash bench/run.sh --quick    fewer rounds and sizes; misses are marked, never fatal
-# Other options go to the driver (--rounds N, --only java|own, --dump). BENCH_BUILD_DIR
+# Other options go to the driver (--rounds N, --only java|own|cache, --dump). BENCH_BUILD_DIR
 # names another build tree (default build/linux).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)

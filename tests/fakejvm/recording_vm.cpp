@@ -1,0 +1,225 @@
+// The VM the process tests use: it records what it receives (FAKEJVM_RECORD), checks that the
+// launcher calls each JNI function as it should, and fails or behaves on demand
+// (FAKEJVM_FAIL, FAKEJVM_MAIN). See fake_jvm.cpp for the variables.
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "fake_jvm.h"
+
+namespace fakejvm {
+
+namespace {
+
+struct FakeClass {
+    std::string name;
+};
+struct FakeString {
+    std::string utf8;
+};
+struct FakeArray {
+    std::vector<jobject> elements;
+};
+
+FakeClass mainClass;
+FakeClass stringClass{"java/lang/String"};
+int mainMethodTag;
+int throwableTag;
+std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
+std::deque<FakeArray> arrays;
+
+bool created = false;
+bool destroyed = false;
+bool arrayCreated = false;  // strings made after the first array are arguments
+bool exceptionPending = false;
+
+void checkAlive() {
+    if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
+}
+
+jobject handleOf(void* object) { return reinterpret_cast<jobject>(object); }
+
+jstring makeString(std::string utf8) {
+    if (arrayCreated && failureRequested("string")) return nullptr;
+    strings.push_back(FakeString{std::move(utf8)});
+    return reinterpret_cast<jstring>(&strings.back());
+}
+
+FakeArray* arrayOf(jobjectArray array) {
+    for (auto& candidate : arrays)
+        if (reinterpret_cast<jobjectArray>(&candidate) == array) return &candidate;
+    fatal("fakejvm: not an array the VM made\n");
+}
+
+std::string textOf(jobject object) {
+    for (auto& s : strings)
+        if (handleOf(&s) == object) return s.utf8;
+    fatal("fakejvm: array element is not a string the VM made\n");
+}
+
+void runMain(jclass cls, jmethodID method, jobjectArray array) {
+    checkAlive();
+    if (cls != reinterpret_cast<jclass>(&mainClass) || method != reinterpret_cast<jmethodID>(&mainMethodTag))
+        fatal("fakejvm: CallStaticVoidMethod on another class or method than main\n");
+    for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
+    record("main");
+    std::string behaviour = envValue("FAKEJVM_MAIN");
+    if (behaviour == "throw") {
+        exceptionPending = true;
+    } else if (behaviour == "crash") {
+        if (inUpdateChild()) crash();
+    } else if (behaviour.rfind("exit:", 0) == 0) {
+        std::fflush(nullptr);
+        std::exit(std::atoi(behaviour.c_str() + 5));
+    } else if (behaviour.rfind("print:", 0) == 0) {
+        writeStandard(1, behaviour.substr(6) + "\n");
+        writeStandard(2, behaviour.substr(6) + "!\n");
+    }
+}
+
+/// The JNI functions of this VM, for the tables.
+struct RecordingVm {
+    static jint JNICALL getVersion(JNIEnv*) {
+        checkAlive();
+        return JNI_VERSION_1_2;
+    }
+
+    static jclass JNICALL findClass(JNIEnv*, const char* name) {
+        checkAlive();
+        record(std::string("findclass=") + (name ? name : ""));
+        std::string text = name ? name : "";
+        if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
+        // As a real VM: no class has an empty name, and names are '/'-separated.
+        if (text.empty() || text.find('.') != std::string::npos) return nullptr;
+        if (failureRequested("findclass")) return nullptr;
+        mainClass.name = text;
+        return reinterpret_cast<jclass>(&mainClass);
+    }
+
+    static jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass cls, const char* name, const char* signature) {
+        checkAlive();
+        record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
+        if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
+        if (failureRequested("method")) return nullptr;
+        return reinterpret_cast<jmethodID>(&mainMethodTag);
+    }
+
+    static jstring JNICALL newStringUTF(JNIEnv*, const char* utf) {
+        checkAlive();
+        if (!utf) fatal("fakejvm: NewStringUTF of a null pointer\n");
+        return makeString(modifiedUtf8ToUtf8(utf));
+    }
+
+    static jstring JNICALL newString(JNIEnv*, const jchar* unicode, jsize length) {
+        checkAlive();
+        if (length < 0 || (length > 0 && !unicode)) fatal("fakejvm: NewString with a bad buffer\n");
+        return makeString(utf16ToUtf8(unicode, length));
+    }
+
+    static jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass cls, jobject initial) {
+        checkAlive();
+        if (cls != reinterpret_cast<jclass>(&stringClass)) fatal("fakejvm: NewObjectArray of another class than String\n");
+        if (length < 0) fatal("fakejvm: NewObjectArray of a negative length\n");
+        arrayCreated = true;
+        if (failureRequested("array")) return nullptr;
+        arrays.push_back(FakeArray{std::vector<jobject>(static_cast<std::size_t>(length), initial)});
+        return reinterpret_cast<jobjectArray>(&arrays.back());
+    }
+
+    static void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+        checkAlive();
+        FakeArray* target = arrayOf(array);
+        if (index < 0 || static_cast<std::size_t>(index) >= target->elements.size())
+            fatal("fakejvm: SetObjectArrayElement out of bounds\n");
+        target->elements[static_cast<std::size_t>(index)] = value;
+    }
+
+    static void JNICALL callStaticVoidMethod(JNIEnv*, jclass cls, jmethodID method, ...) {
+        va_list args;
+        va_start(args, method);
+        jobjectArray array = va_arg(args, jobjectArray);
+        va_end(args);
+        runMain(cls, method, array);
+    }
+
+    static void JNICALL callStaticVoidMethodV(JNIEnv*, jclass cls, jmethodID method, va_list args) {
+        runMain(cls, method, va_arg(args, jobjectArray));
+    }
+
+    static void JNICALL callStaticVoidMethodA(JNIEnv*, jclass cls, jmethodID method, const jvalue* args) {
+        if (!args) fatal("fakejvm: CallStaticVoidMethodA without arguments\n");
+        runMain(cls, method, reinterpret_cast<jobjectArray>(args[0].l));
+    }
+
+    static jthrowable JNICALL exceptionOccurred(JNIEnv*) {
+        checkAlive();
+        return exceptionPending ? reinterpret_cast<jthrowable>(&throwableTag) : nullptr;
+    }
+
+    static jboolean JNICALL exceptionCheck(JNIEnv*) {
+        checkAlive();
+        return exceptionPending ? JNI_TRUE : JNI_FALSE;
+    }
+
+    static void JNICALL exceptionDescribe(JNIEnv*) {
+        checkAlive();
+        if (!exceptionPending) return;
+        std::fputs("Exception in thread \"main\" fake.Failure: thrown by main\n", stderr);
+        std::fflush(stderr);
+        exceptionPending = false;
+    }
+
+    static void JNICALL exceptionClear(JNIEnv*) {
+        checkAlive();
+        exceptionPending = false;
+    }
+
+    static void JNICALL deleteLocalRef(JNIEnv*, jobject) { checkAlive(); }
+
+    // The JavaVM's own functions.
+    static jint JNICALL destroyJavaVM(JavaVM*) {
+        checkAlive();
+        record("destroy");
+        destroyed = true;
+        return JNI_OK;
+    }
+
+    static jint JNICALL detachCurrentThread(JavaVM*) {
+        checkAlive();
+        return JNI_OK;
+    }
+};
+
+std::string hex8(jint value) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08x", static_cast<unsigned>(value));
+    return text;
+}
+
+}  // namespace
+
+jint createRecordingVm(JavaVM** vm, void** env, void* args) {
+    if (created) fatal("fakejvm: JNI_CreateJavaVM called twice\n");
+    if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
+    const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
+    recordConsole();
+    record("version=" + hex8(initArgs->version));
+    record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
+    recordCodePage();
+    if (initArgs->nOptions < 0 || (initArgs->nOptions > 0 && !initArgs->options))
+        fatal("fakejvm: JNI_CreateJavaVM with a bad option array\n");
+    for (jint i = 0; i < initArgs->nOptions; ++i) {
+        const char* text = initArgs->options[i].optionString;
+        if (!text) fatal("fakejvm: JNI_CreateJavaVM with a null option\n");
+        recordOption(text);
+    }
+    if (failureRequested("create")) return JNI_ERR;
+    created = true;
+    handOutTables<RecordingVm>(vm, env);
+    return JNI_OK;
+}
+
+}  // namespace fakejvm
