@@ -1,7 +1,8 @@
 #!/bin/bash
 # Runs a window test of a Windows build under wine on a virtual X display of its own: an Xvfb
 # without a window manager, a wine prefix kept for such runs, and a wine session whose desktop
-# lives on that display. The command sees DISPLAY and WINEPREFIX.
+# lives on that display. The command sees DISPLAY and WINEPREFIX. LAUNCHER_WINE names the wine
+# command (default: wine), which also runs wineboot.
 #
 #   with_display.sh PREFIX [PROGRAM...] -- COMMAND [ARGUMENT...]
 #
@@ -38,7 +39,8 @@ for program in "${required[@]}"; do
         exit 77
     fi
 done
-for program in wine wineserver wineboot flock timeout; do
+wine="${LAUNCHER_WINE:-wine}"
+for program in "$wine" wineserver flock timeout; do
     if ! command -v "$program" >/dev/null 2>&1; then
         echo "with_display: $program is not installed" >&2
         exit 1
@@ -84,7 +86,7 @@ fi
 if [ ! -f "$prefix/system.reg" ]; then
     echo "with_display: creating the wine prefix $prefix"
     mkdir -p "$prefix"
-    timeout 300 wineboot -i </dev/null >/dev/null 2>&1 9>&-
+    timeout 300 "$wine" wineboot.exe -i </dev/null >/dev/null 2>&1 9>&-
     # Let the server that created it end and save the registry.
     timeout 120 wineserver -w >/dev/null 2>&1
     if [ ! -f "$prefix/system.reg" ]; then
@@ -116,7 +118,7 @@ session=true
 timeout 60 wineserver -p >/dev/null 2>&1 9>&-
 # The first program of a session starts wine's services and its desktop, which live on with the
 # session and inherit that program's output: let it be one whose output goes nowhere.
-if ! timeout 120 wine cmd /c exit </dev/null >/dev/null 2>&1 9>&-; then
+if ! timeout 120 "$wine" cmd /c exit </dev/null >/dev/null 2>&1 9>&-; then
     echo "with_display: wine does not run programs in $prefix" >&2
     exit 1
 fi

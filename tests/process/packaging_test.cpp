@@ -4,6 +4,7 @@
 #include <sys/utsname.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -172,6 +173,12 @@ public:
         end += 2;
         return out;
     }
+    /// The zero-terminated ASCII text at `at`.
+    std::string ascii(std::size_t at) const {
+        std::string out;
+        for (; byte(at) != 0; ++at) out += static_cast<char>(byte(at));
+        return out;
+    }
 
 private:
     std::uint32_t byte(std::size_t at) const {
@@ -181,25 +188,44 @@ private:
     std::string data_;
 };
 
+/// The address of data directory `index` of a PE image (1: imports, 2: resources, 13: delay-load
+/// imports); 0 when the image has none.
+std::uint32_t directoryAddress(const Bytes& image, std::size_t index) {
+    std::size_t pe = image.u32(0x3C);
+    if (image.u32(pe) != 0x4550) throw std::runtime_error("no PE signature");
+    std::size_t optional = pe + 24;
+    std::size_t directories = optional + (image.u16(optional) == 0x20B ? 112 : 96);
+    return image.u32(directories + index * 8);
+}
+
+/// The file offset of an address of a PE image, through its section table.
+std::size_t offsetOf(const Bytes& image, std::uint32_t rva) {
+    std::size_t pe = image.u32(0x3C);
+    std::size_t sectionTable = pe + 24 + image.u16(pe + 20);
+    for (std::size_t i = 0; i < image.u16(pe + 6); ++i) {
+        std::size_t s = sectionTable + i * 40;
+        std::uint32_t start = image.u32(s + 12), length = std::max(image.u32(s + 8), image.u32(s + 16));
+        if (rva >= start && rva < start + length) return image.u32(s + 20) + (rva - start);
+    }
+    throw std::runtime_error("an address outside every section");
+}
+
+/// The names of the DLLs a PE image imports at load time, in the order of its import directory.
+std::vector<std::string> importedDlls(const Bytes& image) {
+    std::vector<std::string> names;
+    std::uint32_t imports = directoryAddress(image, 1);
+    if (imports == 0) return names;
+    // Each descriptor is 20 bytes, its name's address at 12; an all-zero one ends the table.
+    for (std::size_t d = offsetOf(image, imports); image.u32(d + 12) != 0; d += 20)
+        names.push_back(image.ascii(offsetOf(image, image.u32(d + 12))));
+    return names;
+}
+
 /// The file offset and size of a resource of a PE image, by the resource directory: the
 /// type (16: RT_VERSION, 24: RT_MANIFEST), its first name, its first language.
 std::pair<std::size_t, std::size_t> resourceOf(const Bytes& image, std::uint32_t type) {
-    std::size_t pe = image.u32(0x3C);
-    if (image.u32(pe) != 0x4550) throw std::runtime_error("no PE signature");
-    std::size_t sections = image.u16(pe + 6);
-    std::size_t optional = pe + 24;
-    std::size_t directories = optional + (image.u16(optional) == 0x20B ? 112 : 96);
-    std::uint32_t resourceRva = image.u32(directories + 2 * 8);
-    std::size_t sectionTable = optional + image.u16(pe + 20);
-    auto offsetOf = [&](std::uint32_t rva) -> std::size_t {
-        for (std::size_t i = 0; i < sections; ++i) {
-            std::size_t s = sectionTable + i * 40;
-            std::uint32_t start = image.u32(s + 12), length = std::max(image.u32(s + 8), image.u32(s + 16));
-            if (rva >= start && rva < start + length) return image.u32(s + 20) + (rva - start);
-        }
-        throw std::runtime_error("an address outside every section");
-    };
-    std::size_t base = offsetOf(resourceRva);
+    auto offset = [&](std::uint32_t rva) { return offsetOf(image, rva); };
+    std::size_t base = offset(directoryAddress(image, 2));
     // Returns the entry's offset field, for id `id` (or the first entry when id is 0).
     auto entry = [&](std::size_t directory, std::uint32_t id) -> std::uint32_t {
         std::size_t count = image.u16(directory + 12) + image.u16(directory + 14);
@@ -213,7 +239,7 @@ std::pair<std::size_t, std::size_t> resourceOf(const Bytes& image, std::uint32_t
     std::uint32_t languages = entry(base + (names & 0x7FFFFFFF), 0);
     std::uint32_t data = entry(base + (languages & 0x7FFFFFFF), 0);
     if (!(names & languages & 0x80000000) || (data & 0x80000000)) throw std::runtime_error("a malformed resource tree");
-    return {offsetOf(image.u32(base + data)), image.u32(base + data + 4)};
+    return {offset(image.u32(base + data)), image.u32(base + data + 4)};
 }
 
 struct VersionInfo {
@@ -283,6 +309,7 @@ const std::vector<std::pair<std::string, std::uint32_t>> kWindowsExecutables{
     {"launcherw.exe", 2},  // IMAGE_SUBSYSTEM_WINDOWS_GUI
 };
 
+<<<<<<< HEAD
 // Each executable of the package is the one built, with its subsystem, and stripped: no
 // symbol table, under 450 KB, and of the size the README gives (about so many KB, to within 8).
 TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
@@ -293,10 +320,19 @@ TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
     ASSERT_TRUE(std::regex_search(readme, sizes, std::regex("about (\\d+) KB each in the win32 package and (\\d+) KB "
                                                             "each in the win64 one")));
     const long documentedKb = std::stol(sizes[target().kind == Kind::Win32 ? 1 : 2]);
+=======
+// Each executable of the package is the one built, for its machine (a PE32 i386 image for win32,
+// PE32+ x86-64 for win64), with its subsystem, and stripped: no symbol table, and under 450 KB.
+TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
+    if (!isWindows()) GTEST_SKIP() << "only the Windows packages hold two executables";
+    const bool win32 = target().kind == Kind::Win32;
+>>>>>>> main
     for (const auto& [name, subsystem] : kWindowsExecutables) {
         SCOPED_TRACE(name);
         Bytes image(readFile(unpacked("bin/" + name)));
         std::size_t pe = image.u32(0x3C);
+        EXPECT_EQ(image.u16(pe + 4), win32 ? 0x14Cu : 0x8664u) << "machine";
+        EXPECT_EQ(image.u16(pe + 24), win32 ? 0x10Bu : 0x20Bu) << "optional header magic";
         EXPECT_EQ(image.u16(pe + 24 + 68), subsystem);
         EXPECT_EQ(image.u32(pe + 12), 0u) << "a symbol table";
         EXPECT_EQ(image.u32(pe + 16), 0u) << "symbols";
@@ -306,6 +342,26 @@ TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
 }
 
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+// Linked fully static, every executable of the tree imports only DLLs that every Windows has in
+// its system folder, none of the compiler's runtime DLLs (libstdc++, libgcc, libwinpthread), and
+// loads none late.
+TEST(WindowsImports, SystemDllsOnly) {
+    if (!isWindows()) GTEST_SKIP() << "only Windows executables import DLLs by name";
+    const std::set<std::string> system{"kernel32.dll", "user32.dll", "gdi32.dll",  "comdlg32.dll", "comctl32.dll",
+                                       "advapi32.dll", "shell32.dll", "ole32.dll", "msvcrt.dll"};
+    for (const char* name : {"launcher.exe", "launcherw.exe", "launcher-stamp.exe"}) {
+        SCOPED_TRACE(name);
+        Bytes image(readFile(treeDirectory() / name));
+        std::vector<std::string> dlls = importedDlls(image);
+        EXPECT_FALSE(dlls.empty());
+        for (std::string dll : dlls) {
+            std::transform(dll.begin(), dll.end(), dll.begin(), [](unsigned char c) { return std::tolower(c); });
+            EXPECT_EQ(system.count(dll), 1u) << dll << " is not a system DLL";
+        }
+        EXPECT_EQ(directoryAddress(image, 13), 0u) << "delay-loaded imports";
+    }
+}
 
 // The Java VM runs in the launcher's process, so the manifest is the application's: per-monitor
 // DPI awareness (version 2 first, then its fallback; dpiAware for the systems before Windows

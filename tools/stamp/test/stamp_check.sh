@@ -5,10 +5,15 @@
 # for the version information), and every refusal gives its exact message, exit code 1 and
 # leaves no file behind.
 #
-#   stamp_check.sh HOST_STAMPER WINDOWS_TREE      (WINEPREFIX names the tree's wine prefix)
+#   stamp_check.sh HOST_STAMPER WINDOWS_TREE [TOOLS_TREE]   (WINEPREFIX names TOOLS_TREE's prefix)
+#
+# The Windows programs (launcher-stamp.exe, stamp_version_query.exe) are TOOLS_TREE's, by default
+# WINDOWS_TREE's: the win64 tree's stamp and read the win32 launcher where 32-bit programs
+# cannot run.
 set -uo pipefail
 host_stamper=$1
 tree=$2
+tools=${3:-$tree}
 here=$(cd "$(dirname "$0")" && pwd)
 wine=${LAUNCHER_WINE:-wine}
 export WINEDEBUG=-all
@@ -29,7 +34,7 @@ icons_before=$(wrestool -l --type=3 launcher.exe | wc -l)
 
 # The two ways of running the tool: natively, or the Windows build under wine.
 host() { "$host_stamper" "$@"; }
-windows() { "$wine" "$tree/launcher-stamp.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
+windows() { "$wine" "$tools/launcher-stamp.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # stamp_with TOOL OUTPUT [INPUT]
 stamp_with() {
@@ -59,7 +64,7 @@ check_stamped() {
     wrestool -x --type=14 "$file" -o icon.ico || fail "$file: wrestool cannot extract the icon"
     cmp -s -n "$(stat -c %s app.ico)" icon.ico app.ico || fail "$file: the icon read back differs from app.ico"
     local version
-    version=$("$wine" "$tree/tools/stamp/stamp_version_query.exe" "$file" ProductName CompanyName FileDescription \
+    version=$("$wine" "$tools/tools/stamp/stamp_version_query.exe" "$file" ProductName CompanyName FileDescription \
         LegalCopyright OriginalFilename InternalName FileVersion ProductVersion Comments | tr -d '\r')
     [ "$version" = "$expected_version" ] || fail "$file: version information read back:
 $version"
@@ -187,4 +192,5 @@ if [ "$failures" -ne 0 ]; then
     echo "$failures check(s) failed" >&2
     exit 1
 fi
+[ "$tools" = "$tree" ] || echo "stamp_check: $tools's launcher-stamp.exe and stamp_version_query.exe ran"
 echo "stamp_check: all checks passed for $tree"
