@@ -309,24 +309,18 @@ const std::vector<std::pair<std::string, std::uint32_t>> kWindowsExecutables{
     {"launcherw.exe", 2},  // IMAGE_SUBSYSTEM_WINDOWS_GUI
 };
 
-<<<<<<< HEAD
-// Each executable of the package is the one built, with its subsystem, and stripped: no
-// symbol table, under 450 KB, and of the size the README gives (about so many KB, to within 8).
+// Each executable of the package is the one built, for its machine (a PE32 i386 image for win32,
+// PE32+ x86-64 for win64), with its subsystem, and stripped: no symbol table, under 450 KB, and
+// of the size the README gives (about so many KB, to within 8).
 TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
     if (!isWindows()) GTEST_SKIP() << "only the Windows packages hold two executables";
+    const bool win32 = target().kind == Kind::Win32;
     std::smatch sizes;
     std::string readme = readFile(fs::path(cacheValue("launcher_SOURCE_DIR")) / "README.md");
     std::replace(readme.begin(), readme.end(), '\n', ' ');
     ASSERT_TRUE(std::regex_search(readme, sizes, std::regex("about (\\d+) KB each in the win32 package and (\\d+) KB "
                                                             "each in the win64 one")));
-    const long documentedKb = std::stol(sizes[target().kind == Kind::Win32 ? 1 : 2]);
-=======
-// Each executable of the package is the one built, for its machine (a PE32 i386 image for win32,
-// PE32+ x86-64 for win64), with its subsystem, and stripped: no symbol table, and under 450 KB.
-TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
-    if (!isWindows()) GTEST_SKIP() << "only the Windows packages hold two executables";
-    const bool win32 = target().kind == Kind::Win32;
->>>>>>> main
+    const long documentedKb = std::stol(sizes[win32 ? 1 : 2]);
     for (const auto& [name, subsystem] : kWindowsExecutables) {
         SCOPED_TRACE(name);
         Bytes image(readFile(unpacked("bin/" + name)));
