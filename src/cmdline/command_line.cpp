@@ -3,6 +3,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -90,6 +91,9 @@ void ConfigFileParser::parseCommandLine(int argc, char** argv, const std::string
                 if (equals == std::string::npos) continue;
                 std::string name = arg.substr(2, equals - 2);
                 std::string value = arg.substr(equals + 1);
+                // The runtime the prompt or the search chose stands: the override named a
+                // directory without one, and has had its say.
+                if (javaHomeChosen && findDirective(lowerCaseCopy(name)) == kSetJavaHome) continue;
                 applyDirective(name, value);
                 continue;
             }

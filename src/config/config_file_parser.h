@@ -30,7 +30,14 @@ enum DirectiveId : int {
     kSetUpdateMainClass = 9,
     kSetUpdateClassPath = 10,
     kSetStartupCache = 11,
+    kSetJavaVersion = 12,
+    kSetJavaSearch = 13,
+    kAddJavaSearchPath = 14,
 };
+
+/// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
+/// when SetJavaVersion is given).
+enum class JavaSearchSetting { Unset, On, Off };
 
 /// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
 using LineNumber = std::int64_t;
@@ -84,9 +91,14 @@ public:
     /// Applies "--setjavahome=" arguments, checks the runtime, reads jvm.cfg and adds the
     /// runtime's tools.jar and dt.jar to the class path.
     void processJavaHome(int argc, char** argv);
-    /// Makes sure javaHome holds a runtime, asking the user when it does not; throws
-    /// JavaLauncherException (message 8) when none is found.
-    void ensureJavaRuntime();
+    /// Makes sure javaHome holds a runtime: with searching on (searchesForJava), one that fits
+    /// the request, else found among the installed ones; asks the user when there is none, and
+    /// throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
+    /// line per candidate; `printJava` reports the runtime on stdout and ends the process with
+    /// 0 instead of returning (message 8 without a prompt when there is none).
+    void ensureJavaRuntime(bool verboseSearch = false, bool printJava = false);
+    /// True when the launch searches for an installed runtime that fits.
+    bool searchesForJava() const;
     /// Reads one jvm.cfg into vmTable; false when the file cannot be opened. A jvm.cfg too
     /// long to be read throws as readConfigFile does.
     bool readJvmCfg(const std::string& path);
@@ -144,8 +156,25 @@ public:
     bool verbose = false;
     /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
     std::string startupCache;
+    /// SetJavaVersion: the accepted feature versions; 0 where there is no bound.
+    int javaVersionMin = 0;
+    int javaVersionMax = 0;
+    JavaSearchSetting javaSearch = JavaSearchSetting::Unset;
+    /// AddJavaSearchPath: the application's own places, in order.
+    std::vector<std::string> javaSearchPaths;
+    /// The prompt or the search replaced the configured Java home: the command line's
+    /// SetJavaHome, applied again later, must not undo that choice.
+    bool javaHomeChosen = false;
+    /// The configuration file's path, as loadSettings was given it.
+    std::string configPath;
 
 private:
+    void setJavaVersion(const std::string& value);
+    /// Applies `argument` when it is one of the search's "--<directive>=<value>" overrides.
+    void applySearchOverride(const std::string& argument);
+    void findFittingJava(bool verboseSearch, bool printJava);
+    /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
+    void useChosenJava(std::string home);
     void addApplicationArgument(const std::string& argument, const std::string& startDirectory);
     void setUpDebugging();
 };

@@ -20,6 +20,8 @@ const DirectiveKey kDirectiveTable[] = {
     {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
     {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
+    {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
+    {"addjavasearchpath", kAddJavaSearchPath},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

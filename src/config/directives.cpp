@@ -6,6 +6,7 @@
 #include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "vm/java_search.h"
 
 namespace {
 
@@ -105,10 +106,32 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             else
                 startupCache = fixSlashes(value);
             break;
+        case kSetJavaVersion:
+            setJavaVersion(value);
+            break;
+        case kSetJavaSearch:
+            if (lowerCaseCopy(value) == "on" || lowerCaseCopy(value) == "off")
+                javaSearch = lowerCaseCopy(value) == "on" ? JavaSearchSetting::On : JavaSearchSetting::Off;
+            else
+                printErr("WARNING: SetJavaSearch takes on or off, not: " + value + "\n");
+            break;
+        case kAddJavaSearchPath:
+            if (!value.empty()) javaSearchPaths.push_back(fixSlashes(value));
+            break;
         default:
             break;
     }
     return true;
+}
+
+void ConfigFileParser::setJavaVersion(const std::string& value) {
+    std::optional<VersionRange> range = parseVersionRange(value);
+    if (!range) {
+        printErr("WARNING: SetJavaVersion takes a Java version or a range such as 17 or 11-21, not: " + value + "\n");
+        return;
+    }
+    javaVersionMin = range->min;
+    javaVersionMax = range->max;
 }
 
 std::string ConfigFileParser::getFileNames(std::string& directory) {

@@ -8,6 +8,7 @@
 bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, char** argv,
                                     std::string startDirectory) {
     vmOptions.clear();
+    this->configPath = configPath;
     std::string defaultHome = platform::kDefaultJavaHome;
     processdirective(kSetJavaHome, defaultHome);
     loadPathVariable();

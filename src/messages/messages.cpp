@@ -60,7 +60,7 @@ std::string formatMessage(const JavaLauncherException& e) {
     std::string text = messageTable[e.messageIndex];
     std::size_t at = text.find("%s");
     if (at != std::string::npos) text.replace(at, 2, e.argument);
-    return text;
+    return text + e.detail;
 }
 
 void showError(const JavaLauncherException& e) {

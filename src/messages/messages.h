@@ -8,10 +8,12 @@
 /// text that replaces the message's "%s".
 class JavaLauncherException {
 public:
-    JavaLauncherException(int messageIndex, std::string argument)
-        : messageIndex(messageIndex), argument(std::move(argument)) {}
+    JavaLauncherException(int messageIndex, std::string argument, std::string detail = std::string())
+        : messageIndex(messageIndex), argument(std::move(argument)), detail(std::move(detail)) {}
     int messageIndex;
     std::string argument;
+    /// Lines that follow the message's own text (each ending in a line feed); usually empty.
+    std::string detail;
 };
 
 /// Message indices, also exit codes.
@@ -47,8 +49,8 @@ extern std::string programName;
 /// Process-wide: "-nomsgbox" was given; messages go to stdout instead of message boxes.
 extern bool noMessageBox;
 
-/// The message of e formatted with its argument ("%s" replaced; an index outside the table
-/// gives an empty text).
+/// The message of e formatted with its argument ("%s" replaced), followed by its detail; an
+/// index outside the table gives an empty text.
 std::string formatMessage(const JavaLauncherException& e);
 
 /// Shows the message (message box, or "Error: ..." on stdout) and ends the process with the

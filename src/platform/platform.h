@@ -91,10 +91,13 @@ std::string codePageToUtf8(const std::string& bytes);
 /// until the user closes it. Only called where kHasMessageBox is true.
 void showMessageBox(const std::string& text, const std::string& caption);
 
-/// Asks the user for the full path of the Java executable, with `title` as the caption.
-/// Returns the answer as typed (at most 259 characters) or nullopt when the user cancels or
-/// no question can be asked.
-std::optional<std::string> askForJavaExecutable(const std::string& title);
+/// Asks the user for the full path of the Java executable, with `title` as the caption and,
+/// when not empty, `need` (what runtime the application needs) above the question. With
+/// `windowAllowed` false no window opens: the question goes to the console when standard
+/// input is one. Returns the answer as typed (at most 259 characters) or nullopt when the user
+/// cancels or no question can be asked.
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
+                                                bool windowAllowed = true);
 
 // ---- Java runtime layout ---------------------------------------------------------------
 
@@ -260,5 +263,50 @@ bool holdLockUntilExit(const std::string& path);
 /// launch: no console window, its output discarded, and waits for it. The exit code, or -1
 /// when it could not be started or its code could not be read.
 int runQuietly(const std::string& program, const std::vector<std::string>& args);
+
+}  // namespace platform
+
+// ---- Installed Java runtimes -------------------------------------------------------------
+
+namespace platform {
+
+/// The architecture of a library file as its header states it.
+struct LibraryArchitecture {
+    std::string name;  ///< "64-bit", "32-bit", or the machine's name when that is what differs
+    bool own = false;  ///< the launcher's own: a library it can load
+};
+/// The architecture of the library at `path`; nullopt when it is no library the header of
+/// which this system's loader reads (or cannot be read). Nothing is loaded.
+std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path);
+/// The launcher's own architecture, in the words of LibraryArchitecture::name.
+extern const char* const kOwnArchitecture;
+
+/// The names of the subdirectories of `directory` (links to directories included), sorted;
+/// empty when it cannot be read.
+std::vector<std::string> listDirectories(const std::string& directory);
+
+/// One Java home that an installer recorded in the system's registry (Windows only).
+struct RegisteredJavaHome {
+    std::string key;      ///< the key that lists it, such as "HKLM\SOFTWARE\JavaSoft\JDK"
+    std::string version;  ///< the version its entry names ("17.0.8", "1.8", "zulu-17")
+    std::string home;
+};
+/// The Java homes the common distributions' installers record, key by key in the order they
+/// are searched (HKEY_LOCAL_MACHINE, then HKEY_CURRENT_USER), in the registry view of the
+/// launcher's own architecture. Empty on POSIX and where nothing is recorded.
+std::vector<RegisteredJavaHome> registeredJavaHomes();
+
+/// The usual places of installed runtimes, in the order they are searched, as patterns of
+/// which one part is '*' (each subdirectory there): "/usr/lib/jvm/*",
+/// "C:\Users\u\scoop\apps\*\current". Places under an unset variable are left out.
+std::vector<std::string> usualJavaFolders();
+
+/// The per-user directory where applications keep their settings (Windows: %APPDATA%; POSIX:
+/// $XDG_CONFIG_HOME, else $HOME/.config), without a trailing separator; nullopt when the
+/// environment names none.
+std::optional<std::string> userSettingsDirectory();
+
+/// The file name of the Java launcher in a runtime's bin directory: "java.exe" or "java".
+extern const char* const kJavaExecutableName;
 
 }  // namespace platform

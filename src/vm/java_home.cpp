@@ -1,6 +1,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -8,6 +9,8 @@
 namespace {
 
 const char kSetJavaHomeOption[] = "--setjavahome=";
+// The overrides that the search for a runtime needs before the command line is parsed.
+const char* const kSearchOverrides[] = {"--setjavaversion=", "--setjavasearch=", "--addjavasearchpath="};
 
 /// Splits `text` at its first blank or tab into the part before it and the part from it on,
 /// both trimmed. False when there is no blank or tab.
@@ -38,7 +41,15 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
         value.erase(0, sizeof kSetJavaHomeOption - 1);
         processdirective(kSetJavaHome, value);
     }
-    ensureJavaRuntime();
+    bool verboseSearch = false, printJava = false;
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        applySearchOverride(arg);
+        // -verbose is the launcher's unless the application handles it (the file said so).
+        verboseSearch = verboseSearch || (arg == "-verbose" && !appHandlesHelp);
+        printJava = printJava || arg == "--print-java";
+    }
+    ensureJavaRuntime(verboseSearch, printJava);
     bool found = false;
     for (const std::string& candidate : platform::jvmCfgCandidates(javaHome)) {
         if (readJvmCfg(candidate)) {
@@ -51,6 +62,17 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
     std::string dt = runtimeFile(javaHome, "dt.jar");
     processdirective(kAddJavaLibFile, tools);
     processdirective(kAddJavaLibFile, dt);
+}
+
+void ConfigFileParser::applySearchOverride(const std::string& argument) {
+    std::string lowered = lowerCaseCopy(argument);
+    for (const char* option : kSearchOverrides) {
+        std::string prefix = option;
+        if (lowered.compare(0, prefix.size(), prefix) != 0) continue;
+        std::string name = prefix.substr(2, prefix.size() - 3);
+        std::string value = argument.substr(prefix.size());
+        applyDirective(name, value);
+    }
 }
 
 bool ConfigFileParser::readJvmCfg(const std::string& path) {

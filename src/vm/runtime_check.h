@@ -7,11 +7,13 @@
 /// exists.
 bool hasJavaExe(const std::string& javaHome);
 
-/// The Java home an answer to the prompt names: the answer less a final "\jre\bin\java.exe"
+/// The Java home an answer to the prompt names: the answer without enclosing double quotes,
+/// less a final "\jre\bin\java.exe"
 /// or, failing that, a final "\bin\java.exe" (POSIX: "/jre/bin/java", "/bin/java"); any
 /// other answer unchanged. Matching is exact and case-sensitive.
 std::string javaHomeFromAnswer(const std::string& answer);
 
-/// Asks the user for the Java executable and returns the candidate Java home, or the empty
-/// text when the user cancels or cannot be asked.
-std::string promptForJavaExe();
+/// Asks the user for the Java executable (saying `need` above the question when it is not
+/// empty; no window under -nomsgbox) and returns the candidate Java home, or the empty text
+/// when the user cancels or cannot be asked.
+std::string promptForJavaExe(const std::string& need = std::string());

@@ -68,6 +68,23 @@ TEST_F(JavaPrompt, EmptyAnswerCancels) {
     EXPECT_EQ(inst.record(), "");
 }
 
+// A --SetJavaHome= argument naming a directory without a runtime is applied once more when
+// the command line is parsed: the user's right answer still stands.
+TEST_F(JavaPrompt, AnswerIsNotUndoneByTheCommandLinesJavaHome) {
+    inst.addRuntime("rt");
+    RunOptions o;
+    o.terminalInput = inst.seen("rt") + "\n";
+    EXPECT_RUN(inst.run({"-nomsgbox", "--SetJavaHome=" + inst.seen("none")}, o), "", kQuestion, 0);
+    EXPECT_EQ(inst.record(), startedWith(inst.seen("rt")));
+}
+
+// What a file manager's "copy as path" gives.
+TEST_F(JavaPrompt, AnswerInDoubleQuotesIsTakenWithoutThem) {
+    inst.addRuntime("rt");
+    EXPECT_RUN(answer("\"" + inst.seen("rt/bin/java") + "\""), "", kQuestion, 0);
+    EXPECT_EQ(inst.record(), startedWith(inst.seen("rt")));
+}
+
 TEST_F(JavaPrompt, NoQuestionWhenTheRuntimeIsThere) {
     inst.addRuntime();
     EXPECT_RUN(answer(inst.seen("elsewhere/bin/java")), "", "", 0);

@@ -212,9 +212,10 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     (void)caption;
 }
 
-std::optional<std::string> askForJavaExecutable(const std::string& title) {
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool) {
     if (!::isatty(STDIN_FILENO)) return std::nullopt;
-    std::fprintf(stderr, "%s\nEnter the full pathname for java: ", title.c_str());
+    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") + "Enter the full pathname for java: ";
+    std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     std::string answer;
     int c;
@@ -257,30 +258,6 @@ void addLibraryDirectory(const std::string&) {
 }
 
 namespace {
-
-/// True when `path` is an ELF file of another class (32/64-bit) or machine than this
-/// launcher.
-bool isElfOfOtherKind(const std::string& path) {
-    // Without blocking: opening a FIFO for reading would wait for a writer.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
-    unsigned char header[20] = {};
-    ssize_t got = ::read(fd, header, sizeof header);
-    ::close(fd);
-    if (got < 20 || std::memcmp(header, "\x7f" "ELF", 4) != 0) return false;
-    unsigned char ownClass = sizeof(void*) == 8 ? 2 : 1;
-    if (header[4] != ownClass) return true;
-    unsigned machine = header[5] == 1 ? header[18] | (header[19] << 8) : (header[18] << 8) | header[19];
-#if defined(__x86_64__)
-    return machine != 62;
-#elif defined(__i386__)
-    return machine != 3;
-#elif defined(__aarch64__)
-    return machine != 183;
-#else
-    return false;
-#endif
-}
 
 /// Closes a file descriptor when it goes.
 class FileDescriptor {
@@ -330,7 +307,10 @@ LoadedLibrary loadLibrary(const std::string& path) {
     LoadedLibrary library;
     if (isTruncatedElf(path)) return library;
     library.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!library.handle) library.wrongBitness = isElfOfOtherKind(path);
+    if (!library.handle) {
+        std::optional<LibraryArchitecture> architecture = libraryArchitecture(path);
+        library.wrongBitness = architecture && !architecture->own;
+    }
     return library;
 }
 
@@ -392,17 +372,6 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value) {
 #include <sys/statvfs.h>
 
 namespace platform {
-
-std::optional<std::string> userCacheDirectory() {
-    // XDG's rule: an unset, empty or relative XDG_CACHE_HOME counts as absent.
-    std::optional<std::string> xdg = getEnv("XDG_CACHE_HOME");
-    if (xdg && !xdg->empty() && (*xdg)[0] == '/') return xdg;
-    std::optional<std::string> home = getEnv("HOME");
-    if (!home || home->empty()) return std::nullopt;
-    std::string path = *home;
-    while (path.size() > 1 && path.back() == '/') path.pop_back();
-    return path + (path == "/" ? "" : "/") + ".cache";
-}
 
 bool makeDirectories(const std::string& directory) {
     struct stat info;

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/win32/wide_text.h"
 #include "res/resource.h"
@@ -62,17 +63,46 @@ void browseForJavaExe(HWND dialog) {
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
+/// What the dialog shows besides its template: the caption, and what the application needs.
+struct DialogTexts {
+    std::wstring caption;
+    std::wstring need;
+};
+
+/// Makes room above the template's controls for a line saying what the application needs.
+void addNeedLine(HWND dialog, const std::wstring& need) {
+    RECT line = {7, 4, 240, 12};  // dialog units
+    MapDialogRect(dialog, &line);
+    int shift = line.bottom;
+    for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        RECT place;
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        SetWindowPos(child, nullptr, place.left, place.top + shift, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    }
+    RECT outer;
+    GetWindowRect(dialog, &outer);
+    SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + shift,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    HWND text = CreateWindowExW(0, L"STATIC", need.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, line.left, line.top,
+                                line.right - line.left, line.bottom - line.top, dialog, nullptr, nullptr, nullptr);
+    SendMessageW(text, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
+}
+
 INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
-    case WM_INITDIALOG:
+    case WM_INITDIALOG: {
         enteredPath[0] = L'\0';
+        const DialogTexts* texts = reinterpret_cast<const DialogTexts*>(lParam);
+        if (!texts->need.empty()) addNeedLine(dialog, texts->need);
         centreWindow(dialog);
-        SetWindowTextW(dialog, reinterpret_cast<const wchar_t*>(lParam));
+        SetWindowTextW(dialog, texts->caption.c_str());
         // The answer is kept to 259 characters: let the field take no more.
         SendDlgItemMessageW(dialog, IDC_JAVA_EXE_PATH, EM_SETLIMITTEXT, MAX_PATH - 1, 0);
         EnableWindow(GetDlgItem(dialog, IDOK), FALSE);
         SetFocus(GetDlgItem(dialog, IDC_JAVA_EXE_PATH));
         return FALSE;  // the focus is set
+    }
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
@@ -103,14 +133,36 @@ INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
     }
 }
 
+/// The question on the console, for a start where no window may open; nullopt when standard
+/// input is no console or the answer is empty.
+std::optional<std::string> askOnConsole(const std::string& title, const std::string& need) {
+    HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
+    DWORD mode = 0;
+    if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::nullopt;
+    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") + "Enter the full pathname for java.exe: ";
+    printErr(question);
+    std::wstring answer;
+    wchar_t buffer[MAX_PATH];
+    DWORD read = 0;
+    while (ReadConsoleW(input, buffer, MAX_PATH, &read, nullptr) && read > 0) {
+        answer.append(buffer, read);
+        if (answer.back() == L'\n') break;
+    }
+    while (!answer.empty() && (answer.back() == L'\n' || answer.back() == L'\r' || answer.back() == L' ')) answer.pop_back();
+    if (answer.empty()) return std::nullopt;
+    if (answer.size() > MAX_PATH - 1) answer.resize(MAX_PATH - 1);
+    return fromWide(answer);
+}
+
 }  // namespace
 
-std::optional<std::string> askForJavaExecutable(const std::string& title) {
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool windowAllowed) {
+    if (!windowAllowed) return askOnConsole(title, need);
     HMODULE self = GetModuleHandleW(nullptr);
     if (self == nullptr) return std::nullopt;
-    std::wstring caption = toWide(title);
+    DialogTexts texts{toWide(title), toWide(need)};
     INT_PTR result = DialogBoxParamW(self, MAKEINTRESOURCEW(IDD_JAVA_EXE), nullptr, javaExeDialogProc,
-                                     reinterpret_cast<LPARAM>(caption.c_str()));
+                                     reinterpret_cast<LPARAM>(&texts));
     if (result != IDOK) return std::nullopt;
     return fromWide(enteredPath);
 }

@@ -27,9 +27,10 @@ std::wstring wide(const std::string& utf8) {
 /// Runs askForJavaExecutable on a thread of its own and finds its window.
 class DialogRun {
 public:
-    explicit DialogRun(std::string title) : title_(std::move(title)) {
+    explicit DialogRun(std::string title, std::string need = std::string())
+        : title_(std::move(title)), need_(std::move(need)) {
         thread_ = std::thread([this] {
-            answer_ = platform::askForJavaExecutable(title_);
+            answer_ = platform::askForJavaExecutable(title_, need_);
             done_ = true;
         });
         for (int i = 0; i < 200 && window_ == nullptr && !done_; ++i) {
@@ -61,6 +62,7 @@ public:
 
 private:
     std::string title_;
+    std::string need_;
     std::thread thread_;
     std::atomic<bool> done_{false};
     std::optional<std::string> answer_;
@@ -139,6 +141,49 @@ TEST(JavaExeDialog, CancelGivesNoAnswerEvenAfterTyping) {
     run.setText("D:\\j2sdk");
     run.press(IDCANCEL);
     EXPECT_EQ(run.answer(), std::nullopt);
+}
+
+/// The window's rectangle in its parent's client coordinates.
+RECT placeIn(HWND parent, HWND child) {
+    RECT rect;
+    GetWindowRect(child, &rect);
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&rect), 2);
+    return rect;
+}
+
+// What the application needs is said in a line of its own above the question, which moves
+// down with every other control; the dialog grows by as much and stays centred.
+TEST(JavaExeDialog, SaysWhatTheApplicationNeedsAboveTheQuestion) {
+    DialogRun plain("Launcher test: plain");
+    OPEN_DIALOG(plain);
+    RECT plainOuter, plainField = placeIn(plain.window(), plain.item(IDC_JAVA_EXE_PATH));
+    GetWindowRect(plain.window(), &plainOuter);
+    plain.press(IDCANCEL);
+    plain.answer();
+
+    const std::string need = "This application needs Java 17 or later, 64-bit.";
+    DialogRun run("Launcher test: need", need);
+    OPEN_DIALOG(run);
+    HWND line = nullptr;
+    wchar_t text[128];
+    for (HWND child = GetWindow(run.window(), GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        if (GetWindowTextW(child, text, 128) > 0 && std::wstring(text) == wide(need)) line = child;
+    ASSERT_NE(line, nullptr) << "no line with the need";
+    RECT outer, field = placeIn(run.window(), run.item(IDC_JAVA_EXE_PATH)), said = placeIn(run.window(), line);
+    GetWindowRect(run.window(), &outer);
+    int shift = field.top - plainField.top;
+    EXPECT_GT(shift, 0);
+    EXPECT_LE(said.bottom, field.top);
+    EXPECT_EQ(outer.bottom - outer.top, plainOuter.bottom - plainOuter.top + shift);
+    EXPECT_EQ(outer.top, (GetSystemMetrics(SM_CYSCREEN) >> 1) - ((outer.bottom - outer.top) >> 1));
+}
+
+// Where no window may open (-nomsgbox) and standard input is no console, nothing is asked.
+TEST(JavaExeDialog, NoWindowWhereWindowsAreNotAllowed) {
+    DWORD mode = 0;
+    if (GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode)) GTEST_SKIP() << "standard input is a console";
+    EXPECT_EQ(platform::askForJavaExecutable("Launcher test: none", "", false), std::nullopt);
+    EXPECT_EQ(FindWindowW(L"#32770", L"Launcher test: none"), nullptr);
 }
 
 }  // namespace

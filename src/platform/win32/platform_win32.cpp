@@ -125,6 +125,23 @@ WORD peMachine(const std::string& path) {
     return header.machine;
 }
 
+}  // namespace
+
+std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) {
+    WORD machine = peMachine(path);
+    if (machine == 0) return std::nullopt;
+    LibraryArchitecture architecture;
+    architecture.own = machine == kOwnMachine;
+    architecture.name = machine == IMAGE_FILE_MACHINE_I386    ? "32-bit"
+                        : machine == IMAGE_FILE_MACHINE_AMD64 ? "64-bit"
+                                                              : "machine " + std::to_string(machine);
+    return architecture;
+}
+
+const char* const kOwnArchitecture = kOwnMachine == IMAGE_FILE_MACHINE_AMD64 ? "64-bit" : "32-bit";
+
+namespace {
+
 /// The system's text for an error code without its line break, or empty when it has none.
 std::string systemErrorText(DWORD error) {
     LocalBuffer buffer;

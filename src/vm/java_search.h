@@ -1,0 +1,118 @@
+// Finding an installed Java runtime that fits the application: versions and ranges, what a
+// candidate directory holds (read from its files, never executed), and the search through the
+// places where runtimes are installed, in a fixed order.
+#pragma once
+
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+/// A Java version as a runtime states it, the feature version first: "1.8.0_392" gives 8, 0,
+/// 392; "17.0.15" gives 17, 0, 15.
+struct JavaVersion {
+    std::vector<int> numbers;
+    std::string text;  ///< as written
+    int feature() const { return numbers.empty() ? 0 : numbers[0]; }
+};
+
+/// The version a text begins with: numbers separated by '.' or '_', up to anything else; a
+/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit.
+std::optional<JavaVersion> parseJavaVersion(const std::string& text);
+
+/// The version in a folder or registry name, from its first digit on ("jdk-17.0.8+7" gives
+/// 17.0.8, "zulu-17" 17, "jdk1.8.0_392" 8.0.392); nullopt when it holds no digit.
+std::optional<JavaVersion> versionInName(const std::string& name);
+
+/// True when `a` is a later version than `b`, number by number.
+bool isNewer(const JavaVersion& a, const JavaVersion& b);
+
+/// The feature versions an application accepts; 0 where there is no bound.
+struct VersionRange {
+    int min = 0;
+    int max = 0;
+};
+
+/// "17", "17-21", "1.8" (8), "1.8-11"; nullopt for anything else, or a maximum below the
+/// minimum.
+std::optional<VersionRange> parseVersionRange(const std::string& text);
+
+/// What the launch asks of a runtime.
+struct JavaRequest {
+    VersionRange range;
+    /// The VM asked for by name (SetJavaVM); empty: any VM of the runtime's jvm.cfg.
+    std::string vmName;
+};
+
+/// Why a candidate fits or not.
+enum class Verdict { Fits, NoMarker, NoVmLibrary, OtherArchitecture, VersionUnknown, TooOld, TooNew };
+
+/// One directory examined as a Java home.
+struct JavaCandidate {
+    std::string home;
+    std::string source;  ///< where it was found, as the -verbose line and --print-java name it
+    std::optional<JavaVersion> version;
+    std::string architecture;  ///< of its VM library; empty when unknown
+    Verdict verdict = Verdict::NoMarker;
+};
+
+/// Examines the runtime at `home`: the runtime marker, the `release` file's JAVA_VERSION (else
+/// `versionHint`'s version, see versionInName) against the range (a version outside it is the
+/// verdict, with the architecture the release file's OS_ARCH states), a VM of jvm.cfg that the
+/// request allows with its library present, and that library's architecture. Reads files
+/// only; never fails.
+JavaCandidate examineJavaHome(const std::string& home, const std::string& source, const std::string& versionHint,
+                              const JavaRequest& request);
+
+/// The verdict in words: "fits", "too old", "other architecture"...
+const char* verdictText(Verdict verdict);
+
+/// "Java candidate: HOME from SOURCE: version V, ARCH: VERDICT\n", the -verbose line.
+std::string candidateLine(const JavaCandidate& candidate, bool chosen, const JavaRequest& request);
+
+/// "This application needs Java 17 or later, 64-bit.", said when asking the user.
+std::string needText(const JavaRequest& request);
+
+/// The lines --print-java writes for the chosen runtime: home, version, architecture, found.
+std::string javaReport(const JavaCandidate& candidate);
+
+/// The search through the places where runtimes are installed. Each source is a group of
+/// candidates (one folder pattern, one registry key): the first group that holds a fitting
+/// runtime wins, and inside it the newest. A directory seen once is not examined again.
+class JavaSearch {
+public:
+    JavaSearch(JavaRequest request, bool verbose) : request_(std::move(request)), verbose_(verbose) {}
+
+    /// Examines `home` as a group of its own (the configured home, the remembered one, the
+    /// user's answer), counting it among the found.
+    JavaCandidate tryHome(const std::string& home, const std::string& source);
+    /// The sources after the configured home and the remembered answer, in order: the
+    /// application's own places (`searchPaths`), JAVA_HOME, the registry, the usual folders,
+    /// the java on PATH. Stops at the first that yields a fitting runtime.
+    std::optional<JavaCandidate> searchInstalled(const std::vector<std::string>& searchPaths);
+    /// The second line of message 8: the runtimes found and why each did not fit.
+    std::string foundSummary() const;
+
+    const JavaRequest& request() const { return request_; }
+
+private:
+    using Entry = std::pair<std::string, std::string>;  // a home and its version hint
+    std::optional<JavaCandidate> tryGroup(const std::string& source, const std::vector<Entry>& entries);
+    std::optional<JavaCandidate> tryPattern(const std::string& pattern, const std::string& source);
+    std::optional<JavaCandidate> tryRegistry();
+    std::optional<JavaCandidate> tryPathJava();
+
+    JavaRequest request_;
+    bool verbose_;
+    std::set<std::string> seenHomes_;
+    std::vector<JavaCandidate> examined_;
+};
+
+/// The Java home remembered for the configuration file at `configPath`, when a readable file
+/// of this user's settings holds one for exactly that path; nullopt otherwise.
+std::optional<std::string> rememberedJavaHome(const std::string& configPath);
+
+/// Keeps `home` as the answer for `configPath` in this user's settings; false when it cannot
+/// be written (the launch goes on without it).
+bool rememberJavaHome(const std::string& configPath, const std::string& home);

@@ -1,0 +1,72 @@
+// The user's answer to the prompt, kept in the user's own settings for the configuration file
+// it was given for. What is read back is only ever a candidate: it is examined like any other.
+#include <cstdio>
+#include <cstdint>
+#include <string>
+
+#include "platform/platform.h"
+#include "vm/java_search.h"
+
+namespace {
+
+const std::size_t kMaxFileBytes = 64 * 1024;
+
+/// FNV-1a over the path: a file name that stays the same for the same configuration file.
+std::string pathDigest(const std::string& path) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
+
+/// The settings folder of the application ("<settings>/app" for app.conf) and the file in it
+/// for this configuration path; empty when the environment names no settings directory.
+std::string rememberedFile(const std::string& configPath, std::string* folder = nullptr) {
+    std::optional<std::string> settings = platform::userSettingsDirectory();
+    std::size_t cut = configPath.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
+    std::string name = cut == std::string::npos ? configPath : configPath.substr(cut + 1);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
+    if (!settings || name.empty()) return std::string();
+    std::string directory = *settings + platform::kDirSeparator + name;
+    if (folder) *folder = directory;
+    return directory + platform::kDirSeparator + "java-home-" + pathDigest(configPath) + ".txt";
+}
+
+std::string fileText(const std::string& configPath, const std::string& home) {
+    return "config=" + configPath + "\nhome=" + home + "\n";
+}
+
+}  // namespace
+
+std::optional<std::string> rememberedJavaHome(const std::string& configPath) {
+    std::string file = rememberedFile(configPath);
+    if (file.empty() || !platform::isRegularFile(file)) return std::nullopt;
+    std::optional<std::string> text = platform::readFileStart(file, kMaxFileBytes);
+    // Only a file that names exactly this configuration counts; anything else is some other
+    // file, or a damaged one.
+    std::string head = "config=" + configPath + "\nhome=";
+    if (!text || text->compare(0, head.size(), head) != 0 || text->back() != '\n') return std::nullopt;
+    std::string home = text->substr(head.size(), text->size() - head.size() - 1);
+    if (home.empty() || home.find('\n') != std::string::npos) return std::nullopt;
+    return home;
+}
+
+bool rememberJavaHome(const std::string& configPath, const std::string& home) {
+    std::string folder;
+    std::string file = rememberedFile(configPath, &folder);
+    if (file.empty() || !platform::makeDirectories(folder)) return false;
+    // Written aside and moved into place, so that no start reads half a file.
+    std::string part = file + ".part";
+    std::FILE* out = platform::openFile(part, "wb");
+    if (!out) return false;
+    std::string text = fileText(configPath, home);
+    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
+    written = std::fclose(out) == 0 && written;
+    if (written && platform::replaceFile(part, file)) return true;
+    platform::removeFile(part);
+    return false;
+}

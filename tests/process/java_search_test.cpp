@@ -1,0 +1,290 @@
+// Finding an installed runtime that fits the application's Java versions: the order of the
+// sources, the choice inside one, what --print-java and -verbose say, and message 8 when
+// nothing fits. Test runtimes carry the test-double VM library and a release file.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+#include "process/java_runtimes.h"
+
+namespace fs = std::filesystem;
+
+namespace process_tests {
+
+namespace {
+
+void writeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
+
+/// The header of a 32-bit x86 ELF library: all the search reads of one.
+std::string elf32Header() {
+    return std::string("\x7f" "ELF\x01\x01\x01", 7) + std::string(11, '\0') + std::string("\x03\x00", 2) +
+           std::string(32, '\0');
+}
+
+}  // namespace
+
+bool addJavaAt(const std::string& hostHome, const std::string& version, RuntimeLibrary library) {
+    fs::path home(hostHome);
+    writeFile(home / javaExecutable(), "not a real Java executable\n");
+    writeFile(home / "lib/jvm.cfg", "-server KNOWN\n-hotspot ALIASED_TO -server\n");
+    // OS_ARCH as the distributions write it, of the library's architecture.
+    bool own32 = target().kind == Kind::Win32;
+    bool states32 = library == RuntimeLibrary::OtherArchitecture ? !own32 || !isWindows() : own32;
+    if (!version.empty())
+        writeFile(home / "release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\nOS_ARCH=\"" +
+                                        (states32 ? "x86" : "x86_64") + "\"\n");
+    fs::path file = home / vmLibraryBelowHome("server");
+    fs::path source = fs::path(target().fakeJvmDir) / vmLibraryName();
+    if (library == RuntimeLibrary::None) return true;
+    if (library == RuntimeLibrary::OtherArchitecture) {
+        if (!isWindows()) {
+            writeFile(file, elf32Header());
+            return true;
+        }
+        const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+        if (!other || !fs::exists(fs::path(other) / vmLibraryName())) return false;
+        source = fs::path(other) / vmLibraryName();
+    }
+    fs::create_directories(file.parent_path());
+    fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+    return true;
+}
+
+bool addJava(const Installation& inst, const std::string& home, const std::string& version, RuntimeLibrary library) {
+    return addJavaAt(inst.path(home), version, library);
+}
+
+std::string ownArchitecture() { return target().kind == Kind::Win32 ? "32-bit" : "64-bit"; }
+
+std::string javaReport(const std::string& home, const std::string& version, const std::string& found) {
+    return "home: " + home + "\nversion: " + version + "\narchitecture: " + ownArchitecture() + "\nfound: " + found + "\n";
+}
+
+namespace {
+
+struct SearchCase {
+    const char* name;
+    std::string range;
+    std::vector<std::string> places;  // AddJavaSearchPath values, below the root
+    std::vector<Runtime> runtimes;
+    std::string chosenPlace;
+    std::string chosen;  // below the root
+    std::string version;
+};
+
+void PrintTo(const SearchCase& c, std::ostream* out) { *out << c.name; }
+
+class JavaSearchOwnPlaces : public ::testing::TestWithParam<SearchCase> {};
+
+TEST_P(JavaSearchOwnPlaces, ChoosesTheNewestFittingRuntimeOfTheFirstPlaceThatHasOne) {
+    const SearchCase& c = GetParam();
+    Installation inst;
+    for (const Runtime& runtime : c.runtimes)
+        if (!addJava(inst, runtime.home, runtime.version, runtime.library))
+            GTEST_SKIP() << "no test VM library of the other architecture";
+    std::string config = "SetMainClass test.Main\nSetJavaVersion " + c.range + "\n";
+    for (const std::string& place : c.places) config += "AddJavaSearchPath " + inst.seen(place) + "\n";
+    inst.writeConfig(config);
+    std::string source = "AddJavaSearchPath " + inst.seen(c.chosenPlace);
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}), javaReport(inst.seen(c.chosen), c.version, source), "", 0);
+    EXPECT_EQ(inst.record(), "") << "no VM is started";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, JavaSearchOwnPlaces,
+    ::testing::Values(
+        SearchCase{"NewestInsideTheRange", "17-21", {"rt/*"},
+                   {{"rt/a", "11.0.2"}, {"rt/b", "17.0.2"}, {"rt/c", "21.0.1"}, {"rt/d", "25"}}, "rt/*", "rt/c", "21.0.1"},
+        SearchCase{"NewestOfOneFeature", "17", {"rt/*"}, {{"rt/a", "17.0.15"}, {"rt/b", "17.0.8"}}, "rt/*", "rt/a", "17.0.15"},
+        SearchCase{"FirstPlaceWinsOverANewerLaterOne", "17", {"first/*", "second/*"},
+                   {{"first/x", "17.0.2"}, {"second/y", "21"}}, "first/*", "first/x", "17.0.2"},
+        SearchCase{"EmptyPlaceIsPassed", "17", {"none/*", "second/*"}, {{"second/y", "21"}}, "second/*", "second/y", "21"},
+        SearchCase{"SingleDirectory", "1.8", {"jdk8"}, {{"jdk8", "1.8.0_392"}}, "jdk8", "jdk8", "1.8.0_392"},
+        SearchCase{"OtherArchitectureIsPassedOver", "17", {"rt/*"},
+                   {{"rt/new", "21", RuntimeLibrary::OtherArchitecture}, {"rt/old", "17"}}, "rt/*", "rt/old", "17"},
+        SearchCase{"MissingVmLibraryIsPassedOver", "17", {"rt/*"},
+                   {{"rt/new", "21", RuntimeLibrary::None}, {"rt/old", "17"}}, "rt/*", "rt/old", "17"},
+        SearchCase{"FolderNameWithoutReleaseFile", "17", {"rt/*"}, {{"rt/jdk-21.0.1+12", ""}, {"rt/b", "17"}},
+                   "rt/*", "rt/jdk-21.0.1+12", "21.0.1"},
+        SearchCase{"UnknownVersionDoesNotFitARange", "17", {"rt/*"}, {{"rt/mystery", ""}, {"rt/b", "17"}}, "rt/*", "rt/b", "17"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+class JavaSearch : public ::testing::Test {
+protected:
+    Installation inst;
+};
+
+// A configured home that fits is taken as it is: the -verbose lines show that it is the only
+// candidate examined, although a newer runtime waits in the application's own place.
+TEST_F(JavaSearch, ConfiguredHomeThatFitsIsTheOnlyOneExamined) {
+    addJava(inst, "jre", "17.0.2");
+    addJava(inst, "rt/newer", "21");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}),
+               "Java candidate: " + defaultJavaHome() + " from the configured Java home: version 17.0.2, " +
+                   ownArchitecture() + ": chosen\n" + javaReport(defaultJavaHome(), "17.0.2", "the configured Java home"),
+               "", 0);
+    // And the launch itself is what it is without the search.
+    EXPECT_RUN(inst.run({"-nomsgbox"}), "", "", 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+}
+
+// The chosen runtime is the Java home for the whole launch: its VM library, its tools.jar and
+// dt.jar. A --SetJavaHome= naming a directory without a runtime does not undo the choice.
+TEST_F(JavaSearch, ChoiceIsTheJavaHomeOfTheLaunch) {
+    addJava(inst, "rt/jdk17", "17.0.2");
+    inst.writeConfig("SetMainClass test.Main\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    std::string home = inst.seen("rt/jdk17");
+    EXPECT_RUN(inst.run({"-nomsgbox", "--SetJavaVersion=17", "--SetJavaHome=" + inst.seen("none"), "x"}), "", "", 0);
+    LaunchOptions parts;
+    parts.classPath = runtimeClassPath(home);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {"x"}));
+}
+
+TEST_F(JavaSearch, WithoutTheDirectivesNothingIsSearched) {
+    addJava(inst, "rt/jdk17", "17.0.2");
+    inst.writeConfig("SetMainClass test.Main\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose"}),
+               errorReport("Cannot find a J2SE SDK installed at path:.\n"), "", 8);
+    // Switched off, a version alone searches nowhere either.
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\nSetJavaSearch off\nAddJavaSearchPath " + inst.seen("rt") +
+                     "/*\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), errorReport("Cannot find a J2SE SDK installed at path:.\n"), "", 8);
+}
+
+TEST_F(JavaSearch, JavaHomeVariableComesAfterTheOwnPlaces) {
+    addJava(inst, "jh", "17.0.2");
+    addJava(inst, "rt/own", "17.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\n");
+    RunOptions o;
+    o.env = {{"JAVA_HOME", inst.seen("jh")}};
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}, o), javaReport(inst.seen("jh"), "17.0.2", "JAVA_HOME"), "", 0);
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java", "--AddJavaSearchPath=" + inst.seen("rt") + "/*"}, o),
+               javaReport(inst.seen("rt/own"), "17.0.1", "AddJavaSearchPath " + inst.seen("rt") + native("/*")), "", 0);
+}
+
+// Nothing fits: message 8 says what was found and why each did not fit; --print-java ends the
+// same way, and no question is asked.
+TEST_F(JavaSearch, NothingFitsSaysWhatWasFound) {
+    addJava(inst, "rt/a", "17.0.2");
+    addJava(inst, "rt/b", "21", RuntimeLibrary::None);
+    addJava(inst, "rt/jdk-90.0.1", "", RuntimeLibrary::None);
+    inst.mkdir("rt/empty");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90-91\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"-nomsgbox"}, {"-nomsgbox", "--print-java"}}) {
+        Result r = inst.run(args);
+        std::string expected = "Error: Cannot find a J2SE SDK installed at path:.\nJava runtimes found: " + inst.seen("rt/a") +
+                               " (17.0.2, " + ownArchitecture() + "): too old; " + inst.seen("rt/b") +
+                               " (21, " + ownArchitecture() + "): too old; " + inst.seen("rt/jdk-90.0.1") +
+                               " (90.0.1, architecture unknown): no VM library for the VM asked for";
+        EXPECT_EQ(r.out.substr(0, streamText(expected).size()), streamText(expected));
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(r.exitCode, 8);
+    }
+}
+
+TEST_F(JavaSearch, VerboseNamesEveryCandidateAndItsVerdict) {
+    addJava(inst, "rt/a", "11");
+    addJava(inst, "rt/b", "17.0.2");
+    addJava(inst, "rt/c", "17.0.1");
+    addJava(inst, "rt/d", "25");
+    inst.addRuntime("rt/e", std::string("-server KNOWN\n"), {});
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\nSetJavaVersion 17-21\nAddJavaSearchPath " + inst.seen("rt") +
+                     "/*\n");
+    std::string from = " from AddJavaSearchPath " + inst.seen("rt") + native("/*") + ": version ";
+    std::string bits = ", " + ownArchitecture() + ": ";
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}),
+               "Java candidate: " + defaultJavaHome() + " from the configured Java home: version unknown, architecture "
+               "unknown: no runtime marker\n" +
+                   "Java candidate: " + inst.seen("rt/a") + from + "11" + bits + "too old\n" +
+                   "Java candidate: " + inst.seen("rt/b") + from + "17.0.2" + bits + "chosen\n" +
+                   "Java candidate: " + inst.seen("rt/c") + from + "17.0.1" + bits + "fits\n" +
+                   "Java candidate: " + inst.seen("rt/d") + from + "25" + bits + "too new\n" +
+                   "Java candidate: " + inst.seen("rt/e") + from +
+                   "unknown, architecture unknown: no VM library for the VM server\n" +
+                   javaReport(inst.seen("rt/b"), "17.0.2", "AddJavaSearchPath " + inst.seen("rt") + native("/*")),
+               "", 0);
+}
+
+// A directive value that is no version or no switch is reported and changes nothing.
+TEST_F(JavaSearch, UnreadableValuesAreReported) {
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion seventeen\nSetJavaSearch maybe\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), "",
+               "WARNING: SetJavaVersion takes a Java version or a range such as 17 or 11-21, not: seventeen\n"
+               "WARNING: SetJavaSearch takes on or off, not: maybe\n",
+               0);
+}
+
+// The java on PATH is the last place looked at; only absolute PATH entries count.
+TEST_F(JavaSearch, JavaOnPathIsTheLastPlace) {
+    if (isWindows()) GTEST_SKIP() << "wine gives Windows programs a PATH of its own";
+    addJava(inst, "p/jdk99", "99.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 99\n");
+    RunOptions o;
+    o.env = {{"PATH", "bin:" + inst.path("p/jdk99/bin") + ":/usr/bin:/bin"}};
+    EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}, o), javaReport(inst.path("p/jdk99"), "99.0.1", "PATH"), "", 0);
+}
+
+// When nothing fits, the question says what is needed; a right answer is remembered for this
+// user and this configuration, and asked for again once its runtime is gone.
+TEST_F(JavaSearch, RightAnswerIsRememberedUntilItsRuntimeIsGone) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds ask in a dialog, or on a console the tests have not";
+    addJava(inst, "mine", "90.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\n");
+    const std::string question =
+        "Ombrix Halverant R7\nThis application needs Java 90 or later, 64-bit.\nEnter the full pathname for java: ";
+    const std::string cancelled = "Error: Cannot find a J2SE SDK installed at path:.\n";
+    RunOptions o;
+    o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+    o.terminalInput = inst.seen("mine") + "\n";
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", question, 0);
+    LaunchOptions parts;
+    parts.classPath = runtimeClassPath(inst.seen("mine"));
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
+
+    o.terminalInput = "\n";  // asked again, this would cancel
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose", "--print-java"}, o),
+               "Java candidate: " + defaultJavaHome() +
+                   " from the configured Java home: version unknown, architecture unknown: no runtime marker\n"
+                   "Java candidate: " + inst.seen("mine") + " from remembered answer: version 90.0.1, 64-bit: chosen\n" +
+                   javaReport(inst.seen("mine"), "90.0.1", "remembered answer"),
+               "", 0);
+    // Another configuration of the same user has its own answer, none yet.
+    inst.write("bin/other.conf", "SetMainClass test.Main\nSetJavaVersion 90\n");
+    Result other = inst.run({"-nomsgbox", "-conf", inst.path("bin/other.conf")}, o);
+    EXPECT_EQ(other.err, question);
+    EXPECT_EQ(other.exitCode, 8);
+
+    fs::remove_all(inst.path("mine"));
+    Result r = inst.run({"-nomsgbox"}, o);
+    EXPECT_EQ(r.out.substr(0, cancelled.size()), cancelled);
+    EXPECT_EQ(r.err, question);
+    EXPECT_EQ(r.exitCode, 8);
+}
+
+// An answer outside the range is refused, said why, and not remembered.
+TEST_F(JavaSearch, AnswerOutsideTheRangeIsRefused) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds ask in a dialog, or on a console the tests have not";
+    addJava(inst, "old", "11.0.2");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\n");
+    RunOptions o;
+    o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+    o.terminalInput = inst.seen("old") + "\n";
+    Result r = inst.run({"-nomsgbox"}, o);
+    std::string refused = "Error: Cannot find a J2SE SDK installed at path:" + inst.seen("old") + ".\nJava runtimes found: ";
+    EXPECT_EQ(r.out.substr(0, refused.size()), refused);
+    EXPECT_NE(r.out.find(inst.seen("old") + " (11.0.2, 64-bit): too old.\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.exitCode, 8);
+    EXPECT_FALSE(fs::exists(inst.path("settings/app")) && !fs::is_empty(inst.path("settings/app")));
+}
+
+}  // namespace
+}  // namespace process_tests
