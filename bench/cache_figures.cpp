@@ -5,6 +5,7 @@
 // the cache. To measure another application, add its row.
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <sstream>
 #include <string>
@@ -27,18 +28,46 @@ struct CacheApplication {
     std::string configuration;  ///< its lines between SetJavaVM and SetMainClass
     std::string mainClass;
     std::vector<std::string> arguments;  ///< of every start
-    std::string expectedOut;             ///< what every start must print; stderr stays empty
-    double buildJdkBound;   ///< warm cache / java -cp at most, on the build's JDK (OpenJDK 17)
+    std::string expectedOut;  ///< what every start must print, and nothing on stderr; empty: what java -cp prints on both
+    double buildJdkBound;   ///< warm cache / java -cp at most, on the build's JDK (OpenJDK 17); 0: none
     double temurin25Bound;  ///< the same on Temurin 25 (the AOT cache)
+    double handBound;       ///< warm cache / java with an archive made by hand at most; 0: not measured
+    bool quick;             ///< measured in quick mode too
 };
 
-std::vector<CacheApplication> applications() {
-    const std::string groovy = "/usr/share/groovy";
+/// A build of one class from scratch, for Ant; its build file.
+std::string oneClassBuild(const Paths& paths) {
+    std::string project = paths.work + "/one-class-build";
+    makeDirs(project + "/src");
+    writeFile(project + "/src/One.java", "public class One { public static void main(String[] a) { System.out.println(42); } }\n");
+    writeFile(project + "/build.xml",
+              "<project name=\"one\" default=\"compile\">\n  <target name=\"compile\">\n"
+              "    <delete dir=\"classes\" quiet=\"true\"/>\n    <mkdir dir=\"classes\"/>\n"
+              "    <javac srcdir=\"src\" destdir=\"classes\" includeantruntime=\"false\"/>\n  </target>\n</project>\n");
+    return project + "/build.xml";
+}
+
+std::vector<CacheApplication> applications(const Paths& paths) {
+    const std::string groovy = "/usr/share/groovy", ant = "/usr/share/ant", maven = "/usr/share/maven";
+    // As Debian's scripts start them (Ant's request for a security manager left out: Java 24
+    // and later refuse it, and neither -version nor javac needs one).
+    const std::string antLines = "AddJavaLibFile " + ant + "/lib/ant-launcher.jar\nAddVMOption -Dant.home=" + ant +
+                                 "\nAddVMOption -Dant.library.dir=" + ant + "/lib\n";
+    const std::string antMain = "org.apache.tools.ant.launch.Launcher";
     return {
-        {"groovy", "Debian's groovy -e 'println 1'", groovy, groovy + "/lib", "Debian's groovy is not installed",
+        {"groovy", "Debian's groovy -e 'println 6*7'", groovy, groovy + "/lib", "Debian's groovy is not installed",
          "AddJavaLibPath " + groovy + "/lib\nAddVMOption -Dgroovy.home=" + groovy +
              "\nAddVMOption -Dprogram.name=groovy\n",
-         "groovy.ui.GroovyMain", {"-e", "println 1"}, "1\n", 0.65, 0.55},
+         "groovy.ui.GroovyMain", {"-e", "println 6*7"}, "42\n", 0.60, 0.55, 1.05, true},
+        {"ant", "Debian's ant -version", ant, ant + "/lib/ant-launcher.jar", "Debian's ant is not installed", antLines,
+         antMain, {"-version"}, "", 0, 0, 1.05, false},
+        {"ant-build", "Debian's ant -S: a build of one class", ant, ant + "/lib/ant-launcher.jar",
+         "Debian's ant is not installed", antLines, antMain, {"-S", "-f", oneClassBuild(paths)}, "", 0, 0, 1.05, false},
+        {"mvn", "Debian's mvn -v", maven, maven + "/boot/plexus-classworlds-2.x.jar", "Debian's maven is not installed",
+         "AddJavaLibFile " + maven + "/boot/plexus-classworlds-2.x.jar\nAddVMOption -Dclassworlds.conf=" + maven +
+             "/bin/m2.conf\nAddVMOption -Dmaven.home=" + maven + "\nAddVMOption -Dlibrary.jansi.path=" + maven +
+             "/lib/jansi-native\nAddVMOption -Dmaven.multiModuleProjectDirectory=" + paths.work + "\n",
+         "org.codehaus.plexus.classworlds.launcher.Launcher", {"-v"}, "", 0, 0, 1.05, false},
     };
 }
 
@@ -47,14 +76,15 @@ struct CacheRuntime {
     std::string name;  ///< the suffix of the work directories
     std::string home;
     double CacheApplication::*bound;
+    bool aot;  ///< the runtime's best archive is an AOT cache (Java 25), else a dynamic archive
 };
 
 /// The build's JDK, and Temurin 25 where it is installed.
 std::vector<CacheRuntime> runtimes(const Paths& paths) {
-    std::vector<CacheRuntime> found{{"build-jdk", paths.jdk, &CacheApplication::buildJdkBound}};
+    std::vector<CacheRuntime> found{{"build-jdk", paths.jdk, &CacheApplication::buildJdkBound, false}};
     const std::string temurin = "/usr/lib/jvm/temurin-25-jdk-amd64";
     if (::access((temurin + "/lib/server/libjvm.so").c_str(), F_OK) == 0)
-        found.push_back({"temurin-25", temurin, &CacheApplication::temurin25Bound});
+        found.push_back({"temurin-25", temurin, &CacheApplication::temurin25Bound, true});
     return found;
 }
 
@@ -96,30 +126,83 @@ Command javaCommand(const CacheApplication& application, const CacheInstall& ins
     return java;
 }
 
-/// One application on one runtime: the training starts (cache removed first) and the warm
-/// cache, each paired with java -cp in the same rounds.
+/// `java` with `options` before its own, under another label.
+Command withOptions(Command java, const std::vector<std::string>& options, const std::string& label) {
+    java.argv.insert(java.argv.begin() + 1, options.begin(), options.end());
+    java.label = label;
+    return java;
+}
+
+/// java with an archive made by hand from one start of the same command, in the runtime's
+/// best way: a dynamic archive, or on Java 25 an AOT cache (recorded, then assembled).
+Command handArchive(const Command& java, bool aot, const std::string& directory) {
+    const std::string quiet = aot ? "-Xlog:aot*=off" : "-Xlog:cds*=off";
+    if (!aot) {
+        std::string archive = directory + "/hand.jsa";
+        run(withOptions(java, {"-XX:ArchiveClassesAtExit=" + archive, quiet}, "java writing a dynamic archive"));
+        if (::access(archive.c_str(), F_OK) != 0) fatal("java wrote no dynamic archive: " + describe(java));
+        return withOptions(java, {"-XX:SharedArchiveFile=" + archive, quiet}, "java with a dynamic archive made by hand");
+    }
+    std::string configuration = directory + "/hand.aotconf", cache = directory + "/hand.aot";
+    run(withOptions(java, {"-XX:AOTMode=record", "-XX:AOTConfiguration=" + configuration, quiet}, "java recording"));
+    // The assembly has the same options and class path, and no main class.
+    Command create = java;
+    auto classPath = std::find(create.argv.begin(), create.argv.end(), std::string("-cp"));
+    if (classPath == create.argv.end()) fatal("no -cp in " + describe(java));
+    create.argv.erase(classPath + 2, create.argv.end());
+    run(withOptions(create, {"-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration, "-XX:AOTCache=" + cache, quiet},
+                    "java assembling an AOT cache"));
+    if (::access(cache.c_str(), F_OK) != 0) fatal("java assembled no AOT cache: " + describe(create));
+    return withOptions(java, {"-XX:AOTCache=" + cache, quiet}, "java with an AOT cache made by hand");
+}
+
+/// One application on one runtime: the training starts (cache removed first), each paired
+/// with java -cp, then the warm cache against java -cp and, where the row asks, against java
+/// with an archive made by hand, in the same rounds.
 void cacheFigure(const Paths& paths, const CacheApplication& application, const CacheRuntime& runtime, int rounds,
                  int trainings, Verdicts& verdicts) {
     CacheInstall install = layOut(paths, application, runtime);
     Command java = javaCommand(application, install, paths.work);
     Command launcher{{install.launcher}, install.bin, {}, application.name + " through the launcher"};
     launcher.argv.insert(launcher.argv.end(), application.arguments.begin(), application.arguments.end());
-    expectRun(java, application.expectedOut, paths.work);
+    std::string expected = application.expectedOut, expectedErr;
+    if (expected.empty()) {
+        // Maven's console library writes its colour resets on stderr whatever it is told.
+        Output plain = capture(java, paths.work);
+        expected = plain.out;
+        expectedErr = plain.err;
+    }
+    expectRun(java, expected, paths.work, expectedErr);
     std::printf("\n4. Start-up cache: %s on %s\n", application.title.c_str(), runtime.home.c_str());
-    // Each training pairs the first start (it trains) and the second (it makes or assembles
-    // the cache) with a java -cp start; both must be as quiet as java -cp.
-    std::vector<double> first, second;
+    // Each training pairs the first start (it trains) and the second (it has the runtime check
+    // the archive, or assemble and check the AOT cache) with a java -cp start; both must be
+    // as quiet as java -cp.
+    std::vector<double> first, second, extra;
     for (int t = 0; t < trainings; ++t) {
         removeTree(install.cache);
         double javaSeconds = run(java).seconds;
-        first.push_back(timedCheck(launcher, application.expectedOut, paths.work) / javaSeconds);
-        second.push_back(timedCheck(launcher, application.expectedOut, paths.work) / javaSeconds);
+        first.push_back(timedCheck(launcher, expected, paths.work, expectedErr) / javaSeconds);
+        second.push_back(timedCheck(launcher, expected, paths.work, expectedErr) / javaSeconds);
+        extra.push_back(first.back() + second.back() - 2);
     }
-    Rounds warm = measure({launcher, java}, rounds, 0);
+    std::vector<Command> commands{launcher, java};
+    if (application.handBound > 0) {
+        commands.push_back(handArchive(java, runtime.aot, install.cache + "/.."));
+        expectRun(commands.back(), expected, paths.work, expectedErr);
+    }
+    Rounds warm = measure(commands, rounds, 0);
     printRatio("warm cache: launcher / java -cp", warm, 0, 1, application.*runtime.bound, verdicts);
+    if (application.handBound > 0) {
+        printRatio(runtime.aot ? "warm: launcher / java, AOT cache made by hand" : "warm: launcher / java, archive made by hand",
+                   warm, 0, 2, application.handBound, verdicts);
+        printRatio("java with the hand-made one / java -cp", warm, 2, 1, 0, verdicts);
+    }
     std::printf("   %-48s %6.3f  (%d run%s; java -cp %.3f s)\n", "training start / java -cp", median(first), trainings,
                 trainings == 1 ? "" : "s", median(warm.seconds[1]));
-    std::printf("   %-48s %6.3f\n", "second start (makes the cache) / java -cp", median(second));
+    std::printf("   %-48s %6.3f\n", runtime.aot ? "second start (assembles, checks) / java -cp" : "second start (checks) / java -cp",
+                median(second));
+    std::printf("   %-48s %6.3f  <= 2.50  %s\n", "extra cost of the first two starts / java -cp", median(extra),
+                verdicts.check(median(extra) <= 2.5).c_str());
     printForeignLoad(warm);
 }
 
@@ -128,7 +211,8 @@ void cacheFigure(const Paths& paths, const CacheApplication& application, const 
 void cacheFigures(const Paths& paths, const Settings& settings, Verdicts& verdicts) {
     int rounds = settings.rounds ? settings.rounds : settings.quick ? 2 : 31;
     int trainings = settings.quick ? 1 : 5;
-    for (const CacheApplication& application : applications()) {
+    for (const CacheApplication& application : applications(paths)) {
+        if (settings.quick && !application.quick) continue;
         if (::access(application.required.c_str(), F_OK) != 0) {
             std::printf("\n4. Start-up cache: skipped, %s (%s)\n", application.missing.c_str(), application.home.c_str());
             continue;

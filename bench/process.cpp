@@ -102,17 +102,19 @@ std::string describe(const Command& command) {
     return text;
 }
 
-double timedCheck(const Command& command, const std::string& expectedOut, const std::string& scratch) {
+double timedCheck(const Command& command, const std::string& expectedOut, const std::string& scratch,
+                  const std::string& expectedErr) {
     Output output;
     Sample sample = runCaptured(command, scratch, output);
-    if (output.exitCode == 0 && output.out == expectedOut && output.err.empty()) return sample.seconds;
+    if (output.exitCode == 0 && output.out == expectedOut && output.err == expectedErr) return sample.seconds;
     fatal(command.label + " did not run as expected: " + describe(command) + "\n  exit code " +
           std::to_string(output.exitCode) + "\n  stdout: " + output.out.substr(0, 2000) +
           "\n  expected: " + expectedOut + "  stderr: " + output.err.substr(0, 2000));
 }
 
-void expectRun(const Command& command, const std::string& expectedOut, const std::string& scratch) {
-    timedCheck(command, expectedOut, scratch);
+void expectRun(const Command& command, const std::string& expectedOut, const std::string& scratch,
+               const std::string& expectedErr) {
+    timedCheck(command, expectedOut, scratch, expectedErr);
 }
 
 }  // namespace bench

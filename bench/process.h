@@ -41,10 +41,12 @@ Output capture(const Command& command, const std::string& scratch);
 std::string describe(const Command& command);
 
 /// Runs the command once and ends the benchmark unless it exits with 0, prints exactly
-/// `expectedOut` and nothing on stderr.
-void expectRun(const Command& command, const std::string& expectedOut, const std::string& scratch);
+/// `expectedOut` and on stderr exactly `expectedErr` (nothing, unless named).
+void expectRun(const Command& command, const std::string& expectedOut, const std::string& scratch,
+               const std::string& expectedErr = "");
 
 /// The same check, for a run that is timed as well: its wall time.
-double timedCheck(const Command& command, const std::string& expectedOut, const std::string& scratch);
+double timedCheck(const Command& command, const std::string& expectedOut, const std::string& scratch,
+                  const std::string& expectedErr = "");
 
 }  // namespace bench

@@ -240,13 +240,37 @@ bool replaceFile(const std::string& from, const std::string& to);
 /// Removes a file; false when it is not there or cannot be removed.
 bool removeFile(const std::string& path);
 
-/// Size and last modification of a file.
+/// Size, last modification and identity of a file. All but `size` are in the system's own
+/// units and only compared for equality.
 struct FileStamp {
     unsigned long long size = 0;
-    long long modified = 0;  ///< in the system's own units; only compared for equality
+    long long modified = 0;
+    /// When the file itself last changed in any way, which no user can set back (POSIX: the
+    /// status change time; Windows: the creation time).
+    long long changed = 0;
+    unsigned long long node = 0;  ///< POSIX: the inode; Windows: 0
 };
-/// The stamp of a regular file; nullopt when it is missing or not a regular file.
+/// The stamp of a regular file (links followed); nullopt when it is missing or not a regular file.
 std::optional<FileStamp> fileStamp(const std::string& path);
+
+/// The stamp of `path` when it is itself a regular file (not a link), this user's own and
+/// writable by nobody else; nullopt otherwise. Windows: a regular file that is no reparse point.
+std::optional<FileStamp> privateFileStamp(const std::string& path);
+
+/// True when `directory` is a directory of this user's that nobody else may write in (POSIX:
+/// owned by the effective user, no write permission for group or others; Windows: inside the
+/// user's own profile, %LOCALAPPDATA% or %USERPROFILE%, whose ACL grants only the user).
+bool isPrivateDirectory(const std::string& directory);
+
+/// Creates or truncates `path`, never through a link, and writes `content` to it; false
+/// when it cannot be written whole.
+bool writeSmallFile(const std::string& path, const std::string& content);
+
+/// A name under which the VM of this process can create `path` at its exit, even when the
+/// directory is removed meanwhile: `path` is opened now (created when missing, never through a
+/// link, only a regular file) and held open (Linux: "/proc/self/fd/<n>"). `path` itself where
+/// the system has no such names; nullopt when it cannot be opened.
+std::optional<std::string> lastingFileName(const std::string& path);
 
 /// The bytes this user may still write on the file system of `directory`; nullopt when the
 /// system cannot say.
@@ -256,13 +280,15 @@ std::optional<unsigned long long> freeSpace(const std::string& directory);
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
 
 /// Takes an exclusive lock on `path` (created when missing) that this process holds until it
-/// ends, whatever way it ends; false when another process holds it or it cannot be made.
+/// ends, whatever way it ends; false when another process holds it or it cannot be made, or
+/// when `path` is a link or not a regular file.
 bool holdLockUntilExit(const std::string& path);
 
 /// Runs `program` with `args` (args[0] is the child's own name) in the background of this
-/// launch: no console window, its output discarded, and waits for it. The exit code, or -1
-/// when it could not be started or its code could not be read.
-int runQuietly(const std::string& program, const std::vector<std::string>& args);
+/// launch: no console window, its output discarded, and waits for it at most `timeLimit`
+/// seconds, after which it is killed. The child never outlives this process. The exit code,
+/// or -1 when it could not be started, was killed or its code could not be read.
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit);
 
 }  // namespace platform
 

@@ -99,16 +99,17 @@ TEST(StartupCache, FileOperations) {
     EXPECT_FALSE(platform::holdLockUntilExit(lock));
 }
 
-/// The options a launch with `release` and `vmOptions` gets, with the cache at `directory`.
+/// The options a launch of `application` with `release` and `vmOptions` gets, with the cache at
+/// `directory`; the class path is the jar dir/app.jar.
 std::vector<std::string> optionsFor(const TempDir& dir, const std::string& release, const std::string& directory,
-                                    std::vector<std::string> vmOptions = {}) {
+                                    std::vector<std::string> vmOptions = {}, const std::string& application = "app.conf") {
     ConfigFileParser settings;
     settings.javaHome = dir.mkdir("jre");
     // Written only when it changes: its time is part of the cache's key.
     if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
     settings.startupCache = directory;
-    settings.classPath = "app.jar";
-    appendStartupCacheOptions(settings, "app.conf", vmOptions);
+    settings.classPath = dir / "app.jar";
+    appendStartupCacheOptions(settings, application, vmOptions);
     return vmOptions;
 }
 
@@ -124,11 +125,28 @@ TEST(StartupCache, LaunchesThatKeepTheirOptions) {
               std::vector<std::string>{});
     EXPECT_FALSE(platform::exists(cache));
 
+    // The user's own sharing or reporting settings, in the options or the VM's variables.
+    struct Setting {
+        const char* variable;  // nullptr: the option is the launch's own
+        const char* option;
+    };
+    const Setting settings[] = {{"JAVA_TOOL_OPTIONS", "-Xshare:auto"}, {"_JAVA_OPTIONS", " -Xmx1g  -XX:SharedArchiveFile=x.jsa"},
+                                {"JAVA_TOOL_OPTIONS", "-XX:AOTCache=x.aot"}, {"_JAVA_OPTIONS", "-XX:+PrintFlagsFinal"},
+                                {nullptr, "-XX:+PrintFlagsFinal"}, {nullptr, "-Xlog:cds=info"}, {nullptr, "-verbose:class"}};
+    for (const Setting& setting : settings) {
+        ScopedEnv variable(setting.variable ? setting.variable : "UNUSED_BY_THE_VM", std::string(setting.option));
+        std::vector<std::string> own = setting.variable ? std::vector<std::string>{"-Xmx1g"}
+                                                        : std::vector<std::string>{"-Xmx1g", setting.option};
+        EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache, own), own) << setting.option;
+    }
+    EXPECT_FALSE(platform::exists(cache));
+
     std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache, {"-Xmx1g"});
-    ASSERT_EQ(options.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(options.begin(), options.begin() + 4),
-              (std::vector<std::string>{"-Xmx1g", "-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive"}));
-    EXPECT_EQ(options[4].rfind("-XX:SharedArchiveFile=" + cache + platform::kDirSeparator, 0), 0u) << options[4];
+    ASSERT_EQ(options.size(), 6u);
+    EXPECT_EQ(std::vector<std::string>(options.begin(), options.begin() + 5),
+              (std::vector<std::string>{"-Xmx1g", "-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces",
+                                        "-XX:+AutoCreateSharedArchive"}));
+    EXPECT_EQ(options[5].rfind("-XX:SharedArchiveFile=" + cache + platform::kDirSeparator, 0), 0u) << options[5];
     // Another start (here: the same process again) holds the lock: nothing is added.
     EXPECT_EQ(optionsFor(dir, "JAVA_VERSION=\"21\"\n", cache), std::vector<std::string>{});
 }
@@ -152,6 +170,14 @@ TEST(StartupCache, KeyFollowsTheOptionsButNotTheEnvironment) {
     EXPECT_NE(other, base);
     EXPECT_EQ(other.substr(0, 9), base.substr(0, 9)) << "the same application";
     EXPECT_NE(cacheNameFor(dir, "d", {"-Xmx1g", "-Da=b"}), cacheNameFor(dir, "e", {"-Xmx1g -Da=b"}));
+    // What the jar holds, and what the VM's own variables add, name another cache.
+    dir.write("app.jar", "version 1");
+    std::string first = cacheNameFor(dir, "f", {"-Xmx1g"});
+    dir.write("app.jar", "version 2, longer");
+    std::string second = cacheNameFor(dir, "g", {"-Xmx1g"});
+    EXPECT_NE(second, first);
+    ScopedEnv tool("JAVA_TOOL_OPTIONS", std::string("-Xss2m"));
+    EXPECT_NE(cacheNameFor(dir, "h", {"-Xmx1g"}), second);
 }
 
 }  // namespace

@@ -2,6 +2,12 @@
 // JDK the build used): arguments, system properties, exit codes, exceptions and threads as
 // the application sees them.
 #include <algorithm>
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+#include <map>
+#include <optional>
 #include <future>
 #include <regex>
 #include <set>
@@ -33,6 +39,13 @@ std::vector<std::string> installedJdks() {
     for (const auto& entry : fs::directory_iterator("/usr/lib/jvm", ec))
         if (isJdk(entry.path())) homes.insert(fs::canonical(entry.path(), ec).string());
     return {homes.begin(), homes.end()};
+}
+
+/// A test's name for a JDK: its directory's name in letters, digits and '_'.
+std::string jdkTestName(const ::testing::TestParamInfo<std::string>& info) {
+    std::string name;
+    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+    return name;
 }
 
 class RealJdk : public ::testing::TestWithParam<std::string> {
@@ -105,14 +118,13 @@ std::vector<std::string> namesIn(const std::string& directory) {
     return {names.begin(), names.end()};
 }
 
-/// The names of the cache's files other than the lock, in the form "<ending>" with the hashes
-/// left out: "app-key.jsa.part" gives ".jsa.part", "app-key-123.jsa" gives "-N.jsa".
+/// The names of the cache's files of one key (not the application's lock and records), in the
+/// form "<ending>" with the hashes left out: "app-key.jsa.part" gives ".jsa.part".
 std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
     std::vector<std::string> kinds;
+    std::regex keyed("^[0-9a-f]{8}-[0-9a-f]{16}");
     for (const std::string& name : names)
-        if (name.find(".lock") == std::string::npos)
-            kinds.push_back(std::regex_replace(name, std::regex("^[0-9a-f]{8}-[0-9a-f]{16}(-[0-9]+)?"), "$1"));
-    for (std::string& kind : kinds) kind = std::regex_replace(kind, std::regex("^-[0-9]+"), "-N");
+        if (std::regex_search(name, keyed)) kinds.push_back(std::regex_replace(name, keyed, ""));
     return kinds;
 }
 
@@ -122,7 +134,7 @@ std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
 TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     bool aot = GetParam().find("-25") != std::string::npos;
     std::string trained = aot ? ".aotconf" : ".jsa.part";
-    std::string made = aot ? ".aot" : "-N.jsa";
+    std::string made = aot ? ".aot" : ".jsa";
     std::string cache = inst.path("cache");
     // The runtimes archive classes from jars only: a class directory keeps the cache out.
     inst.writeConfig(config("launchertest.Probe") + "SetStartupCache " + cache + "\n");
@@ -142,7 +154,7 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     Result used = inst.run({"-verbose", "x"});
     EXPECT_EQ(used.exitCode, 0);
     EXPECT_NE(used.out.find("Startup cache: using " + cache + "/"), std::string::npos) << used.out;
-    EXPECT_EQ(cacheKinds(namesIn(cache)), std::vector<std::string>{made});
+    EXPECT_EQ(cacheKinds(namesIn(cache)), (std::vector<std::string>{made, ".ok"}));
     EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
 
     // A cache cut short: a normal, quiet start.
@@ -150,15 +162,16 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
         if (name.find(".lock") == std::string::npos) fs::resize_file(fs::path(cache) / name, 4096);
     EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);
 
-    // Another option: another cache, and the earlier one is removed.
+    // Another option: another cache, and the earlier one stays for the starts without it.
+    EXPECT_RUN(inst.run({"x"}), "arg[0]=x\n" + properties(), "", 0);  // made again, trained by the last
     std::vector<std::string> before = namesIn(cache);
     EXPECT_RUN(inst.run({"-J-Dchanged=1", "x"}), "arg[0]=x\n" + properties(), "", 0);
     std::vector<std::string> after = namesIn(cache);
-    EXPECT_EQ(cacheKinds(after), std::vector<std::string>{trained});
-    for (const std::string& name : before) {
-        if (name.find(".lock") != std::string::npos) continue;
-        EXPECT_EQ(std::count(after.begin(), after.end(), name), 0) << name;
-    }
+    for (const std::string& name : before) EXPECT_EQ(std::count(after.begin(), after.end(), name), 1) << name;
+    EXPECT_EQ(cacheKinds(after).size(), cacheKinds(before).size() + 1);
+    EXPECT_NE(inst.run({"-J-Dchanged=1", "-verbose", "x"}).out.find("Startup cache: using"), std::string::npos);
+    EXPECT_NE(inst.run({"-verbose", "x"}).out.find("Startup cache: using"), std::string::npos);
+    after = namesIn(cache);
 
     // Off for one launch, and a place that cannot be made: nothing changes, nothing is written.
     EXPECT_RUN(inst.run({"--SetStartupCache=off", "x"}), "arg[0]=x\n" + properties(), "", 0);
@@ -167,11 +180,156 @@ TEST_P(RealJdk, StartupCacheTrainsUsesAndRecovers) {
     EXPECT_RUN(inst.run({"--SetStartupCache=" + inst.path("file/cache"), "x"}), "arg[0]=x\n" + properties(), "", 0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), [](const auto& info) {
-    std::string name;
-    for (char c : fs::path(info.param).filename().string()) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-    return name;
-});
+/// The line -verbose prints about the cache, without its end of line; empty when none.
+std::string cacheNote(const Result& r) {
+    std::smatch found;
+    return std::regex_search(r.out, found, std::regex("Startup cache: ([^\n]*)")) ? found[1].str() : std::string();
+}
+
+/// `text` without what differs between two starts alike: the numbers (times, addresses, the
+/// base address the runtime picks for its archive at random, how far it moves its heap). The
+/// names, paths and switches that the cache would change stay.
+std::string steady(const std::string& text) { return std::regex_replace(text, std::regex("0x[0-9a-f]+|[0-9]+"), "#"); }
+
+/// An application of one jar, lib/hello.jar (a copy of `version` of the Hello class), with the
+/// cache in cache/.
+class RealJdkCache : public RealJdk {
+protected:
+    void SetUp() override {
+        install(1);
+        inst.writeConfig("SetJavaHome " + GetParam() + "\nSetJavaVM server\nAddJavaLibFile " + inst.path("lib/hello.jar") +
+                         "\nSetMainClass launchertest.Hello\nSetStartupCache " + inst.path("cache") + "\n");
+    }
+    /// Writes version `version` over lib/hello.jar, in place, as an installer or cp does.
+    void install(int version) {
+        std::string jar = fs::path(target().javaClasses).parent_path().string() + "/hello-" + std::to_string(version) + ".jar";
+        inst.mkdir("lib");
+        fs::copy_file(jar, inst.path("lib/hello.jar"), fs::copy_options::overwrite_existing);
+    }
+    /// A start with -verbose that says "hello v<version>" and ends with 0; its cache line.
+    std::string start(int version, const std::vector<std::string>& args = {}) {
+        std::vector<std::string> all{"-verbose"};
+        all.insert(all.end(), args.begin(), args.end());
+        Result r = inst.run(all);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        EXPECT_EQ(r.err, "");
+        std::string said = "hello v" + std::to_string(version) + "\n";
+        EXPECT_TRUE(r.out.size() >= said.size() && r.out.compare(r.out.size() - said.size(), said.size(), said) == 0) << r.out;
+        return cacheNote(r);
+    }
+    /// The archive made last, the one file the runtime maps.
+    std::string archive() const {
+        std::string newest;
+        for (const std::string& name : namesIn(inst.path("cache")))
+            if (std::regex_search(name, std::regex("\\.(aot|jsa)$")) &&
+                (newest.empty() || fs::last_write_time(inst.path("cache/" + name)) > fs::last_write_time(newest)))
+                newest = inst.path("cache/" + name);
+        return newest;
+    }
+};
+
+// A jar replaced in place runs its new classes from the next start on; a cache damaged where
+// it lies is never mapped: that start runs without it and trains again, and the one after
+// uses a new cache.
+TEST_P(RealJdkCache, FollowsTheJarAndNeverMapsADamagedCache) {
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+    EXPECT_EQ(start(1).rfind("using ", 0), 0u);
+    install(2);
+    EXPECT_EQ(start(2).rfind("training, writing ", 0), 0u);
+    EXPECT_EQ(start(2).rfind("using ", 0), 0u);
+    for (double at : {0.5, 0.9}) {
+        std::string file = archive();
+        ASSERT_NE(file, "");
+        std::fstream damaged(file, std::ios::in | std::ios::out | std::ios::binary);
+        damaged.seekp(static_cast<std::streamoff>(fs::file_size(file) * at));
+        damaged.write(std::string(64, '\x5a').data(), 64);
+        damaged.close();
+        std::string note = start(2);
+        EXPECT_EQ(note.rfind("removed " + file + ", changed since the runtime accepted it; training, writing ", 0), 0u) << note;
+        EXPECT_EQ(start(2).rfind("using ", 0), 0u);
+    }
+}
+
+/// The processes whose command line names `text`.
+int processesNaming(const std::string& text) {
+    int count = 0;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator("/proc", ec)) {
+        std::ifstream file(entry.path() / "cmdline", std::ios::binary);
+        std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (line.find(text) != std::string::npos) ++count;
+    }
+    return count;
+}
+
+// A start killed while it trains leaves an empty recording behind: a later start trains again.
+// A start killed while the runtime's child makes or checks the cache takes the child with it.
+TEST_P(RealJdkCache, TrainsAgainAfterAKilledTrainingStart) {
+    RunOptions o;
+    o.timeoutSeconds = 3;
+    EXPECT_TRUE(inst.run({"sleep=60000"}, o).timedOut);
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+    o.timeoutSeconds = 1;
+    inst.run({}, o);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    EXPECT_EQ(processesNaming(inst.path("cache")), 0);
+    std::string note = start(1);
+    EXPECT_TRUE(note.rfind("using ", 0) == 0 || note.rfind("training, writing ", 0) == 0) << note;
+    if (note.rfind("training", 0) == 0) {
+        EXPECT_EQ(start(1).rfind("using ", 0), 0u);
+    }
+}
+
+// The cache's folder deleted while a start trains (as the documentation says to clear it): the
+// start ends as the application does, and the next one trains again.
+TEST_P(RealJdkCache, FolderDeletedDuringTraining) {
+    auto training = std::async(std::launch::async, [&] { return inst.run({"sleep=4000"}); });
+    for (int waited = 0; waited < 100 && namesIn(inst.path("cache")).size() < 2; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    fs::remove_all(inst.path("cache"));
+    EXPECT_RUN(training.get(), "hello v1\n", "", 0);
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+}
+
+// The user's own settings of the VM, in its environment variables or the options: the start
+// is the same as without the cache, to the byte, and the cache keeps out.
+TEST_P(RealJdkCache, TheUsersOwnSharingAndReportingSettingsWin) {
+    struct Case {
+        std::map<std::string, std::optional<std::string>> env;
+        std::vector<std::string> args;
+        std::string note;
+    };
+    const Case cases[] = {
+        {{{"JAVA_TOOL_OPTIONS", std::string("-Xshare:auto")}}, {}, "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{{"_JAVA_OPTIONS", std::string("-Xshare:off")}}, {}, "not used: _JAVA_OPTIONS manage class data sharing"},
+        {{{"JAVA_TOOL_OPTIONS", std::string("-XX:SharedArchiveFile=" + inst.path("mine.jsa"))}}, {},
+         "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{}, {"-J-XX:+PrintFlagsFinal"}, "not used: the VM options ask for -XX:+PrintFlagsFinal, which the cache would change"},
+        {{}, {"-J-Xlog:cds=info"}, "not used: the VM options ask for -Xlog:cds=info, which the cache would change"},
+    };
+    for (const Case& c : cases) {
+        RunOptions o;
+        o.env = c.env;
+        std::vector<std::string> args = c.args;
+        Result cached = inst.run(args, o);
+        args.insert(args.begin(), "--SetStartupCache=off");
+        Result plain = inst.run(args, o);
+        EXPECT_EQ(cached.exitCode, 0);
+        EXPECT_EQ(cached.out.find("hello v1"), cached.out.size() - 9);
+        // Logging with times and the archives' random base address differ from start to start.
+        EXPECT_EQ(steady(cached.out), steady(plain.out));
+        EXPECT_EQ(steady(cached.err), steady(plain.err));
+        args[0] = "-verbose";
+        EXPECT_EQ(cacheNote(inst.run(args, o)), c.note);
+    }
+    EXPECT_EQ(namesIn(inst.path("cache")), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Linux, RealJdkCache, ::testing::ValuesIn(installedJdks()), jdkTestName);
+GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealJdkCache);
+
+INSTANTIATE_TEST_SUITE_P(Linux, RealJdk, ::testing::ValuesIn(installedJdks()), jdkTestName);
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(RealJdk);
 
 }  // namespace

@@ -1,7 +1,9 @@
 // The start-up cache's options per runtime version, as the VM receives them, on every build:
 // the test-double VM is given a Java home whose release file names the version. The cache's
 // file names hold hashes; the record shows them as KEY.
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "process/harness.h"
 
@@ -23,15 +27,31 @@ struct CacheCase {
     std::string note;                    // what -verbose says
 };
 
+/// `text` with DIR replaced by `directory`, and HELD(name), the name of a file the VM writes at
+/// its exit, by the name it is given: on Linux the launcher holds it open and names it through
+/// /proc/self/fd, which the record shows as HELD.
 std::string withDirectory(std::string text, const std::string& directory) {
     std::size_t at = text.find("DIR");
-    return at == std::string::npos ? text : text.replace(at, 3, directory);
+    if (at != std::string::npos) text.replace(at, 3, directory);
+    std::smatch held;
+    if (std::regex_search(text, held, std::regex("HELD\\(([^)]*)\\)")))
+        text = held.prefix().str() + (isWindows() ? held[1].str() : "HELD") + held.suffix().str();
+    return text;
 }
 
-/// The record with each cache file's hashes written as KEY.
+/// The record with each cache file's hashes written as KEY, and a held file's name as HELD.
 std::string keyed(const std::string& text) {
-    return std::regex_replace(text, std::regex("[0-9a-f]{8}-[0-9a-f]{16}"), "KEY");
+    std::string keys = std::regex_replace(text, std::regex("[0-9a-f]{8}-[0-9a-f]{16}"), "KEY");
+    return std::regex_replace(keys, std::regex("/proc/self/fd/[0-9]+"), "HELD");
 }
+
+/// A directory for the cache of `inst` that only the user may write: the Windows builds take
+/// only one in the user's profile, here the wine prefix's %LOCALAPPDATA%.
+struct CachePlace {
+    std::string seen;  ///< as the launcher names it
+    std::string host;  ///< as this program reaches it
+};
+CachePlace privateCacheDirectory(const Installation& inst);
 
 /// The options of a launch of ../lib/app.jar without the cache.
 std::vector<std::string> optionsWithApplicationJar(const Installation& inst) {
@@ -53,6 +73,16 @@ std::string windowsLocalAppData() {
     return value;
 }
 
+CachePlace privateCacheDirectory(const Installation& inst) {
+    if (!isWindows()) return {inst.seen("cache"), inst.path("cache")};
+    static const std::string local = windowsLocalAppData();
+    std::string seen = local + "\\launcher-tests\\" + std::filesystem::path(inst.root()).filename().string();
+    // "C:\users\..." lies in the prefix's drive_c.
+    std::string host = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + seen.substr(3);
+    std::replace(host.begin(), host.end(), '\\', '/');
+    return {seen, host};
+}
+
 class StartupCacheVersions : public ::testing::TestWithParam<CacheCase> {};
 
 TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
@@ -60,7 +90,7 @@ TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
     inst.addRuntime();
     if (GetParam().release) inst.write("jre/release", *GetParam().release);
     inst.write("lib/app.jar", "");
-    std::string cache = inst.seen("cache");
+    std::string cache = privateCacheDirectory(inst).seen;
     inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + cache + "\n");
     std::vector<std::string> options = optionsWithApplicationJar(inst);
     for (const std::string& added : GetParam().added)
@@ -72,6 +102,7 @@ TEST_P(StartupCacheVersions, OptionsOfTheRuntimesMechanism) {
     EXPECT_EQ(keyed(inst.record()), startedRecord(options, "test/Main", {"a"}));
     std::string line = streamText("Startup cache: " + withDirectory(GetParam().note, cache + dirSeparator()) + "\n");
     EXPECT_NE(keyed(verbose.out).find(line), std::string::npos) << verbose.out;
+    if (isWindows()) std::filesystem::remove_all(privateCacheDirectory(inst).host);
 }
 
 std::vector<CacheCase> cacheCases() {
@@ -80,13 +111,14 @@ std::vector<CacheCase> cacheCases() {
         {"Java11", std::string("JAVA_VERSION=\"11.0.22\"\n"), {}, "not used: the runtime (Java version 11) keeps no class data"},
         {"NoReleaseFile", std::nullopt, {}, "not used: the runtime (Java version 0) keeps no class data"},
         {"Java17", std::string("IMPLEMENTOR=\"Debian\"\r\nJAVA_VERSION=\"17.0.15\"\r\n"),
-         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=DIRKEY.jsa.part"}, "training, writing DIRKEY.jsa.part"},
+         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:ArchiveClassesAtExit=HELD(DIRKEY.jsa.part)"}, "training, writing DIRKEY.jsa.part"},
         {"Java21", std::string("JAVA_VERSION=\"21.0.5\"\n"),
-         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=DIRKEY.jsa"},
+         {"-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces", "-XX:+AutoCreateSharedArchive",
+          "-XX:SharedArchiveFile=DIRKEY.jsa"},
          "training, writing DIRKEY.jsa"},
         {"Java25", std::string("JAVA_VERSION=\"25.0.3\"\n"),
          {"-Xlog:cds*=off", "-Xlog:aot*=off", "-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-XX:AOTMode=record",
-          "-XX:AOTConfiguration=DIRKEY.aotconf"},
+          "-XX:AOTConfiguration=HELD(DIRKEY.aotconf)"},
          "training, writing DIRKEY.aotconf"},
     };
 }
@@ -119,10 +151,157 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), "", "", 0);
     std::vector<std::string> cached = options;
     std::string archive = userCache + dirSeparator() + "app" + dirSeparator() + "KEY.jsa";
-    for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+AutoCreateSharedArchive",
-                                                             "-XX:SharedArchiveFile=" + archive})
+    for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces",
+                                                             "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive})
         cached.insert(cached.end() - 1, added);
     EXPECT_EQ(keyed(inst.record()), startedRecord(cached, "test/Main", {"a"}));
+}
+
+/// An installation of app.jar on a runtime whose release file names `version`, with the cache
+/// in a private directory.
+class CacheLife : public ::testing::Test {
+protected:
+    void start(const std::string& version) {
+        inst.addRuntime();
+        inst.write("jre/release", "JAVA_VERSION=\"" + version + "\"\n");
+        inst.write("lib/app.jar", "");
+        place = privateCacheDirectory(inst);
+        std::filesystem::create_directories(place.host);
+        inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + place.seen + "\n");
+    }
+    void TearDown() override {
+        if (isWindows()) std::filesystem::remove_all(place.host);
+    }
+    /// What -verbose says about the cache in a start with `options`, the directory written as
+    /// DIR/ and the hashes as KEY; the start must end as without the cache.
+    std::string note(const std::vector<std::string>& options = {}) {
+        std::vector<std::string> args{"-nomsgbox", "-verbose"};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back("a");
+        RunOptions o;
+        o.timeoutSeconds = 20;
+        Result r = inst.run(args, o);
+        EXPECT_EQ(r.exitCode, 0);
+        std::smatch found;
+        if (!std::regex_search(r.out, found, std::regex("Startup cache: ([^\r\n]*)"))) return "(none)";
+        std::string line = found[1].str();
+        last = std::regex_search(line, found, std::regex("[0-9a-f]{8}-[0-9a-f]{16}")) ? found[0].str() : last;
+        for (std::size_t at; (at = line.find(place.seen + dirSeparator())) != std::string::npos;)
+            line.replace(at, place.seen.size() + 1, "DIR/");
+        return keyed(line);
+    }
+    /// Writes a file of the cache with the name of the last key (`ending` after it).
+    void plant(const std::string& ending, const std::string& content) const {
+        std::ofstream(place.host + "/" + last + ending, std::ios::binary) << content;
+    }
+    bool present(const std::string& ending) const { return std::filesystem::exists(place.host + "/" + last + ending); }
+
+    Installation inst;
+    CachePlace place;
+    std::string last;  ///< the hashes of the last cache file -verbose named
+};
+
+const std::string kRecording = std::string("\x7c\xa0\xfe\xca", 4) + "recorded";
+const std::string kDynamicArchive = std::string("\xa8\xab\x0b\xf0", 4) + "archived";
+
+// Java 25: a recording cut short (a killed training start) is trained again; one the runtime
+// cannot assemble (here: no runtime at all) is removed, and after two such a key trains no
+// more; a cache that the runtime never proved is removed.
+TEST_F(CacheLife, AotCacheLeftovers) {
+    start("25.0.1");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+    plant(".aotconf", "");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+    for (int refusal = 0; refusal < 2; ++refusal) {
+        plant(".aotconf", kRecording);
+        EXPECT_EQ(note(), "not used: the runtime could not assemble a cache from the last start");
+        EXPECT_FALSE(present(".aotconf"));
+        EXPECT_FALSE(present(".aot.part"));
+        if (refusal == 0) {
+            EXPECT_EQ(note(), "training, writing DIR/KEY.aotconf");
+        }
+    }
+    EXPECT_EQ(note(), "not used: the runtime refused the caches made for these options");
+    std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");  // as a start that used a cache would
+    EXPECT_EQ(note({"-J-Dother=1"}), "training, writing DIR/KEY.aotconf");
+    plant(".aot", std::string("\xa2\xab\x0b\xf0", 4) + "by hand");
+    plant(".ok", "1 2 3 4\n");
+    EXPECT_EQ(note({"-J-Dother=1"}), "removed DIR/KEY.aot, changed since the runtime accepted it; training, writing DIR/KEY.aotconf");
+    EXPECT_FALSE(present(".aot"));
+}
+
+// Java 17: an archive the runtime refuses is removed and trained again; the caches of the
+// three option sets made last stay beside the current one, older ones go.
+TEST_F(CacheLife, ManagedArchiveLeftoversAndOptionSets) {
+    start("17.0.2");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    plant(".jsa.part", kDynamicArchive);
+    EXPECT_EQ(note(), "the runtime refused the archive of the last start; training, writing DIR/KEY.jsa.part");
+    std::vector<std::string> keys;
+    for (int set = 1; set <= 5; ++set) {
+        // As a start that used a cache would: this application's trainings pay back.
+        std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}), "training, writing DIR/KEY.jsa.part");
+        plant(".jsa.part", kDynamicArchive);
+        keys.push_back(last);
+    }
+    EXPECT_FALSE(std::filesystem::exists(place.host + "/" + keys[0] + ".jsa.part"));
+    for (int set = 2; set <= 5; ++set) EXPECT_TRUE(std::filesystem::exists(place.host + "/" + keys[set - 1] + ".jsa.part")) << set;
+
+    // The caches of an application whose configuration file is gone go with the next training;
+    // those of one still there stay.
+    std::ofstream(place.host + "/0000aaaa.app") << inst.seen("removed.conf");
+    std::ofstream(place.host + "/0000bbbb.app") << inst.seen("bin/app.conf");
+    for (const char* name : {"0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock", "0000bbbb-0123456789abcdef.jsa"})
+        std::ofstream(place.host + "/" + name) << "x";
+    std::filesystem::remove(place.host + "/" + last.substr(0, 8) + ".unused");
+    EXPECT_EQ(note({"-J-Dset=6"}), "training, writing DIR/KEY.jsa.part");
+    for (const char* name : {"0000aaaa.app", "0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock"})
+        EXPECT_FALSE(std::filesystem::exists(place.host + "/" + name)) << name;
+    EXPECT_TRUE(std::filesystem::exists(place.host + "/0000bbbb-0123456789abcdef.jsa"));
+}
+
+// Starts that each train for other options, and never use what they made, stop training
+// after four of them, and train once in every sixteen starts from then on.
+TEST_F(CacheLife, BacksOffTrainingThatNeverPaysBack) {
+    start("17.0.2");
+    for (int set = 1; set <= 4; ++set)
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}), "training, writing DIR/KEY.jsa.part") << set;
+    for (int set = 5; set <= 19; ++set)
+        EXPECT_EQ(note({"-J-Dset=" + std::to_string(set)}),
+                  "not used: none of the application's last 4 caches was used; training again in " + std::to_string(20 - set) +
+                      " starts");
+    EXPECT_EQ(note({"-J-Dset=20"}), "training, writing DIR/KEY.jsa.part");
+    EXPECT_EQ(note({"-J-Dset=21"}), "not used: none of the application's last 4 caches was used; training again in 15 starts");
+}
+
+// Linux: a directory others may write in, or another user's, keeps the cache off; a link at
+// the lock's name is not followed; a FIFO at a cache file's name does not hold the start up.
+TEST_F(CacheLife, PlantedFilesAndOtherUsersDirectories) {
+    if (isWindows()) GTEST_SKIP() << "POSIX owners and modes";
+    start("17.0.2");
+    namespace fs = std::filesystem;
+    fs::permissions(place.host, fs::perms::others_write, fs::perm_options::add);
+    EXPECT_EQ(note(), "not used: " + place.seen + " is not the user's own, or others may write in it");
+    fs::permissions(place.host, fs::perms::others_write, fs::perm_options::remove);
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::chown(place.host.c_str(), 65534, 65534), 0);
+        EXPECT_EQ(note(), "not used: " + place.seen + " is not the user's own, or others may write in it");
+        ASSERT_EQ(::chown(place.host.c_str(), 0, 0), 0);
+    }
+    EXPECT_TRUE(fs::is_empty(place.host));
+
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    std::string lock = place.host + "/" + last.substr(0, 8) + ".lock";
+    fs::remove(lock);
+    fs::create_symlink(inst.path("outside"), lock);
+    EXPECT_EQ(note(), "not used: another start is preparing it, or the place cannot be written");
+    EXPECT_FALSE(fs::exists(inst.path("outside")));
+    fs::remove(lock);
+    fs::remove(place.host + "/" + last + ".jsa.part");
+    ASSERT_EQ(::mkfifo((place.host + "/" + last + ".jsa.part").c_str(), 0600), 0);
+    EXPECT_EQ(note(), "training, writing DIR/KEY.jsa.part");
+    EXPECT_TRUE(fs::is_regular_file(place.host + "/" + last + ".jsa.part"));
 }
 
 }  // namespace

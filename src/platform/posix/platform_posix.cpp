@@ -369,7 +369,10 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value) {
 // ---- Start-up cache files --------------------------------------------------------------
 
 #include <sys/file.h>
+#include <sys/prctl.h>
 #include <sys/statvfs.h>
+
+#include <csignal>
 
 namespace platform {
 
@@ -387,13 +390,65 @@ bool replaceFile(const std::string& from, const std::string& to) { return ::rena
 
 bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
-std::optional<FileStamp> fileStamp(const std::string& path) {
-    struct stat info;
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+namespace {
+
+FileStamp stampOf(const struct stat& info) {
     FileStamp stamp;
     stamp.size = static_cast<unsigned long long>(info.st_size);
     stamp.modified = static_cast<long long>(info.st_mtim.tv_sec) * 1000000000LL + info.st_mtim.tv_nsec;
+    stamp.changed = static_cast<long long>(info.st_ctim.tv_sec) * 1000000000LL + info.st_ctim.tv_nsec;
+    stamp.node = static_cast<unsigned long long>(info.st_ino);
     return stamp;
+}
+
+/// This user's, and nobody else may change it.
+bool isPrivate(const struct stat& info) { return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
+
+/// Opens a cache file without following a link and without waiting on a FIFO; -1 unless it
+/// is a regular file of this user's that nobody else may write.
+int openPrivate(const std::string& path, int flags) {
+    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && isPrivate(info)) return fd;
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+}  // namespace
+
+std::optional<FileStamp> fileStamp(const std::string& path) {
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) return std::nullopt;
+    return stampOf(info);
+}
+
+std::optional<FileStamp> privateFileStamp(const std::string& path) {
+    struct stat info;
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || !isPrivate(info)) return std::nullopt;
+    return stampOf(info);
+}
+
+bool isPrivateDirectory(const std::string& directory) {
+    struct stat info;
+    return ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && isPrivate(info);
+}
+
+bool writeSmallFile(const std::string& path, const std::string& content) {
+    int fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (fd < 0) return false;
+    bool whole = ::ftruncate(fd, 0) == 0 && ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    return ::close(fd) == 0 && whole;
+}
+
+std::optional<std::string> lastingFileName(const std::string& path) {
+    // Held open on purpose, without close-on-exec being needed: the VM runs in this process.
+    int fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (fd < 0) return std::nullopt;
+    std::string name = "/proc/self/fd/" + std::to_string(fd);
+    struct stat info;
+    if (::stat(name.c_str(), &info) == 0) return name;
+    ::close(fd);
+    return path;
 }
 
 std::optional<unsigned long long> freeSpace(const std::string& directory) {
@@ -424,31 +479,41 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends
     // (System.exit included). Close-on-exec keeps it from any child.
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    int fd = openPrivate(path, O_RDWR | O_CREAT);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
     ::close(fd);
     return false;
 }
 
-int runQuietly(const std::string& program, const std::vector<std::string>& args) {
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    if (::posix_spawn_file_actions_init(&actions) != 0) return -1;
-    for (int fd = 0; fd <= 2; ++fd)
-        ::posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    pid_t pid = 0;
-    int error = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
-    ::posix_spawn_file_actions_destroy(&actions);
-    if (error != 0) return -1;
+    pid_t parent = ::getpid();
+    pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        // The child dies with the launch, however the launch ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
     int status = 0;
-    pid_t waited;
-    do {
-        waited = ::waitpid(pid, &status, 0);
-    } while (waited < 0 && errno == EINTR);
-    return (waited == pid && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+    for (unsigned long waited = 0;; waited += 10) {
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done < 0 && errno != EINTR) return -1;
+        if (waited >= timeLimit * 1000UL) break;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return -1;
 }
 
 }  // namespace platform

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +19,25 @@ namespace {
 bool isDirectory(const std::wstring& path) {
     DWORD attributes = GetFileAttributesW(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+long long fileTime(const FILETIME& time) {
+    return static_cast<long long>((static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime);
+}
+
+/// True when `path` is `directory` or lies below it, ignoring letter case and the kind of
+/// separator.
+bool insideDirectory(const std::string& path, std::string directory) {
+    while (directory.size() > 3 && (directory.back() == '\\' || directory.back() == '/')) directory.pop_back();
+    if (directory.empty() || path.size() < directory.size()) return false;
+    for (std::size_t i = 0; i < directory.size(); ++i) {
+        char a = path[i], b = directory[i];
+        if (a == '/') a = '\\';
+        if (b == '/') b = '\\';
+        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b))) return false;
+    }
+    return path.size() == directory.size() || path[directory.size()] == '\\' || path[directory.size()] == '/' ||
+           directory.back() == '\\';
 }
 
 }  // namespace
@@ -59,10 +80,41 @@ std::optional<FileStamp> fileStamp(const std::string& path) {
         return std::nullopt;
     FileStamp stamp;
     stamp.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    stamp.modified = static_cast<long long>((static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                            data.ftLastWriteTime.dwLowDateTime);
+    stamp.modified = fileTime(data.ftLastWriteTime);
+    stamp.changed = fileTime(data.ftCreationTime);
     return stamp;
 }
+
+std::optional<FileStamp> privateFileStamp(const std::string& path) {
+    std::wstring wide = toWide(path);
+    DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return std::nullopt;
+    return fileStamp(path);
+}
+
+bool isPrivateDirectory(const std::string& directory) {
+    std::wstring wide = toWide(directory);
+    if (wide.empty() || !isDirectory(wide)) return false;
+    for (const char* name : {"LOCALAPPDATA", "USERPROFILE"}) {
+        std::optional<std::string> profile = getEnv(name);
+        if (profile && insideDirectory(directory, *profile)) return true;
+    }
+    return false;
+}
+
+bool writeSmallFile(const std::string& path, const std::string& content) {
+    std::wstring wide = toWide(path);
+    if (wide.empty()) return false;
+    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool whole = GetFileType(file) == FILE_TYPE_DISK &&
+                 WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+                 written == content.size();
+    return CloseHandle(file) && whole;
+}
+
+std::optional<std::string> lastingFileName(const std::string& path) { return path; }
 
 std::optional<unsigned long long> freeSpace(const std::string& directory) {
     std::wstring wide = toWide(directory);
@@ -101,11 +153,18 @@ bool holdLockUntilExit(const std::string& path) {
     // Opened without sharing: a second process cannot open it while this one lives. The
     // handle is never closed; the system closes it when the process ends, however it ends.
     HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    return file != INVALID_HANDLE_VALUE;
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    // A link or a device at the lock's name is not a lock of this cache.
+    DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (GetFileType(file) == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        return true;
+    CloseHandle(file);
+    return false;
 }
 
-int runQuietly(const std::string& program, const std::vector<std::string>& args) {
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
     std::wstring application = toWide(program);
     if (application.empty()) return -1;
     // UTF-8 is split like any text: its multi-byte characters never hold a backslash's code.
@@ -114,19 +173,29 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args)
     HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
                              OPEN_EXISTING, 0, nullptr);
     if (nul == INVALID_HANDLE_VALUE) return -1;
+    // The job is never closed by hand: the system closes it with this process, and the child with it.
+    HANDLE job = CreateJobObjectW(nullptr, nullptr);
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job) SetInformationJobObject(job, JobObjectExtendedLimitInformation, &limits, sizeof limits);
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     PROCESS_INFORMATION process = {};
-    BOOL created = CreateProcessW(application.c_str(), &wideCommand[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                                  nullptr, nullptr, &startup, &process);
+    BOOL created = CreateProcessW(application.c_str(), &wideCommand[0], nullptr, nullptr, TRUE,
+                                  CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
     CloseHandle(nul);
     if (!created) return -1;
+    if (job) AssignProcessToJobObject(job, process.hProcess);
+    ResumeThread(process.hThread);
     CloseHandle(process.hThread);
-    WaitForSingleObject(process.hProcess, INFINITE);
     DWORD code = 0;
-    int result = GetExitCodeProcess(process.hProcess, &code) ? static_cast<int>(code) : -1;
+    int result = -1;
+    if (WaitForSingleObject(process.hProcess, timeLimit * 1000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
+        result = static_cast<int>(code);
+    else
+        TerminateProcess(process.hProcess, 1);
     CloseHandle(process.hProcess);
     return result;
 }

@@ -1,0 +1,193 @@
+#include "vm/startup_cache_files.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/config_file_parser.h"
+
+namespace startup_cache {
+
+const std::string kSeparator(1, platform::kDirSeparator);
+
+namespace {
+
+/// 64-bit FNV-1a: stable across builds and platforms, which std::hash is not.
+class Fingerprint {
+public:
+    void add(const std::string& text) {
+        for (unsigned char c : text) mix(c);
+        mix(0);  // "ab","c" and "a","bc" differ
+    }
+    std::string hex(int digits) const {
+        static const char kDigits[] = "0123456789abcdef";
+        std::string text;
+        for (int i = digits - 1; i >= 0; --i) text += kDigits[(value_ >> (4 * i)) & 0xF];
+        return text;
+    }
+
+private:
+    void mix(unsigned char c) {
+        value_ ^= c;
+        value_ *= 1099511628211ULL;
+    }
+    std::uint64_t value_ = 14695981039346656037ULL;
+};
+
+/// What tells a file from the one it replaced: its size, its time and (POSIX) its inode, so
+/// that a jar copied over in place or renamed into place both show.
+void addStamp(Fingerprint& print, const std::string& path) {
+    std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
+    print.add(stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modified) + ":" + std::to_string(stamp->node)
+                    : "-");
+}
+
+std::vector<std::string> classPathEntries(const std::string& classPath) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    while (start <= classPath.size()) {
+        std::size_t end = classPath.find(platform::kPathListSeparator, start);
+        if (end == std::string::npos) end = classPath.size();
+        entries.push_back(classPath.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}
+
+std::string stampText(const platform::FileStamp& stamp) {
+    return std::to_string(stamp.size) + " " + std::to_string(stamp.modified) + " " + std::to_string(stamp.changed) + " " +
+           std::to_string(stamp.node) + "\n";
+}
+
+/// The cache files' endings; every file of the cache ends in one of them.
+const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.part", "*.ok", "*.failed", "*.err"};
+
+bool isAbsolute(const std::string& path) {
+    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');
+}
+
+/// Removes every file of the application whose files begin with `prefix` ("<hash>-").
+void removeApplication(const std::string& directory, const std::string& prefix) {
+    for (const char* pattern : kEndings)
+        for (const std::string& name : platform::findFiles(directory, pattern))
+            if (startsWith(name, prefix)) platform::removeFile(directory + kSeparator + name);
+    std::string hash = prefix.substr(0, prefix.size() - 1);
+    platform::removeFile(directory + kSeparator + hash + ".lock");
+    platform::removeFile(directory + kSeparator + hash + ".app");
+    platform::removeFile(directory + kSeparator + hash + ".unused");
+}
+
+}  // namespace
+
+bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
+                      const std::string& directory, const std::vector<std::string>& options) {
+    const std::string& home = settings.javaHome;
+    std::string vm = settings.vmName.empty() ? std::string(kDefaultVmName) : settings.vmName;
+    Fingerprint key;
+    for (const std::string& part : {home, release, vm, settings.classPath,
+                                    settings.mainClass.empty() ? std::string(kDefaultMainClass) : settings.mainClass})
+        key.add(part);
+    // The runtime as it is on disk: an update in the same directory names another cache.
+    addStamp(key, home + kSeparator + "release");
+    addStamp(key, home + kSeparator + "lib" + kSeparator + "modules");
+    addStamp(key, home + platform::kJavaExecutable);
+    for (const std::string& library : platform::vmLibraryCandidates(home, vm)) addStamp(key, library);
+    // What the class path holds: the runtimes do not all notice a jar replaced in place.
+    for (const std::string& entry : classPathEntries(settings.classPath)) addStamp(key, entry);
+    // The library path and the RegisterEnvVar properties follow the environment of each start;
+    // they do not change what the runtime archives, and keying on them would make every
+    // start from another shell or shortcut throw the cache away.
+    for (const std::string& option : options)
+        if (!startsWith(option, "-Djava.library.path=") && !startsWith(option, "-Denv.")) key.add(option);
+    Fingerprint app;
+    app.add(application);
+    CacheFiles files;
+    files.directory = directory;
+    files.prefix = app.hex(8) + "-";
+    files.stem = directory + kSeparator + files.prefix + key.hex(16);
+    files.lock = directory + kSeparator + app.hex(8) + ".lock";
+    files.proof = files.stem + ".ok";
+    files.failed = files.stem + ".failed";
+    files.owner = directory + kSeparator + app.hex(8) + ".app";
+    files.unused = directory + kSeparator + app.hex(8) + ".unused";
+    files.application = application;
+    return files;
+}
+
+bool hasMagic(const std::string& path, const std::string& magic) {
+    if (!platform::privateFileStamp(path)) return false;
+    std::optional<std::string> start = platform::readFileStart(path, magic.size());
+    return start && *start == magic;
+}
+
+bool isProven(const CacheFiles& files, const std::string& archive) {
+    std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
+    if (!stamp || !platform::privateFileStamp(files.proof)) return false;
+    return platform::readFileStart(files.proof, 256) == stampText(*stamp);
+}
+
+bool recordProof(const CacheFiles& files, const std::string& archive) {
+    std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
+    return stamp && platform::writeSmallFile(files.proof, stampText(*stamp));
+}
+
+int readCount(const std::string& path) {
+    if (!platform::privateFileStamp(path)) return 0;
+    std::string text = platform::readFileStart(path, 16).value_or(std::string());
+    return std::max(0, std::atoi(text.c_str()));
+}
+
+int refusals(const CacheFiles& files) {
+    // An empty file (written before counts were) is one refusal.
+    return platform::privateFileStamp(files.failed) ? std::max(1, readCount(files.failed)) : 0;
+}
+
+void countRefusal(const CacheFiles& files) {
+    clearName(files.failed);
+    platform::writeSmallFile(files.failed, std::to_string(refusals(files) + 1));
+}
+
+bool clearName(const std::string& path) {
+    if (!platform::exists(path) && !platform::isSymbolicLink(path)) return true;
+    if (platform::privateFileStamp(path)) return true;
+    // Removing a link removes the link, never what it names.
+    platform::removeFile(path);
+    return !platform::exists(path) && !platform::isSymbolicLink(path);
+}
+
+void removeCachesOfRemovedApplications(const CacheFiles& files) {
+    if (clearName(files.owner)) platform::writeSmallFile(files.owner, files.application);
+    for (const std::string& name : platform::findFiles(files.directory, "*.app")) {
+        std::string path = files.directory + kSeparator + name;
+        if (path == files.owner || !platform::privateFileStamp(path)) continue;
+        std::string owner = platform::readFileStart(path, 64 * 1024).value_or(std::string());
+        if (isAbsolute(owner) && !platform::exists(owner)) removeApplication(files.directory, name.substr(0, name.size() - 4) + "-");
+    }
+}
+
+void removeEarlierCaches(const CacheFiles& files, std::size_t keep) {
+    std::string current = files.stem.substr(files.directory.size() + 1);
+    std::map<std::string, std::vector<std::string>> byKey;  // key -> its files' names
+    std::map<std::string, long long> made;                  // key -> when its newest file was written
+    for (const char* pattern : kEndings)
+        for (const std::string& name : platform::findFiles(files.directory, pattern)) {
+            if (!startsWith(name, files.prefix) || startsWith(name, current)) continue;
+            std::string key = name.substr(0, current.size());
+            byKey[key].push_back(name);
+            std::optional<platform::FileStamp> stamp = platform::privateFileStamp(files.directory + kSeparator + name);
+            made[key] = std::max(made[key], stamp ? stamp->modified : 0LL);
+        }
+    std::vector<std::pair<long long, std::string>> keys;
+    for (const auto& entry : made) keys.push_back({entry.second, entry.first});
+    std::sort(keys.rbegin(), keys.rend());
+    for (std::size_t i = keep; i < keys.size(); ++i)
+        for (const std::string& name : byKey[keys[i].second]) platform::removeFile(files.directory + kSeparator + name);
+}
+
+}  // namespace startup_cache

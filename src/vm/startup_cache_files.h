@@ -1,0 +1,95 @@
+// The start-up cache's files in its directory: their names and key, the record that a cache
+// was proven by the runtime, the count of caches the runtime refused, and the removal of what
+// is no longer wanted. Used by startup_cache.cpp and startup_cache_plans.cpp only.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+class ConfigFileParser;
+
+namespace startup_cache {
+
+extern const std::string kSeparator;
+
+/// What one launch does with the cache: the options it adds and the line -verbose prints.
+struct Plan {
+    std::vector<std::string> options;
+    std::string note;
+};
+
+/// The files of one application in the cache directory. `stem` names the caches of the
+/// current runtime, class path (and what its files hold), options and main class; `prefix`
+/// those of the application.
+struct CacheFiles {
+    std::string directory;
+    std::string prefix;  ///< "<application hash>-"
+    std::string stem;    ///< directory + prefix + "<key hash>"
+    std::string lock;    ///< held by the start that trains, proves or assembles
+    std::string proof;   ///< stem + ".ok": the stamp of the archive the runtime accepted
+    std::string failed;  ///< stem + ".failed": how many caches the runtime refused
+    std::string owner;   ///< "<application hash>.app": the application's configuration file
+    std::string unused;  ///< "<application hash>.unused": trainings since a start last used a cache
+    std::string application;
+};
+
+/// The names of the application's cache files with the key of this launch.
+CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
+                      const std::string& directory, const std::vector<std::string>& options);
+
+bool startsWith(const std::string& text, const std::string& start);
+
+/// True when `path` is a private regular file that begins with `magic`.
+bool hasMagic(const std::string& path, const std::string& magic);
+
+/// True when `archive` is the very file the runtime accepted: a private regular file whose
+/// size, times and identity are those the proof recorded. Any write to it since shows.
+bool isProven(const CacheFiles& files, const std::string& archive);
+
+/// Records `archive` as accepted by the runtime; false when the record cannot be written.
+bool recordProof(const CacheFiles& files, const std::string& archive);
+
+/// How many caches of this key the runtime refused, and one more.
+int refusals(const CacheFiles& files);
+void countRefusal(const CacheFiles& files);
+
+/// The count kept in a small file of the cache: 0 when there is none.
+int readCount(const std::string& path);
+
+/// Makes `path` free for a file of the cache: anything there that is not a private regular
+/// file (a link, a FIFO, another user's file) is removed. False when something stays there.
+bool clearName(const std::string& path);
+
+/// Removes the files of the application's other keys but those of the `keep` most recently
+/// made; a file in use elsewhere stays.
+void removeEarlierCaches(const CacheFiles& files, std::size_t keep);
+
+/// Records in `files.owner` whose caches these are, and removes the caches of applications
+/// whose configuration file (named by an absolute path) is no longer there.
+void removeCachesOfRemovedApplications(const CacheFiles& files);
+
+/// The caches of how many other option sets an application keeps beside the current one.
+constexpr std::size_t kOtherKeys = 3;
+
+/// What the plans below need of the launch.
+struct Launch {
+    std::string javaHome;
+    std::string classPath;
+    std::vector<std::string> options;  ///< the launch's own VM options
+    std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
+};
+
+/// JDK 13-18: a dynamic archive that a training start writes at its exit, and the next start
+/// has the runtime prove before it uses it.
+Plan planManagedArchive(const CacheFiles& files, const Launch& launch);
+
+/// JDK 19-24: the runtime makes, checks and remakes the archive itself.
+Plan planAutoArchive(const CacheFiles& files, const Launch& launch);
+
+/// JDK 25 and later: a training start records; the next start has the runtime assemble the
+/// cache from the recording and prove it, then uses it.
+Plan planAotCache(const CacheFiles& files, const Launch& launch);
+
+}  // namespace startup_cache
