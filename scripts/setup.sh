@@ -17,6 +17,7 @@ packages=(
     valgrind
     clang libclang-rt-14-dev
     icoutils  # wrestool reads back the icons launcher-stamp writes
+    unzip     # the documentation walks unpack the Windows packages as a user would
     locales
     groovy
 )

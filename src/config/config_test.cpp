@@ -152,6 +152,27 @@ TEST(LineReader, DecodesByteOrderMarksAndUtf16) {
         EXPECT_EQ(decodeConfigText(invalid), platform::codePageToUtf8(invalid)) << invalid;
 }
 
+// UTF-32 and UTF-16 without a mark: a UTF-32 mark, or zero bytes on one side of most pairs;
+// a stray NUL in a text of single bytes is no such thing.
+TEST(LineReader, TellsWideTextWithoutAMark) {
+    struct Case {
+        std::string bytes;
+        bool wide;
+    } cases[] = {
+        {std::string("S\0e\0", 4), true},        {std::string("\0S\0e", 4), true},
+        {std::string("S\0\0\0", 4), true},      {std::string("\0\0\0S", 4), true},
+        {std::string("\xFF\xFE\0\0", 4), true}, {std::string("\0\0\xFE\xFF", 4), true},
+        {std::string("\r\0\n\0", 4), true},     {std::string("\xFF\xFES\0\0\0", 6), false},
+        {std::string("\xFE\xFF\0S", 4), false},  {std::string("nul\0cut", 7), false},
+        {"SetMainClass a.B", false},             {"S", false},
+        {"", false},                             {std::string("\xEF\xBB\xBF\0", 4), false},
+        {std::string("\0AddVMOption -Dx=1\n", 20), false},
+        {std::string("S\0e\0t\0M\0\xE9\0a\0\x42\x30i\0", 16), true},
+        {std::string("S\0e\0t\0\x42\x30\x42\x30\x42\x30i\0M\0", 16), false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(isWideTextWithoutMark(c.bytes), c.wide) << c.bytes.size() << c.bytes;
+}
+
 TEST(LineReader, StopsReadingPastTheLimit) {
     TempDir dir;
     std::string path = dir.write("ten.conf", std::string("0123456789"));

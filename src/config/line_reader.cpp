@@ -9,6 +9,7 @@
 
 #include "config/config_file_parser.h"
 #include "messages/messages.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/unicode_text.h"
 
@@ -106,6 +107,18 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
     return std::ferror(file.get()) ? FileBytes::kCannotRead : FileBytes::kRead;
 }
 
+bool isWideTextWithoutMark(const std::string& bytes) {
+    if (bytes.compare(0, 4, std::string("\xFF\xFE\0\0", 4)) == 0 || bytes.compare(0, 4, std::string("\0\0\xFE\xFF", 4)) == 0)
+        return true;
+    if (startsWith(bytes, "\xEF\xBB\xBF") || startsWith(bytes, "\xFF\xFE") || startsWith(bytes, "\xFE\xFF")) return false;
+    // Directives are ASCII: in UTF-16 (and UTF-32) nearly every pair of bytes has its zero on
+    // the same side, where a stray NUL byte of a UTF-8 or code page text has few.
+    std::size_t pairs = std::min<std::size_t>(bytes.size(), 64) / 2, zeros[2] = {0, 0};
+    for (std::size_t i = 0; i < 2 * pairs; ++i)
+        if (bytes[i] == '\0') ++zeros[i % 2];
+    return pairs >= 2 && std::max(zeros[0], zeros[1]) * 4 >= pairs * 3;
+}
+
 std::string decodeConfigText(std::string bytes) {
     if (startsWith(bytes, "\xEF\xBB\xBF")) return bytes.erase(0, 3);
     if (startsWith(bytes, "\xFF\xFE")) return utf16ToUtf8(bytes, 2, false);
@@ -140,6 +153,13 @@ bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handl
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
     if (outcome != FileBytes::kRead) return false;
+    // Read as UTF-16 or UTF-8, such a text gives lines cut at their first zero byte: nothing
+    // of what was written, or single letters taken for settings. None of it is read.
+    if (isWideTextWithoutMark(text)) {
+        printErr("WARNING: " + path + " is in UTF-32, or in UTF-16 without a byte-order mark, and is not read: "
+                 "save it as UTF-8.\n");
+        return true;
+    }
     text = decodeConfigText(std::move(text));
     TextCursor cursor{text};
     std::vector<char> buffer;

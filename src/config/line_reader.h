@@ -28,6 +28,12 @@ FileBytes readFileBytes(const std::string& path, std::size_t limit, std::string&
 /// (platform::codePageToUtf8: unchanged on POSIX). Never fails but for memory.
 std::string decodeConfigText(std::string bytes);
 
+/// True for the bytes of a text in UTF-32 (with or without its byte-order mark) or in UTF-16
+/// without one: a UTF-32 mark, or, without a UTF-8 or UTF-16 mark, a zero byte on the same side
+/// of at least three quarters of the first 32 pairs of bytes (at least 2), as ASCII text in
+/// those encodings has. decodeConfigText would make nothing readable of it.
+bool isWideTextWithoutMark(const std::string& bytes);
+
 /// Where readLine is in a text: the text and the position of the next byte.
 struct TextCursor {
     const std::string& text;

@@ -23,8 +23,10 @@ void JavaLauncher::moveToDirectoryOf(const std::string& executable) {
 
 int JavaLauncher::run(int argc, char** argv) {
     programName = (argc > 0 && argv[0]) ? argv[0] : "";
-    // Read before anything else, and removed, so that only this process sees it.
-    if (platform::getEnv(kUpdateChildVariable)) {
+    // Read before anything else, and removed, so that only this process sees it. Only the
+    // name the parent sets counts: one in another letter case (POSIX tells them apart) is a
+    // variable of someone else's, which unsetting this name would not remove.
+    if (platform::getEnvExactName(kUpdateChildVariable)) {
         updateChild = true;
         platform::setEnv(kUpdateChildVariable, std::nullopt);
     }

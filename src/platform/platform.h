@@ -65,6 +65,11 @@ std::vector<std::string> findFiles(const std::string& directory, const std::stri
 /// Windows; on POSIX the exact name is tried first, then the first name equal ignoring case.
 std::optional<std::string> getEnv(const std::string& name);
 
+/// The value of the variable of exactly that name, or nullopt: for a variable the launcher
+/// sets for its own child, which no other letter case may stand in for. Windows: as getEnv
+/// (the system's names ignore case); POSIX: the exact name only.
+std::optional<std::string> getEnvExactName(const std::string& name);
+
 /// Position of the character before the one that starts at `pos`, stepping through the
 /// encoding of the launcher's texts (Windows: UTF-8; POSIX: the locale's) so that a trail byte
 /// is never taken for a character of its own. Returns 0 at the start of the text.

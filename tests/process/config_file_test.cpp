@@ -153,6 +153,33 @@ TEST_F(ConfigFile, EveryEncodingGivesTheSameSettings) {
     EXPECT_EQ(first, startedRecord(expectedOptions(inst, parts), "caf\xC3\xA9/M\xC3\xA4in", {}));
 }
 
+// UTF-32, with or without its mark, and UTF-16 without one are no text the launcher reads: it
+// says so once, naming the file, and reads nothing of it (not single letters for settings).
+TEST_F(ConfigFile, WideTextWithoutAMarkIsWarnedAboutAndNotRead) {
+    const std::string text = "AddVMOption -Dx=1\r\nSetMainClass a.B\r\n";
+    auto utf32 = [&](bool bigEndian, bool marked) {
+        std::string out = marked ? (bigEndian ? std::string("\0\0\xFE\xFF", 4) : std::string("\xFF\xFE\0\0", 4)) : "";
+        for (char c : text) out += bigEndian ? std::string(3, '\0') + c : c + std::string(3, '\0');
+        return out;
+    };
+    struct Encoding {
+        const char* name;
+        std::string bytes;
+    } encodings[] = {{"UTF-16LE", utf16le(text).substr(2)}, {"UTF-16BE", utf16be(text).substr(2)},
+                     {"UTF-32LE", utf32(false, false)},      {"UTF-32BE", utf32(true, false)},
+                     {"UTF-32LE marked", utf32(false, true)}, {"UTF-32BE marked", utf32(true, true)}};
+    for (const Encoding& encoding : encodings) {
+        SCOPED_TRACE(encoding.name);
+        std::remove(inst.recordFile().c_str());
+        inst.writeConfig(encoding.bytes);
+        EXPECT_RUN(launch({"-mainclass", "c.D"}), "",
+                   "WARNING: " + inst.seen("bin/app.conf") +
+                       " is in UTF-32, or in UTF-16 without a byte-order mark, and is not read: save it as UTF-8.\n",
+                   0);
+        EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "c/D", {}));
+    }
+}
+
 // A configuration that a pipe delivers, as the shell's -conf <(generate) gives it, is read to
 // its end.
 TEST_F(ConfigFile, ConfigurationFromAPipe) {

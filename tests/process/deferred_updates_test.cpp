@@ -152,6 +152,22 @@ TEST_P(DanglingOption, DoesNotReachTheChild) {
 INSTANTIATE_TEST_SUITE_P(DeferredUpdates, DanglingOption, ::testing::Values("-conf", "-configure", "-mainclass"),
                          [](const auto& info) { return info.param.substr(1); });
 
+// The parent marks its child by a variable of one name; on POSIX, where names differ by their
+// letter case, the same name in another case is someone else's and makes no update child.
+class ChildVariable : public DeferredUpdates, public ::testing::WithParamInterface<std::string> {};
+
+TEST_P(ChildVariable, MakesAnUpdateChildOnlyUnderItsOwnName) {
+    configure(kUpdateDirectives);
+    RunOptions o;
+    o.env[GetParam()] = "1";
+    EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), "", "", 0);
+    bool child = isWindows() || GetParam() == "HLV_UPDATE_CHILD";
+    EXPECT_EQ(inst.record(), child ? installer({"a"}) : application({"a"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(DeferredUpdates, ChildVariable,
+                         ::testing::Values("HLV_UPDATE_CHILD", "hlv_update_child", "Hlv_Update_Child"));
+
 TEST_F(DeferredUpdates, UpdateModeDoesNotLookForTheMarker) {
     configure(kUpdateDirectives);
     inst.write("lib/deferred-updates.xml", "");

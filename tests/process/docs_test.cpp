@@ -267,16 +267,22 @@ TEST(DocsExamples, InstallerClassCompiles) {
 }
 
 // The README's Windows walk, checked here with the test-double VM in place of the runtime that
-// the walk copies to hello\jre: bin\hello.exe with its hello.conf starts Hello with the
-// walk's argument and lib\hello.jar on the class path.
+// the walk copies to hello\jre: bin\helloc.exe (the console twin of hello.exe) with
+// hello.conf starts Hello with the walk's argument and lib\hello.jar on the class path.
+// tests/docs/windows_walk.sh runs the walk's commands themselves under wine.
 TEST(DocsExamples, ReadmeWindowsWalkStartsHello) {
     std::string readme = readSource("README.md");
-    EXPECT_PAGE_SAYS(readme, "bin\\hello.exe world");
+    EXPECT_PAGE_SAYS(readme, "bin\\helloc.exe world");
     Installation inst("hello", "hello");
     inst.addRuntime("jre");
     inst.write("lib/hello.jar", "");
     inst.writeConfig(onlyBlock(readme, "conf"));
-    EXPECT_RUN(inst.run({"-nomsgbox", "world"}), "", "", 0);
+    RunOptions o;
+    if (isWindows()) {
+        inst.addExecutable("helloc.exe");
+        o.program = "helloc.exe";
+    }
+    EXPECT_RUN(inst.run({"-nomsgbox", "world"}, o), "", "", 0);
     std::vector<std::string> classPath{native("../lib/hello.jar")};
     for (const std::string& entry : runtimeClassPath(defaultJavaHome())) classPath.push_back(entry);
     LaunchOptions parts;
@@ -433,6 +439,66 @@ TEST(DocsCoverage, MessagesPageHasEveryMessage) {
         ASSERT_TRUE(number >= 0 && number < kMessageCount) << row[0];
         EXPECT_TRUE(std::regex_search(row[1], std::regex(messagePattern(messageTable[number]))))
             << "row " << number << " gives another message: " << row[1];
+    }
+}
+
+// Where a page names a message by its number and quotes its text (message 12, "Unable to ..."),
+// the text is that message's, as the message table has it.
+TEST(DocsCoverage, MessageNumbersInTheTextNameTheirMessages) {
+    std::regex cited("[Mm]essage (\\d+)[,:]? \\(?[\"`]([^\"`]+)[\"`]");
+    std::set<std::string> citing;
+    for (const std::string& name : pages()) {
+        std::string text = collapsed(prose(readSource(name)));
+        for (std::sregex_iterator it(text.begin(), text.end(), cited), end; it != end; ++it) {
+            int number = std::stoi((*it)[1]);
+            ASSERT_TRUE(number >= 0 && number < kMessageCount) << name << ": " << it->str();
+            EXPECT_EQ(collapsed(messageTable[number]).find(collapsed((*it)[2])), 0u)
+                << name << " gives message " << number << " another text: " << it->str();
+            citing.insert(name);
+        }
+    }
+    EXPECT_TRUE(citing.count("docs/linux.md") && citing.count("docs/configuration.md")) << "the pattern finds nothing";
+}
+
+/// A line of the console table as a pattern: its code spans, " / " between them a line end
+/// (with the blanks that indent the next line), and its placeholder words any text.
+std::regex consoleLinePattern(const std::string& cell) {
+    static const std::regex placeholder("\\b(name|path|dir|home|vm|N|text|arg|option)\\b");
+    std::string pattern;
+    for (const std::string& span : codeSpans(cell)) {
+        if (!pattern.empty()) pattern += "\n *";
+        std::string literal = messagePattern(span);
+        pattern += std::regex_replace(literal, placeholder, "[^\n]+");
+    }
+    return std::regex(pattern + "\n");
+}
+
+// What the launcher writes on its console in a few launches that go on after warnings, line by
+// line, is in the table of console lines of messages.md.
+TEST(DocsCoverage, ConsoleLinesOfLaunchesAreInTheTable) {
+    std::vector<std::regex> lines;
+    for (const auto& row : tableAfter(readSource("docs/messages.md"), "## Lines on the console"))
+        lines.push_back(consoleLinePattern(row.at(0)));
+    ASSERT_GE(lines.size(), 20u);
+    Installation inst;
+    inst.addRuntime("jre", std::string("-server KNOWN\n-client KNOWN\n"), {"client"});
+    std::string wide;
+    for (char c : std::string("SetMainClass a.B\r\n")) wide += std::string{c, '\0'};
+    for (const std::string& config : {std::string("Frobnicate 1\nSetMainClass a.B\n"), wide}) {
+        inst.writeConfig(config);
+        Result r = inst.run({"-nomsgbox"});
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        r.err.erase(std::remove(r.err.begin(), r.err.end(), '\r'), r.err.end());  // a Windows console's line ends
+        for (std::size_t at = 0; at < r.err.size();) {
+            std::smatch found;
+            std::string rest = r.err.substr(at);
+            auto matches = [&](const std::regex& line) {
+                return std::regex_search(rest, found, line, std::regex_constants::match_continuous);
+            };
+            ASSERT_TRUE(std::any_of(lines.begin(), lines.end(), matches)) << "not in the table: " << rest;
+            at += found.length(0);
+        }
+        EXPECT_NE(r.err, "");
     }
 }
 

@@ -7,10 +7,12 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <memory>
+#include <regex>
 #include <set>
 #include <sstream>
 #include <stdexcept>
@@ -308,10 +310,17 @@ const std::vector<std::pair<std::string, std::uint32_t>> kWindowsExecutables{
 };
 
 // Each executable of the package is the one built, for its machine (a PE32 i386 image for win32,
-// PE32+ x86-64 for win64), with its subsystem, and stripped: no symbol table, and under 450 KB.
+// PE32+ x86-64 for win64), with its subsystem, and stripped: no symbol table, under 450 KB, and
+// of the size the README gives (about so many KB, to within 8).
 TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
     if (!isWindows()) GTEST_SKIP() << "only the Windows packages hold two executables";
     const bool win32 = target().kind == Kind::Win32;
+    std::smatch sizes;
+    std::string readme = readFile(fs::path(cacheValue("launcher_SOURCE_DIR")) / "README.md");
+    std::replace(readme.begin(), readme.end(), '\n', ' ');
+    ASSERT_TRUE(std::regex_search(readme, sizes, std::regex("about (\\d+) KB each in the win32 package and (\\d+) KB "
+                                                            "each in the win64 one")));
+    const long documentedKb = std::stol(sizes[win32 ? 1 : 2]);
     for (const auto& [name, subsystem] : kWindowsExecutables) {
         SCOPED_TRACE(name);
         Bytes image(readFile(unpacked("bin/" + name)));
@@ -322,6 +331,7 @@ TEST_F(Package, WindowsExecutablesAreStrippedConsoleAndWindowless) {
         EXPECT_EQ(image.u32(pe + 12), 0u) << "a symbol table";
         EXPECT_EQ(image.u32(pe + 16), 0u) << "symbols";
         EXPECT_LT(image.size(), 450u * 1024) << "bytes";
+        EXPECT_LE(std::labs(static_cast<long>(image.size() / 1024) - documentedKb), 8) << image.size() << " bytes";
     }
 }
 

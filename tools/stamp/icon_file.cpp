@@ -1,5 +1,6 @@
 #include "icon_file.h"
 
+#include <algorithm>
 #include <set>
 
 namespace stamp {
@@ -62,6 +63,7 @@ std::vector<IconImage> parseIcoFile(const std::string& bytes) {
     if (count == 0) throw StampError("it holds no image");
     if (kIcoHeader + count * kIcoEntry > bytes.size()) throw StampError("it ends inside its image directory");
     std::vector<IconImage> images;
+    std::size_t imageBytes = 0;
     for (std::size_t i = 0; i < count; ++i) {
         std::size_t at = kIcoHeader + i * kIcoEntry;
         IconImage image;
@@ -75,6 +77,10 @@ std::vector<IconImage> parseIcoFile(const std::string& bytes) {
         std::string number = std::to_string(i + 1);
         if (size == 0 || offset > bytes.size() || size > bytes.size() - offset)
             throw StampError("image " + number + " lies outside the file");
+        // Each image has bytes of its own in an icon file: images that add up to more than the
+        // file share them, and each copy would be another image in the executable.
+        imageBytes += size;
+        if (imageBytes > bytes.size()) throw StampError("image " + number + " shares its bytes with another");
         image.data = bytes.substr(offset, size);
         if (!looksLikeImage(image.data)) throw StampError("image " + number + " is neither PNG nor a bitmap");
         images.push_back(std::move(image));
@@ -102,19 +108,30 @@ void replaceIcon(ResourceEntry& root, const std::vector<IconImage>& images) {
         groups.children.erase(groups.children.begin());
         collectListed(groups, kept);
     }
-    for (std::uint16_t id : dropped)
-        if (!kept.count(id)) icons.removeChild(id);
+    // One pass over the images, not one for each: an icon file may hold 65,535 of them.
+    auto goes = [&](const ResourceEntry& e) { return e.name.isId && dropped.count(e.name.id) && !kept.count(e.name.id); };
+    icons.children.erase(std::remove_if(icons.children.begin(), icons.children.end(), goes), icons.children.end());
+    std::set<std::uint16_t> taken = kept;
+    for (const ResourceEntry& e : icons.children)
+        if (e.name.isId) taken.insert(e.name.id);
 
     std::vector<std::uint16_t> ids;
     for (std::uint16_t id = 1; ids.size() < images.size(); ++id) {
         if (id == 0) throw StampError("the executable has no free icon numbers left");
-        if (icons.child(id) || kept.count(id)) continue;
-        ResourceEntry& image = icons.childOrNew(id).childOrNew(language);
-        image.isDirectory = false;
-        image.data = images[ids.size()].data;
-        image.codePage = codePage;
+        if (taken.count(id)) continue;
+        ResourceEntry image;
+        image.name.id = id;
+        ResourceEntry& leaf = image.childOrNew(language);
+        leaf.isDirectory = false;
+        leaf.data = images[ids.size()].data;
+        leaf.codePage = codePage;
+        icons.children.push_back(std::move(image));
         ids.push_back(id);
     }
+    // The format's order: named entries first, then numbers ascending.
+    std::stable_sort(icons.children.begin(), icons.children.end(), [](const ResourceEntry& a, const ResourceEntry& b) {
+        return !a.name.isId ? b.name.isId : b.name.isId && a.name.id < b.name.id;
+    });
     ResourceEntry group;
     group.name = name;
     ResourceEntry& leaf = group.childOrNew(language);

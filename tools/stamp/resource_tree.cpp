@@ -8,7 +8,6 @@ namespace stamp {
 namespace {
 
 constexpr std::uint32_t kSubdirectory = 0x80000000u, kNamed = 0x80000000u;
-constexpr std::size_t kMaxEntries = 65536;
 constexpr int kLevels = 3;  // type, name, language
 
 class TreeReader {
@@ -25,8 +24,10 @@ public:
         into.minorVersion = static_cast<std::uint16_t>(get(b, at + 10, 2));
         std::size_t count = get(b, at + 12, 2) + get(b, at + 14, 2);
         std::size_t entries = map(relative + 16, static_cast<std::uint32_t>(count * 8));
+        // In a sound file every directory has bytes of its own: more than the file holds means
+        // entries lead to the same directory again, which would multiply the tree.
+        claim(directoryBytes_, 16 + count * 8, "its resource directory has too many entries");
         for (std::size_t i = 0; i < count; ++i) {
-            if (++entryCount_ > kMaxEntries) throw PeError(false, "its resource directory has too many entries");
             ResourceEntry child;
             std::uint32_t name = get(b, entries + i * 8, 4), target = get(b, entries + i * 8 + 4, 4);
             child.name = readName(name);
@@ -44,6 +45,14 @@ public:
     }
 
 private:
+    // Adds `size` to one kind of part read; throws (damaged) when the parts of that kind hold
+    // more bytes than the whole file, which only parts read more than once can: what the tree
+    // holds in memory, and what writing it makes, stays within a few times the input's size.
+    void claim(std::size_t& total, std::size_t size, const char* reason) {
+        total += size;
+        if (total > image_.bytes().size()) throw PeError(false, reason);
+    }
+
     static std::uint32_t get(const std::string& b, std::size_t at, std::size_t width) {
         return readLe(b, at, width, "its resource directory runs past the end of the file");
     }
@@ -65,6 +74,7 @@ private:
         name.isId = false;
         std::uint32_t relative = field & ~kNamed;
         std::size_t length = get(image_.bytes(), map(relative, 2), 2);
+        claim(nameBytes_, 2 + 2 * length, "its resource entries share their names");
         std::size_t at = map(relative + 2, static_cast<std::uint32_t>(length * 2));
         for (std::size_t i = 0; i < length; ++i)
             name.text.push_back(static_cast<char16_t>(get(image_.bytes(), at + 2 * i, 2)));
@@ -76,10 +86,7 @@ private:
         std::uint32_t rva = get(image_.bytes(), at, 4), size = get(image_.bytes(), at + 4, 4);
         leaf.isDirectory = false;
         leaf.codePage = get(image_.bytes(), at + 8, 4);
-        dataBytes_ += size;
-        // Each data entry has its own bytes in a sound file: more than the file holds means
-        // entries share them, which would multiply the copy.
-        if (dataBytes_ > image_.bytes().size()) throw PeError(false, "its resource entries share their data");
+        claim(dataBytes_, size, "its resource entries share their data");
         std::size_t data = image_.offsetOf(rva, size);
         if (used_) used_->emplace_back(data, size);
         leaf.data = image_.bytes().substr(data, size);
@@ -87,7 +94,7 @@ private:
 
     const PeImage& image_;
     std::vector<std::pair<std::size_t, std::size_t>>* used_;
-    std::size_t entryCount_ = 0, dataBytes_ = 0;
+    std::size_t directoryBytes_ = 0, nameBytes_ = 0, dataBytes_ = 0;
 };
 
 }  // namespace
@@ -105,12 +112,6 @@ ResourceEntry& ResourceEntry::childOrNew(std::uint16_t id) {
     ResourceEntry made;
     made.name.id = id;
     return *children.insert(at, std::move(made));
-}
-
-void ResourceEntry::removeChild(std::uint16_t id) {
-    children.erase(std::remove_if(children.begin(), children.end(),
-                                  [&](const ResourceEntry& c) { return c.name.isId && c.name.id == id; }),
-                   children.end());
 }
 
 bool sameTree(const ResourceEntry& a, const ResourceEntry& b) {
@@ -159,7 +160,14 @@ struct Layout {
                 else leaves.push_back(c);
             }
         }
-        for (const ResourceEntry* d : directories) place(directoryAt, d, 16 + 8 * d->children.size(), 1);
+        for (const ResourceEntry* d : directories) {
+            // A directory counts its named and its numbered entries in 16 bits each.
+            auto named = std::count_if(d->children.begin(), d->children.end(),
+                                       [](const ResourceEntry& c) { return !c.name.isId; });
+            if (named > 0xFFFF || d->children.size() - named > 0xFFFF)
+                throw StampError("a resource directory would hold more than 65535 entries of one kind");
+            place(directoryAt, d, 16 + 8 * d->children.size(), 1);
+        }
         for (const ResourceEntry* l : leaves) place(leafAt, l, 16, 1);
         for (const ResourceEntry* n : named) place(nameAt, n, 2 + 2 * n->name.text.size(), 2);
         for (const ResourceEntry* l : leaves) place(dataAt, l, l->data.size(), 8);

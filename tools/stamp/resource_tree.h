@@ -37,8 +37,6 @@ struct ResourceEntry {
     /// The child with the numeric name `id`, made as an empty directory (in the order the
     /// format wants: named entries first, then numbers ascending) when there is none.
     ResourceEntry& childOrNew(std::uint16_t id);
-    /// Removes the child with the numeric name `id`, if any.
-    void removeChild(std::uint16_t id);
 };
 
 /// True when the two trees hold the same names, data and code pages in the same order (the

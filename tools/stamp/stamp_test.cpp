@@ -189,6 +189,17 @@ std::string icoHeader(std::size_t count) {
     return ico;
 }
 
+// An icon file whose two entries name the same image, which the file holds once.
+std::string sharedImage(const std::string& image) {
+    std::string ico = icoHeader(2);
+    for (int i = 0; i < 2; ++i) {
+        ico += std::string(8, '\x10');
+        appendLe(ico, 4, static_cast<std::uint32_t>(image.size()));
+        appendLe(ico, 4, 6 + 2 * 16);
+    }
+    return ico + image;
+}
+
 TEST(IcoFile, RefusesWhatIsNotAnIconFile) {
     std::string png("\x89PNG\r\n\x1a\nrest", 12);
     auto withImage = [&](std::uint32_t size, std::uint32_t offset, const std::string& data) {
@@ -209,6 +220,7 @@ TEST(IcoFile, RefusesWhatIsNotAnIconFile) {
         {withImage(13, 22, png), "image 1 lies outside the file"},
         {withImage(12, 0xFFFFFFFF, png), "image 1 lies outside the file"},
         {withImage(12, 22, std::string(12, 'x')), "image 1 is neither PNG nor a bitmap"},
+        {sharedImage(png + std::string(100, 'x')), "image 2 shares its bytes with another"},
     };
     for (const Case& c : cases) {
         try {
@@ -329,6 +341,83 @@ TEST(FuzzFindings, StampOnceAndAgain) {
             }
         }
     }
+}
+
+std::string corpusFile(const std::string& name) {
+    return readFile(std::string(STAMP_TEST_DIR) + "/../../../fuzz/corpus/fuzz_pe_resources/" + name);
+}
+
+// The corpus's small executable with `section` as its resources.
+std::string withResources(const std::string& section) {
+    PeImage image(corpusFile("pe32_gui_icon_version.exe"));
+    return image.withResourceSection(section, {});
+}
+
+// A resource root of `count` entries, each named (or a directory of `children` leaves), the
+// first of them with a long name (or many leaves): the file holds that one once, and each of
+// the other entries is pointed at it, as a hostile file would to make the tree multiply.
+std::string sharedRootEntries(std::size_t count, bool shareNames) {
+    ResourceEntry root;
+    for (std::size_t i = 0; i < count; ++i) {
+        ResourceEntry entry = leafWith(0, "x");
+        entry.name.isId = false;
+        entry.name.text = i == 0 && shareNames ? std::u16string(30000, u'n') : u"n" + std::u16string(1, char16_t(u'a' + i % 26));
+        if (!shareNames) {
+            entry.isDirectory = true;
+            for (std::uint16_t id = 0; id < (i == 0 ? 4000 : 1); ++id) entry.children.push_back(leafWith(id, "x"));
+        }
+        root.children.push_back(entry);
+    }
+    std::uint32_t rva = PeImage(corpusFile("pe32_gui_icon_version.exe")).resourceSectionRva();
+    std::string section = writeResources(root, rva);
+    std::size_t field = shareNames ? 0 : 4;  // the entry's name, or its subdirectory
+    for (std::size_t i = 1; i < count; ++i) writeLe(section, 16 + 8 * i + field, 4, readLe(section, 16 + field, 4, ""));
+    return withResources(section);
+}
+
+// A tree read from an executable holds no more than a few times the file's size, however its
+// entries point at each other; what would hold more is refused as damaged.
+TEST(ReadResources, RefusesEntriesThatShareTheirParts) {
+    struct Case {
+        std::string image, reason;
+    } cases[] = {
+        {sharedRootEntries(300, true), "its resource entries share their names"},
+        {sharedRootEntries(300, false), "its resource directory has too many entries"},
+    };
+    for (const Case& c : cases) {
+        try {
+            readResources(PeImage(c.image));
+            ADD_FAILURE() << "accepted: " << c.reason;
+        } catch (const PeError& e) {
+            EXPECT_EQ(e.what(), c.reason);
+        }
+    }
+}
+
+// The most images an icon file can hold: the stamped copy reads back, and stamps again.
+TEST(ReplaceIcon, TheMostImagesAnIconFileHoldsStampAgain) {
+    const std::size_t count = 65535;
+    std::string png("\x89PNG\r\n\x1a\n", 8), ico = icoHeader(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        ico += std::string(8, '\x10');
+        appendLe(ico, 4, 8);
+        appendLe(ico, 4, static_cast<std::uint32_t>(6 + 16 * count + 8 * i));
+    }
+    for (std::size_t i = 0; i < count; ++i) ico += png;
+    std::string input = corpusFile("pe32_gui_icon_version.exe"), once = stamped(input, {}, ico), twice;
+    ASSERT_NO_THROW(twice = stamped(once, {}, ico));
+    EXPECT_EQ(readResources(PeImage(twice)).child(kRtIcon)->children.size(), count);
+    EXPECT_TRUE(sameTree(readResources(PeImage(once)), readResources(PeImage(twice))));
+}
+
+// A directory counts each kind of entry in 16 bits: one that would hold more is refused when
+// written, not written wrong.
+TEST(WriteResources, RefusesMoreEntriesOfOneKindThanADirectoryCounts) {
+    ResourceEntry root;
+    for (std::uint32_t id = 0; id <= 0xFFFF; ++id) root.children.push_back(leafWith(static_cast<std::uint16_t>(id), ""));
+    EXPECT_THROW(writeResources(root, 0x1000), StampError);
+    root.children.pop_back();
+    EXPECT_NO_THROW(writeResources(root, 0x1000));
 }
 
 TEST(Arguments, ReadsOptionsInAnyOrder) {

@@ -158,6 +158,11 @@ std::optional<std::string> getEnv(const std::string& name) {
     return std::nullopt;
 }
 
+std::optional<std::string> getEnvExactName(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
 std::size_t previousCharStart(const std::string& text, std::size_t pos) {
     if (pos == 0) return 0;
     if (localeIsUtf8OrAscii()) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 #include <algorithm>
+#include <set>
 
 #include "platform/win32/wide_text.h"
 
@@ -40,10 +41,14 @@ public:
     /// Little-endian values at a file offset; false past the end of the file.
     bool u16(std::size_t at, std::uint32_t& value) const { return read(at, 2, value); }
     bool u32(std::size_t at, std::uint32_t& value) const { return read(at, 4, value); }
-    /// The zero-terminated text at `at`, or empty when it runs past the end of the file.
-    std::string text(std::size_t at) const {
+    /// The zero-terminated text at `at`, or empty when it runs past the end of the file. A text
+    /// longer than `limit` bytes gives its first `limit` and "...".
+    std::string text(std::size_t at, std::size_t limit) const {
         std::string out;
-        for (; at < size_ && data_[at] != 0; ++at) out += static_cast<char>(data_[at]);
+        for (; at < size_ && data_[at] != 0; ++at) {
+            if (out.size() == limit) return out + "...";
+            out += static_cast<char>(data_[at]);
+        }
         return at < size_ ? out : std::string();
     }
 
@@ -78,8 +83,14 @@ bool fileOffset(const MappedFile& image, std::size_t sectionTable, std::uint32_t
     return false;
 }
 
-/// The names of the DLLs a PE file imports at load time (its import directory), in order.
-/// Empty when the file cannot be read or is no PE image.
+/// No file name is longer than this, and no library imports from more DLLs than this: a file
+/// that has more (a hostile one, hundreds of descriptors naming one long text) is read no
+/// further, so that the report costs little whatever the file holds.
+constexpr std::size_t kMaxNameLength = 255, kMaxImports = 1024;
+
+/// The names of the DLLs a PE file imports at load time (its import directory), in order,
+/// each at most kMaxNameLength bytes and "...". Empty when the file cannot be read or is no
+/// PE image.
 std::vector<std::string> importedNames(const std::wstring& path) {
     std::vector<std::string> names;
     MappedFile image(path);
@@ -95,13 +106,13 @@ std::vector<std::string> importedNames(const std::wstring& path) {
         !fileOffset(image, sectionTable, sections, importRva, descriptor))
         return names;
     // Descriptors of 20 bytes, the name's address at 12, up to one that is all zero.
-    for (;; descriptor += 20) {
+    for (std::size_t count = 0; count < kMaxImports; ++count, descriptor += 20) {
         std::uint32_t lookup = 0, nameRva = 0;
         std::size_t nameOffset = 0;
         if (!image.u32(descriptor, lookup) || !image.u32(descriptor + 12, nameRva) || (lookup == 0 && nameRva == 0))
             break;
         if (fileOffset(image, sectionTable, sections, nameRva, nameOffset)) {
-            std::string name = image.text(nameOffset);
+            std::string name = image.text(nameOffset, kMaxNameLength);
             if (!name.empty()) names.push_back(name);
         }
     }
@@ -192,18 +203,41 @@ bool isApiSet(const std::string& name) {
     return _strnicmp(name.c_str(), "api-ms-", 7) == 0 || _strnicmp(name.c_str(), "ext-ms-", 7) == 0;
 }
 
-// The system's own DLLs are not looked into: their imports are the system's business.
-void collectMissing(const std::wstring& library, const SearchPath& search, std::vector<std::string>& seen,
+/// The name as the loader compares names: ASCII letters in lower case.
+std::string lowerCase(std::string name) {
+    for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+    return name;
+}
+
+/// The name as it may be printed: a control character or a byte outside ASCII as \xHH, so that
+/// a name cannot start lines of its own or carry what is no text.
+std::string printable(const std::string& name) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : name) {
+        unsigned char byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += c;
+        } else {
+            out += "\\x";
+            out += kHex[byte >> 4];
+            out += kHex[byte & 0xF];
+        }
+    }
+    return out;
+}
+
+// The system's own DLLs are not looked into: their imports are the system's business. `seen`
+// holds every name looked at already (and the library being loaded, which a DLL it imports
+// may import back: the loader takes the one it is loading), so each DLL is read once.
+void collectMissing(const std::wstring& library, const SearchPath& search, std::set<std::string>& seen,
                     std::vector<std::string>& missing) {
     for (const std::string& name : importedNames(library)) {
-        std::string key = name;
-        for (char& c : key) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-        if (isApiSet(name) || std::find(seen.begin(), seen.end(), key) != seen.end()) continue;
-        seen.push_back(key);
+        if (isApiSet(name) || !seen.insert(lowerCase(name)).second) continue;
         bool inSystemDirectory = false;
         std::wstring found = locate(toWide(name), search, inSystemDirectory);
         if (found.empty())
-            missing.push_back(name);
+            missing.push_back(printable(name));
         else if (!inSystemDirectory)
             collectMissing(found, search, seen, missing);
     }
@@ -213,7 +247,7 @@ void collectMissing(const std::wstring& library, const SearchPath& search, std::
 
 std::vector<std::string> missingDependencies(const std::string& libraryPath) {
     std::vector<std::string> missing;
-    std::vector<std::string> seen;
+    std::set<std::string> seen{lowerCase(libraryPath.substr(libraryPath.find_last_of("\\/") + 1))};
     collectMissing(toWide(libraryPath), loaderSearchPath(), seen, missing);
     return missing;
 }

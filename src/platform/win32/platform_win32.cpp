@@ -259,6 +259,9 @@ std::optional<std::string> getEnv(const std::string& name) {
     }
 }
 
+// The system's names ignore case: there is no other name to tell apart.
+std::optional<std::string> getEnvExactName(const std::string& name) { return getEnv(name); }
+
 std::size_t previousCharStart(const std::string& text, std::size_t pos) {
     return unicode_text::previousUtf8Start(text, pos);
 }

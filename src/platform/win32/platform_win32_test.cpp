@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/library_imports_win32.h"
+#include "platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -346,6 +348,61 @@ TEST(PlatformWin32Libraries, TellsALibraryOfTheOtherMachineFromOtherFailures) {
         EXPECT_EQ(library.handle, nullptr) << c.what;
         EXPECT_EQ(library.wrongBitness, c.wrongBitness) << c.what;
     }
+}
+
+// A PE file that imports from `names`, `copies` times over (one descriptor each, in order, all
+// copies naming the same text), and nothing loadable: one section at 0x1000 holds them.
+std::string importingLibrary(const std::vector<std::string>& names, std::size_t copies = 1) {
+    std::string bytes = peHeaderOnly(kOwnMachine);
+    auto put = [](std::string& to, std::size_t at, std::size_t width, std::size_t value) {
+        for (std::size_t i = 0; i < width; ++i) to[at + i] = static_cast<char>(value >> (8 * i) & 0xff);
+    };
+    const std::size_t pe = 0x40, sectionRva = 0x1000, sectionFile = 0x200;
+    put(bytes, pe + 6, 2, 1);                      // one section
+    put(bytes, pe + 20, 2, 0xE0);                  // the PE32 optional header's size
+    put(bytes, pe + 24, 2, 0x10B);                 // PE32
+    put(bytes, pe + 24 + 96 + 8, 4, sectionRva);  // the import directory
+    const std::size_t count = names.size() * copies;
+    std::string section((count + 1) * 20, '\0');
+    std::vector<std::size_t> textAt;
+    for (const std::string& name : names) {
+        textAt.push_back(sectionRva + section.size());
+        section += name + '\0';
+    }
+    for (std::size_t i = 0; i < count; ++i) put(section, i * 20 + 12, 4, textAt[i % names.size()]);
+    const std::size_t table = pe + 24 + 0xE0;
+    put(bytes, table + 8, 4, section.size());
+    put(bytes, table + 12, 4, sectionRva);
+    put(bytes, table + 16, 4, section.size());
+    put(bytes, table + 20, 4, sectionFile);
+    return bytes + section;
+}
+
+// What the report of a library that would not load names: the DLLs that are nowhere, each
+// once, printable, and never the library itself, which a DLL it imports may import back;
+// many descriptors naming one long text cost no more than the file.
+TEST(PlatformWin32Libraries, NamesTheMissingDllsOfALibraryOnce) {
+    TempDir dir;
+    const std::string part = "launcher-test-part.dll", absent = "launcher-test-absent.dll";
+    dir.write("bin/" + part, importingLibrary({"JVM.dll", absent, "kernel32.dll"}));
+    struct Case {
+        const char* what;
+        std::vector<std::string> imports, missing;
+        std::size_t copies;
+    } cases[] = {
+        {"plain", {absent, "KERNEL32.dll", absent, "LAUNCHER-TEST-ABSENT.DLL"}, {absent}, 1},
+        {"imported back", {part}, {absent}, 1},
+        {"control characters", {"a\r\nERROR: b.dll", "\xC3\xA4.dll"}, {"a\\x0D\\x0AERROR: b.dll", "\\xC3\\xA4.dll"}, 1},
+        {"one long name", {std::string(1 << 20, 'n')}, {std::string(255, 'n') + "..."}, 1600},
+    };
+    ASSERT_TRUE(SetDllDirectoryW(platform::toWide(dir / "bin").c_str()));
+    for (const Case& c : cases) {
+        std::string library = dir.write(std::string("server-") + c.what + "/jvm.dll", importingLibrary(c.imports, c.copies));
+        DWORD start = GetTickCount();
+        EXPECT_EQ(platform::missingDependencies(library), c.missing) << c.what;
+        EXPECT_LT(GetTickCount() - start, 10000u) << c.what;
+    }
+    SetDllDirectoryW(nullptr);
 }
 
 // ---- Child processes ---------------------------------------------------------------------

@@ -84,14 +84,6 @@ stamp_with host gui-stamped.exe gui.exe || fail "a windowless executable could n
 check_stamped gui-stamped.exe
 [ "$(od -An -tu2 -j$((pe + 24 + 68)) -N2 gui-stamped.exe | tr -d ' ')" = 2 ] || fail "the stamped copy lost its subsystem"
 
-# The README's Windows walk stamps hello.exe with the package's tool, as a command prompt runs it.
-mkdir -p walk/launcher-1.0.0-win32/bin walk/bin
-cp "$tools/launcher-stamp.exe" launcher.exe walk/launcher-1.0.0-win32/bin/
-cp app.ico walk/hello.ico
-command=$(grep -m1 '^launcher-1.0.0-win32\\bin\\launcher-stamp.exe ' "$here/../../../README.md")
-(cd walk && "$wine" cmd /c "$command" > /dev/null) || fail "the README's command failed: $command"
-[ "$(wrestool -l --type=3 walk/bin/hello.exe | wc -l)" = 3 ] || fail "the README's command did not set the icon"
-
 # Stamping a stamped copy again replaces its resources in place.
 host host.exe again.exe --set-icon app.ico || fail "a stamped copy could not be stamped again"
 [ "$(stat -c %s again.exe)" = "$(stat -c %s host.exe)" ] || fail "stamping again grew the file"
@@ -111,6 +103,9 @@ cp launcher.exe badres.exe
 printf '\x00\xf0\xff\x7f' | dd of=badres.exe bs=1 seek=$((directories + 16)) conv=notrunc status=none
 printf 'GIF89a' > bad.ico
 head -c 100 app.ico > cut.ico
+# Two entries naming the same image, which the file holds once.
+entry='\x10\x10\x00\x00\x01\x00\x20\x00\x80\x00\x00\x00\x26\x00\x00\x00'
+{ printf "\x00\x00\x01\x00\x02\x00$entry$entry\x89PNG\r\n\x1a\n"; head -c 120 /dev/zero; } > shared.ico
 ln launcher.exe hardlink.exe
 
 # refuse TOOL EXPECTED-STDERR ARGUMENTS...: exit code 1, the exact message, nothing written.
@@ -141,6 +136,8 @@ for tool in host windows; do
         launcher.exe out.exe --set-icon bad.ico
     refuse $tool "launcher-stamp: cut.ico is not an icon file: image 1 lies outside the file" \
         launcher.exe out.exe --set-icon cut.ico
+    refuse $tool "launcher-stamp: shared.ico is not an icon file: image 2 shares its bytes with another" \
+        launcher.exe out.exe --set-icon shared.ico
     refuse $tool "launcher-stamp: OUTPUT hardlink.exe is the same file as INPUT launcher.exe: write the stamped copy to another file" \
         launcher.exe hardlink.exe --set-icon app.ico
 done
