@@ -33,6 +33,7 @@ enum DirectiveId : int {
     kSetJavaVersion = 12,
     kSetJavaSearch = 13,
     kAddJavaSearchPath = 14,
+    kSetProductTitle = 15,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -56,10 +57,15 @@ public:
     /// on stdout) when the file cannot be opened. JavaLauncherException from the runtime check
     /// passes through.
     bool loadSettings(const std::string& configPath, int argc, char** argv, std::string startDirectory);
-    /// nativeCodePath = PATH, when PATH is set and not empty. Never fails.
+    /// nativeCodePath = PATH, when PATH is set and not empty, less the entries that the VM
+    /// could not be given (kept in leftOutPathEntries). Never fails.
     void loadPathVariable();
     /// Adds the installation root variable's bin directory to the native code path.
     void addInstallBinDir();
+    /// Applies the command line's "--SetProductTitle=" overrides (the name in any letter case),
+    /// in order, ahead of the rest of the command line: the title must be known to the prompt
+    /// and to every message that comes before the command line is parsed.
+    void applyTitleArguments(int argc, char** argv);
 
     // ---- Configuration file -----------------------------------------------------------
 
@@ -167,6 +173,8 @@ public:
     bool javaHomeChosen = false;
     /// The configuration file's path, as loadSettings was given it.
     std::string configPath;
+    /// The entries of PATH left out of the native code path: the VM could not be given them.
+    std::vector<std::string> leftOutPathEntries;
 
 private:
     void setJavaVersion(const std::string& value);

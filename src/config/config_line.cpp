@@ -22,6 +22,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
     {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
     {"addjavasearchpath", kAddJavaSearchPath},
+    {"setproducttitle", kSetProductTitle},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

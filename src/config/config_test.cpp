@@ -10,12 +10,14 @@
 #include "config/config_file_parser.h"
 #include "config/line_reader.h"
 #include "config/text_ops.h"
+#include "messages/messages.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
 
 using testing_support::nat;
 using testing_support::natList;
+using testing_support::ScopedCurrentDir;
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
 
@@ -245,6 +247,46 @@ TEST(Directives, EffectOnTheRecord) {
         EXPECT_EQ(parser.nativeCodePath, c.expectNative) << c.id << " " << c.value;
         EXPECT_EQ(parser.javaHome, c.expectJavaHome) << c.id << " " << c.value;
     }
+}
+
+// SetStartupCache keeps on, off and a directory written as a path; anything else, and a root,
+// leaves the cache off. Relative paths are taken from the current directory.
+TEST(Directives, StartupCacheValues) {
+    TempDir dir;
+    dir.write("bin/x");
+    ScopedCurrentDir cwd(dir / "bin");
+    std::string up;
+    for (int i = 0; i < 40; ++i) up += "../";
+    struct Case {
+        std::string value, kept;
+    } cases[] = {
+        {"on", "on"}, {"ON", "ON"}, {"off", ""}, {"Off", ""}, {"", ""},
+        {"maybe", ""}, {"false", ""}, {"~/.cache/app", ""}, {"cache", ""}, {"cache/sub", ""}, {".cache", ""},
+        {"./cache", nat("./cache")}, {"../cache", nat("../cache")}, {".\\x", nat("./x")},
+        {dir.path() + nat("/c"), dir.path() + nat("/c")},
+        {up, ""}, {nat("/"), ""}, {nat("/.."), ""}, {nat("/a/.."), ""}, {nat("/a/./"), nat("/a/./")},
+#ifdef _WIN32
+        {"C:\\", ""}, {"C:/", ""}, {"C:", ""}, {"C:cache", ""}, {"\\\\server\\share\\", ""},
+        {"\\\\server\\share\\c", "\\\\server\\share\\c"}, {"D:/c", "D:\\c"},
+#endif
+    };
+    for (auto& c : cases) {
+        ConfigFileParser parser;
+        std::string value = c.value;
+        parser.processdirective(kSetStartupCache, value);
+        EXPECT_EQ(parser.startupCache, c.kept) << c.value;
+    }
+}
+
+TEST(Directives, ProductTitleIsTheMessagesTitle) {
+    ConfigFileParser parser;
+    std::string defaultTitle = productTitle();
+    std::string title = "  My  App";
+    parser.processdirective(kSetProductTitle, title);
+    EXPECT_EQ(productTitle(), "  My  App");
+    title = "";
+    parser.processdirective(kSetProductTitle, title);
+    EXPECT_EQ(productTitle(), defaultTitle);
 }
 
 TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {

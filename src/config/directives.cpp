@@ -3,7 +3,9 @@
 
 #include "config/config_file_parser.h"
 #include "config/path_names.h"
+#include "config/startup_cache_setting.h"
 #include "config/text_ops.h"
+#include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
@@ -101,10 +103,11 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             break;
         case kSetStartupCache:
             // "off" in any letter case, as the default, keeps the launch exactly as without it.
-            if (lowerCaseCopy(value) == "off")
-                startupCache.clear();
-            else
-                startupCache = fixSlashes(value);
+            startupCache = startupCacheSetting(value);
+            break;
+        case kSetProductTitle:
+            // Process-wide, as the messages that show it are.
+            setProductTitle(value);
             break;
         case kSetJavaVersion:
             setJavaVersion(value);

@@ -1,6 +1,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -12,10 +13,14 @@ bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, cha
     std::string defaultHome = platform::kDefaultJavaHome;
     processdirective(kSetJavaHome, defaultHome);
     loadPathVariable();
+    // The title of the command line is the application's already for a configuration file that
+    // cannot be read, and wins over the file's for the prompt.
+    applyTitleArguments(argc, argv);
     if (!readConfigFile(configPath, &ConfigFileParser::parseConfigLine)) {
         printOut("Could not load config file: " + configPath + "\n");
         return false;
     }
+    applyTitleArguments(argc, argv);
     processJavaHome(argc, argv);
     // The installation's own bin directory counts for native libraries: it is added before
     // the library path is composed, after the file's AddNativeCodePath entries.
@@ -28,9 +33,38 @@ bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, cha
 void ConfigFileParser::loadPathVariable() {
     try {
         std::optional<std::string> path = platform::getEnv("PATH");
-        if (path && !path->empty()) nativeCodePath = *path;
+        if (!path || path->empty()) return;
+        // PATH is the user's whole system, not the application's: an entry the VM could not be
+        // given (a stale folder named outside the code page) is left out rather than stopping
+        // every start.
+        std::string kept;
+        bool keptAny = false;
+        for (std::size_t start = 0; start <= path->size();) {
+            std::size_t end = path->find(platform::kPathListSeparator, start);
+            if (end == std::string::npos) end = path->size();
+            std::string entry = path->substr(start, end - start);
+            if (platform::vmCanTakePath(entry)) {
+                if (keptAny) kept += platform::kPathListSeparator;
+                kept += entry;
+                keptAny = true;
+            } else {
+                leftOutPathEntries.push_back(entry);
+            }
+            start = end + 1;
+        }
+        nativeCodePath = kept;
     } catch (...) {
         // PATH that cannot be read leaves the native code path as it was.
+    }
+}
+
+void ConfigFileParser::applyTitleArguments(int argc, char** argv) {
+    const std::string option = "--setproducttitle=";
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        if (lowerCaseCopy(arg.substr(0, option.size())) != option) continue;
+        std::string title = arg.substr(option.size());
+        processdirective(kSetProductTitle, title);
     }
 }
 

@@ -37,11 +37,56 @@ std::string withExeSuffix(const std::string& name) {
     return hasExeSuffix(name) ? name : name + platform::kExeSuffix;
 }
 
-std::string configNameFor(const std::string& exeName) {
+namespace {
+
+/// True when `exeName` is a console variant's name: it ends in "c" and the suffix, and a plain
+/// executable's name remains without them (c.exe is no variant of ".exe").
+bool isConsoleVariantName(const std::string& exeName) {
+    const std::string ending = std::string("c") + platform::kExeSuffix;
+    if (!platform::kHasConsoleVariant || !endsWith(lowerCaseCopy(exeName), ending)) return false;
+    std::size_t stemLength = exeName.size() - ending.size();
+    return stemLength > 0 && exeName[stemLength - 1] != platform::kDirSeparator &&
+           exeName[stemLength - 1] != platform::kForeignSeparator && exeName[stemLength - 1] != ':';
+}
+
+std::string ownConfigName(const std::string& exeName) {
     std::string stem = exeName;
-    if (platform::kHasConsoleVariant && endsWith(lowerCaseCopy(exeName), std::string("c") + platform::kExeSuffix))
-        stem.erase(stem.size() - 5);  // appc.exe shares app.conf
-    else if (hasExeSuffix(exeName))
-        stem.erase(stem.size() - std::string(platform::kExeSuffix).size());
+    if (hasExeSuffix(exeName)) stem.erase(stem.size() - std::string(platform::kExeSuffix).size());
     return stem + ".conf";
+}
+
+}  // namespace
+
+std::string configNameFor(const std::string& exeName) {
+    if (isConsoleVariantName(exeName))  // appc.exe shares app.conf
+        return exeName.substr(0, exeName.size() - 5) + ".conf";
+    return ownConfigName(exeName);
+}
+
+std::string existingConfigNameFor(const std::string& exeName) {
+    std::string shared = configNameFor(exeName);
+    // basic.exe is no console variant of basi.exe when only basic.conf is there.
+    if (isConsoleVariantName(exeName) && !platform::exists(shared)) {
+        std::string own = ownConfigName(exeName);
+        if (platform::exists(own)) return own;
+    }
+    return shared;
+}
+
+std::string absolutePath(const std::string& path) {
+    std::optional<std::string> directory = platform::fullPathDirectory(path);
+    std::size_t cut = path.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
+    return directory ? *directory + path.substr(cut == std::string::npos ? 0 : cut + 1) : path;
+}
+
+std::size_t rootLength(const std::string& path) {
+    if (!platform::kHasDriveLetters) return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
+    if (path.size() >= 3 && path[1] == ':' && path[2] == platform::kDirSeparator) return 3;
+    // A network path's root holds the server and the share.
+    if (path.compare(0, 2, std::string(2, platform::kDirSeparator)) == 0) {
+        std::size_t share = path.find(platform::kDirSeparator, 2);
+        std::size_t end = share == std::string::npos ? std::string::npos : path.find(platform::kDirSeparator, share + 1);
+        return end == std::string::npos ? path.size() : end + 1;
+    }
+    return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
 }

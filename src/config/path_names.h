@@ -21,5 +21,19 @@ bool hasExeSuffix(const std::string& name);
 std::string withExeSuffix(const std::string& name);
 
 /// The configuration file name for an executable name: app.exe and appc.exe give app.conf
-/// (Windows), app gives app.conf (POSIX).
+/// (Windows), app gives app.conf (POSIX). c.exe, whose name leaves no plain executable's,
+/// gives c.conf.
 std::string configNameFor(const std::string& exeName);
+
+/// configNameFor's name, except that a name ending in "c" (basic.exe) gives its own
+/// basic.conf when that file exists and the shared basi.conf does not. Relative names are
+/// looked up in the current directory.
+std::string existingConfigNameFor(const std::string& exeName);
+
+/// `path` made absolute against the current directory (the launcher's), for a reader who does
+/// not know where the launcher lies; as it is when the system cannot say.
+std::string absolutePath(const std::string& path);
+
+/// The length of the root that begins `path` (native separators): "/" on POSIX; "C:\", "\"
+/// and "\\server\share\" on Windows. 0 for a relative path, a drive-relative one ("C:x") too.
+std::size_t rootLength(const std::string& path);

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -46,6 +47,66 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
     return array;
 }
 
+bool startsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
+
+/// What an option's value is for the VM's code page: only the paths that the launcher composes
+/// (the class and library paths, the configuration's path, RegisterEnvVar's variables) and the
+/// path options a user writes may go by their short names; any other text goes as it is.
+platform::VmOptionValue valueOf(const std::string& option) {
+    for (const char* start : {"-Djava.class.path=", "-Djava.library.path=", "-Dide.config_pathname=", "-Denv.",
+                              "-Xbootclasspath"})
+        if (startsWith(option, start)) return platform::VmOptionValue::PathList;
+    if (startsWith(option, "-javaagent:") || startsWith(option, "-agentpath:")) return platform::VmOptionValue::AgentPath;
+    return platform::VmOptionValue::Text;
+}
+
+/// For a relative path the VM cannot be given, its full path, which tells where it was looked
+/// for, on stderr and as the message box's explanation; nothing for any other text.
+std::string pathInFull(const std::string& unrepresentable) {
+    bool relativePath = !unrepresentable.empty() && unrepresentable[0] != '-' &&
+                        rootLength(unrepresentable) == 0 && unrepresentable.find(':') == std::string::npos;
+    if (!relativePath) return std::string();
+    std::string explanation = "The path in full: " + absolutePath(unrepresentable);
+    printErr("ERROR: " + explanation + "\n");
+    return explanation;
+}
+
+/// The bytes the VM reads for each option, in an encoding of the platform's (the ANSI code page
+/// on Windows): a text it could not be given stops the launch with message 13 rather than going
+/// over damaged. With -verbose, the PATH entries left out and each option are printed.
+std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<std::string>& options,
+                                                 const ConfigFileParser& settings) {
+    if (settings.verbose)
+        for (const std::string& entry : settings.leftOutPathEntries)
+            printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
+    std::vector<std::string> bytes;
+    for (const std::string& option : options) {
+        std::string unrepresentable;
+        std::optional<std::string> text = platform::vmOptionText(option, valueOf(option), unrepresentable);
+        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, "", pathInFull(unrepresentable));
+        if (settings.verbose) printOut("JNI Option: " + *text + "\n");
+        bytes.push_back(platform::vmOptionBytes(*text));
+    }
+    return bytes;
+}
+
+/// Prints the exception pending after the main class or its main was not found, as an
+/// uncaught one from main is printed (a static initialiser that threw), unless it is of the
+/// class `expected` (java/lang/...Error), which says only what message 5 says.
+void describeLookupFailure(JNIEnv* env, const char* expected) {
+    jthrowable thrown = env->ExceptionOccurred();
+    if (!thrown) return;
+    env->ExceptionClear();
+    jclass expectedClass = env->FindClass(expected);
+    if (!expectedClass) {
+        env->ExceptionClear();
+    } else if (env->IsInstanceOf(thrown, expectedClass)) {
+        return;
+    }
+    env->Throw(thrown);
+    env->ExceptionDescribe();
+}
+
 }  // namespace
 
 int startJavaApplication(const ConfigFileParser& original, bool updateMode, const std::string& configFilePath) {
@@ -54,16 +115,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     std::vector<std::string> options = std::move(settings.vmOptions);
     if (!updateMode && !settings.startupCache.empty()) appendStartupCacheOptions(settings, configFilePath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
+    std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
-    // The VM reads its options in an encoding of the platform's (the ANSI code page on
-    // Windows): a path it could not be given is reported rather than handed over damaged.
-    std::vector<std::string> vmBytes(options.size());
     for (std::size_t i = 0; i < options.size(); ++i) {
-        std::string unrepresentable;
-        std::optional<std::string> text = platform::vmOptionText(options[i], unrepresentable);
-        if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable);
-        if (settings.verbose) printOut("JNI Option: " + *text + "\n");
-        vmBytes[i] = platform::vmOptionBytes(*text);
         jniOptions[i].optionString = &vmBytes[i][0];
         jniOptions[i].extraInfo = nullptr;
     }
@@ -85,8 +139,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
     platform::addLibraryDirectory(settings.javaHome + platform::kDirSeparator + "bin");
     JniEntryPoints entryPoints;
-    if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose))
-        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath);
+    std::string explanation;
+    if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
+        throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, "", explanation);
 
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);
@@ -98,12 +153,15 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
 
     std::string className = updateMode ? settings.updateMainClass : settings.getMainClass();
     jclass mainClass = env->FindClass(className.c_str());
+    // Finding the class initialises it: what its static initialiser throws is the cause.
     if (!mainClass) {
+        describeLookupFailure(env, "java/lang/NoClassDefFoundError");
         printErr("ERROR: Can't find " + className + "\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }
     jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
+        describeLookupFailure(env, "java/lang/NoSuchMethodError");
         printErr("ERROR: Can't find Prog.main\n");
         throw JavaLauncherException(kMsgNoMainClass, className);
     }

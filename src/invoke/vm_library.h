@@ -15,5 +15,8 @@ struct JniEntryPoints {
 
 /// Loads the library at `libraryPath` (it stays loaded for the life of the process) and fills
 /// `entryPoints`. False, after a line on stderr, when the library does not load or lacks an
-/// export. With `verbose`, "JVM path is ..." goes to stdout first.
-bool loadVmLibrary(const std::string& libraryPath, JniEntryPoints& entryPoints, bool verbose);
+/// export; then `explanation` holds what the launcher found out about why (the library's
+/// bitness, the DLLs it needs that are missing), naming the library by its absolute path, or
+/// nothing. With `verbose`, "JVM path is ..." goes to stdout first.
+bool loadVmLibrary(const std::string& libraryPath, JniEntryPoints& entryPoints, bool verbose,
+                   std::string& explanation);

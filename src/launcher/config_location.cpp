@@ -77,7 +77,7 @@ const std::string& JavaLauncher::getConfigFilePath(const std::string& program) {
             if (std::optional<std::string> found = searchPath(name, platform::exists)) name = *found;
         }
     }
-    setConfigFilePath(configNameFor(name));
+    setConfigFilePath(existingConfigNameFor(name));
     return configFilePath;
 }
 

@@ -29,13 +29,24 @@ TEST(Messages, TableTextsAndFormatting) {
         {5, "a/Main", "Unable to find main class.\nClass specified is: a/Main"},
         {11, "/x/app.conf", "Unable to read the following file, it is larger than 128 MiB:\n[/x/app.conf]"},
         {12, "app", "Unable to find the launcher's own directory.\nStarted as: app"},
-        {13, "C:\\\xc5\xbc", "Unable to give the Java Virtual Machine the following path or text:\n[C:\\\xc5\xbc]\n"
-                               "The system's code page cannot represent some of its characters, and it has no short "
-                               "(8.3) name that it can."},
+        {13, "C:\\\xc5\xbc", "Unable to give the Java Virtual Machine the following text:\n[C:\\\xc5\xbc]\n"
+                               "The system's code page cannot represent some of its characters, and no short (8.3) "
+                               "name of a file stands in for it."},
         {kMessageCount, "x", ""},
         {-1, "x", ""},
     };
     for (auto& c : cases) EXPECT_EQ(formatMessage(JavaLauncherException(c.index, c.argument)), c.expected) << c.index;
+}
+
+// A message box shows the launcher's explanation under the message; the console gets the
+// explanation where the failure was met, so formatMessage leaves it out.
+TEST(Messages, BoxTextHoldsTheExplanation) {
+    JavaLauncherException plain(3, "..\\jre\\bin\\server\\jvm.dll");
+    EXPECT_EQ(messageBoxText(plain), formatMessage(plain));
+    JavaLauncherException explained(3, "x.dll", "", "A DLL that the Java VM library C:\\x.dll needs cannot be found: y.dll");
+    EXPECT_EQ(formatMessage(explained), "Unable to launch the Java Virtual Machine\nLocated at path:\nx.dll");
+    EXPECT_EQ(messageBoxText(explained), "Unable to launch the Java Virtual Machine\nLocated at path:\nx.dll\n\n"
+                                         "A DLL that the Java VM library C:\\x.dll needs cannot be found: y.dll");
 }
 
 TEST(Messages, ProductTitleByToolName) {
@@ -76,11 +87,32 @@ TEST(Driver, ConfigurationFileNames) {
 #ifdef _WIN32
         {"app.exe", "app.conf"},     {"appc.exe", "app.conf"},   {"APPC.exe", "APP.conf"},
         {"basic.exe", "basi.conf"},  {"APP.EXE", "APP.conf"},    {"C:\\p\\tool.Exe", "C:\\p\\tool.conf"},
+        {"c.exe", "c.conf"},         {"C:\\p\\C.EXE", "C:\\p\\C.conf"}, {"cc.exe", "c.conf"},
 #else
         {"app", "app.conf"},         {"appc", "appc.conf"},      {"app.exe", "app.exe.conf"},
 #endif
     };
     for (auto& c : cases) EXPECT_EQ(configNameFor(c.exe), c.conf) << c.exe;
+
+    // A console variant's name reads its own file when only that one is there.
+    TempDir dir;
+    ScopedCurrentDir cwd(dir.path());
+    const std::string exe = platform::kExeSuffix;
+    const bool variant = platform::kHasConsoleVariant;
+    struct Existing {
+        std::string exe, present, conf;
+    } existing[] = {
+        {"basic" + exe, "basic.conf", "basic.conf"},
+        {"appc" + exe, "appc.conf", "appc.conf"},
+        {"cc" + exe, "", variant ? "c.conf" : "cc.conf"},
+        {"ABC" + exe, "AB.conf", variant ? "AB.conf" : "ABC.conf"},
+        {"xc" + exe, "xc.conf", variant ? "x.conf" : "xc.conf"},  // both there: the plain one's
+    };
+    dir.write("x.conf");
+    for (auto& c : existing) {
+        if (!c.present.empty()) dir.write(c.present);
+        EXPECT_EQ(existingConfigNameFor(c.exe), c.conf) << c.exe;
+    }
     EXPECT_EQ(withExeSuffix("app"), std::string("app") + platform::kExeSuffix);
     EXPECT_EQ(withExeSuffix(std::string("x") + platform::kExeSuffix), std::string("x") + platform::kExeSuffix);
 }

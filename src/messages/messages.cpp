@@ -24,7 +24,7 @@ const char* const messageTable[kMessageCount] = {
     "The Ombrix Java Virtual Machine Client is not installed.\nProfiling and Optivane will not be available,\nand Debugging performance will be slower\nthan with TAVM Client.",
     "Unable to read the following file, it is larger than 128 MiB:\n[%s]",
     "Unable to find the launcher's own directory.\nStarted as: %s",
-    "Unable to give the Java Virtual Machine the following path or text:\n[%s]\nThe system's code page cannot represent some of its characters, and it has no short (8.3) name that it can.",
+    "Unable to give the Java Virtual Machine the following text:\n[%s]\nThe system's code page cannot represent some of its characters, and no short (8.3) name of a file stands in for it.",
     // clang-format on
 };
 
@@ -63,13 +63,20 @@ std::string formatMessage(const JavaLauncherException& e) {
     return text + e.detail;
 }
 
+std::string messageBoxText(const JavaLauncherException& e) {
+    std::string text = formatMessage(e);
+    if (!e.explanation.empty()) text += "\n\n" + e.explanation;
+    return text;
+}
+
 void showError(const JavaLauncherException& e) {
-    std::string message = formatMessage(e);
     if (useMessageBox()) {
-        if (message.size() > kMessageBoxLimit) message.resize(kMessageBoxLimit);
-        platform::showMessageBox(message, productTitle());
+        std::string text = messageBoxText(e);
+        if (text.size() > kMessageBoxLimit) text.resize(kMessageBoxLimit);
+        platform::showMessageBox(text, productTitle());
     } else {
-        printOut("Error: " + message + "\n");
+        // The explanation is on stderr already, written where the failure was met.
+        printOut("Error: " + formatMessage(e) + "\n");
     }
     std::exit(e.messageIndex);
 }
@@ -104,8 +111,20 @@ std::string titleForProgram(const std::string& name) {
     return "Ombrix Halverant R7";
 }
 
+namespace {
+
+std::string& applicationTitle() {
+    static std::string title;
+    return title;
+}
+
+}  // namespace
+
+void setProductTitle(const std::string& title) { applicationTitle() = title; }
+
 const std::string& productTitle() {
-    static const std::string title = titleForProgram(programName);
+    if (!applicationTitle().empty()) return applicationTitle();
+    static const std::string title = platform::stampedProductName().value_or(titleForProgram(programName));
     return title;
 }
 

@@ -4,16 +4,24 @@
 
 #include <string>
 
-/// One launch failure: an index into the message table (also the process exit code) and the
-/// text that replaces the message's "%s".
+/// One launch failure: an index into the message table (also the process exit code), the
+/// text that replaces the message's "%s", and the launcher's own explanation of it. The
+/// explanation has gone to stderr already where the failure was met; a message box, which a
+/// user who double-clicked sees instead, shows it under the message's text.
 class JavaLauncherException {
 public:
-    JavaLauncherException(int messageIndex, std::string argument, std::string detail = std::string())
-        : messageIndex(messageIndex), argument(std::move(argument)), detail(std::move(detail)) {}
+    JavaLauncherException(int messageIndex, std::string argument, std::string detail = std::string(),
+                          std::string explanation = std::string())
+        : messageIndex(messageIndex),
+          argument(std::move(argument)),
+          detail(std::move(detail)),
+          explanation(std::move(explanation)) {}
     int messageIndex;
     std::string argument;
     /// Lines that follow the message's own text (each ending in a line feed); usually empty.
     std::string detail;
+    /// The launcher's own explanation, for a message box only (the console has had it).
+    std::string explanation;
 };
 
 /// Message indices, also exit codes.
@@ -65,9 +73,19 @@ std::string formatMessage(const JavaLauncherException& e);
 /// Shows warning number w and returns.
 void showWarning(int w);
 
-/// The title for message boxes and the usage heading, chosen from programName at the first
-/// call and fixed afterwards.
+/// The title for message boxes, the prompt's caption and the usage heading: the application's
+/// own (setProductTitle) once one is set, else the ProductName stamped into the executable,
+/// else the launcher's own title for programName; the last two are chosen at the first call
+/// and fixed afterwards.
 const std::string& productTitle();
+
+/// Sets the application's own title (SetProductTitle); an empty text gives the stamped or
+/// default title back. Messages shown before it is set carry the stamped or default title.
+void setProductTitle(const std::string& title);
+
+/// The text a message box shows for e: the formatted message, and under it, after an empty
+/// line, the explanation when there is one.
+std::string messageBoxText(const JavaLauncherException& e);
 
 /// Title for a program name, without the caching of productTitle.
 std::string titleForProgram(const std::string& name);

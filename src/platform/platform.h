@@ -91,6 +91,11 @@ std::string codePageToUtf8(const std::string& bytes);
 /// until the user closes it. Only called where kHasMessageBox is true.
 void showMessageBox(const std::string& text, const std::string& caption);
 
+/// The ProductName stamped into the running executable's version information, when it has
+/// been stamped with one other than the launcher's own (Windows); nullopt otherwise, and
+/// always on POSIX.
+std::optional<std::string> stampedProductName();
+
 /// Asks the user for the full path of the Java executable, with `title` as the caption and,
 /// when not empty, `need` (what runtime the application needs) above the question. With
 /// `windowAllowed` false no window opens: the question goes to the console when standard
@@ -197,12 +202,24 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value);
 /// used only if the system gives no command line. POSIX: `argv` as it is.
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
+/// What a VM option's value is, which decides how it may be given where the code page cannot
+/// hold it.
+enum class VmOptionValue {
+    Text,      ///< only as it is
+    PathList,  ///< after "-Dname=", else after the first ':': paths separated by ';'
+    AgentPath, ///< after the first ':': a path, then from the first '=' on the agent's own text
+};
+
 /// A JNI option as the VM can read it, still as a text of the launcher. The VM reads options
-/// in the ANSI code page on Windows: there each path in the option's value (after "-Dname=",
-/// else after the first ':'; entries separated by ';') that the code page cannot hold is
-/// replaced by its short (8.3) name. nullopt when a part has no form the code page holds (no
-/// short name, or no path at all), with that part in `unrepresentable`. POSIX: the option.
-std::optional<std::string> vmOptionText(const std::string& option, std::string& unrepresentable);
+/// in the ANSI code page on Windows: there each path of a PathList or AgentPath value that
+/// the code page cannot hold is replaced by its short (8.3) name. nullopt when a part has no
+/// form the code page holds (a path without a short name: that path in `unrepresentable`; any
+/// other part: the whole option). POSIX: the option.
+std::optional<std::string> vmOptionText(const std::string& option, VmOptionValue value, std::string& unrepresentable);
+
+/// True when the VM can be given `path` in an option: the code page holds it, or its short
+/// name (Windows). Always true on POSIX.
+bool vmCanTakePath(const std::string& path);
 
 /// Opens a file by its exact name (Windows: through the wide API, so that any name Windows can
 /// hold is found) with a C runtime `mode` ("r", "rb"...); null when it cannot be opened.

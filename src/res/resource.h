@@ -10,4 +10,8 @@
 
 #define IDI_LAUNCHER 1
 
+/* The ProductName of the launcher's own version information. A copy stamped with another one
+ * shows that name as its title. */
+#define LAUNCHER_PRODUCT_NAME "Ombrix Halverant"
+
 #endif

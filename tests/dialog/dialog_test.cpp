@@ -77,18 +77,20 @@ std::string artefactDirectory() {
 
 void pause(int milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
-/// The launcher started on a thread of its own, so that the test can answer its dialog
-/// meanwhile. Not with -nomsgbox, under which no window opens: a launch that ends with a
-/// message shows it in a message box, which closeMessageBox answers.
+/// The launcher started with `args` on a thread of its own, so that the test can answer its
+/// dialog meanwhile, whose caption is `caption`. Not with -nomsgbox, under which no window
+/// opens: a launch that ends with a message shows it in a message box, which closeMessageBox
+/// answers.
 class Launch {
 public:
-    explicit Launch(const Installation& inst, const std::string& program = "")
-        : program_(program.empty() ? inst.programName() + ".exe" : program) {
+    explicit Launch(const Installation& inst, const std::string& program = "",
+                    const std::vector<std::string>& args = {}, const std::string& caption = kCaption)
+        : program_(program.empty() ? inst.programName() + ".exe" : program), caption_(caption) {
         process_tests::RunOptions options;
         options.env["DISPLAY"] = display();
         options.program = program;
         options.timeoutSeconds = kLaunchSeconds;
-        result_ = std::async(std::launch::async, [&inst, options] { return inst.run({}, options); });
+        result_ = std::async(std::launch::async, [&inst, options, args] { return inst.run(args, options); });
     }
     ~Launch() {
         if (!result_.valid()) return;
@@ -118,9 +120,9 @@ public:
     std::optional<Window> dialog() const {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kOpenSeconds);
         while (std::chrono::steady_clock::now() < deadline) {
-            if (auto window = windowNamed(kCaption)) {
+            if (auto window = windowNamed(caption_)) {
                 pause(500);  // mapped; let it draw its controls
-                return windowNamed(kCaption);
+                return windowNamed(caption_);
             }
             if (endedWithin(200)) return std::nullopt;
         }
@@ -132,7 +134,7 @@ public:
     bool closeMessageBox(const Window& dialog) const {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kOpenSeconds);
         while (std::chrono::steady_clock::now() < deadline && !endedWithin(200)) {
-            std::optional<Window> box = windowNamed(kCaption);
+            std::optional<Window> box = windowNamed(caption_);
             if (!box || box->id == dialog.id) continue;
             pause(500);  // mapped; let it draw its controls
             click(*box, 8, 8);
@@ -151,8 +153,11 @@ public:
         return list.empty() ? " none" : list;
     }
 
+    const std::string& caption() const { return caption_; }
+
 private:
     std::string program_;
+    std::string caption_;
     std::future<Result> result_;
 };
 
@@ -202,7 +207,7 @@ protected:
 
 #define OPEN_DIALOG(window, launch)                                                                   \
     std::optional<Window> window##_found = (launch).dialog();                                         \
-    ASSERT_TRUE(window##_found) << "no window named \"" << kCaption << "\" appeared on " << display() \
+    ASSERT_TRUE(window##_found) << "no window named \"" << (launch).caption() << "\" appeared on " << display() \
                                 << "; the program's windows:" << (launch).shownWindows();             \
     const Window& window = *window##_found
 
@@ -329,6 +334,107 @@ TEST_F(JavaExeDialog, WithItsFrameItIsShownAndEscapeCancels) {
     pictureThenEscape(launch, window, "java-prompt.png");
     EXPECT_EQ(inst.record(), "");
 }
+
+// ---- The application's title and the message boxes ------------------------------------------
+
+/// Stamps the tree's launcher with the ProductName `title` as the installation's executable.
+void stampInto(const Installation& inst, const std::string& title) {
+    const char* stamp = std::getenv("LAUNCHER_STAMP");
+    ASSERT_TRUE(stamp) << "LAUNCHER_STAMP names no launcher-stamp";
+    Result r = process_tests::runProcess(stamp, {stamp, process_tests::target().launcherExe, inst.path("bin/app.exe"),
+                                                 "--set-version-string", "ProductName", title},
+                                         {"PATH=/usr/bin:/bin"}, "/", 60);
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+}
+
+/// The text of the message box captioned `caption`, as the system holds it ("\r\n" as "\n").
+std::string boxText(const std::string& caption) {
+    const char* reader = std::getenv("WINDOW_TEXT_EXE");
+    if (!reader) return "WINDOW_TEXT_EXE names no window_text.exe";
+    const std::string& wine = process_tests::target().wine;
+    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin", "DISPLAY=" + display()};
+    for (const char* name : {"WINEPREFIX", "HOME", "USER"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    Result r = process_tests::runProcess(wine, {wine, reader, caption}, env, "/", 60);
+    std::string text;
+    for (char c : r.out)
+        if (c != '\r') text += c;
+    return r.exitCode == 0 ? text : "window_text ended with " + std::to_string(r.exitCode) + ": " + r.err;
+}
+
+// The prompt's caption is the application's title: the directive's, else a stamped one.
+TEST_F(JavaExeDialog, CaptionIsTheApplicationsTitle) {
+    for (bool stamped : {false, true}) {
+        SCOPED_TRACE(stamped ? "stamped" : "directive");
+        std::string title = stamped ? "Stamped Hello" : "Hello  World App";
+        if (stamped) stampInto(inst, title);
+        inst.writeConfig("SetMainClass test.Main\n" + std::string(stamped ? "" : "SetProductTitle " + title + "\n"));
+        Launch launch(inst, "", {}, title);
+        OPEN_DIALOG(window, launch);
+        click(window, 8, window.height - 8);
+        key("Escape");
+        EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box captioned " << title;
+        EXPECT_RUN(launch.result(), "", "", 8);
+    }
+}
+
+struct Box {
+    const char* name;
+    process_tests::VmLibrary library;  // None: no runtime and no configuration file
+    bool stamped;
+    std::string args;  // one argument besides the program's name, or none
+    int exitCode;
+};
+
+class MessageBoxText : public ::testing::TestWithParam<Box> {};
+
+// A message box is captioned with the application's title and shows, under the message, what
+// the launcher found out about the failure, naming the VM library by its full path.
+TEST_P(MessageBoxText, ShowsTheTitleAndTheExplanation) {
+    using process_tests::VmLibrary;
+    const Box& box = GetParam();
+    Installation inst;
+    std::string title = box.stamped ? "Stamped Hello" : "Given Title";
+    if (box.stamped) stampInto(inst, title);
+    std::string library = process_tests::vmLibraryPath();
+    std::string full = inst.seen("jre/" + process_tests::vmLibraryBelowHome("server"));
+    std::string expected = "Unable to launch the Java Virtual Machine\nLocated at path:\n" + library + "\n\n";
+    if (box.library == VmLibrary::None) {
+        expected = "Unable to open the following configuration file:\n[" + inst.seen("bin/app.conf") + "]";
+    } else if (box.library == VmLibrary::AbsentDependency) {
+        inst.addRuntime("jre", std::string("-server KNOWN\n"), {"server"}, box.library);
+        expected += "A DLL that the Java VM library " + full + " needs cannot be found: launcher-test-absent-runtime.dll";
+    } else {
+        const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+        if (!other || !fs::exists(std::string(other) + "/" + process_tests::vmLibraryName()))
+            GTEST_SKIP() << "needs the test-double VM library of the other Windows build";
+        inst.addRuntime("jre", std::string("-server KNOWN\n"), {});
+        fs::create_directories(fs::path(inst.path("jre/" + process_tests::vmLibraryBelowHome("server"))).parent_path());
+        fs::copy_file(std::string(other) + "/" + process_tests::vmLibraryName(),
+                      inst.path("jre/" + process_tests::vmLibraryBelowHome("server")));
+        std::string bits = process_tests::target().kind == process_tests::Kind::Win32 ? "32" : "64";
+        expected += "The Java VM library " + full + " is not a " + bits + "-bit library: this " + bits +
+                    "-bit launcher needs a " + bits + "-bit Java runtime.";
+    }
+    if (box.library != VmLibrary::None) inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\n");
+    std::vector<std::string> args;
+    if (!box.args.empty()) args.push_back(box.args);
+    Launch launch(inst, "", args, title);
+    OPEN_DIALOG(window, launch);
+    EXPECT_EQ(boxText(title), expected);
+    click(window, 8, window.height - 8);
+    key("Return");
+    EXPECT_TRUE(launch.endedWithin(20000)) << "the box did not close";
+    EXPECT_EQ(launch.result().exitCode, box.exitCode);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Title, MessageBoxText,
+    ::testing::Values(Box{"CommandLineTitle", process_tests::VmLibrary::None, false, "--SetProductTitle=Given Title", 7},
+                      Box{"StampedTitle", process_tests::VmLibrary::None, true, "", 7},
+                      Box{"OtherBitness", process_tests::VmLibrary::Full, false, "--SetProductTitle=Given Title", 3},
+                      Box{"AbsentDependency", process_tests::VmLibrary::AbsentDependency, true, "", 3}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace dialog_tests

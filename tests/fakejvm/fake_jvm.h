@@ -97,6 +97,8 @@ void handOutTables(JavaVM** vm, void** env) {
     envTable.ExceptionDescribe = &Vm::exceptionDescribe;
     envTable.ExceptionClear = &Vm::exceptionClear;
     envTable.DeleteLocalRef = &Vm::deleteLocalRef;
+    envTable.IsInstanceOf = &Vm::isInstanceOf;
+    envTable.Throw = &Vm::throwObject;
     envObject.functions = &envTable;
     fillWithUnexpected(vmTable);
     vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;

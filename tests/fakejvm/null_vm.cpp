@@ -68,6 +68,8 @@ struct NullVm {
     static void JNICALL exceptionDescribe(JNIEnv*) {}
     static void JNICALL exceptionClear(JNIEnv*) {}
     static void JNICALL deleteLocalRef(JNIEnv*, jobject) {}
+    static jboolean JNICALL isInstanceOf(JNIEnv*, jobject, jclass) { return JNI_FALSE; }
+    static jint JNICALL throwObject(JNIEnv*, jthrowable) { return JNI_OK; }
     static jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_2; }
     static jint JNICALL destroyJavaVM(JavaVM*) { return JNI_OK; }
     static jint JNICALL detachCurrentThread(JavaVM*) { return JNI_OK; }

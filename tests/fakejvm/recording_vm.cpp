@@ -26,6 +26,7 @@ struct FakeArray {
 
 FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
+FakeClass errorClass;  // the class of a lookup's error: NoClassDefFoundError, NoSuchMethodError
 int mainMethodTag;
 int throwableTag;
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
@@ -35,6 +36,8 @@ bool created = false;
 bool destroyed = false;
 bool arrayCreated = false;  // strings made after the first array are arguments
 bool exceptionPending = false;
+/// What ExceptionDescribe prints for the pending exception.
+std::string pendingDescription = "Exception in thread \"main\" fake.Failure: thrown by main\n";
 
 void checkAlive() {
     if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
@@ -92,9 +95,19 @@ struct RecordingVm {
         record(std::string("findclass=") + (name ? name : ""));
         std::string text = name ? name : "";
         if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
+        if (text == "java/lang/NoClassDefFoundError" || text == "java/lang/NoSuchMethodError") {
+            errorClass.name = text;
+            return reinterpret_cast<jclass>(&errorClass);
+        }
         // As a real VM: no class has an empty name, and names are '/'-separated.
         if (text.empty() || text.find('.') != std::string::npos) return nullptr;
         if (failureRequested("findclass")) return nullptr;
+        if (failureRequested("initializer")) {
+            exceptionPending = true;
+            pendingDescription = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
+                                 "Caused by: fake.Failure: thrown by the static initialiser\n";
+            return nullptr;
+        }
         mainClass.name = text;
         return reinterpret_cast<jclass>(&mainClass);
     }
@@ -167,7 +180,7 @@ struct RecordingVm {
     static void JNICALL exceptionDescribe(JNIEnv*) {
         checkAlive();
         if (!exceptionPending) return;
-        std::fputs("Exception in thread \"main\" fake.Failure: thrown by main\n", stderr);
+        std::fputs(pendingDescription.c_str(), stderr);
         std::fflush(stderr);
         exceptionPending = false;
     }
@@ -178,6 +191,21 @@ struct RecordingVm {
     }
 
     static void JNICALL deleteLocalRef(JNIEnv*, jobject) { checkAlive(); }
+
+    static jboolean JNICALL isInstanceOf(JNIEnv*, jobject object, jclass cls) {
+        checkAlive();
+        if (exceptionPending) fatal("fakejvm: IsInstanceOf with an exception pending\n");
+        // The only throwable this VM makes is no lookup's error.
+        bool mine = object == reinterpret_cast<jobject>(&throwableTag);
+        return mine && cls != reinterpret_cast<jclass>(&errorClass) ? JNI_TRUE : JNI_FALSE;
+    }
+
+    static jint JNICALL throwObject(JNIEnv*, jthrowable thrown) {
+        checkAlive();
+        if (thrown != reinterpret_cast<jthrowable>(&throwableTag)) fatal("fakejvm: Throw of an object it did not make\n");
+        exceptionPending = true;
+        return JNI_OK;
+    }
 
     // The JavaVM's own functions.
     static jint JNICALL destroyJavaVM(JavaVM*) {

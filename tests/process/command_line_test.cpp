@@ -88,7 +88,9 @@ TEST_P(ToolTitle, HeadsTheUsage) {
     inst.write("bin/" + name + ".conf", "SetMainClass tool.Main\n");
     RunOptions o;
     o.program = GetParam().executable;
-    EXPECT_RUN(inst.run({"-nomsgbox", "-help"}, o), usageText(GetParam().title), "", 0);
+    // A stamped ProductName is the application's own name, whatever the executable is called.
+    std::string title = stampedTitle().empty() ? GetParam().title : stampedTitle();
+    EXPECT_RUN(inst.run({"-nomsgbox", "-help"}, o), usageText(title), "", 0);
 }
 
 std::vector<Tool> tools() {
@@ -109,6 +111,38 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, ToolTitle, ::testing::ValuesIn(tools()), [
     for (char c : info.param.executable) name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
     return name;
 });
+
+// The application's own title, from the file (blanks inside kept) or from the command line,
+// which wins whatever its place among the arguments; it wins over a tool's title and a stamp.
+TEST(ProductTitle, TheDirectiveHeadsTheUsage) {
+    struct Case {
+        const char* executable;
+        std::string config;
+        std::vector<std::string> args;
+        std::string title;
+    } cases[] = {
+        {"app", "SetProductTitle   Hello  World App  \n", {"-help"}, "Hello  World App"},
+        {"zeaudit", "SetProductTitle Hello\n", {"-help"}, "Hello"},
+        {"app", "SetProductTitle Hello\n", {"-help", "--SetProductTitle=From the command line"},
+         "From the command line"},
+        {"app", "", {"--setproducttitle=Lower case", "-help"}, "Lower case"},
+        // An empty title gives the launcher's own back.
+        {"app", "SetProductTitle Hello\n", {"--SetProductTitle=", "-help"}, defaultTitle()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.config + " " + c.args[0]);
+        Installation inst;
+        std::string executable = c.executable + exeSuffix();
+        inst.addExecutable(executable);
+        inst.addRuntime();
+        inst.write("bin/" + std::string(c.executable) + ".conf", "SetMainClass test.Main\n" + c.config);
+        RunOptions o;
+        o.program = executable;
+        std::vector<std::string> args{"-nomsgbox"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_RUN(inst.run(args, o), usageText(c.title), "", 0);
+    }
+}
 
 // ---- Application arguments -------------------------------------------------------------------
 

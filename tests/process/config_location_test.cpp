@@ -107,8 +107,11 @@ std::vector<Naming> namings() {
             // ".exe" in any letter case is the suffix, as Windows file names ignore case.
             {"APP.EXE", "APP.conf"},
             {"App.Exe", "App.conf"},
-            // A name that merely ends in c is taken for a console variant.
+            // A name that merely ends in c is taken for a console variant while neither file
+            // is there; c.exe leaves no plain executable's name.
             {"basic.exe", "basi.conf"},
+            {"c.exe", "c.conf"},
+            {"cc.exe", "c.conf"},
         };
     return {
         {"tool", "tool.conf"},
@@ -136,6 +139,51 @@ TEST(ConsoleVariant, ReadsThePlainExecutablesFile) {
     Result r = inst.run({"-nomsgbox"}, o);
     EXPECT_RUN(r, "", "", 0);
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "shared/Main", {}));
+}
+
+// A name ending in c reads its own file when that is there and the plain executable's is not;
+// with both there, or only the plain one's, the plain one's as before.
+struct ConfigChoice {
+    const char* executable;
+    std::vector<std::string> present;  // configuration files in bin
+    const char* read;                  // the one the launch reads
+};
+
+TEST(ConsoleVariant, ReadsItsOwnFileOnlyWhenThePlainOneIsMissing) {
+    std::vector<ConfigChoice> cases = {
+        {"basic", {"basic.conf"}, "basic.conf"},
+        {"basic", {"basic.conf", "basi.conf"}, isWindows() ? "basi.conf" : "basic.conf"},
+        {"appc", {"app.conf"}, isWindows() ? "app.conf" : nullptr},
+        {"appc", {"appc.conf"}, "appc.conf"},
+        {"appc", {"app.conf", "appc.conf"}, isWindows() ? "app.conf" : "appc.conf"},
+        {"c", {"c.conf"}, "c.conf"},
+        {"cc", {"c.conf", "cc.conf"}, isWindows() ? "c.conf" : "cc.conf"},
+        {"cc", {"cc.conf"}, "cc.conf"},
+        {"ABC", {"ABC.conf"}, "ABC.conf"},
+        {"ABC", {"AB.conf"}, isWindows() ? "AB.conf" : nullptr},
+    };
+    for (const ConfigChoice& c : cases) {
+        std::string executable = c.executable + (isWindows() ? std::string(".EXE") : std::string());
+        if (isWindows() && std::string(c.executable) != "ABC") executable = c.executable + exeSuffix();
+        SCOPED_TRACE(executable + " beside " + c.present[0] + (c.present.size() > 1 ? " and " + c.present[1] : ""));
+        Installation inst;
+        inst.addExecutable(executable);
+        inst.addRuntime();
+        for (const std::string& file : c.present)
+            inst.write("bin/" + file, "SetMainClass " + file.substr(0, file.size() - 5) + "_conf.Main\n");
+        RunOptions o;
+        o.program = executable;
+        Result r = inst.run({"-nomsgbox"}, o);
+        if (!c.read) {  // POSIX: the executable's own name, which is not there
+            EXPECT_RUN(r, missingConfigReport(inst.seen("bin/" + std::string(c.executable) + ".conf")), "", 7);
+            continue;
+        }
+        std::string read = c.read;
+        LaunchOptions parts;
+        parts.configPath = inst.seen("bin/" + read);
+        EXPECT_RUN(r, "", "", 0);
+        EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), read.substr(0, read.size() - 5) + "_conf/Main", {}));
+    }
 }
 
 // ---- -conf and -configure --------------------------------------------------------------------

@@ -493,6 +493,13 @@ std::string verboseOptionLines(const std::vector<std::string>& options) {
 
 std::string errorReport(const std::string& message) { return "Error: " + message + "\n"; }
 
+std::string stampedTitle() {
+    const char* title = std::getenv("LAUNCHER_STAMPED_TITLE");
+    return title ? title : "";
+}
+
+std::string defaultTitle() { return stampedTitle().empty() ? "Ombrix Halverant R7" : stampedTitle(); }
+
 std::string usageText(const std::string& title) {
     return title +
            "\n\nCommands: \n\n"

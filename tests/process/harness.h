@@ -199,8 +199,15 @@ std::string verboseOptionLines(const std::vector<std::string>& options);
 /// The console report of a failure under -nomsgbox: "Error: " + text + "\n".
 std::string errorReport(const std::string& message);
 
+/// The title of the executable under test when neither a directive nor a tool name chooses
+/// one: the ProductName it was stamped with (LAUNCHER_STAMPED_TITLE), else "Ombrix Halverant R7".
+std::string defaultTitle();
+/// The stamped ProductName of the executable under test (LAUNCHER_STAMPED_TITLE); empty when
+/// it is not stamped.
+std::string stampedTitle();
+
 /// The title and usage text that help prints.
-std::string usageText(const std::string& title = "Ombrix Halverant R7");
+std::string usageText(const std::string& title = defaultTitle());
 
 }  // namespace process_tests
 

@@ -104,6 +104,22 @@ TEST_P(RealJdk, ClassWithoutMain) {
                "ERROR: Can't find Prog.main\n", 5);
 }
 
+// A main class whose static initialiser throws: the exception with its stack trace, as the
+// JDK's own launcher shows it, then message 5 as before.
+TEST_P(RealJdk, ClassWhoseInitialiserThrows) {
+    inst.writeConfig(config("launchertest.BadInit"));
+    Result r = inst.run({"-nomsgbox"});
+    EXPECT_EQ(r.out, errorReport("Unable to find main class.\nClass specified is: launchertest/BadInit"));
+    EXPECT_EQ(r.exitCode, 5);
+    const std::string trace = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
+                              "Caused by: java.lang.IllegalStateException: no display here\n"
+                              "\tat launchertest.BadInit.<clinit>(BadInit.java:";
+    EXPECT_EQ(r.err.compare(0, trace.size(), trace), 0) << r.err;
+    const std::string last = "ERROR: Can't find launchertest/BadInit\n";
+    ASSERT_GE(r.err.size(), last.size());
+    EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last) << r.err;
+}
+
 // The process ends only after the VM's other non-daemon threads have.
 TEST_P(RealJdk, WaitsForNonDaemonThreads) {
     inst.writeConfig(config("launchertest.Worker"));

@@ -157,6 +157,74 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     EXPECT_EQ(keyed(inst.record()), startedRecord(cached, "test/Main", {"a"}));
 }
 
+/// Every file and directory below the installation's root, the VM's record aside.
+std::vector<std::string> treeOf(const Installation& inst) {
+    std::vector<std::string> entries;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(inst.path("")))
+        if (entry.path().filename() != "record.txt") entries.push_back(entry.path().string());
+    std::sort(entries.begin(), entries.end());
+    return entries;
+}
+
+// A value that is neither on, off nor a directory written as a path, and a file system's root,
+// are refused with a warning naming them: the launch goes on without the cache and creates
+// nothing (no folder named after a typo beside the executable).
+TEST(StartupCache, ValuesThatNameNoPlaceForItAreRefused) {
+    const std::string sep(1, dirSeparator());
+    const std::string kind = "it takes on, off, or a directory (absolute, or beginning with ." + sep + " or .." + sep +
+                             " from the launcher's directory)";
+    const std::string root = "the root of a file system is no place for it";
+    std::string up;
+    for (int i = 0; i < 40; ++i) up += "../";
+    struct Case {
+        std::string value, reason;
+    };
+    std::vector<Case> cases{{"maybe", kind}, {"false", kind}, {"~/.cache/app", kind}, {"cache", kind},
+                            {"cache/sub", kind}, {up, root}};
+    for (const std::string& top : isWindows() ? std::vector<std::string>{"C:\\", "\\", "C:/x/.."} : std::vector<std::string>{"/", "/tmp/.."})
+        cases.push_back({top, root});
+    if (isWindows()) cases.push_back({"C:cache", kind});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.value);
+        Installation inst;
+        inst.addRuntime();
+        inst.write("jre/release", "JAVA_VERSION=\"21\"\n");
+        inst.write("lib/app.jar", "");
+        inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + c.value + "\n");
+        std::vector<std::string> before = treeOf(inst);
+        RunOptions o;
+        o.env = {{"XDG_CACHE_HOME", inst.path("user-cache")}};
+        EXPECT_RUN(inst.run({"-nomsgbox", "a"}, o), "",
+                   "WARNING: SetStartupCache " + c.value + ": " + c.reason + "; the start-up cache stays off\n", 0);
+        EXPECT_EQ(inst.record(), startedRecord(optionsWithApplicationJar(inst), "test/Main", {"a"}));
+        EXPECT_EQ(treeOf(inst), before);
+    }
+}
+
+// A directory from the launcher's own, written with either separator, is the cache's place.
+TEST(StartupCache, ADirectoryFromTheLaunchersOwn) {
+    for (std::string value : {"../cache", "..\\cache", "./cache"}) {
+        SCOPED_TRACE(value);
+        Installation inst;
+        inst.addRuntime();
+        inst.write("jre/release", "JAVA_VERSION=\"21\"\n");
+        inst.write("lib/app.jar", "");
+        inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/app.jar\nSetStartupCache " + value + "\n");
+        EXPECT_RUN(inst.run({"-nomsgbox", "a"}), "", "", 0);
+        // The value is taken; whether the cache then uses the place is the cache's own check,
+        // which on the Windows builds under wine turns it down.
+        if (isWindows()) continue;
+        std::vector<std::string> cached = optionsWithApplicationJar(inst);
+        std::string directory = native(value[1] == '.' ? "../cache" : "./cache");
+        for (const std::string& added : std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off", "-XX:+VerifySharedSpaces",
+                                                                 "-XX:+AutoCreateSharedArchive",
+                                                                 "-XX:SharedArchiveFile=" + directory + dirSeparator() + "KEY.jsa"})
+            cached.insert(cached.end() - 1, added);
+        EXPECT_EQ(keyed(inst.record()), startedRecord(cached, "test/Main", {"a"}));
+        EXPECT_TRUE(std::filesystem::is_directory(inst.path(value[1] == '.' ? "cache" : "bin/cache")));
+    }
+}
+
 /// An installation of app.jar on a runtime whose release file names `version`, with the cache
 /// in a private directory.
 class CacheLife : public ::testing::Test {

@@ -46,6 +46,12 @@ std::vector<CodePage> codePages() {
     return {{"the locale's", "C.UTF-8", kCodePages[0].folder}};
 }
 
+std::string message13(const std::string& text) {
+    return errorReport("Unable to give the Java Virtual Machine the following text:\n[" + text +
+                       "]\nThe system's code page cannot represent some of its characters, and no short (8.3) name "
+                       "of a file stands in for it.");
+}
+
 std::vector<std::string> lines(const std::string& text) {
     std::vector<std::string> result;
     for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
@@ -128,13 +134,49 @@ TEST(Text, AnOptionTheCodePageCannotHoldStopsTheLaunch) {
         inst.writeConfig("SetMainClass test.Main\n");
         RunOptions o;
         o.env["LANG"] = page.lang;
-        EXPECT_RUN(inst.run({"-nomsgbox", "-J-Dgreeting=\xc5\xbc\xe2\x88\x95\xc5\x82"}, o),
-                   errorReport("Unable to give the Java Virtual Machine the following path or text:\n[???]\n"
-                               "The system's code page cannot represent some of its characters, and it has "
-                               "no short (8.3) name that it can."),
-                   "", 13);
+        EXPECT_RUN(inst.run({"-nomsgbox", "-J-Dgreeting=\xc5\xbc\xe2\x88\x95\xc5\x82"}, o), message13("-Dgreeting=???"), "", 13);
         EXPECT_EQ(inst.record(), "");
     }
+}
+
+// Only a path option's value may go by a short name: a -D text equal to the name of a file in
+// the launcher's directory is a text, and stops the launch as any other would.
+TEST(Text, AnOptionsTextIsNeverTakenForAFile) {
+    if (!isWindows()) GTEST_SKIP() << "the POSIX VM reads its options in the locale's own encoding";
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    const std::string name = "\xce\xa9mega";  // Ωmega
+    inst.write("bin/" + name, "");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-J-Dx=" + name}), message13("-Dx=?mega"), "", 13);
+    EXPECT_EQ(inst.record(), "");
+}
+
+// A PATH entry the code page cannot hold and without a short name (a stale folder) is left out
+// of the library path, named by -verbose, and the application starts; the same folder written
+// in the configuration stops the launch.
+TEST(Text, AStalePathEntryIsLeftOutOfTheLibraryPath) {
+    if (!isWindows()) GTEST_SKIP() << "every PATH entry fits the POSIX VM's options";
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    RunOptions o;
+    o.env["WINEPATH"] = "C:\\\xce\xa9stale";
+    EXPECT_RUN(inst.run({"-nomsgbox"}, o), "", "", 0);
+    std::vector<std::string> options = expectedOptions(inst);
+    EXPECT_EQ(inst.record(), startedRecord(options, "test/Main", {}));
+    std::remove(inst.recordFile().c_str());
+    EXPECT_RUN(inst.run({"-nomsgbox", "-verbose"}, o),
+               "Left out of java.library.path, the system's code page cannot represent it: C:\\?stale\n" +
+                   verboseOptionLines(options) + "JVM path is " + vmLibraryPath() + "\n",
+               "", 0);
+
+    inst.writeConfig("SetMainClass test.Main\nAddNativeCodePath C:\\\xce\xa9stale\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), message13("C:\\?stale"), "", 13);
+    // A relative one is named in full too, as the launcher looked for it.
+    inst.writeConfig("SetMainClass test.Main\nAddJavaLibFile ../lib/\xce\xa9stale.jar\n");
+    EXPECT_RUN(inst.run({"-nomsgbox"}), message13("..\\lib\\?stale.jar"),
+               "ERROR: The path in full: " + inst.seen("lib") + "\\?stale.jar\n", 13);
 }
 
 // Where standard output is a console, text goes through the console's Unicode output, so the

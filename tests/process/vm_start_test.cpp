@@ -57,6 +57,11 @@ std::vector<VmFailure> vmFailures() {
         {"MainClass", "findclass", {"a"}, noMainClass("test/Main"), "ERROR: Can't find test/Main\n", 5, kMainLookup},
         {"MainMethod", "method", {"a"}, noMainClass("test/Main"), "ERROR: Can't find Prog.main\n", 5,
          kMainLookup + kMethodLookup},
+        // What the class's static initialiser threw is printed before the message, which stays.
+        {"StaticInitialiser", "initializer", {"a"}, noMainClass("test/Main"),
+         "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
+         "Caused by: fake.Failure: thrown by the static initialiser\nERROR: Can't find test/Main\n",
+         5, kMainLookup + "findclass=java/lang/NoClassDefFoundError\n"},
         {"ArgumentArray", "array", {}, outOfMemory(), "ERROR: Out of memory\n", 6, kMainLookup + kMethodLookup + kStringLookup},
         {"ArgumentString", "string", {"a", "b"}, outOfMemory(), "ERROR: Out of memory\n", 6,
          kMainLookup + kMethodLookup + kStringLookup},

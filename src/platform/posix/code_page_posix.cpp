@@ -5,4 +5,7 @@ namespace platform {
 // POSIX strings are the system's bytes (normally UTF-8) everywhere: nothing to convert.
 std::string codePageToUtf8(const std::string& bytes) { return bytes; }
 
+// A POSIX executable carries no version information.
+std::optional<std::string> stampedProductName() { return std::nullopt; }
+
 }  // namespace platform

@@ -12,9 +12,12 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
-std::optional<std::string> vmOptionText(const std::string& option, std::string& /*unrepresentable*/) {
+std::optional<std::string> vmOptionText(const std::string& option, VmOptionValue /*value*/,
+                                        std::string& /*unrepresentable*/) {
     return option;
 }
+
+bool vmCanTakePath(const std::string& /*path*/) { return true; }
 
 std::string vmOptionBytes(const std::string& text) { return text; }
 

@@ -2,6 +2,7 @@
 #ifdef _WIN32
 
 #include "platform/platform.h"
+#include "platform/win32/version_resource_win32.h"
 
 #include <windows.h>
 
@@ -203,47 +204,95 @@ TEST(PlatformWin32Text, PreviousCharStartStepsOverWholeCharacters) {
     EXPECT_EQ(platform::previousCharStart("\xf0\x9f\x98\x80", 4), 0u);
 }
 
-// The VM reads its options in the ANSI code page: what it holds goes as it is, a path it
-// cannot hold goes by its short name, and anything else stops with the part named.
+// The VM reads its options in the ANSI code page: what it holds goes as it is, a path of a path
+// option that it cannot hold goes by its short name, and anything else stops with the part
+// named: a path without a short name, else the whole option.
 TEST(PlatformWin32Text, VmOptionsCarryOnlyWhatTheCodePageHolds) {
+    using platform::VmOptionValue;
     TempDir dir;
     std::string directory = dir.path() + "\\" + kNameOutsideCodePages;
     fs::create_directories(fs::u8path(directory));
     std::string jar = directory + "\\a.jar";
     std::ofstream(fs::u8path(jar)).put('x');
     std::string unrepresentable;
-    EXPECT_EQ(platform::vmOptionText("-Dplain=C:\\a b;x", unrepresentable), "-Dplain=C:\\a b;x");
+    for (VmOptionValue value : {VmOptionValue::Text, VmOptionValue::PathList, VmOptionValue::AgentPath})
+        EXPECT_EQ(platform::vmOptionText("-Dplain=C:\\a b;x", value, unrepresentable), "-Dplain=C:\\a b;x");
     EXPECT_EQ(platform::vmOptionBytes("-Dplain=C:\\a b;x"), "-Dplain=C:\\a b;x");
 
+    // Each entry names the same file through the ANSI interface, as the VM opens it.
+    auto opensAsTheVm = [](const std::string& bytes, std::size_t start, std::size_t end) {
+        return GetFileAttributesA(bytes.substr(start, end - start).c_str()) != INVALID_FILE_ATTRIBUTES;
+    };
     for (const char* prefix : {"-Djava.class.path=", "-Xbootclasspath/a:"}) {
-        std::optional<std::string> text = platform::vmOptionText(prefix + jar + ";" + directory + ";", unrepresentable);
+        std::optional<std::string> text =
+            platform::vmOptionText(prefix + jar + ";" + directory + ";", VmOptionValue::PathList, unrepresentable);
         ASSERT_TRUE(text) << unrepresentable;
         std::string bytes = platform::vmOptionBytes(*text);
-        // Each entry names the same file through the ANSI interface, as the VM opens it.
         std::size_t start = std::string(prefix).size();
         std::size_t cut = bytes.find(';', start);
         ASSERT_NE(cut, std::string::npos) << bytes;
-        EXPECT_NE(GetFileAttributesA(bytes.substr(start, cut - start).c_str()), INVALID_FILE_ATTRIBUTES) << bytes;
+        EXPECT_TRUE(opensAsTheVm(bytes, start, cut)) << bytes;
         EXPECT_EQ(bytes.back(), ';');
     }
+    // An agent's path goes by its short name; its options, which the code page holds, stay.
+    std::optional<std::string> agent =
+        platform::vmOptionText("-javaagent:" + jar + "=a=b;c", VmOptionValue::AgentPath, unrepresentable);
+    ASSERT_TRUE(agent) << unrepresentable;
+    std::string agentBytes = platform::vmOptionBytes(*agent);
+    std::size_t equals = agentBytes.find('=');
+    ASSERT_NE(equals, std::string::npos) << agentBytes;
+    EXPECT_TRUE(opensAsTheVm(agentBytes, 11, equals)) << agentBytes;
+    EXPECT_EQ(agentBytes.substr(equals), "=a=b;c");
+    EXPECT_FALSE(platform::vmOptionText("-javaagent:" + jar + "=\xc5\xbc", VmOptionValue::AgentPath, unrepresentable));
+    EXPECT_EQ(unrepresentable, "-javaagent:" + jar + "=\xc5\xbc");
 
     // A variable's value in quotation marks, as RegisterEnvVar passes it.
-    std::optional<std::string> quoted = platform::vmOptionText("-Denv.home=\"" + directory + "\"", unrepresentable);
+    std::optional<std::string> quoted =
+        platform::vmOptionText("-Denv.home=\"" + directory + "\"", VmOptionValue::PathList, unrepresentable);
     ASSERT_TRUE(quoted) << unrepresentable;
     std::string quotedBytes = platform::vmOptionBytes(*quoted);
     ASSERT_EQ(quotedBytes.back(), '"');
-    std::string quotedPath = quotedBytes.substr(12, quotedBytes.size() - 13);
     EXPECT_EQ(quotedBytes.substr(0, 12), "-Denv.home=\"");
-    EXPECT_NE(GetFileAttributesA(quotedPath.c_str()), INVALID_FILE_ATTRIBUTES) << quotedBytes;
+    EXPECT_TRUE(opensAsTheVm(quotedBytes, 12, quotedBytes.size() - 1)) << quotedBytes;
 
+    // A text is never taken for a file, even one that is there.
+    EXPECT_FALSE(platform::vmOptionText("-Dx=" + jar, VmOptionValue::Text, unrepresentable));
+    EXPECT_EQ(unrepresentable, "-Dx=" + jar);
     const std::string missing = dir.path() + "\\missing \xc5\xbc \xf0\x9f\x98\x80";
-    EXPECT_FALSE(platform::vmOptionText("-Dp=" + jar + ";" + missing, unrepresentable));
+    EXPECT_FALSE(platform::vmOptionText("-Djava.class.path=" + jar + ";" + missing, VmOptionValue::PathList, unrepresentable));
     EXPECT_EQ(unrepresentable, missing);
-    EXPECT_FALSE(platform::vmOptionText("-D\xf0\x9f\x98\x80=1", unrepresentable));
+    EXPECT_FALSE(platform::vmOptionText("-D\xf0\x9f\x98\x80=1", VmOptionValue::PathList, unrepresentable));
     EXPECT_EQ(unrepresentable, "-D\xf0\x9f\x98\x80=1");
     // A look-alike is never taken: U+2215 is no '/', in any code page.
-    EXPECT_FALSE(platform::vmOptionText("-Dslash=a\xe2\x88\x95" "b", unrepresentable));
+    EXPECT_FALSE(platform::vmOptionText("-Djava.class.path=a\xe2\x88\x95" "b", VmOptionValue::PathList, unrepresentable));
     EXPECT_EQ(unrepresentable, "a\xe2\x88\x95" "b");
+
+    EXPECT_TRUE(platform::vmCanTakePath(directory));
+    EXPECT_TRUE(platform::vmCanTakePath("C:\\plain"));
+    EXPECT_FALSE(platform::vmCanTakePath(missing));
+}
+
+// ---- Version information ---------------------------------------------------------------
+
+// The test program carries the launcher's own resources: its version block is read as the
+// launcher reads its own, and is no stamp. Any cut of the block is read without a fault.
+TEST(PlatformWin32Version, StringsOfTheOwnVersionBlock) {
+    HMODULE self = GetModuleHandleW(nullptr);
+    HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(16));
+    ASSERT_NE(found, nullptr);
+    const auto* block = static_cast<const unsigned char*>(LockResource(LoadResource(self, found)));
+    std::size_t size = SizeofResource(self, found);
+    EXPECT_EQ(platform::versionString(block, size, u"ProductName"), std::optional<std::string>("Ombrix Halverant"));
+    EXPECT_EQ(platform::versionString(block, size, u"OriginalFilename"), std::optional<std::string>("launcher.exe"));
+    EXPECT_EQ(platform::versionString(block, size, u"Translation"), std::nullopt);  // not a string
+    EXPECT_EQ(platform::versionString(block, size, u"Nothing"), std::nullopt);
+    EXPECT_EQ(platform::stampedProductName(), std::nullopt);
+    std::vector<unsigned char> copy(block, block + size);
+    for (std::size_t cut = 0; cut < size; ++cut) {
+        std::vector<unsigned char> part(copy.begin(), copy.begin() + cut);
+        std::optional<std::string> name = platform::versionString(part.data(), part.size(), u"ProductName");
+        EXPECT_EQ(name.value_or("Ombrix Halverant"), "Ombrix Halverant") << cut;
+    }
 }
 
 // ---- Libraries ---------------------------------------------------------------------------

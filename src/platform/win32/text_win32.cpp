@@ -115,29 +115,39 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
-std::optional<std::string> vmOptionText(const std::string& option, std::string& unrepresentable) {
+std::optional<std::string> vmOptionText(const std::string& option, VmOptionValue value, std::string& unrepresentable) {
     if (fitsCodePage(option)) return option;
-    std::size_t start = valueStart(option);
+    std::size_t start = value == VmOptionValue::Text ? std::string::npos : valueStart(option);
     if (start == std::string::npos || !fitsCodePage(option.substr(0, start))) {
         unrepresentable = option;
         return std::nullopt;
     }
+    // An agent's path ends where its own options begin, which go as they are.
+    std::size_t end = value == VmOptionValue::AgentPath ? option.find('=', start) : std::string::npos;
+    std::string agentText = end == std::string::npos ? std::string() : option.substr(end);
+    if (!fitsCodePage(agentText)) {
+        unrepresentable = option;
+        return std::nullopt;
+    }
+    std::string paths = option.substr(start, end == std::string::npos ? std::string::npos : end - start);
     std::string text = option.substr(0, start);
-    while (start <= option.size()) {
-        std::size_t end = option.find(';', start);
-        if (end == std::string::npos) end = option.size();
-        std::string entry = option.substr(start, end - start);
+    for (std::size_t from = 0; from <= paths.size();) {
+        std::size_t cut = value == VmOptionValue::AgentPath ? std::string::npos : paths.find(';', from);
+        if (cut == std::string::npos) cut = paths.size();
+        std::string entry = paths.substr(from, cut - from);
         std::optional<std::string> fitting = fittingEntry(entry);
         if (!fitting) {
             unrepresentable = entry;
             return std::nullopt;
         }
         text += *fitting;
-        if (end < option.size()) text += ';';
-        start = end + 1;
+        if (cut < paths.size()) text += ';';
+        from = cut + 1;
     }
-    return text;
+    return text + agentText;
 }
+
+bool vmCanTakePath(const std::string& path) { return fittingEntry(path).has_value(); }
 
 std::string vmOptionBytes(const std::string& text) { return toCodePage(text); }
 
