@@ -129,8 +129,11 @@ std::vector<std::string> splitAt(const std::uint8_t* data, std::size_t size, cha
 }
 
 std::vector<std::pair<std::string, LineNumber>> readerLines(const std::uint8_t* data, std::size_t size) {
-    const std::string text = decodeConfigText(std::string(reinterpret_cast<const char*>(data), size));
+    const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::vector<std::pair<std::string, LineNumber>> lines;
+    // A text in UTF-32, or in UTF-16 without its mark, is warned about and none of it is read.
+    if (isWideTextWithoutMark(bytes)) return lines;
+    const std::string text = decodeConfigText(bytes);
     std::size_t start = 0;
     LineNumber number = 1;
     while (start < text.size()) {
