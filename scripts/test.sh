@@ -93,7 +93,10 @@ run_tests() {
     if [ "$preset" != linux ]; then
         export WINEPREFIX="$PWD/build/$preset/$wineprefix"
     fi
-    ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" | tee "$ctest_log" ||
+    # Now and then wine fails to start a program at all (cmd: "Can't recognize ..."; nothing
+    # of the launcher ran). A suite that fails is run once more, whole: a fault of the
+    # launcher's fails both times, and the first failure stays in the log above.
+    ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" --repeat until-pass:2 | tee "$ctest_log" ||
         failed+=("tests $preset")
     unset WINEPREFIX
     # ctest ends with the tests that did not run: "  12 - process_win32 (Skipped)".
