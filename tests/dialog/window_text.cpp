@@ -37,6 +37,8 @@ BOOL CALLBACK appendChildText(HWND child, LPARAM data) {
     return TRUE;
 }
 
+// Into UTF-8, which holds every character: no code page, so WC_NO_BEST_FIT_CHARS has no part
+// here (the system refuses it for UTF-8), and no character becomes a look-alike.
 void writeUtf8(const std::wstring& text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string bytes(static_cast<std::size_t>(size > 0 ? size : 0), '\0');
