@@ -1,6 +1,7 @@
 #include "invoke/start_application.h"
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -113,7 +114,8 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
-    if (!updateMode && !settings.startupCache.empty()) appendStartupCacheOptions(settings, configFilePath, options);
+    std::function<void()> cacheWork;
+    if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, configFilePath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
@@ -143,6 +145,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
         throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, "", explanation);
 
+    // The cache is made beside the application once the launch is sure to start it, after the
+    // application's own start; it is forked off before the VM's threads exist.
+    if (cacheWork) platform::runInBackground(cacheWork, 10);
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);
     std::fflush(stderr);

@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -300,6 +301,13 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 /// ends, whatever way it ends; false when another process holds it or it cannot be made, or
 /// when `path` is a link or not a regular file.
 bool holdLockUntilExit(const std::string& path);
+
+/// Runs `work` beside the launch, which goes on at once. POSIX: in a process of its own, made
+/// now, with no console streams and no open files but the locks this process holds, which it
+/// keeps until `work` is done; in a session of its own and at the lowest priority, it begins
+/// when this process has ended or has run for `delay` seconds. Windows: `work` runs before
+/// this returns. Call it before the VM starts threads in this process.
+void runInBackground(const std::function<void()>& work, unsigned delay);
 
 /// Runs `program` with `args` (args[0] is the child's own name) in the background of this
 /// launch: no console window, its output discarded, and waits for it at most `timeLimit`

@@ -104,14 +104,14 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     int version = javaFeatureVersion(release);
     CacheMechanism mechanism = mechanismFor(version);
     if (mechanism == CacheMechanism::None)
-        return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
+        return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data", nullptr};
     std::string reason = optionsKeepingItOff(options);
-    if (!reason.empty()) return {{}, "not used: " + reason};
+    if (!reason.empty()) return {{}, "not used: " + reason, nullptr};
     if (classPathHoldsDirectory(settings.classPath))
-        return {{}, "not used: the class path holds a directory, which the runtime cannot archive"};
+        return {{}, "not used: the class path holds a directory, which the runtime cannot archive", nullptr};
     std::string note;
     std::string directory = usableDirectory(settings, note);
-    if (directory.empty()) return {{}, note};
+    if (directory.empty()) return {{}, note, nullptr};
     // The VM's environment variables change what it archives as much as its options do.
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
@@ -158,7 +158,7 @@ CacheMechanism mechanismFor(int version) {
 
 std::vector<std::string> quietOptions(CacheMechanism mechanism) {
     // The "aot" log tags exist from JDK 25 on; an older runtime refuses a selection naming them.
-    // An AOT configuration refuses any -Xshare option, so the AOT cache relies on the default.
+    // The AOT cache option refuses any -Xshare option beside it: it relies on the default.
     if (mechanism == CacheMechanism::AotCache) return {"-Xlog:cds*=off", "-Xlog:aot*=off"};
     if (mechanism == CacheMechanism::None) return {};
     return {"-Xshare:auto", "-Xlog:cds*=off"};
@@ -175,13 +175,15 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
     return *base + kSeparator + name;
 }
 
-void appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                               std::vector<std::string>& options) {
+std::function<void()> appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+                                                std::vector<std::string>& options) {
     try {
         Plan plan = planCache(settings, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
+        return plan.background;
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
+        return nullptr;
     }
 }

@@ -5,6 +5,7 @@
 // launch: whatever goes wrong, the launch goes on without the cache.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,9 @@ class ConfigFileParser;
 /// The ways a runtime can keep class data between starts, from its feature version.
 enum class CacheMechanism {
     None,            ///< before JDK 13, or unknown
-    ManagedArchive,  ///< JDK 13-18: a training run dumps a dynamic archive at exit
+    ManagedArchive,  ///< JDK 13-18: a training run lists its classes, a quiet child archives them
     AutoArchive,     ///< JDK 19-24: the VM makes and checks its own dynamic archive
-    AotCache,        ///< JDK 25 and later: a training run records, a quiet child assembles
+    AotCache,        ///< JDK 25 and later: the same as JDK 13-18, the classes linked ahead of time
 };
 
 /// The feature version the text of a runtime's `release` file names in JAVA_VERSION ("1.8.0_392"
@@ -36,6 +37,8 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
 /// Adds to `options` (the VM options of the launch, before the class path) what the start-up
 /// cache asks for, and makes, checks or replaces its files. `application` tells apart the
 /// applications that share a directory (the configuration file's path). With -verbose it says
-/// what it did. Never throws; on any failure `options` stays as it was.
-void appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                               std::vector<std::string>& options);
+/// what it did. Never throws; on any failure `options` stays as it was. Returns the work that
+/// makes the cache beside the application (empty when there is none), for
+/// platform::runInBackground once the launch's own checks have passed.
+std::function<void()> appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+                                                std::vector<std::string>& options);

@@ -64,7 +64,7 @@ std::string stampText(const platform::FileStamp& stamp) {
 }
 
 /// The cache files' endings; every file of the cache ends in one of them.
-const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.part", "*.ok", "*.failed", "*.err"};
+const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.ok", "*.failed", "*.err"};
 
 bool isAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');
@@ -79,6 +79,7 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
     platform::removeFile(directory + kSeparator + hash + ".lock");
     platform::removeFile(directory + kSeparator + hash + ".app");
     platform::removeFile(directory + kSeparator + hash + ".unused");
+    platform::removeFile(directory + kSeparator + hash + ".uses");
 }
 
 }  // namespace
@@ -116,6 +117,7 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.failed = files.stem + ".failed";
     files.owner = directory + kSeparator + app.hex(8) + ".app";
     files.unused = directory + kSeparator + app.hex(8) + ".unused";
+    files.uses = directory + kSeparator + app.hex(8) + ".uses";
     files.application = application;
     return files;
 }

@@ -3,7 +3,9 @@
 // is no longer wanted. Used by startup_cache.cpp and startup_cache_plans.cpp only.
 #pragma once
 
+#include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -14,10 +16,14 @@ namespace startup_cache {
 
 extern const std::string kSeparator;
 
-/// What one launch does with the cache: the options it adds and the line -verbose prints.
+/// What one launch does with the cache: the options it adds, the line -verbose prints, and
+/// the work that goes on beside the application once the launch's own checks have passed.
 struct Plan {
+    Plan(std::vector<std::string> adds, std::string says, std::function<void()> beside = nullptr)
+        : options(std::move(adds)), note(std::move(says)), background(std::move(beside)) {}
     std::vector<std::string> options;
     std::string note;
+    std::function<void()> background;
 };
 
 /// The files of one application in the cache directory. `stem` names the caches of the
@@ -32,6 +38,7 @@ struct CacheFiles {
     std::string failed;  ///< stem + ".failed": how many caches the runtime refused
     std::string owner;   ///< "<application hash>.app": the application's configuration file
     std::string unused;  ///< "<application hash>.unused": trainings since a start last used a cache
+    std::string uses;    ///< "<application hash>.uses": starts that used a cache since one last listed its classes
     std::string application;
 };
 
@@ -81,15 +88,14 @@ struct Launch {
     std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
 };
 
-/// JDK 13-18: a dynamic archive that a training start writes at its exit, and the next start
-/// has the runtime prove before it uses it.
+/// JDK 13-18: an archive of the classes a training start listed, which the runtime makes and
+/// proves beside the next start.
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch);
 
 /// JDK 19-24: the runtime makes, checks and remakes the archive itself.
 Plan planAutoArchive(const CacheFiles& files, const Launch& launch);
 
-/// JDK 25 and later: a training start records; the next start has the runtime assemble the
-/// cache from the recording and prove it, then uses it.
+/// JDK 25 and later: the same, the classes linked ahead of time (an AOT cache).
 Plan planAotCache(const CacheFiles& files, const Launch& launch);
 
 }  // namespace startup_cache

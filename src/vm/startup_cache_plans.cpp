@@ -3,6 +3,7 @@
 // -XX:AOTMode=on and -XX:+VerifySharedSpaces, whose exit code is the runtime's answer): a
 // cache changed or damaged since is never mapped, and the warm start pays one stat and one
 // small read for that certainty.
+#include <algorithm>
 #include <optional>
 #include <string>
 #include <vector>
@@ -13,21 +14,22 @@ namespace startup_cache {
 
 namespace {
 
-/// The first four bytes of the files the runtimes write (little-endian on every platform the
-/// launcher serves): a dynamic archive, the static archive format of an AOT cache, and an AOT
-/// configuration recorded by a training start.
-const std::string kDynamicArchiveMagic("\xa8\xab\x0b\xf0", 4);
+/// The first four bytes of an archive the runtimes make from a list of classes (little-endian
+/// on every platform the launcher serves).
 const std::string kStaticArchiveMagic("\xa2\xab\x0b\xf0", 4);
-const std::string kAotConfigurationMagic("\x7c\xa0\xfe\xca", 4);
 
 /// A start that cannot take the lock: another start holds it, or the place cannot be written.
 const char* const kLockNote = "not used: another start is preparing it, or the place cannot be written";
 
-/// The room a training start needs at least: a runtime that cannot write its whole archive at
-/// exit ends the application with an error of its own (JDK 17 exits with 1).
+/// The room a training start needs at least, for the archive that follows it.
 constexpr unsigned long long kTrainingSpace = 512ULL * 1024 * 1024;
-/// A recording or archive larger than this is no start-up cache: it is removed, never used.
+/// An archive larger than this is no start-up cache: it is removed, never used.
 constexpr unsigned long long kPartLimit = 2048ULL * 1024 * 1024;
+/// A list of classes larger than this is no application's: it is removed.
+constexpr unsigned long long kListLimit = 64ULL * 1024 * 1024;
+/// One start in this many of those that find a cache runs without it and lists the classes the
+/// application loads now, so that the cache grows with the application's use.
+constexpr int kListEvery = 16;
 /// After this many caches the runtime refused for one key, that key trains no more.
 constexpr int kMaxRefusals = 2;
 /// An application whose last trainings were never followed by a start that used a cache (each
@@ -88,9 +90,60 @@ std::string removeUnproven(const CacheFiles& files, const std::string& archive) 
     return "removed " + archive + ", changed since the runtime accepted it; ";
 }
 
-/// A training start: `option` followed by the name the runtime writes `output` under.
-Plan train(const CacheFiles& files, const Launch& launch, const std::string& note, const std::vector<std::string>& options,
-           const std::string& option, const std::string& output) {
+/// How a runtime makes and takes an archive of the classes a start listed.
+struct ListArchive {
+    std::string ending;                 ///< of the archive's file name
+    std::string option;                 ///< the option that names the archive to use
+    std::string proofMode;              ///< the option that makes the runtime refuse to start without it
+    std::vector<std::string> assembly;  ///< what the runtime's dump adds
+};
+
+/// True when `path` is a private regular file of a usable size that holds a list of classes
+/// as the runtime writes it.
+bool isWholeList(const std::string& path) {
+    std::optional<platform::FileStamp> stamp = platform::privateFileStamp(path);
+    return stamp && stamp->size > 16 && stamp->size <= kListLimit && (hasMagic(path, "#") || hasMagic(path, "java/"));
+}
+
+/// The classes a list names, one a line.
+std::size_t classCount(const std::string& list) {
+    std::string text = platform::readFileStart(list, kListLimit).value_or(std::string());
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+/// Has the runtime make `archive` from the classes `list` names, prove it and put it in place;
+/// `list` then becomes the cache's list. Runs beside the application: a failure only costs the
+/// cache, and counts as a refusal of the key.
+void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
+              const std::string& archive) {
+    std::string part = archive + ".part";
+    std::vector<std::string> dump = {"-Xshare:dump", "-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part};
+    bool accepted = clearName(part) && runRuntime(files, launch, concat(dump, kind.assembly), {}, kAssemblySeconds) &&
+                    isWhole(part, kStaticArchiveMagic) && runtimeAccepts(files, launch, {kind.proofMode, kind.option + part});
+    // A cache in use elsewhere (Windows) keeps its place and its proof until a later start.
+    bool placed = accepted && platform::replaceFile(part, archive) && recordProof(files, archive);
+    platform::removeFile(part);
+    std::string kept = files.stem + ".classes";
+    if (placed) {
+        if (list != kept) platform::replaceFile(list, kept);
+        removeEarlierCaches(files, kOtherKeys);
+        return;
+    }
+    if (!accepted) countRefusal(files);
+    platform::removeFile(list);
+}
+
+/// A start that lists the classes the application loads in `list`, for an archive made beside
+/// a later start; `what` says what for.
+Plan listClasses(const Launch& launch, const std::string& note, const std::string& list, const std::string& what) {
+    std::optional<std::string> name = clearName(list) ? platform::lastingFileName(list) : std::nullopt;
+    if (!name) return {{}, note + "not used: " + list + " cannot be written"};
+    return {concat(launch.quiet, {"-XX:DumpLoadedClassList=" + *name}), note + what + list};
+}
+
+/// A training start, unless the key's caches were refused, the application's trainings do
+/// not pay back, or the place is full.
+Plan train(const CacheFiles& files, const Launch& launch, const std::string& note, const std::string& list) {
     if (refusals(files) >= kMaxRefusals)
         return {{}, note + "not used: the runtime refused the caches made for these options"};
     int unused = readCount(files.unused);
@@ -101,95 +154,87 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
                         " caches was used; training again in " + std::to_string(kBackOffEnd - 1 - unused) + " starts"};
     std::optional<unsigned long long> room = platform::freeSpace(files.directory);
     if (!room || *room < kTrainingSpace) return {{}, note + "not used: too little free space at " + files.directory};
-    std::optional<std::string> name = clearName(output) ? platform::lastingFileName(output) : std::nullopt;
-    if (!name) return {{}, note + "not used: " + output + " cannot be written"};
     removeEarlierCaches(files, kOtherKeys);
     removeCachesOfRemovedApplications(files);
-    return {concat(concat(launch.quiet, options), {option + *name}), note + "training, writing " + output};
+    return listClasses(launch, note, list, "training, writing ");
 }
 
 Plan use(const CacheFiles& files, const Launch& launch, const std::string& option, const std::string& archive,
-         const std::string& note, const std::string& made = std::string()) {
+         const std::string& made = std::string()) {
     // The application's caches are used: its trainings pay back.
     platform::removeFile(files.unused);
-    return {concat(launch.quiet, {option + archive}), note + "using " + archive + made};
+    return {concat(launch.quiet, {option + archive}), "using " + archive + made};
 }
 
-/// What every start with a made cache begins with: a proven archive is used at once;
-/// otherwise the start must hold the lock (nothing else happens without it), and an archive
-/// that was not proven goes, which `note` then says.
-std::optional<Plan> useOrLock(const CacheFiles& files, const Launch& launch, const std::string& option,
-                              const std::string& archive, std::string& note) {
-    if (isProven(files, archive)) return use(files, launch, option, archive, "");
-    if (!platform::holdLockUntilExit(files.lock)) return Plan{{}, kLockNote};
-    note = removeUnproven(files, archive);
-    return std::nullopt;
+/// A start that finds its cache proven: it uses it. Now and then one lists the classes the
+/// application loads without it, and the start after has the cache made anew from that list
+/// when it names more classes than the cache holds.
+Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& archive) {
+    std::string list = files.stem + ".classes";
+    std::string grown = files.stem + ".new.classes";
+    if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
+        if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
+        if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(list) * 21 / 20) {
+            Plan plan = use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded");
+            plan.background = [=] { assemble(files, launch, kind, grown, archive); };
+            return plan;
+        }
+        clearName(grown);
+        platform::removeFile(grown);
+        return use(files, launch, kind.option, archive);
+    }
+    int uses = readCount(files.uses) + 1;
+    if (uses < kListEvery) {
+        if (clearName(files.uses)) platform::writeSmallFile(files.uses, std::to_string(uses));
+        return use(files, launch, kind.option, archive);
+    }
+    platform::removeFile(files.uses);
+    if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
+    return listClasses(launch, "not used this start, ", grown, "listing the classes the application loads now in ");
+}
+
+/// JDK 13-18 and 25 on: a training start lists the classes it loads; the next start has the
+/// runtime make the archive from the list and prove it, beside the application, and the
+/// starts after use it.
+Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListArchive& kind) {
+    std::string archive = files.stem + kind.ending;
+    if (isProven(files, archive)) return useAndGrow(files, launch, kind, archive);
+    if (!platform::holdLockUntilExit(files.lock)) return Plan{{}, kLockNote, nullptr};
+    std::string note = removeUnproven(files, archive);
+    std::string list = files.stem + ".classes";
+    if (isWholeList(list) && refusals(files) < kMaxRefusals) {
+        Plan plan{{}, note + "not used this start, making " + archive + " from the classes the last start loaded", nullptr};
+        plan.background = [=] { assemble(files, launch, kind, list, archive); };
+        return plan;
+    }
+    // An empty list (a training start killed at once) is made again.
+    clearName(list);
+    platform::removeFile(list);
+    return train(files, launch, note, list);
 }
 
 }  // namespace
 
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
-    std::string archive = files.stem + ".jsa";
-    const std::string option = "-XX:SharedArchiveFile=";
-    std::string note;
-    if (std::optional<Plan> plan = useOrLock(files, launch, option, archive, note)) return *plan;
-    std::string part = archive + ".part";
-    if (isWhole(part, kDynamicArchiveMagic)) {
-        if (runtimeAccepts(files, launch, {"-Xshare:on", option + part}) && platform::replaceFile(part, archive) &&
-            recordProof(files, archive)) {
-            removeEarlierCaches(files, kOtherKeys);
-            return use(files, launch, option, archive, note, ", made by the last start");
-        }
-        countRefusal(files);
-        platform::removeFile(archive);
-        note += "the runtime refused the archive of the last start; ";
-    }
-    platform::removeFile(part);
-    return train(files, launch, note, {}, "-XX:ArchiveClassesAtExit=", part);
+    return planListArchive(files, launch, {".jsa", "-XX:SharedArchiveFile=", "-Xshare:on", {}});
 }
 
 Plan planAutoArchive(const CacheFiles& files, const Launch& launch) {
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote};
+    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote, nullptr};
     std::string archive = files.stem + ".jsa";
-    if (!clearName(archive)) return {{}, "not used: " + archive + " cannot be written"};
+    if (!clearName(archive)) return {{}, "not used: " + archive + " cannot be written", nullptr};
     removeEarlierCaches(files, kOtherKeys);
     // The runtime checks every region before it maps the archive, and remakes one it refuses.
     std::vector<std::string> options = {"-XX:+VerifySharedSpaces", "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive};
-    if (platform::exists(archive)) return {concat(launch.quiet, options), "using " + archive};
+    if (platform::exists(archive)) return {concat(launch.quiet, options), "using " + archive, nullptr};
     std::optional<unsigned long long> room = platform::freeSpace(files.directory);
-    if (!room || *room < kTrainingSpace) return {{}, "not used: too little free space at " + files.directory};
-    return {concat(launch.quiet, options), "training, writing " + archive};
+    if (!room || *room < kTrainingSpace) return {{}, "not used: too little free space at " + files.directory, nullptr};
+    return {concat(launch.quiet, options), "training, writing " + archive, nullptr};
 }
 
 Plan planAotCache(const CacheFiles& files, const Launch& launch) {
-    std::string cache = files.stem + ".aot";
-    const std::string option = "-XX:AOTCache=";
-    std::string note;
-    if (std::optional<Plan> plan = useOrLock(files, launch, option, cache, note)) return *plan;
-    std::string configuration = files.stem + ".aotconf";
-    if (isWhole(configuration, kAotConfigurationMagic) && refusals(files) < kMaxRefusals) {
-        std::string part = cache + ".part";
-        bool made = clearName(part) &&
-                    runRuntime(files, launch, {"-XX:AOTMode=create", "-XX:AOTConfiguration=" + configuration, option + part}, {},
-                               kAssemblySeconds) &&
-                    isWhole(part, kStaticArchiveMagic) && runtimeAccepts(files, launch, {"-XX:AOTMode=on", option + part}) &&
-                    platform::replaceFile(part, cache) && recordProof(files, cache);
-        platform::removeFile(part);
-        platform::removeFile(configuration);
-        if (made) {
-            removeEarlierCaches(files, kOtherKeys);
-            return use(files, launch, option, cache, note, ", assembled from the last start");
-        }
-        countRefusal(files);
-        platform::removeFile(cache);
-        return {{}, note + "not used: the runtime could not assemble a cache from the last start"};
-    }
-    // An empty or cut-short recording (a training start that was killed) is made again.
-    platform::removeFile(configuration);
-    // The runtime reports the recorded configuration on the console itself; a training start
-    // keeps the VM's own console lines off.
-    return train(files, launch, note, {"-XX:+UnlockDiagnosticVMOptions", "-XX:-DisplayVMOutput", "-XX:AOTMode=record"},
-                 "-XX:AOTConfiguration=", configuration);
+    // Classes linked ahead of time: the archive is the runtime's AOT cache.
+    return planListArchive(files, launch, {".aot", "-XX:AOTCache=", "-XX:AOTMode=on", {"-XX:+AOTClassLinking"}});
 }
 
 }  // namespace startup_cache

@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <poll.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -204,6 +205,23 @@ std::string archDirectory() {
 }
 
 // ---- Running ---------------------------------------------------------------------------
+
+bool waitForCacheWork(const std::string& directory, int seconds) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+        if (entry.path().extension() != ".lock") continue;
+        int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) continue;
+        bool free = false;
+        for (int waited = 0; !free && waited < seconds * 20; ++waited) {
+            free = ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+            if (!free) ::usleep(50000);
+        }
+        ::close(fd);
+        if (!free) return false;
+    }
+    return true;
+}
 
 Result runProcess(const std::string& file, const std::vector<std::string>& argv,
                   const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds,

@@ -100,6 +100,10 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
                   const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds,
                   const std::optional<std::string>& terminalInput = std::nullopt, bool discardOutput = false);
 
+/// Waits, at most `seconds`, until no process holds a lock of the start-up cache in
+/// `directory`: the cache's work beside a start (Linux) is done. True when none holds one.
+bool waitForCacheWork(const std::string& directory, int seconds = 120);
+
 // ---- Installations -----------------------------------------------------------------------
 
 /// AbsentDependency (Windows builds): a library that imports a DLL that exists nowhere;

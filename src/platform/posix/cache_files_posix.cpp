@@ -1,5 +1,6 @@
 // The POSIX platform layer's files of the start-up cache: private files opened without
 // following links, the lock, free space, and the runtime's quiet child.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
@@ -13,6 +14,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -118,14 +121,66 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
     return content;
 }
 
+namespace {
+
+/// The descriptors of the locks this process holds; the background work keeps them.
+std::vector<int> heldLocks;
+
+/// Closes every descriptor above the standard streams but the locks'.
+void closeAllButLocks() {
+    std::vector<int> open;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (const struct dirent* entry = ::readdir(fds))
+            if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') open.push_back(std::atoi(entry->d_name));
+        ::closedir(fds);
+    }
+    for (int fd : open)
+        if (fd > 2 && std::find(heldLocks.begin(), heldLocks.end(), fd) == heldLocks.end()) ::close(fd);
+}
+
+}  // namespace
+
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends
     // (System.exit included). Close-on-exec keeps it from any child.
     int fd = openPrivate(path, O_RDWR | O_CREAT);
     if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        heldLocks.push_back(fd);
+        return true;
+    }
     ::close(fd);
     return false;
+}
+
+void runInBackground(const std::function<void()>& work, unsigned delay) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    pid_t launch = ::getpid();
+    pid_t child = ::fork();
+    if (child < 0) return;
+    if (child == 0) {
+        // The worker's parent ends at once, so that the worker belongs to no one who must
+        // wait for it; it keeps the locks (the same open descriptions) until it is done.
+        if (::fork() != 0) ::_exit(0);
+        ::setsid();
+        // The application comes first: the work waits for the launch to end or to have run for
+        // `delay` seconds, and takes what time the processors have left.
+        for (unsigned waited = 0; waited < delay * 20 && ::kill(launch, 0) == 0; ++waited) ::usleep(50000);
+        if (::nice(19) == -1) {
+        }
+        int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        closeAllButLocks();
+        try {
+            work();
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {

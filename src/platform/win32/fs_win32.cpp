@@ -164,6 +164,15 @@ bool holdLockUntilExit(const std::string& path) {
     return false;
 }
 
+void runInBackground(const std::function<void()>& work, unsigned) {
+    // Without fork, the work runs in this start, before its VM: a worker of its own would need
+    // a second way of starting this executable.
+    try {
+        work();
+    } catch (...) {
+    }
+}
+
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
     std::wstring application = toWide(program);
     if (application.empty()) return -1;
