@@ -17,6 +17,8 @@
 #include <filesystem>
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 
 #include "process/harness.h"
 
@@ -281,15 +283,15 @@ TEST_P(RealJdkCache, FollowsTheJarAndNeverMapsADamagedCache) {
 }
 
 /// The processes whose command line names `text`.
-int processesNaming(const std::string& text) {
-    int count = 0;
+std::vector<int> processesNaming(const std::string& text) {
+    std::vector<int> found;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         std::ifstream file(entry.path() / "cmdline", std::ios::binary);
         std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (line.find(text) != std::string::npos) ++count;
+        if (line.find(text) != std::string::npos) found.push_back(std::atoi(entry.path().filename().c_str()));
     }
-    return count;
+    return found;
 }
 
 // A start killed while it trains leaves a list of what it loaded so far: the cache is made from
@@ -301,16 +303,17 @@ TEST_P(RealJdkCache, StartsKilledWhileTheyTrainOrMakeTheCache) {
     o.timeoutSeconds = 2;
     EXPECT_TRUE(inst.run({"sleep=60000"}, o).timedOut);
     EXPECT_TRUE(waitForCacheWork(inst.path("cache")));
-    EXPECT_EQ(processesNaming(inst.path("cache")), 0);
+    EXPECT_EQ(processesNaming(inst.path("cache")), std::vector<int>{});
     // What the killed starts left is made into a cache by now or by the next start.
     std::string note;
     for (int round = 0; round < 3 && note.rfind("using ", 0) != 0; ++round) note = start(1);
     EXPECT_EQ(note.rfind("using ", 0), 0u) << note;
 }
 
-// The cache's folder deleted while a start trains (as the documentation says to clear it): the
-// start ends as the application does, and the next one trains again.
-TEST_P(RealJdkCache, FolderDeletedDuringTraining) {
+// A training start ends as the application does, whatever happens to the cache's files: its
+// folder deleted meanwhile (as the documentation says to clear it), or a disk that fills up
+// (a file size limit here). A thread dump asked for while it runs is printed.
+TEST_P(RealJdkCache, TrainingNeverChangesTheOutcome) {
     auto training = std::async(std::launch::async, [&] { return inst.run({"sleep=4000"}); });
     for (int waited = 0; waited < 100 && namesIn(inst.path("cache")).size() < 2; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -318,6 +321,62 @@ TEST_P(RealJdkCache, FolderDeletedDuringTraining) {
     fs::remove_all(inst.path("cache"));
     EXPECT_RUN(training.get(), "hello v1\n", "", 0);
     EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+
+    fs::remove_all(inst.path("cache"));
+    struct rlimit unlimited, small;
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    small = unlimited;
+    small.rlim_cur = 4096;
+    ::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails instead of ending the writer
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    Result full = inst.run({"-verbose", "xml"});
+    ::setrlimit(RLIMIT_FSIZE, &unlimited);
+    ::signal(SIGXFSZ, SIG_DFL);
+    EXPECT_EQ(full.exitCode, 0);
+    EXPECT_EQ(full.err, "");
+    EXPECT_EQ(cacheNote(full).rfind("training, writing ", 0), 0u) << full.out;
+    EXPECT_EQ(full.out.substr(full.out.size() - 9), "hello v1\n");
+
+    fs::remove_all(inst.path("cache"));
+    auto dumped = std::async(std::launch::async, [&] { return inst.run({"sleep=3000"}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    for (int pid : processesNaming(inst.path("bin/app"))) ::kill(pid, SIGQUIT);
+    Result r = dumped.get();
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_NE(r.out.find("Full thread dump"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"main\""), std::string::npos);
+    EXPECT_TRUE(waitForCacheWork(inst.path("cache")));
+    EXPECT_EQ(start(1).rfind("not used this start, making ", 0), 0u);
+}
+
+// The cache grows with what the application loads: one start in sixteen of those that find it
+// lists its classes without it, and the next start has the cache made anew from that list
+// when it names more classes than the cache holds; otherwise the cache stays as it is.
+TEST_P(RealJdkCache, GrowsWithWhatTheApplicationLoads) {
+    start(1);
+    start(1);
+    std::string note = start(1);
+    ASSERT_EQ(note.rfind("using ", 0), 0u) << note;
+    std::string archive = note.substr(6);
+    std::string list = archive.substr(0, archive.rfind('.')) + ".classes";
+    std::string uses = archive.substr(0, archive.rfind('-')) + ".uses";
+    auto classes = [&] {
+        std::ifstream file(list);
+        return std::count(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>(), '\n');
+    };
+    auto before = classes();
+    // The fifteen starts that used it before are written down; the sixteenth lists.
+    std::ofstream(uses) << "15";
+    EXPECT_EQ(start(1, {"xml"}), "not used this start, listing the classes the application loads now in " +
+                                     archive.substr(0, archive.rfind('.')) + ".new.classes");
+    EXPECT_EQ(start(1), "using " + archive + "; making it anew from the classes a later start loaded");
+    EXPECT_GT(classes(), before + 100);
+    EXPECT_EQ(start(1, {"xml"}), "using " + archive);
+    auto grown = classes();
+    std::ofstream(uses) << "15";
+    start(1);
+    EXPECT_EQ(start(1), "using " + archive);
+    EXPECT_EQ(classes(), grown);
 }
 
 // The user's own settings of the VM, in its environment variables or the options: the start

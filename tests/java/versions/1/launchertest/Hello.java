@@ -1,12 +1,17 @@
 package launchertest;
 
-/** Version 1 of an application whose jar is replaced in place: says which version runs. */
+/** Version 1 of an application whose jar is replaced in place: says which version runs; with
+ * "xml", loads many more classes. */
 public final class Hello {
-    public static void main(String[] args) throws InterruptedException {
+    public static void main(String[] args) throws Exception {
         System.out.println("hello v1");
         for (String arg : args) {
             if (arg.startsWith("sleep=")) {
                 Thread.sleep(Long.parseLong(arg.substring("sleep=".length())));
+            }
+            if (arg.equals("xml")) {
+                // Loads the runtime's XML parser: classes a start without it never loads.
+                javax.xml.parsers.DocumentBuilderFactory.newInstance().newDocumentBuilder();
             }
         }
     }
