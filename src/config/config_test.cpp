@@ -84,6 +84,9 @@ TEST(TextOps, TrimLowerReplace) {
     EXPECT_EQ(replaceAll(none, "x", "y"), "abc");
     std::string path = "a/b\\c";
     EXPECT_EQ(fixSlashes(path), nat("a/b/c"));
+    const std::string sep(1, platform::kPathListSeparator);
+    EXPECT_EQ(splitPathList(""), std::vector<std::string>{""});
+    EXPECT_EQ(splitPathList("a" + sep + sep + "b" + sep), (std::vector<std::string>{"a", "", "b", ""}));
 }
 
 TEST(LineReader, GrowsTheBufferGeometricallyAndKeepsNothingButTheLine) {

@@ -39,10 +39,7 @@ void ConfigFileParser::loadPathVariable() {
         // every start.
         std::string kept;
         bool keptAny = false;
-        for (std::size_t start = 0; start <= path->size();) {
-            std::size_t end = path->find(platform::kPathListSeparator, start);
-            if (end == std::string::npos) end = path->size();
-            std::string entry = path->substr(start, end - start);
+        for (const std::string& entry : splitPathList(*path)) {
             if (platform::vmCanTakePath(entry)) {
                 if (keptAny) kept += platform::kPathListSeparator;
                 kept += entry;
@@ -50,7 +47,6 @@ void ConfigFileParser::loadPathVariable() {
             } else {
                 leftOutPathEntries.push_back(entry);
             }
-            start = end + 1;
         }
         nativeCodePath = kept;
     } catch (...) {

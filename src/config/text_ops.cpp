@@ -60,3 +60,15 @@ bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
         if (lowerAscii(text[start + i]) != lowerAscii(suffix[i])) return false;
     return true;
 }
+
+std::vector<std::string> splitPathList(const std::string& list) {
+    std::vector<std::string> entries;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t end = list.find(platform::kPathListSeparator, start);
+        if (end == std::string::npos) end = list.size();
+        entries.push_back(list.substr(start, end - start));
+        start = end + 1;
+    }
+    return entries;
+}

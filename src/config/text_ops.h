@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 /// Removes blanks, carriage returns, line feeds and tabs from both ends, in place.
 std::string& trim(std::string& text);
@@ -15,6 +16,10 @@ std::string& replaceAll(std::string& text, const std::string& search, const std:
 
 /// Turns every foreign directory separator into the platform's own, in place.
 std::string& fixSlashes(std::string& text);
+
+/// The entries of a list of paths in the platform's form (PATH, a class path), split at the
+/// platform's list separator; empty entries stay, so that "a;;b" gives three. "" gives one.
+std::vector<std::string> splitPathList(const std::string& list);
 
 /// True when `text` ends with `suffix`.
 bool endsWith(const std::string& text, const std::string& suffix);

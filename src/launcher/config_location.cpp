@@ -24,15 +24,10 @@ std::string bareName(std::string name) {
 std::optional<std::string> searchPath(const std::string& name, bool (*present)(const std::string&)) {
     std::optional<std::string> path = platform::getEnv("PATH");
     if (!path) return std::nullopt;
-    std::size_t start = 0;
-    while (start <= path->size()) {
-        std::size_t end = path->find(platform::kPathListSeparator, start);
-        if (end == std::string::npos) end = path->size();
-        if (end > start) {
-            std::string candidate = path->substr(start, end - start) + platform::kDirSeparator + name;
-            if (present(candidate)) return candidate;
-        }
-        start = end + 1;
+    for (const std::string& entry : splitPathList(*path)) {
+        if (entry.empty()) continue;
+        std::string candidate = entry + platform::kDirSeparator + name;
+        if (present(candidate)) return candidate;
     }
     return std::nullopt;
 }

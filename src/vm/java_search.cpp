@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/path_names.h"
+#include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -116,13 +117,8 @@ std::optional<JavaCandidate> JavaSearch::tryRegistry() {
 std::optional<JavaCandidate> JavaSearch::tryPathJava() {
     // The java a command prompt would start: the first absolute PATH entry that has one, its
     // links resolved; its home is the directory above bin.
-    std::string path = platform::getEnv("PATH").value_or(std::string());
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find(platform::kPathListSeparator, start);
-        if (end == std::string::npos) end = path.size();
-        std::string entry = withoutTrailingSeparators(path.substr(start, end - start));
-        start = end + 1;
+    for (std::string entry : splitPathList(platform::getEnv("PATH").value_or(std::string()))) {
+        entry = withoutTrailingSeparators(entry);
         if (!isAbsolutePath(entry)) continue;
         std::string java = entry + kSeparator + platform::kJavaExecutableName;
         if (!platform::isRegularFile(java)) continue;

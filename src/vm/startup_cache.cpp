@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/text_ops.h"
 #include "config/path_names.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -68,14 +69,8 @@ std::string optionsKeepingItOff(const std::vector<std::string>& options) {
 /// True when an entry of the class path is a directory: the runtimes refuse to archive such a
 /// class path, and a training run would end the application with an error of the VM's.
 bool classPathHoldsDirectory(const std::string& classPath) {
-    std::size_t start = 0;
-    while (start <= classPath.size()) {
-        std::size_t end = classPath.find(platform::kPathListSeparator, start);
-        if (end == std::string::npos) end = classPath.size();
-        std::string entry = classPath.substr(start, end - start);
+    for (const std::string& entry : splitPathList(classPath))
         if (!entry.empty() && platform::exists(entry) && !platform::fileStamp(entry)) return true;
-        start = end + 1;
-    }
     return false;
 }
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/text_ops.h"
 
 namespace startup_cache {
 
@@ -44,18 +45,6 @@ void addStamp(Fingerprint& print, const std::string& path) {
     std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
     print.add(stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modified) + ":" + std::to_string(stamp->node)
                     : "-");
-}
-
-std::vector<std::string> classPathEntries(const std::string& classPath) {
-    std::vector<std::string> entries;
-    std::size_t start = 0;
-    while (start <= classPath.size()) {
-        std::size_t end = classPath.find(platform::kPathListSeparator, start);
-        if (end == std::string::npos) end = classPath.size();
-        entries.push_back(classPath.substr(start, end - start));
-        start = end + 1;
-    }
-    return entries;
 }
 
 std::string stampText(const platform::FileStamp& stamp) {
@@ -100,7 +89,7 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     addStamp(key, home + platform::kJavaExecutable);
     for (const std::string& library : platform::vmLibraryCandidates(home, vm)) addStamp(key, library);
     // What the class path holds: the runtimes do not all notice a jar replaced in place.
-    for (const std::string& entry : classPathEntries(settings.classPath)) addStamp(key, entry);
+    for (const std::string& entry : splitPathList(settings.classPath)) addStamp(key, entry);
     // The library path and the RegisterEnvVar properties follow the environment of each start;
     // they do not change what the runtime archives, and keying on them would make every
     // start from another shell or shortcut throw the cache away.

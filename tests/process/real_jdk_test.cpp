@@ -137,7 +137,7 @@ std::vector<std::string> namesIn(const std::string& directory) {
 }
 
 /// The names of the cache's files of one key (not the application's lock and records), in the
-/// form "<ending>" with the hashes left out: "app-key.jsa.part" gives ".jsa.part".
+/// form "<ending>" with the hashes left out: "app-key.new.classes" gives ".new.classes".
 std::vector<std::string> cacheKinds(const std::vector<std::string>& names) {
     std::vector<std::string> kinds;
     std::regex keyed("^[0-9a-f]{8}-[0-9a-f]{16}");

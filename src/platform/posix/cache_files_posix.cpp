@@ -2,6 +2,8 @@
 // following links, the lock, free space, and the runtime's quiet child.
 #include <dirent.h>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -126,8 +128,11 @@ namespace {
 /// The descriptors of the locks this process holds; the background work keeps them.
 std::vector<int> heldLocks;
 
-/// Closes every descriptor above the standard streams but the locks'.
-void closeAllButLocks() {
+/// Closes every descriptor above the standard streams but the locks' and `kept`. Those at or
+/// above the limit of open files are not the program's (a tool that runs it keeps its own there).
+void closeAllButLocks(int kept) {
+    struct rlimit limit;
+    int below = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 1048576 ? static_cast<int>(limit.rlim_cur) : 1024;
     std::vector<int> open;
     if (DIR* fds = ::opendir("/proc/self/fd")) {
         while (const struct dirent* entry = ::readdir(fds))
@@ -135,7 +140,8 @@ void closeAllButLocks() {
         ::closedir(fds);
     }
     for (int fd : open)
-        if (fd > 2 && std::find(heldLocks.begin(), heldLocks.end(), fd) == heldLocks.end()) ::close(fd);
+        if (fd > 2 && fd < below && fd != kept && std::find(heldLocks.begin(), heldLocks.end(), fd) == heldLocks.end())
+            ::close(fd);
 }
 
 }  // namespace
@@ -156,28 +162,39 @@ bool holdLockUntilExit(const std::string& path) {
 void runInBackground(const std::function<void()>& work, unsigned delay) {
     std::fflush(stdout);
     std::fflush(stderr);
-    pid_t launch = ::getpid();
+    // The worker learns that this process has ended when the pipe's one writer, this process,
+    // is gone: its descriptor stays open on purpose until then.
+    int ended[2];
+    if (::pipe2(ended, O_CLOEXEC) != 0) return;
     pid_t child = ::fork();
-    if (child < 0) return;
+    if (child < 0) {
+        ::close(ended[0]);
+        ::close(ended[1]);
+        return;
+    }
     if (child == 0) {
         // The worker's parent ends at once, so that the worker belongs to no one who must
         // wait for it; it keeps the locks (the same open descriptions) until it is done.
         if (::fork() != 0) ::_exit(0);
         ::setsid();
-        // The application comes first: the work waits for the launch to end or to have run for
-        // `delay` seconds, and takes what time the processors have left.
-        for (unsigned waited = 0; waited < delay * 20 && ::kill(launch, 0) == 0; ++waited) ::usleep(50000);
-        if (::nice(19) == -1) {
-        }
         int null = ::open("/dev/null", O_RDWR);
         for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
-        closeAllButLocks();
+        closeAllButLocks(ended[0]);
+        // The application comes first: the work waits for the launch to end or to have run for
+        // `delay` seconds, and takes what time the processors have left.
+        struct pollfd launch = {ended[0], POLLIN, 0};
+        while (::poll(&launch, 1, static_cast<int>(delay * 1000)) < 0 && errno == EINTR) {
+        }
+        ::close(ended[0]);
+        if (::nice(19) == -1) {
+        }
         try {
             work();
         } catch (...) {
         }
         ::_exit(0);
     }
+    ::close(ended[0]);
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }
