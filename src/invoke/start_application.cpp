@@ -114,7 +114,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
-    std::function<void()> cacheWork;
+    StartupCacheWork cacheWork;
     if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, configFilePath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
@@ -145,9 +145,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
         throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, "", explanation);
 
-    // The cache is made beside the application once the launch is sure to start it, after the
-    // application's own start; it is forked off before the VM's threads exist.
-    if (cacheWork) platform::runInBackground(cacheWork, 10);
+    // The cache is made once the launch is sure to start the application: beside it, after its
+    // own start (forked off before the VM's threads exist), or now when it must be waited for.
+    if (cacheWork.work && cacheWork.beforeTheVm) cacheWork.work();
+    if (cacheWork.work && !cacheWork.beforeTheVm) platform::runInBackground(cacheWork.work, 10);
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);
     std::fflush(stderr);
@@ -181,5 +182,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
         exitCode = 1;
     }
     vm->DestroyJavaVM();
+    // Where the making runs in this process (Windows), it is finished before the process ends.
+    platform::waitForBackground();
     return exitCode;
 }

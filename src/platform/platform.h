@@ -305,9 +305,14 @@ bool holdLockUntilExit(const std::string& path);
 /// Runs `work` beside the launch, which goes on at once. POSIX: in a process of its own, made
 /// now, with no console streams and no open files but the locks this process holds, which it
 /// keeps until `work` is done; in a session of its own and at the lowest priority, it begins
-/// when this process has ended or has run for `delay` seconds. Windows: `work` runs before
-/// this returns. Call it before the VM starts threads in this process.
+/// when this process has ended or has run for `delay` seconds. Windows: in a thread of this
+/// process at the lowest priority, at once; it ends with the process unless waitForBackground
+/// is called. Call it before the VM starts threads in this process.
 void runInBackground(const std::function<void()>& work, unsigned delay);
+
+/// Waits until the work that runInBackground began in this process is done (Windows); at once
+/// where it runs in a process of its own (POSIX).
+void waitForBackground();
 
 /// Runs `program` with `args` (args[0] is the child's own name) in the background of this
 /// launch: no console window, its output discarded, and waits for it at most `timeLimit`

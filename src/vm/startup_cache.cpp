@@ -170,15 +170,15 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
     return *base + kSeparator + name;
 }
 
-std::function<void()> appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                                                std::vector<std::string>& options) {
+StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+                                           std::vector<std::string>& options) {
     try {
         Plan plan = planCache(settings, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
-        return plan.background;
+        return {plan.background, plan.beforeTheVm};
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
-        return nullptr;
+        return {};
     }
 }

@@ -34,11 +34,18 @@ std::vector<std::string> quietOptions(CacheMechanism mechanism);
 /// 'c'), anything else is a directory as given. Empty when no directory can be named.
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath);
 
+/// The work that makes the cache beside the application, and whether the application must
+/// wait for it (the last such work was cut short: the process ended before it did).
+struct StartupCacheWork {
+    std::function<void()> work;  ///< empty when there is none
+    bool beforeTheVm = false;
+};
+
 /// Adds to `options` (the VM options of the launch, before the class path) what the start-up
 /// cache asks for, and makes, checks or replaces its files. `application` tells apart the
 /// applications that share a directory (the configuration file's path). With -verbose it says
 /// what it did. Never throws; on any failure `options` stays as it was. Returns the work that
-/// makes the cache beside the application (empty when there is none), for
-/// platform::runInBackground once the launch's own checks have passed.
-std::function<void()> appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                                                std::vector<std::string>& options);
+/// makes the cache, for platform::runInBackground (or to run at once) once the launch's own
+/// checks have passed.
+StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+                                           std::vector<std::string>& options);

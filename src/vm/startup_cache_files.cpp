@@ -53,7 +53,7 @@ std::string stampText(const platform::FileStamp& stamp) {
 }
 
 /// The cache files' endings; every file of the cache ends in one of them.
-const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.ok", "*.failed", "*.err"};
+const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.making", "*.ok", "*.failed", "*.err"};
 
 bool isAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');

@@ -24,6 +24,7 @@ struct Plan {
     std::vector<std::string> options;
     std::string note;
     std::function<void()> background;
+    bool beforeTheVm = false;  ///< the background work is done before the VM starts
 };
 
 /// The files of one application in the cache directory. `stem` names the caches of the

@@ -116,6 +116,9 @@ std::size_t classCount(const std::string& list) {
 /// cache, and counts as a refusal of the key.
 void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
               const std::string& archive) {
+    // Left behind only when the process ends before the work does: the next making is waited for.
+    std::string making = files.stem + ".making";
+    if (clearName(making)) platform::writeSmallFile(making, "");
     std::string part = archive + ".part";
     std::vector<std::string> dump = {"-Xshare:dump", "-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part};
     bool accepted = clearName(part) && runRuntime(files, launch, concat(dump, kind.assembly), {}, kAssemblySeconds) &&
@@ -123,6 +126,7 @@ void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& 
     // A cache in use elsewhere (Windows) keeps its place and its proof until a later start.
     bool placed = accepted && platform::replaceFile(part, archive) && recordProof(files, archive);
     platform::removeFile(part);
+    platform::removeFile(making);
     std::string kept = files.stem + ".classes";
     if (placed) {
         if (list != kept) platform::replaceFile(list, kept);
@@ -131,6 +135,17 @@ void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& 
     }
     if (!accepted) countRefusal(files);
     platform::removeFile(list);
+}
+
+/// `plan` with the work that makes `archive` from `list`: beside the application, or before its
+/// VM when the last making was cut short (a start that ends before its making does, again and
+/// again, would otherwise never have a cache).
+Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
+                const std::string& archive) {
+    plan.beforeTheVm = platform::privateFileStamp(files.stem + ".making").has_value();
+    if (plan.beforeTheVm) plan.note += ", before the application, as the last making was cut short";
+    plan.background = [=] { assemble(files, launch, kind, list, archive); };
+    return plan;
 }
 
 /// A start that lists the classes the application loads in `list`, for an archive made beside
@@ -175,9 +190,8 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive
     if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
         if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
         if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(list) * 21 / 20) {
-            Plan plan = use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded");
-            plan.background = [=] { assemble(files, launch, kind, grown, archive); };
-            return plan;
+            return withMaking(use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded"),
+                              files, launch, kind, grown, archive);
         }
         clearName(grown);
         platform::removeFile(grown);
@@ -203,9 +217,8 @@ Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListAr
     std::string note = removeUnproven(files, archive);
     std::string list = files.stem + ".classes";
     if (isWholeList(list) && refusals(files) < kMaxRefusals) {
-        Plan plan{{}, note + "not used this start, making " + archive + " from the classes the last start loaded", nullptr};
-        plan.background = [=] { assemble(files, launch, kind, list, archive); };
-        return plan;
+        return withMaking({{}, note + "not used this start, making " + archive + " from the classes the last start loaded"},
+                          files, launch, kind, list, archive);
     }
     // An empty list (a training start killed at once) is made again.
     clearName(list);

@@ -200,6 +200,10 @@ void runInBackground(const std::function<void()>& work, unsigned delay) {
     }
 }
 
+void waitForBackground() {
+    // The worker is a process of its own: the launch need not wait for it.
+}
+
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -164,13 +166,39 @@ bool holdLockUntilExit(const std::string& path) {
     return false;
 }
 
-void runInBackground(const std::function<void()>& work, unsigned) {
-    // Without fork, the work runs in this start, before its VM: a worker of its own would need
-    // a second way of starting this executable.
+namespace {
+
+/// The thread of the work beside the launch; null when there is none.
+HANDLE backgroundThread = nullptr;
+
+DWORD WINAPI runWork(void* parameter) {
+    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
     try {
-        work();
+        (*work)();
     } catch (...) {
     }
+    return 0;
+}
+
+}  // namespace
+
+void runInBackground(const std::function<void()>& work, unsigned) {
+    // A thread of this process: without fork, a worker of its own would need a second way of
+    // starting this executable. The runtime's children it starts take the lowest priority.
+    auto* copy = new std::function<void()>(work);
+    backgroundThread = CreateThread(nullptr, 0, runWork, copy, 0, nullptr);
+    if (!backgroundThread) {
+        runWork(copy);
+        return;
+    }
+    SetThreadPriority(backgroundThread, THREAD_PRIORITY_IDLE);
+}
+
+void waitForBackground() {
+    if (!backgroundThread) return;
+    WaitForSingleObject(backgroundThread, INFINITE);
+    CloseHandle(backgroundThread);
+    backgroundThread = nullptr;
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
@@ -193,7 +221,8 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
     PROCESS_INFORMATION process = {};
     BOOL created = CreateProcessW(application.c_str(), &wideCommand[0], nullptr, nullptr, TRUE,
-                                  CREATE_NO_WINDOW | CREATE_SUSPENDED, nullptr, nullptr, &startup, &process);
+                                  CREATE_NO_WINDOW | CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, nullptr, &startup,
+                                  &process);
     CloseHandle(nul);
     if (!created) return -1;
     if (job) AssignProcessToJobObject(job, process.hProcess);
