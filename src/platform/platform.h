@@ -302,6 +302,14 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 /// when `path` is a link or not a regular file.
 bool holdLockUntilExit(const std::string& path);
 
+#ifdef _WIN32
+/// The work beside the launch is a thread of its process: a file its VM maps cannot be
+/// replaced meanwhile.
+constexpr bool kBackgroundInProcess = true;
+#else
+constexpr bool kBackgroundInProcess = false;
+#endif
+
 /// Runs `work` beside the launch, which goes on at once. POSIX: in a process of its own, made
 /// now, with no console streams and no open files but the locks this process holds, which it
 /// keeps until `work` is done; in a session of its own and at the lowest priority, it begins

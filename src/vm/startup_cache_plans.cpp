@@ -190,8 +190,11 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive
     if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
         if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
         if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(list) * 21 / 20) {
-            return withMaking(use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded"),
-                              files, launch, kind, grown, archive);
+            Plan plan = withMaking(use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded"),
+                                   files, launch, kind, grown, archive);
+            // The archive this start's VM maps can be replaced only before it does so (Windows).
+            plan.beforeTheVm = plan.beforeTheVm || platform::kBackgroundInProcess;
+            return plan;
         }
         clearName(grown);
         platform::removeFile(grown);
