@@ -1,6 +1,7 @@
 #include "invoke/start_application.h"
 
 #include <cstdio>
+#include <cstring>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -108,6 +109,25 @@ void describeLookupFailure(JNIEnv* env, const char* expected) {
     env->ExceptionDescribe();
 }
 
+/// Whether the VM maps an archive of classes: its java.vm.info says "sharing" ("mixed mode,
+/// sharing"); nullopt when the property cannot be read.
+std::optional<bool> sharesClassData(JNIEnv* env) {
+    std::optional<bool> sharing;
+    jclass system = env->FindClass("java/lang/System");
+    jmethodID getProperty =
+        system ? env->GetStaticMethodID(system, "getProperty", "(Ljava/lang/String;)Ljava/lang/String;") : nullptr;
+    jstring name = getProperty ? env->NewStringUTF("java.vm.info") : nullptr;
+    auto info = name ? static_cast<jstring>(env->CallStaticObjectMethod(system, getProperty, name)) : nullptr;
+    if (const char* text = info && !env->ExceptionCheck() ? env->GetStringUTFChars(info, nullptr) : nullptr) {
+        sharing = std::strstr(text, "sharing") != nullptr;
+        env->ReleaseStringUTFChars(info, text);
+    }
+    env->ExceptionClear();
+    for (jobject local : {static_cast<jobject>(system), static_cast<jobject>(name), static_cast<jobject>(info)})
+        if (local) env->DeleteLocalRef(local);
+    return sharing;
+}
+
 }  // namespace
 
 int startJavaApplication(const ConfigFileParser& original, bool updateMode, const std::string& configFilePath) {
@@ -156,6 +176,9 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     JNIEnv* env = nullptr;
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+
+    if (cacheWork.whenStarted)
+        if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);
 
     std::string className = updateMode ? settings.updateMainClass : settings.getMainClass();
     jclass mainClass = env->FindClass(className.c_str());

@@ -176,7 +176,7 @@ StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, con
         Plan plan = planCache(settings, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
-        return {plan.background, plan.beforeTheVm};
+        return {plan.background, plan.beforeTheVm, plan.whenStarted};
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
         return {};

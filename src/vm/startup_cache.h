@@ -39,6 +39,9 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
 struct StartupCacheWork {
     std::function<void()> work;  ///< empty when there is none
     bool beforeTheVm = false;
+    /// To be told, once the VM has started, whether it maps an archive of classes (its
+    /// java.vm.info says "sharing"); empty when nothing is to be told.
+    std::function<void(bool)> whenStarted;
 };
 
 /// Adds to `options` (the VM options of the launch, before the class path) what the start-up

@@ -25,6 +25,8 @@ struct Plan {
     std::string note;
     std::function<void()> background;
     bool beforeTheVm = false;  ///< the background work is done before the VM starts
+    /// Told, once the VM has started, whether it maps an archive of classes.
+    std::function<void(bool)> whenStarted;
 };
 
 /// The files of one application in the cache directory. `stem` names the caches of the

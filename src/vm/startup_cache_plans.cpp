@@ -174,11 +174,25 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
     return listClasses(launch, note, list, "training, writing ");
 }
 
+/// A cache the VM of this start did not map, though the runtime accepted it when it was made
+/// (it decides so for reasons of its own): it goes, and counts as a refusal; the next start
+/// has it made anew from its list.
+void noticeDeclined(const CacheFiles& files, const std::string& archive) {
+    if (!platform::holdLockUntilExit(files.lock)) return;
+    platform::removeFile(files.proof);
+    platform::removeFile(archive);
+    countRefusal(files);
+}
+
 Plan use(const CacheFiles& files, const Launch& launch, const std::string& option, const std::string& archive,
          const std::string& made = std::string()) {
     // The application's caches are used: its trainings pay back.
     platform::removeFile(files.unused);
-    return {concat(launch.quiet, {option + archive}), "using " + archive + made};
+    Plan plan{concat(launch.quiet, {option + archive}), "using " + archive + made};
+    plan.whenStarted = [files, archive](bool mapped) {
+        if (!mapped) noticeDeclined(files, archive);
+    };
+    return plan;
 }
 
 /// A start that finds its cache proven: it uses it. Now and then one lists the classes the

@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 #include "process/harness.h"
 
@@ -347,6 +348,30 @@ TEST_P(RealJdkCache, TrainingNeverChangesTheOutcome) {
     EXPECT_NE(r.out.find("\"main\""), std::string::npos);
     EXPECT_TRUE(waitForCacheWork(inst.path("cache")));
     EXPECT_EQ(start(1).rfind("not used this start, making ", 0), 0u);
+}
+
+// A cache that the runtime accepted when it was made, but that a start's VM does not map (for
+// reasons of the runtime's own; here its header is damaged and its proof rewritten to fit) is
+// noticed from the runtime's answer: that start runs as without it, and the next one has it
+// made anew.
+TEST_P(RealJdkCache, ACacheTheVmDeclinesIsMadeAnew) {
+    start(1);
+    start(1);
+    std::string note = start(1);
+    ASSERT_EQ(note.rfind("using ", 0), 0u) << note;
+    std::string archive = note.substr(6);
+    {
+        std::fstream damaged(archive, std::ios::in | std::ios::out | std::ios::binary);
+        damaged.write("\x5a\x5a\x5a\x5a", 4);
+    }
+    struct stat info;
+    ASSERT_EQ(::stat(archive.c_str(), &info), 0);
+    auto nanoseconds = [](const struct timespec& t) { return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec; };
+    std::ofstream(archive.substr(0, archive.rfind('.')) + ".ok")
+        << info.st_size << " " << nanoseconds(info.st_mtim) << " " << nanoseconds(info.st_ctim) << " " << info.st_ino << "\n";
+    EXPECT_EQ(start(1), "using " + archive);
+    EXPECT_EQ(start(1), "not used this start, making " + archive + " from the classes the last start loaded");
+    EXPECT_EQ(start(1), "using " + archive);
 }
 
 // The cache grows with what the application loads: one start in sixteen of those that find it
