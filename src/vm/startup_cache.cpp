@@ -70,7 +70,7 @@ std::string optionsKeepingItOff(const std::vector<std::string>& options) {
 /// class path, and a training run would end the application with an error of the VM's.
 bool classPathHoldsDirectory(const std::string& classPath) {
     for (const std::string& entry : splitPathList(classPath))
-        if (!entry.empty() && platform::exists(entry) && !platform::fileStamp(entry)) return true;
+        if (!entry.empty() && !platform::fileStamp(entry) && platform::exists(entry)) return true;
     return false;
 }
 
