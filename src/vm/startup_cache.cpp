@@ -115,8 +115,6 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     switch (mechanism) {
         case CacheMechanism::ManagedArchive:
             return planManagedArchive(files, launch);
-        case CacheMechanism::AutoArchive:
-            return planAutoArchive(files, launch);
         default:
             return planAotCache(files, launch);
     }
@@ -146,7 +144,6 @@ int javaFeatureVersion(const std::string& releaseText) {
 
 CacheMechanism mechanismFor(int version) {
     if (version >= 25) return CacheMechanism::AotCache;
-    if (version >= 19) return CacheMechanism::AutoArchive;
     if (version >= 13) return CacheMechanism::ManagedArchive;
     return CacheMechanism::None;
 }

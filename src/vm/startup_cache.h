@@ -14,9 +14,8 @@ class ConfigFileParser;
 /// The ways a runtime can keep class data between starts, from its feature version.
 enum class CacheMechanism {
     None,            ///< before JDK 13, or unknown
-    ManagedArchive,  ///< JDK 13-18: a training run lists its classes, a quiet child archives them
-    AutoArchive,     ///< JDK 19-24: the VM makes and checks its own dynamic archive
-    AotCache,        ///< JDK 25 and later: the same as JDK 13-18, the classes linked ahead of time
+    ManagedArchive,  ///< JDK 13-24: a training run lists its classes, a quiet child archives them
+    AotCache,        ///< JDK 25 and later: the same, the classes linked ahead of time
 };
 
 /// The feature version the text of a runtime's `release` file names in JAVA_VERSION ("1.8.0_392"

@@ -91,12 +91,9 @@ struct Launch {
     std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
 };
 
-/// JDK 13-18: an archive of the classes a training start listed, which the runtime makes and
+/// JDK 13-24: an archive of the classes a training start listed, which the runtime makes and
 /// proves beside the next start.
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch);
-
-/// JDK 19-24: the runtime makes, checks and remakes the archive itself.
-Plan planAutoArchive(const CacheFiles& files, const Launch& launch);
 
 /// JDK 25 and later: the same, the classes linked ahead of time (an AOT cache).
 Plan planAotCache(const CacheFiles& files, const Launch& launch);

@@ -224,7 +224,7 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive
     return listClasses(launch, "not used this start, ", grown, "listing the classes the application loads now in ");
 }
 
-/// JDK 13-18 and 25 on: a training start lists the classes it loads; the next start has the
+/// A training start lists the classes it loads; the next start has the
 /// runtime make the archive from the list and prove it, beside the application, and the
 /// starts after use it.
 Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListArchive& kind) {
@@ -247,19 +247,6 @@ Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListAr
 
 Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
     return planListArchive(files, launch, {".jsa", "-XX:SharedArchiveFile=", "-Xshare:on", {}});
-}
-
-Plan planAutoArchive(const CacheFiles& files, const Launch& launch) {
-    if (!platform::holdLockUntilExit(files.lock)) return {{}, kLockNote, nullptr};
-    std::string archive = files.stem + ".jsa";
-    if (!clearName(archive)) return {{}, "not used: " + archive + " cannot be written", nullptr};
-    removeEarlierCaches(files, kOtherKeys);
-    // The runtime checks every region before it maps the archive, and remakes one it refuses.
-    std::vector<std::string> options = {"-XX:+VerifySharedSpaces", "-XX:+AutoCreateSharedArchive", "-XX:SharedArchiveFile=" + archive};
-    if (platform::exists(archive)) return {concat(launch.quiet, options), "using " + archive, nullptr};
-    std::optional<unsigned long long> room = platform::freeSpace(files.directory);
-    if (!room || *room < kTrainingSpace) return {{}, "not used: too little free space at " + files.directory, nullptr};
-    return {concat(launch.quiet, options), "training, writing " + archive, nullptr};
 }
 
 Plan planAotCache(const CacheFiles& files, const Launch& launch) {
