@@ -247,6 +247,15 @@ protected:
         EXPECT_TRUE(r.out.size() >= said.size() && r.out.compare(r.out.size() - said.size(), said.size(), said) == 0) << r.out;
         return cacheNote(r);
     }
+    /// Three starts: the first trains, the second has the cache made, the third uses it; the
+    /// archive it uses, or empty when it does not.
+    std::string madeAndUsed() {
+        start(1);
+        start(1);
+        std::string note = start(1);
+        EXPECT_EQ(note.rfind("using ", 0), 0u) << note;
+        return note.rfind("using ", 0) == 0 ? note.substr(6) : std::string();
+    }
     /// The archive made last, the one file the runtime maps.
     std::string archive() const {
         std::string newest;
@@ -355,11 +364,8 @@ TEST_P(RealJdkCache, TrainingNeverChangesTheOutcome) {
 // noticed from the runtime's answer: that start runs as without it, and the next one has it
 // made anew.
 TEST_P(RealJdkCache, ACacheTheVmDeclinesIsMadeAnew) {
-    start(1);
-    start(1);
-    std::string note = start(1);
-    ASSERT_EQ(note.rfind("using ", 0), 0u) << note;
-    std::string archive = note.substr(6);
+    std::string archive = madeAndUsed();
+    ASSERT_NE(archive, "");
     {
         std::fstream damaged(archive, std::ios::in | std::ios::out | std::ios::binary);
         damaged.write("\x5a\x5a\x5a\x5a", 4);
@@ -378,11 +384,8 @@ TEST_P(RealJdkCache, ACacheTheVmDeclinesIsMadeAnew) {
 // lists its classes without it, and the next start has the cache made anew from that list
 // when it names more classes than the cache holds; otherwise the cache stays as it is.
 TEST_P(RealJdkCache, GrowsWithWhatTheApplicationLoads) {
-    start(1);
-    start(1);
-    std::string note = start(1);
-    ASSERT_EQ(note.rfind("using ", 0), 0u) << note;
-    std::string archive = note.substr(6);
+    std::string archive = madeAndUsed();
+    ASSERT_NE(archive, "");
     std::string list = archive.substr(0, archive.rfind('.')) + ".classes";
     std::string uses = archive.substr(0, archive.rfind('-')) + ".uses";
     auto classes = [&] {
