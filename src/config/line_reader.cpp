@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "config/config_file_parser.h"
+#include "config/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -23,10 +24,6 @@ using File = std::unique_ptr<std::FILE, int (*)(std::FILE*)>;
 // on Windows) replaces only this. Binary mode: a Ctrl-Z byte is text like any other, and the
 // carriage returns before line feeds are the line reader's to drop, on every system alike.
 File openForReading(const std::string& path) { return File(platform::openFile(path, "rb"), &std::fclose); }
-
-bool startsWith(const std::string& bytes, const char* mark) {
-    return bytes.compare(0, std::strlen(mark), mark) == 0;
-}
 
 // UTF-16 from `start` on, as UTF-8. What is no character (a surrogate without its partner, a
 // last odd byte) becomes U+FFFD, one for each unit or byte, so nothing is dropped unseen.

@@ -21,6 +21,9 @@ std::string& fixSlashes(std::string& text);
 /// platform's list separator; empty entries stay, so that "a;;b" gives three. "" gives one.
 std::vector<std::string> splitPathList(const std::string& list);
 
+/// True when `text` begins with `prefix`.
+bool startsWith(const std::string& text, const std::string& prefix);
+
 /// True when `text` ends with `suffix`.
 bool endsWith(const std::string& text, const std::string& suffix);
 

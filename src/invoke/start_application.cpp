@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "config/text_ops.h"
 #include "config/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
@@ -48,8 +49,6 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
     }
     return array;
 }
-
-bool startsWith(const std::string& text, const char* start) { return text.rfind(start, 0) == 0; }
 
 /// What an option's value is for the VM's code page: only the paths that the launcher composes
 /// (the class and library paths, the configuration's path, RegisterEnvVar's variables) and the

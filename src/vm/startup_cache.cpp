@@ -15,9 +15,8 @@
 namespace {
 
 using startup_cache::Plan;
-using startup_cache::startsWith;
 
-const std::string kSeparator(1, platform::kDirSeparator);
+using startup_cache::kSeparator;
 
 /// The places besides the launcher's list where the VM reads options of its own.
 const char* const kOptionVariables[] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
@@ -99,14 +98,14 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     int version = javaFeatureVersion(release);
     CacheMechanism mechanism = mechanismFor(version);
     if (mechanism == CacheMechanism::None)
-        return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data", nullptr};
+        return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
     std::string reason = optionsKeepingItOff(options);
-    if (!reason.empty()) return {{}, "not used: " + reason, nullptr};
+    if (!reason.empty()) return {{}, "not used: " + reason};
     if (classPathHoldsDirectory(settings.classPath))
-        return {{}, "not used: the class path holds a directory, which the runtime cannot archive", nullptr};
+        return {{}, "not used: the class path holds a directory, which the runtime cannot archive"};
     std::string note;
     std::string directory = usableDirectory(settings, note);
-    if (directory.empty()) return {{}, note, nullptr};
+    if (directory.empty()) return {{}, note};
     // The VM's environment variables change what it archives as much as its options do.
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));

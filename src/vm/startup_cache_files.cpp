@@ -73,8 +73,6 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
 
 }  // namespace
 
-bool startsWith(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
-
 CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
                       const std::string& directory, const std::vector<std::string>& options) {
     const std::string& home = settings.javaHome;
@@ -104,6 +102,9 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.lock = directory + kSeparator + app.hex(8) + ".lock";
     files.proof = files.stem + ".ok";
     files.failed = files.stem + ".failed";
+    files.list = files.stem + ".classes";
+    files.grown = files.stem + ".new.classes";
+    files.making = files.stem + ".making";
     files.owner = directory + kSeparator + app.hex(8) + ".app";
     files.unused = directory + kSeparator + app.hex(8) + ".unused";
     files.uses = directory + kSeparator + app.hex(8) + ".uses";
@@ -126,6 +127,15 @@ bool isProven(const CacheFiles& files, const std::string& archive) {
 bool recordProof(const CacheFiles& files, const std::string& archive) {
     std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
     return stamp && platform::writeSmallFile(files.proof, stampText(*stamp));
+}
+
+bool holdLock(const CacheFiles& files) {
+    // The platform's lock refuses a second hold even in the process that has it.
+    static std::vector<std::string> held;
+    if (std::find(held.begin(), held.end(), files.lock) != held.end()) return true;
+    if (!platform::holdLockUntilExit(files.lock)) return false;
+    held.push_back(files.lock);
+    return true;
 }
 
 int readCount(const std::string& path) {

@@ -39,6 +39,9 @@ struct CacheFiles {
     std::string lock;    ///< held by the start that trains, proves or assembles
     std::string proof;   ///< stem + ".ok": the stamp of the archive the runtime accepted
     std::string failed;  ///< stem + ".failed": how many caches the runtime refused
+    std::string list;    ///< stem + ".classes": the classes the archive is made from
+    std::string grown;   ///< stem + ".new.classes": the classes a later start loaded
+    std::string making;  ///< stem + ".making": the archive is being made, or its making was cut short
     std::string owner;   ///< "<application hash>.app": the application's configuration file
     std::string unused;  ///< "<application hash>.unused": trainings since a start last used a cache
     std::string uses;    ///< "<application hash>.uses": starts that used a cache since one last listed its classes
@@ -49,8 +52,6 @@ struct CacheFiles {
 CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
                       const std::string& directory, const std::vector<std::string>& options);
 
-bool startsWith(const std::string& text, const std::string& start);
-
 /// True when `path` is a private regular file that begins with `magic`.
 bool hasMagic(const std::string& path, const std::string& magic);
 
@@ -60,6 +61,10 @@ bool isProven(const CacheFiles& files, const std::string& archive);
 
 /// Records `archive` as accepted by the runtime; false when the record cannot be written.
 bool recordProof(const CacheFiles& files, const std::string& archive);
+
+/// Takes the application's lock (files.lock) until this process ends; true also when this
+/// process took it before, false when another process holds it or it cannot be made.
+bool holdLock(const CacheFiles& files);
 
 /// How many caches of this key the runtime refused, and one more.
 int refusals(const CacheFiles& files);

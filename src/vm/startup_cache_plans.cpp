@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "config/text_ops.h"
 #include "vm/startup_cache_files.h"
 
 namespace startup_cache {
@@ -83,10 +84,8 @@ bool isWhole(const std::string& path, const std::string& magic) {
 /// Removes an archive that is not the one proven, and its proof; says so when there was one.
 std::string removeUnproven(const CacheFiles& files, const std::string& archive) {
     platform::removeFile(files.proof);
-    bool present = platform::exists(archive) || platform::isSymbolicLink(archive);
-    if (!present) return std::string();
-    clearName(archive);
-    platform::removeFile(archive);
+    // Whatever is there goes (a link itself, never what it names).
+    if (!platform::removeFile(archive)) return std::string();
     return "removed " + archive + ", changed since the runtime accepted it; ";
 }
 
@@ -112,13 +111,12 @@ std::size_t classCount(const std::string& list) {
 }
 
 /// Has the runtime make `archive` from the classes `list` names, prove it and put it in place;
-/// `list` then becomes the cache's list. Runs beside the application: a failure only costs the
+/// `list` then becomes the cache's list (files.list). Runs beside the application: a failure only costs the
 /// cache, and counts as a refusal of the key.
 void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
               const std::string& archive) {
     // Left behind only when the process ends before the work does: the next making is waited for.
-    std::string making = files.stem + ".making";
-    if (clearName(making)) platform::writeSmallFile(making, "");
+    if (clearName(files.making)) platform::writeSmallFile(files.making, "");
     std::string part = archive + ".part";
     std::vector<std::string> dump = {"-Xshare:dump", "-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part};
     bool accepted = clearName(part) && runRuntime(files, launch, concat(dump, kind.assembly), {}, kAssemblySeconds) &&
@@ -126,10 +124,9 @@ void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& 
     // A cache in use elsewhere (Windows) keeps its place and its proof until a later start.
     bool placed = accepted && platform::replaceFile(part, archive) && recordProof(files, archive);
     platform::removeFile(part);
-    platform::removeFile(making);
-    std::string kept = files.stem + ".classes";
+    platform::removeFile(files.making);
     if (placed) {
-        if (list != kept) platform::replaceFile(list, kept);
+        if (list != files.list) platform::replaceFile(list, files.list);
         removeEarlierCaches(files, kOtherKeys);
         return;
     }
@@ -142,7 +139,7 @@ void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& 
 /// again, would otherwise never have a cache).
 Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
                 const std::string& archive) {
-    plan.beforeTheVm = platform::privateFileStamp(files.stem + ".making").has_value();
+    plan.beforeTheVm = platform::privateFileStamp(files.making).has_value();
     if (plan.beforeTheVm) plan.note += ", before the application, as the last making was cut short";
     plan.background = [=] { assemble(files, launch, kind, list, archive); };
     return plan;
@@ -178,7 +175,7 @@ Plan train(const CacheFiles& files, const Launch& launch, const std::string& not
 /// (it decides so for reasons of its own): it goes, and counts as a refusal; the next start
 /// has it made anew from its list.
 void noticeDeclined(const CacheFiles& files, const std::string& archive) {
-    if (!platform::holdLockUntilExit(files.lock)) return;
+    if (!holdLock(files)) return;
     platform::removeFile(files.proof);
     platform::removeFile(archive);
     countRefusal(files);
@@ -199,18 +196,16 @@ Plan use(const CacheFiles& files, const Launch& launch, const std::string& optio
 /// application loads without it, and the start after has the cache made anew from that list
 /// when it names more classes than the cache holds.
 Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& archive) {
-    std::string list = files.stem + ".classes";
-    std::string grown = files.stem + ".new.classes";
+    const std::string& grown = files.grown;
     if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
-        if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
-        if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(list) * 21 / 20) {
+        if (!holdLock(files)) return use(files, launch, kind.option, archive);
+        if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(files.list) * 21 / 20) {
             Plan plan = withMaking(use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded"),
                                    files, launch, kind, grown, archive);
             // The archive this start's VM maps can be replaced only before it does so (Windows).
             plan.beforeTheVm = plan.beforeTheVm || platform::kBackgroundInProcess;
             return plan;
         }
-        clearName(grown);
         platform::removeFile(grown);
         return use(files, launch, kind.option, archive);
     }
@@ -220,7 +215,7 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive
         return use(files, launch, kind.option, archive);
     }
     platform::removeFile(files.uses);
-    if (!platform::holdLockUntilExit(files.lock)) return use(files, launch, kind.option, archive);
+    if (!holdLock(files)) return use(files, launch, kind.option, archive);
     return listClasses(launch, "not used this start, ", grown, "listing the classes the application loads now in ");
 }
 
@@ -230,17 +225,15 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive
 Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListArchive& kind) {
     std::string archive = files.stem + kind.ending;
     if (isProven(files, archive)) return useAndGrow(files, launch, kind, archive);
-    if (!platform::holdLockUntilExit(files.lock)) return Plan{{}, kLockNote, nullptr};
+    if (!holdLock(files)) return Plan{{}, kLockNote};
     std::string note = removeUnproven(files, archive);
-    std::string list = files.stem + ".classes";
-    if (isWholeList(list) && refusals(files) < kMaxRefusals) {
+    if (isWholeList(files.list) && refusals(files) < kMaxRefusals) {
         return withMaking({{}, note + "not used this start, making " + archive + " from the classes the last start loaded"},
-                          files, launch, kind, list, archive);
+                          files, launch, kind, files.list, archive);
     }
     // An empty list (a training start killed at once) is made again.
-    clearName(list);
-    platform::removeFile(list);
-    return train(files, launch, note, list);
+    platform::removeFile(files.list);
+    return train(files, launch, note, files.list);
 }
 
 }  // namespace

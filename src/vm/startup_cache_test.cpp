@@ -93,11 +93,10 @@ TEST(StartupCache, FileOperations) {
     EXPECT_TRUE(platform::removeFile(to));
     EXPECT_FALSE(platform::removeFile(to));
 
-    // The process's own hold stays its own: asking again is granted (another process's is
-    // refused, which the launches of the process tests show).
+    // A second holder, even in the same process, is refused.
     std::string lock = dir / "x.lock";
     EXPECT_TRUE(platform::holdLockUntilExit(lock));
-    EXPECT_TRUE(platform::holdLockUntilExit(lock));
+    EXPECT_FALSE(platform::holdLockUntilExit(lock));
     EXPECT_FALSE(platform::holdLockUntilExit(dir / "missing/x.lock"));
 }
 

@@ -125,10 +125,8 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 
 namespace {
 
-/// The descriptors of the locks this process holds, and their paths; the background work
-/// keeps them.
+/// The descriptors of the locks this process holds; the background work keeps them.
 std::vector<int> heldLocks;
-std::vector<std::string> heldLockPaths;
 
 /// Closes every descriptor above the standard streams but the locks' and `kept`. Those at or
 /// above the limit of open files are not the program's (a tool that runs it keeps its own there).
@@ -151,12 +149,10 @@ void closeAllButLocks(int kept) {
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends
     // (System.exit included). Close-on-exec keeps it from any child.
-    if (std::find(heldLockPaths.begin(), heldLockPaths.end(), path) != heldLockPaths.end()) return true;
     int fd = openPrivate(path, O_RDWR | O_CREAT);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         heldLocks.push_back(fd);
-        heldLockPaths.push_back(path);
         return true;
     }
     ::close(fd);

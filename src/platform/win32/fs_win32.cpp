@@ -150,9 +150,6 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
 }
 
 bool holdLockUntilExit(const std::string& path) {
-    // This process's own hold: opening the file again would fail on its own sharing.
-    static std::vector<std::string> held;
-    if (std::find(held.begin(), held.end(), path) != held.end()) return true;
     std::wstring wide = toWide(path);
     if (wide.empty()) return false;
     // Opened without sharing: a second process cannot open it while this one lives. The
@@ -163,10 +160,8 @@ bool holdLockUntilExit(const std::string& path) {
     // A link or a device at the lock's name is not a lock of this cache.
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (GetFileType(file) == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        held.push_back(path);
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
         return true;
-    }
     CloseHandle(file);
     return false;
 }
