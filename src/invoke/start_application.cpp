@@ -129,12 +129,12 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
 
 }  // namespace
 
-int startJavaApplication(const ConfigFileParser& original, bool updateMode, const std::string& configFilePath) {
+int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
     StartupCacheWork cacheWork;
-    if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, configFilePath, options);
+    if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, settings.configPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());

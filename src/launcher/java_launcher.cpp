@@ -83,5 +83,5 @@ int JavaLauncher::launch(int argc, char** argv) {
 }
 
 int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings) {
-    return startJavaApplication(settings, updateMode, configFilePath);
+    return startJavaApplication(settings, updateMode);
 }
