@@ -6,6 +6,7 @@
 #include <fstream>
 #include <cstdlib>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <regex>
 #include <string>
@@ -239,11 +240,13 @@ protected:
     }
     /// What -verbose says about the cache in a start with `options`, the directory written as
     /// DIR/ and the hashes as KEY; the start must end as without the cache.
-    std::string note(const std::vector<std::string>& options = {}) {
+    std::string note(const std::vector<std::string>& options = {},
+                     const std::map<std::string, std::optional<std::string>>& env = {}) {
         std::vector<std::string> args{"-nomsgbox", "-verbose"};
         args.insert(args.end(), options.begin(), options.end());
         args.push_back("a");
         RunOptions o;
+        o.env = env;
         o.timeoutSeconds = 20;
         Result r = inst.run(args, o);
         EXPECT_EQ(r.exitCode, 0);
@@ -331,6 +334,34 @@ TEST_F(CacheLife, OptionSets) {
     for (const char* name : {"0000aaaa.app", "0000aaaa-0123456789abcdef.jsa", "0000aaaa.lock"})
         EXPECT_FALSE(std::filesystem::exists(place.host + "/" + name)) << name;
     EXPECT_TRUE(std::filesystem::exists(place.host + "/0000bbbb-0123456789abcdef.jsa"));
+}
+
+// What keeps the cache out of one start, on every build: the user's own sharing or reporting
+// settings wherever the VM reads them, a place that cannot be a directory, and a class path
+// that holds a directory. The start says why, and writes nothing.
+TEST_F(CacheLife, StartsThatKeepItOut) {
+    start("17.0.2");
+    const std::string sep(1, dirSeparator());
+    const std::string underAFile = inst.seen("lib/app.jar") + sep + "cache";
+    struct Case {
+        std::map<std::string, std::optional<std::string>> env;
+        std::vector<std::string> options;
+        std::string note;
+    };
+    const Case cases[] = {
+        {{{"JAVA_TOOL_OPTIONS", std::string("-Xshare:auto")}}, {}, "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{{"_JAVA_OPTIONS", std::string("-Xmx64m -XX:AOTCache=x.aot")}}, {}, "not used: _JAVA_OPTIONS manage class data sharing"},
+        {{{"JAVA_TOOL_OPTIONS", std::string("-XX:+PrintFlagsFinal")}}, {},
+         "not used: JAVA_TOOL_OPTIONS ask for -XX:+PrintFlagsFinal, which the cache would change"},
+        {{}, {"-J-Xlog:cds=info"}, "not used: the VM options ask for -Xlog:cds=info, which the cache would change"},
+        {{}, {"-J-Xshare:off"}, "not used: the VM options manage class data sharing"},
+        {{}, {"--SetStartupCache=" + underAFile}, "not used: no directory for it at " + underAFile},
+        {{}, {"--AddJavaLibFile=.." + sep + "lib"}, "not used: the class path holds a directory, which the runtime cannot archive"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(note(c.options, c.env), c.note);
+        EXPECT_TRUE(std::filesystem::is_empty(place.host)) << c.note;
+    }
 }
 
 // Starts that each train for other options, and never use what they made, stop training
