@@ -11,6 +11,17 @@ std::string trimWhitespace(const std::string& text) {
     return text.substr(first, last - first + 1);
 }
 
+std::string fileNameOf(std::string name) {
+    if (platform::kHasDriveLetters && name.size() > 2 && name[1] == ':') name.erase(0, 2);
+    std::size_t cut = name.rfind(platform::kDirSeparator);
+    if (cut != std::string::npos) name.erase(0, cut + 1);
+    if (platform::kHasDriveLetters) {  // '/' separates there too
+        cut = name.rfind(platform::kForeignSeparator);
+        if (cut != std::string::npos) name.erase(0, cut + 1);
+    }
+    return name;
+}
+
 std::string directoryOf(const std::string& path) {
     // Step backwards character by character, so that a trail byte of a double-byte character
     // is never taken for a separator.

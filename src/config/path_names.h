@@ -13,6 +13,10 @@ std::string trimWhitespace(const std::string& text);
 /// no separator after its first character.
 std::string directoryOf(const std::string& path);
 
+/// The file-name part of a path: what follows its drive and its last separator (either
+/// separator where the system has drive letters).
+std::string fileNameOf(std::string path);
+
 /// True when `name` ends in the platform's executable suffix (on Windows in any letter case;
 /// always true where there is no suffix).
 bool hasExeSuffix(const std::string& name);

@@ -1,23 +1,13 @@
 #include <optional>
 #include <string>
 
+#include "config/path_names.h"
 #include "config/text_ops.h"
 #include "launcher/java_launcher.h"
 #include "platform/platform.h"
 
 namespace {
 
-/// The file-name part of a path: what follows its drive and its last separator.
-std::string bareName(std::string name) {
-    if (platform::kHasDriveLetters && name.size() > 2 && name[1] == ':') name.erase(0, 2);
-    std::size_t cut = name.rfind(platform::kDirSeparator);
-    if (cut != std::string::npos) name.erase(0, cut + 1);
-    if (platform::kHasDriveLetters) {  // '/' separates there too
-        cut = name.rfind(platform::kForeignSeparator);
-        if (cut != std::string::npos) name.erase(0, cut + 1);
-    }
-    return name;
-}
 
 /// The first PATH entry that holds `name` (a file for which `present` is true), joined with
 /// it; nullopt when none does.
@@ -42,7 +32,7 @@ bool isAbsolutePath(const std::string& path) {
 std::optional<std::string> invokedProgramPath(const std::string& program, const std::string& startDirectory) {
     std::string name = withExeSuffix(program);
     if (name.empty()) return std::nullopt;
-    if (bareName(name) == name) {
+    if (fileNameOf(name) == name) {
         std::optional<std::string> found = searchPath(name, platform::isRegularFile);
         if (!found) return std::nullopt;
         name = *found;  // a relative PATH entry is taken from the start directory, below
@@ -62,12 +52,12 @@ const std::string& JavaLauncher::getConfigFilePath(const std::string& program) {
     std::optional<std::string> invoked = invokedProgramPath(program, startDirectory);
     if (invoked && platform::isSymbolicLink(*invoked)) {
         std::string besideLink = configNameFor(*invoked);
-        setConfigFilePath(platform::exists(besideLink) ? besideLink : configNameFor(bareName(withExeSuffix(program))));
+        setConfigFilePath(platform::exists(besideLink) ? besideLink : configNameFor(fileNameOf(withExeSuffix(program))));
         return configFilePath;
     }
     std::string name = withExeSuffix(program);
     if (!platform::exists(name)) {
-        name = bareName(name);
+        name = fileNameOf(name);
         if (!platform::exists(name)) {
             if (std::optional<std::string> found = searchPath(name, platform::exists)) name = *found;
         }

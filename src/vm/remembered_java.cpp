@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/path_names.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
 
@@ -27,8 +28,7 @@ std::string pathDigest(const std::string& path) {
 /// for this configuration path; empty when the environment names no settings directory.
 std::string rememberedFile(const std::string& configPath, std::string* folder = nullptr) {
     std::optional<std::string> settings = platform::userSettingsDirectory();
-    std::size_t cut = configPath.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
-    std::string name = cut == std::string::npos ? configPath : configPath.substr(cut + 1);
+    std::string name = fileNameOf(configPath);
     if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
     if (!settings || name.empty()) return std::string();
     std::string directory = *settings + platform::kDirSeparator + name;
@@ -61,12 +61,7 @@ bool rememberJavaHome(const std::string& configPath, const std::string& home) {
     if (file.empty() || !platform::makeDirectories(folder)) return false;
     // Written aside and moved into place, so that no start reads half a file.
     std::string part = file + ".part";
-    std::FILE* out = platform::openFile(part, "wb");
-    if (!out) return false;
-    std::string text = fileText(configPath, home);
-    bool written = std::fwrite(text.data(), 1, text.size(), out) == text.size();
-    written = std::fclose(out) == 0 && written;
-    if (written && platform::replaceFile(part, file)) return true;
+    if (platform::writeSmallFile(part, fileText(configPath, home)) && platform::replaceFile(part, file)) return true;
     platform::removeFile(part);
     return false;
 }

@@ -158,8 +158,7 @@ std::vector<std::string> quietOptions(CacheMechanism mechanism) {
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath) {
     if (lowerCaseCopy(setting) != "on") return setting;
     std::optional<std::string> base = platform::userCacheDirectory();
-    std::size_t slash = launcherPath.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
-    std::string name = configNameFor(slash == std::string::npos ? launcherPath : launcherPath.substr(slash + 1));
+    std::string name = configNameFor(fileNameOf(launcherPath));
     // configNameFor gives "<name>.conf" and has taken the suffix and the console variant's 'c'.
     name = name.substr(0, name.size() - 5);
     if (!base || name.empty()) return std::string();
