@@ -47,9 +47,11 @@ using Options = std::vector<std::string>;
 
 TEST(CommandLine, OptionsAndApplicationArguments) {
     Parsed r = parse({"-Jx", "-J", "--AddVMOption=-Dp=a=b", "--x", "--frob=1", "-update", "-multi", "-migrate", "file",
-                   "-mainclass", "b.Main", "-conf", "c.conf", "-tavm", "-server"},
+                   "-mainclass", "b.Main", "-conf", "c.conf", "-tavm", "-server", "--AddJavaSearchPath=/opt/jdk"},
                   withVms({{"server", "server"}}));
     EXPECT_EQ(r.record.vmOptions, (Options{"x", "", "-Dp=a=b"}));
+    // The search's overrides were applied before the search ran, once.
+    EXPECT_TRUE(r.record.javaSearchPaths.empty());
     EXPECT_EQ(r.err, "WARNING: Unknown directive: frob\n");
     EXPECT_TRUE(r.record.updateMode);
     EXPECT_TRUE(r.record.multiInstance);
