@@ -93,7 +93,7 @@ void ConfigFileParser::parseCommandLine(int argc, char** argv, const std::string
                 std::string value = arg.substr(equals + 1);
                 // The runtime the prompt or the search chose stands: the override named a
                 // directory without one, and has had its say. The search's own overrides were
-                // applied before it ran (processJavaHome): a second time would add its paths twice.
+                // applied before it ran (applyOverridesEarly): a second time would add its paths twice.
                 int directive = findDirective(lowerCaseCopy(name));
                 if (javaHomeChosen && directive == kSetJavaHome) continue;
                 if (directive == kSetJavaVersion || directive == kSetJavaSearch || directive == kAddJavaSearchPath) continue;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -62,10 +63,11 @@ public:
     void loadPathVariable();
     /// Adds the installation root variable's bin directory to the native code path.
     void addInstallBinDir();
-    /// Applies the command line's "--SetProductTitle=" overrides (the name in any letter case),
-    /// in order, ahead of the rest of the command line: the title must be known to the prompt
-    /// and to every message that comes before the command line is parsed.
-    void applyTitleArguments(int argc, char** argv);
+    /// Applies the command line's "--<directive>=<value>" overrides of the directives in
+    /// `which` (the name in any letter case), in order, ahead of the rest of the command line:
+    /// the title must be known to the prompt and to every message that comes before the
+    /// command line is parsed, and the search's settings to the search.
+    void applyOverridesEarly(int argc, char** argv, std::initializer_list<int> which);
 
     // ---- Configuration file -----------------------------------------------------------
 
@@ -178,8 +180,6 @@ public:
 
 private:
     void setJavaVersion(const std::string& value);
-    /// Applies `argument` when it is one of the search's "--<directive>=<value>" overrides.
-    void applySearchOverride(const std::string& argument);
     void findFittingJava(bool verboseSearch, bool printJava);
     /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
     void useChosenJava(std::string home);

@@ -15,12 +15,12 @@ bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, cha
     loadPathVariable();
     // The title of the command line is the application's already for a configuration file that
     // cannot be read, and wins over the file's for the prompt.
-    applyTitleArguments(argc, argv);
+    applyOverridesEarly(argc, argv, {kSetProductTitle});
     if (!readConfigFile(configPath, &ConfigFileParser::parseConfigLine)) {
         printOut("Could not load config file: " + configPath + "\n");
         return false;
     }
-    applyTitleArguments(argc, argv);
+    applyOverridesEarly(argc, argv, {kSetProductTitle});
     processJavaHome(argc, argv);
     // The installation's own bin directory counts for native libraries: it is added before
     // the library path is composed, after the file's AddNativeCodePath entries.
@@ -54,13 +54,15 @@ void ConfigFileParser::loadPathVariable() {
     }
 }
 
-void ConfigFileParser::applyTitleArguments(int argc, char** argv) {
-    const std::string option = "--setproducttitle=";
+void ConfigFileParser::applyOverridesEarly(int argc, char** argv, std::initializer_list<int> which) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        if (lowerCaseCopy(arg.substr(0, option.size())) != option) continue;
-        std::string title = arg.substr(option.size());
-        processdirective(kSetProductTitle, title);
+        std::size_t equals = arg.find('=');
+        if (arg.compare(0, 2, "--") != 0 || equals == std::string::npos) continue;
+        int directive = findDirective(lowerCaseCopy(arg.substr(2, equals - 2)));
+        std::string value = arg.substr(equals + 1);
+        for (int wanted : which)
+            if (directive == wanted) processdirective(directive, value);
     }
 }
 

@@ -9,8 +9,6 @@
 namespace {
 
 const char kSetJavaHomeOption[] = "--setjavahome=";
-// The overrides that the search for a runtime needs before the command line is parsed.
-const char* const kSearchOverrides[] = {"--setjavaversion=", "--setjavasearch=", "--addjavasearchpath="};
 
 /// Splits `text` at its first blank or tab into the part before it and the part from it on,
 /// both trimmed. False when there is no blank or tab.
@@ -41,10 +39,11 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
         value.erase(0, sizeof kSetJavaHomeOption - 1);
         processdirective(kSetJavaHome, value);
     }
+    // The search's settings of the command line count for the search, which comes first.
+    applyOverridesEarly(argc, argv, {kSetJavaVersion, kSetJavaSearch, kAddJavaSearchPath});
     bool verboseSearch = false, printJava = false;
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
-        applySearchOverride(arg);
         // -verbose is the launcher's unless the application handles it (the file said so).
         verboseSearch = verboseSearch || (arg == "-verbose" && !appHandlesHelp);
         printJava = printJava || arg == "--print-java";
@@ -62,17 +61,6 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
     std::string dt = runtimeFile(javaHome, "dt.jar");
     processdirective(kAddJavaLibFile, tools);
     processdirective(kAddJavaLibFile, dt);
-}
-
-void ConfigFileParser::applySearchOverride(const std::string& argument) {
-    std::string lowered = lowerCaseCopy(argument);
-    for (const char* option : kSearchOverrides) {
-        std::string prefix = option;
-        if (lowered.compare(0, prefix.size(), prefix) != 0) continue;
-        std::string name = prefix.substr(2, prefix.size() - 3);
-        std::string value = argument.substr(prefix.size());
-        applyDirective(name, value);
-    }
 }
 
 bool ConfigFileParser::readJvmCfg(const std::string& path) {
