@@ -1,6 +1,7 @@
 // Finding an installed runtime that fits the application's Java versions: the order of the
 // sources, the choice inside one, what --print-java and -verbose say, and message 8 when
 // nothing fits. Test runtimes carry the test-double VM library and a release file.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -95,6 +96,19 @@ TEST_P(JavaSearchOwnPlaces, ChoosesTheNewestFittingRuntimeOfTheFirstPlaceThatHas
     std::string source = "AddJavaSearchPath " + inst.seen(c.chosenPlace);
     EXPECT_RUN(inst.run({"-nomsgbox", "--print-java"}), javaReport(inst.seen(c.chosen), c.version, source), "", 0);
     EXPECT_EQ(inst.record(), "") << "no VM is started";
+    // -verbose says why each runtime passed over was.
+    std::string verbose = inst.run({"-nomsgbox", "-verbose", "--print-java"}).out;
+    for (const Runtime& runtime : c.runtimes) {
+        std::string verdict = runtime.library == RuntimeLibrary::OtherArchitecture ? ": other architecture"
+                              : runtime.library == RuntimeLibrary::None           ? ": no VM library for the VM asked for"
+                                                                                  : "";
+        if (verdict.empty()) continue;
+        std::size_t at = verbose.find("Java candidate: " + inst.seen(runtime.home) + " from " + source + ": version ");
+        ASSERT_NE(at, std::string::npos) << verbose;
+        std::string line = verbose.substr(at, verbose.find('\n', at) - at);
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        EXPECT_EQ(line.substr(line.size() - std::min(line.size(), verdict.size())), verdict) << line;
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
