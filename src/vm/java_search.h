@@ -109,9 +109,11 @@ private:
     std::vector<JavaCandidate> examined_;
 };
 
-/// The Java home remembered for the configuration file at `configPath`, when a readable file
-/// of this user's settings holds one for exactly that path; nullopt otherwise.
-std::optional<std::string> rememberedJavaHome(const std::string& configPath);
+/// The Java home remembered for the configuration file at `configPath`, when a file of this
+/// user's settings holds one for exactly that path and is trusted as the start-up cache's files
+/// are (a regular file, not a link, the user's own, that nobody else may write, in a folder of
+/// the same kind); nullopt otherwise, with a line when `verbose` and a file was there.
+std::optional<std::string> rememberedJavaHome(const std::string& configPath, bool verbose = false);
 
 /// Keeps `home` as the answer for `configPath` in this user's settings; false when it cannot
 /// be written (the launch goes on without it).

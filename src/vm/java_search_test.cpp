@@ -2,6 +2,7 @@
 // remembered answer, on real directories.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -10,6 +11,10 @@
 #include "platform/platform.h"
 #include "support/temp_dir.h"
 #include "vm/java_search.h"
+
+#ifndef _WIN32
+#include <unistd.h>
+#endif
 
 using testing_support::ScopedEnv;
 using testing_support::TempDir;
@@ -160,3 +165,35 @@ TEST(RememberedJava, KeptForExactlyOneConfiguration) {
         EXPECT_FALSE(rememberedJavaHome(config)) << damaged;
     }
 }
+
+#ifndef _WIN32
+// The answer decides which VM library is loaded: one that another user could have written or
+// pointed elsewhere is no answer of this user's.
+TEST(RememberedJava, OnlyAFileOfTheUsersOwnCounts) {
+    namespace fs = std::filesystem;
+    TempDir dir;
+    ScopedEnv xdg("XDG_CONFIG_HOME", dir.path());
+    std::string config = dir / "inst/bin/app.conf";
+    using Spoil = void (*)(const fs::path& file);
+    const std::pair<const char*, Spoil> cases[] = {
+        {"a link", [](const fs::path& file) {
+             fs::rename(file, file.parent_path().parent_path() / "elsewhere.txt");
+             fs::create_symlink(file.parent_path().parent_path() / "elsewhere.txt", file);
+         }},
+        {"mode 666", [](const fs::path& file) { fs::permissions(file, fs::perms(0666)); }},
+        {"a folder others may write in",
+         [](const fs::path& file) { fs::permissions(file.parent_path(), fs::perms::others_write, fs::perm_options::add); }},
+        {"another user's", [](const fs::path& file) { ASSERT_EQ(::lchown(file.c_str(), 65534, 65534), 0); }},
+    };
+    for (const auto& c : cases) {
+        if (std::string(c.first) == "another user's" && ::geteuid() != 0) continue;
+        fs::remove_all(dir / "app");
+        ASSERT_TRUE(rememberJavaHome(config, dir / "jdk"));
+        std::vector<std::string> files = platform::findFiles(dir / "app", "*.txt");
+        ASSERT_EQ(files.size(), 1u);
+        EXPECT_TRUE(rememberedJavaHome(config)) << c.first;
+        c.second(fs::path(dir / "app") / files[0]);
+        EXPECT_FALSE(rememberedJavaHome(config)) << c.first;
+    }
+}
+#endif

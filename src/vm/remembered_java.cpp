@@ -5,6 +5,7 @@
 #include <string>
 
 #include "config/path_names.h"
+#include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
 
@@ -42,9 +43,18 @@ std::string fileText(const std::string& configPath, const std::string& home) {
 
 }  // namespace
 
-std::optional<std::string> rememberedJavaHome(const std::string& configPath) {
-    std::string file = rememberedFile(configPath);
-    if (file.empty() || !platform::isRegularFile(file)) return std::nullopt;
+std::optional<std::string> rememberedJavaHome(const std::string& configPath, bool verbose) {
+    std::string folder;
+    std::string file = rememberedFile(configPath, &folder);
+    if (file.empty() || (!platform::exists(file) && !platform::isSymbolicLink(file))) return std::nullopt;
+    // The answer decides which VM library is loaded: one that another user could have written
+    // or pointed elsewhere is no answer of this user's.
+    if (!platform::privateFileStamp(file) || !platform::isPrivateDirectory(folder)) {
+        if (verbose)
+            printOut("Remembered Java answer not used: " + file +
+                     " is not a file of the user's own, in a folder of the user's own, that nobody else may write\n");
+        return std::nullopt;
+    }
     std::optional<std::string> text = platform::readFileStart(file, kMaxFileBytes);
     // Only a file that names exactly this configuration counts; anything else is some other
     // file, or a damaged one.

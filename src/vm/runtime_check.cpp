@@ -86,7 +86,7 @@ void ConfigFileParser::findFittingJava(bool verboseSearch, bool printJava) {
     // The configured home that fits costs nothing more: no other place is looked at.
     std::optional<JavaCandidate> chosen = fitting(search.tryHome(javaHome, kConfiguredSource));
     if (!chosen)
-        if (std::optional<std::string> remembered = rememberedJavaHome(configPath))
+        if (std::optional<std::string> remembered = rememberedJavaHome(configPath, verboseSearch))
             chosen = fitting(search.tryHome(*remembered, "remembered answer"));
     if (!chosen) chosen = search.searchInstalled(javaSearchPaths);
     if (chosen) {
