@@ -127,14 +127,37 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
     return sharing;
 }
 
+/// The VM's hooks for a start that maps a start-up cache: it calls "abort" as it dies of a
+/// fatal error, and "exit" at System.exit.
+void JNICALL cacheAbortHook() { startupCacheCrashed(); }
+void JNICALL cacheExitHook(jint) { startupCacheEnded(); }
+
+/// A JNI option whose extraInfo is the function `hook`.
+template <typename Function>
+JavaVMOption hookOption(const char* name, Function hook) {
+    JavaVMOption option;
+    option.optionString = const_cast<char*>(name);
+    static_assert(sizeof hook == sizeof option.extraInfo, "a function's address fits the option's pointer");
+    std::memcpy(&option.extraInfo, &hook, sizeof hook);
+    return option;
+}
+
 }  // namespace
 
 int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
+    if (!hasJavaExe(settings.javaHome)) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    std::string vmName = settings.getVmName();
+    std::string libraryPath;
+    if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");
+    std::string tavmLibrary;
+    if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
+    // The cache is keyed on the library the VM is loaded from.
     StartupCacheWork cacheWork;
-    if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, settings.configPath, options);
+    if (!updateMode && !settings.startupCache.empty())
+        cacheWork = appendStartupCacheOptions(settings, settings.configPath, libraryPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
@@ -142,18 +165,16 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
         jniOptions[i].optionString = &vmBytes[i][0];
         jniOptions[i].extraInfo = nullptr;
     }
+    if (cacheWork.guarded) {
+        jniOptions.push_back(hookOption("abort", &cacheAbortHook));
+        jniOptions.push_back(hookOption("exit", &cacheExitHook));
+    }
     JavaVMInitArgs initArgs;
     initArgs.version = JNI_VERSION_1_2;
     initArgs.nOptions = static_cast<jint>(jniOptions.size());
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
-    if (!hasJavaExe(settings.javaHome)) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
-    std::string vmName = settings.getVmName();
-    std::string libraryPath;
-    if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");
-    std::string tavmLibrary;
-    if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
 
     // The VM's C runtime takes its standard handles when it loads.
     platform::connectApplicationStreams();
@@ -204,6 +225,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
         exitCode = 1;
     }
     vm->DestroyJavaVM();
+    if (cacheWork.guarded) startupCacheEnded();
     // Where the making runs in this process (Windows), it is finished before the process ends.
     platform::waitForBackground();
     return exitCode;

@@ -255,7 +255,8 @@ bool makeDirectories(const std::string& directory);
 /// Renames `from` to `to`, replacing `to` in one step; false when the system refuses.
 bool replaceFile(const std::string& from, const std::string& to);
 
-/// Removes a file; false when it is not there or cannot be removed.
+/// Removes a file, a link (never what it names) or an empty directory; false when it is not
+/// there or cannot be removed.
 bool removeFile(const std::string& path);
 
 /// Size, last modification and identity of a file. All but `size` are in the system's own
@@ -264,9 +265,9 @@ struct FileStamp {
     unsigned long long size = 0;
     long long modified = 0;
     /// When the file itself last changed in any way, which no user can set back (POSIX: the
-    /// status change time; Windows: the creation time).
+    /// status change time; Windows: the change time, or the creation time where it has none).
     long long changed = 0;
-    unsigned long long node = 0;  ///< POSIX: the inode; Windows: 0
+    unsigned long long node = 0;  ///< POSIX: the inode; Windows: the file's index and its volume's serial
 };
 /// The stamp of a regular file (links followed); nullopt when it is missing or not a regular file.
 std::optional<FileStamp> fileStamp(const std::string& path);
@@ -324,9 +325,11 @@ void waitForBackground();
 
 /// Runs `program` with `args` (args[0] is the child's own name) in the background of this
 /// launch: no console window, its output discarded, and waits for it at most `timeLimit`
-/// seconds, after which it is killed. The child never outlives this process. The exit code,
-/// or -1 when it could not be started, was killed or its code could not be read.
+/// seconds, after which it is killed. The child never outlives this process. The exit code;
+/// kChildCutShort when it was killed (by a signal, or at its time limit); -1 when it could not
+/// be started or its code could not be read.
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit);
+constexpr int kChildCutShort = -2;
 
 }  // namespace platform
 

@@ -46,7 +46,8 @@ std::string firstOf(const std::vector<std::string>& options, const char* const (
 
 /// Options that decide about class data sharing themselves: the cache keeps out of their way.
 const char* const kSharingOptions[] = {"-Xshare:", "-XX:SharedArchiveFile", "-XX:ArchiveClassesAtExit",
-                                       "-XX:+AutoCreateSharedArchive", "-XX:AOT", "-XX:SharedClassListFile"};
+                                       "-XX:+AutoCreateSharedArchive", "-XX:AOT", "-XX:SharedClassListFile",
+                                       "-XX:+UseSharedSpaces", "-XX:-UseSharedSpaces"};
 /// Options that print what the cache changes (the VM's flags, its logging, where classes come
 /// from): with them the cache stays off, so that they print what they print without it.
 const char* const kReportingOptions[] = {"-Xlog", "-verbose:class", "-XX:+PrintFlagsFinal", "-XX:+PrintCommandLineFlags",
@@ -92,12 +93,13 @@ std::string usableDirectory(const ConfigFileParser& settings, std::string& note)
     return directory;
 }
 
-Plan planCache(const ConfigFileParser& settings, const std::string& application, const std::vector<std::string>& options) {
+Plan planCache(const ConfigFileParser& settings, const std::string& application, const std::string& vmLibrary,
+               const std::vector<std::string>& options) {
     std::string release =
         platform::readFileStart(settings.javaHome + kSeparator + "release", 64 * 1024).value_or(std::string());
     int version = javaFeatureVersion(release);
-    CacheMechanism mechanism = mechanismFor(version);
-    if (mechanism == CacheMechanism::None)
+    const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
+    if (!row)
         return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
     std::string reason = optionsKeepingItOff(options);
     if (!reason.empty()) return {{}, "not used: " + reason};
@@ -109,14 +111,9 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     // The VM's environment variables change what it archives as much as its options do.
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
-    startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, application, directory, keyed);
-    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, quietOptions(mechanism)};
-    switch (mechanism) {
-        case CacheMechanism::ManagedArchive:
-            return planManagedArchive(files, launch);
-        default:
-            return planAotCache(files, launch);
-    }
+    startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, vmLibrary, application, directory, keyed);
+    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet};
+    return planListArchive(files, launch, *row);
 }
 
 }  // namespace
@@ -142,17 +139,13 @@ int javaFeatureVersion(const std::string& releaseText) {
 }
 
 CacheMechanism mechanismFor(int version) {
-    if (version >= 25) return CacheMechanism::AotCache;
-    if (version >= 13) return CacheMechanism::ManagedArchive;
-    return CacheMechanism::None;
+    const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
+    return row ? row->mechanism : CacheMechanism::None;
 }
 
 std::vector<std::string> quietOptions(CacheMechanism mechanism) {
-    // The "aot" log tags exist from JDK 25 on; an older runtime refuses a selection naming them.
-    // The AOT cache option refuses any -Xshare option beside it: it relies on the default.
-    if (mechanism == CacheMechanism::AotCache) return {"-Xlog:cds*=off", "-Xlog:aot*=off"};
     if (mechanism == CacheMechanism::None) return {};
-    return {"-Xshare:auto", "-Xlog:cds*=off"};
+    return startup_cache::rowOf(mechanism).quiet;
 }
 
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath) {
@@ -166,12 +159,12 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
 }
 
 StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                                           std::vector<std::string>& options) {
+                                           const std::string& vmLibrary, std::vector<std::string>& options) {
     try {
-        Plan plan = planCache(settings, application, options);
+        Plan plan = planCache(settings, application, vmLibrary, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
-        return {plan.background, plan.beforeTheVm, plan.whenStarted};
+        return {plan.background, plan.beforeTheVm, plan.whenStarted, plan.guarded};
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
         return {};

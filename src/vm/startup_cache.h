@@ -25,7 +25,8 @@ int javaFeatureVersion(const std::string& releaseText);
 /// The mechanism of a runtime of feature version `version`.
 CacheMechanism mechanismFor(int version);
 
-/// The options that keep the runtime's own lines about its archives off the console.
+/// The options that keep the runtime's own lines about its archives off the console; throws
+/// std::logic_error for a mechanism the table of mechanisms has no row for.
 std::vector<std::string> quietOptions(CacheMechanism mechanism);
 
 /// The directory a SetStartupCache value names: "on" gives the user's cache directory followed
@@ -41,13 +42,27 @@ struct StartupCacheWork {
     /// To be told, once the VM has started, whether it maps an archive of classes (its
     /// java.vm.info says "sharing"); empty when nothing is to be told.
     std::function<void(bool)> whenStarted;
+    /// The VM maps a cache: startupCacheCrashed is to be called should it die of a fatal error
+    /// (the VM's "abort" hook), and startupCacheEnded when it ends otherwise.
+    bool guarded = false;
 };
+
+/// Marks the cache the VM of this process maps as one a start died with, so that the next start
+/// runs without it and has it made anew, and after two such starts in a row the cache's key
+/// uses none. For the VM's "abort" hook: it only writes one small file prepared beforehand.
+/// Does nothing when the VM maps no cache.
+void startupCacheCrashed();
+
+/// Clears the mark of crashes in a row when the VM that mapped the cache ends otherwise
+/// (main returned, System.exit, a kill the VM handles).
+void startupCacheEnded();
 
 /// Adds to `options` (the VM options of the launch, before the class path) what the start-up
 /// cache asks for, and makes, checks or replaces its files. `application` tells apart the
-/// applications that share a directory (the configuration file's path). With -verbose it says
+/// applications that share a directory (the configuration file's path); `vmLibrary` is the VM
+/// library the launch loads, chosen from jvm.cfg, whose file the cache is keyed on. With -verbose it says
 /// what it did. Never throws; on any failure `options` stays as it was. Returns the work that
 /// makes the cache, for platform::runInBackground (or to run at once) once the launch's own
 /// checks have passed.
 StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                                           std::vector<std::string>& options);
+                                           const std::string& vmLibrary, std::vector<std::string>& options);

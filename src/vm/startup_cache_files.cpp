@@ -39,11 +39,13 @@ private:
     std::uint64_t value_ = 14695981039346656037ULL;
 };
 
-/// What tells a file from the one it replaced: its size, its time and (POSIX) its inode, so
-/// that a jar copied over in place or renamed into place both show.
+/// What tells a file from the one it replaced: its size, its times and its identity, so that a
+/// jar copied over in place or renamed into place both show. The change time shows even a copy
+/// of the same size whose modification time was set back (cp -p), which no user can set back.
 void addStamp(Fingerprint& print, const std::string& path) {
     std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
-    print.add(stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modified) + ":" + std::to_string(stamp->node)
+    print.add(stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modified) + ":" +
+                          std::to_string(stamp->changed) + ":" + std::to_string(stamp->node)
                     : "-");
 }
 
@@ -53,7 +55,7 @@ std::string stampText(const platform::FileStamp& stamp) {
 }
 
 /// The cache files' endings; every file of the cache ends in one of them.
-const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.making", "*.ok", "*.failed", "*.err"};
+const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.making", "*.unfinished", "*.crashed", "*.ok", "*.failed", "*.err"};
 
 bool isAbsolute(const std::string& path) {
     return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');
@@ -73,19 +75,20 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
 
 }  // namespace
 
-CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
-                      const std::string& directory, const std::vector<std::string>& options) {
+CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& vmLibrary,
+                      const std::string& application, const std::string& directory,
+                      const std::vector<std::string>& options) {
     const std::string& home = settings.javaHome;
     std::string vm = settings.vmName.empty() ? std::string(kDefaultVmName) : settings.vmName;
     Fingerprint key;
-    for (const std::string& part : {home, release, vm, settings.classPath,
+    for (const std::string& part : {home, release, vm, vmLibrary, settings.classPath,
                                     settings.mainClass.empty() ? std::string(kDefaultMainClass) : settings.mainClass})
         key.add(part);
     // The runtime as it is on disk: an update in the same directory names another cache.
     addStamp(key, home + kSeparator + "release");
     addStamp(key, home + kSeparator + "lib" + kSeparator + "modules");
     addStamp(key, home + platform::kJavaExecutable);
-    for (const std::string& library : platform::vmLibraryCandidates(home, vm)) addStamp(key, library);
+    addStamp(key, vmLibrary);
     // What the class path holds: the runtimes do not all notice a jar replaced in place.
     for (const std::string& entry : splitPathList(settings.classPath)) addStamp(key, entry);
     // The library path and the RegisterEnvVar properties follow the environment of each start;
@@ -105,6 +108,8 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.list = files.stem + ".classes";
     files.grown = files.stem + ".new.classes";
     files.making = files.stem + ".making";
+    files.unfinished = files.stem + ".unfinished";
+    files.crashed = files.stem + ".crashed";
     files.owner = directory + kSeparator + app.hex(8) + ".app";
     files.unused = directory + kSeparator + app.hex(8) + ".unused";
     files.uses = directory + kSeparator + app.hex(8) + ".uses";
@@ -124,6 +129,22 @@ bool isProven(const CacheFiles& files, const std::string& archive) {
     return platform::readFileStart(files.proof, 256) == stampText(*stamp);
 }
 
+Crashes crashesOf(const CacheFiles& files, const std::string& archive) {
+    Crashes crashes;
+    if (!platform::privateFileStamp(files.crashed)) return crashes;
+    std::string text = platform::readFileStart(files.crashed, 256).value_or(std::string());
+    std::size_t blank = text.find(' ');
+    crashes.count = std::max(1, std::atoi(text.c_str()));
+    std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
+    crashes.withThisArchive = stamp && blank != std::string::npos && text.substr(blank + 1) == stampText(*stamp);
+    return crashes;
+}
+
+std::string crashRecord(const CacheFiles& files, const std::string& archive) {
+    std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
+    return std::to_string(crashesOf(files, archive).count + 1) + " " + (stamp ? stampText(*stamp) : std::string("\n"));
+}
+
 bool recordProof(const CacheFiles& files, const std::string& archive) {
     std::optional<platform::FileStamp> stamp = platform::privateFileStamp(archive);
     return stamp && platform::writeSmallFile(files.proof, stampText(*stamp));
@@ -133,7 +154,12 @@ bool holdLock(const CacheFiles& files) {
     // The platform's lock refuses a second hold even in the process that has it.
     static std::vector<std::string> held;
     if (std::find(held.begin(), held.end(), files.lock) != held.end()) return true;
-    if (!platform::holdLockUntilExit(files.lock)) return false;
+    if (!platform::holdLockUntilExit(files.lock)) {
+        // Anything but a private regular file at the lock's name (a link, a FIFO, a directory)
+        // goes, never followed: this start stays out, the next one takes the lock.
+        clearName(files.lock);
+        return false;
+    }
     held.push_back(files.lock);
     return true;
 }
@@ -152,6 +178,36 @@ int refusals(const CacheFiles& files) {
 void countRefusal(const CacheFiles& files) {
     clearName(files.failed);
     platform::writeSmallFile(files.failed, std::to_string(refusals(files) + 1));
+}
+
+namespace {
+
+/// The two counts of files.unfinished: makings that did not finish, and starts still to wait.
+std::pair<int, int> unfinishedCounts(const CacheFiles& files) {
+    if (!platform::privateFileStamp(files.unfinished)) return {0, 0};
+    std::string text = platform::readFileStart(files.unfinished, 32).value_or(std::string());
+    std::size_t blank = text.find(' ');
+    int wait = blank == std::string::npos ? 0 : std::atoi(text.c_str() + blank + 1);
+    return {std::max(0, std::atoi(text.c_str())), std::max(0, wait)};
+}
+
+void writeUnfinished(const CacheFiles& files, int count, int wait) {
+    if (clearName(files.unfinished))
+        platform::writeSmallFile(files.unfinished, std::to_string(count) + " " + std::to_string(wait) + "\n");
+}
+
+}  // namespace
+
+void countUnfinished(const CacheFiles& files) {
+    int count = unfinishedCounts(files).first;
+    // 0, 1, 3, 7, then 15 starts between makings.
+    writeUnfinished(files, count + 1, (1 << std::min(count, 4)) - 1);
+}
+
+int makingDeferred(const CacheFiles& files) {
+    std::pair<int, int> counts = unfinishedCounts(files);
+    if (counts.second > 0) writeUnfinished(files, counts.first, counts.second - 1);
+    return counts.second;
 }
 
 bool clearName(const std::string& path) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "vm/startup_cache.h"
 
 class ConfigFileParser;
 
@@ -27,6 +28,7 @@ struct Plan {
     bool beforeTheVm = false;  ///< the background work is done before the VM starts
     /// Told, once the VM has started, whether it maps an archive of classes.
     std::function<void(bool)> whenStarted;
+    bool guarded = false;  ///< the VM maps a cache: startupCacheCrashed marks it should the VM die
 };
 
 /// The files of one application in the cache directory. `stem` names the caches of the
@@ -42,15 +44,19 @@ struct CacheFiles {
     std::string list;    ///< stem + ".classes": the classes the archive is made from
     std::string grown;   ///< stem + ".new.classes": the classes a later start loaded
     std::string making;  ///< stem + ".making": the archive is being made, or its making was cut short
+    std::string unfinished;  ///< stem + ".unfinished": makings that did not finish, and starts to wait
+    std::string crashed; ///< stem + ".crashed": starts with a cache that died in a row, and the last one's archive
     std::string owner;   ///< "<application hash>.app": the application's configuration file
     std::string unused;  ///< "<application hash>.unused": trainings since a start last used a cache
     std::string uses;    ///< "<application hash>.uses": starts that used a cache since one last listed its classes
     std::string application;
 };
 
-/// The names of the application's cache files with the key of this launch.
-CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& application,
-                      const std::string& directory, const std::vector<std::string>& options);
+/// The names of the application's cache files with the key of this launch, whose VM is
+/// loaded from `vmLibrary`.
+CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& vmLibrary,
+                      const std::string& application, const std::string& directory,
+                      const std::vector<std::string>& options);
 
 /// True when `path` is a private regular file that begins with `magic`.
 bool hasMagic(const std::string& path, const std::string& magic);
@@ -69,6 +75,26 @@ bool holdLock(const CacheFiles& files);
 /// How many caches of this key the runtime refused, and one more.
 int refusals(const CacheFiles& files);
 void countRefusal(const CacheFiles& files);
+
+/// Counts a making whose child was killed, stopped at its time limit or short of space: the
+/// list stays, and the next makings wait for more starts each time (none after the first).
+void countUnfinished(const CacheFiles& files);
+
+/// How many more starts the next making waits after makings that did not finish, this start
+/// counted; 0 when it may run now.
+int makingDeferred(const CacheFiles& files);
+
+/// Starts with a cache of this key that died of a fatal error, in a row, and whether the last
+/// of them mapped `archive` as it is now.
+struct Crashes {
+    int count = 0;
+    bool withThisArchive = false;
+};
+Crashes crashesOf(const CacheFiles& files, const std::string& archive);
+
+/// What files.crashed is to hold should the start that maps `archive` die: one crash more, and
+/// the archive's stamp.
+std::string crashRecord(const CacheFiles& files, const std::string& archive);
 
 /// The count kept in a small file of the cache: 0 when there is none.
 int readCount(const std::string& path);
@@ -96,11 +122,32 @@ struct Launch {
     std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
 };
 
-/// JDK 13-24: an archive of the classes a training start listed, which the runtime makes and
-/// proves beside the next start.
-Plan planManagedArchive(const CacheFiles& files, const Launch& launch);
+/// How one range of runtime versions keeps class data: a training start lists the classes it
+/// loads, a quiet child of the runtime makes an archive from the list and proves it, and the
+/// starts after use it. A new runtime version is a new row of the table in
+/// startup_cache_plans.cpp; nothing else names a version.
+struct MechanismRow {
+    int from;                            ///< first feature version of the range
+    int to;                              ///< last one; kEveryLaterVersion for no end
+    CacheMechanism mechanism;
+    std::vector<std::string> quiet;      ///< keep the runtime's lines about archives off the console
+    std::string training;                ///< names the list a training start writes
+    std::vector<std::string> making;     ///< the dump's own options; the list's and archive's follow
+    std::vector<std::string> makingLast; ///< what the runtime's dump adds after them
+    std::string ending;                  ///< of the archive's file name
+    std::string use;                     ///< names the archive to use
+    std::string proofMode;               ///< makes the runtime refuse to start without the archive
+};
+constexpr int kEveryLaterVersion = 1 << 30;
 
-/// JDK 25 and later: the same, the classes linked ahead of time (an AOT cache).
-Plan planAotCache(const CacheFiles& files, const Launch& launch);
+/// The row for a runtime of feature version `version`; null when no runtime of that version
+/// keeps class data.
+const MechanismRow* mechanismRow(int version);
+
+/// The row of `mechanism`; throws std::logic_error for one the table has no row for.
+const MechanismRow& rowOf(CacheMechanism mechanism);
+
+/// What a launch with `row`'s mechanism does with the cache of its key.
+Plan planListArchive(const CacheFiles& files, const Launch& launch, const MechanismRow& row);
 
 }  // namespace startup_cache

@@ -5,9 +5,11 @@
 // small read for that certainty.
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "config/path_names.h"
 #include "config/text_ops.h"
 #include "vm/startup_cache_files.h"
 
@@ -18,6 +20,18 @@ namespace {
 /// The first four bytes of an archive the runtimes make from a list of classes (little-endian
 /// on every platform the launcher serves).
 const std::string kStaticArchiveMagic("\xa2\xab\x0b\xf0", 4);
+
+/// The runtimes' ways of keeping class data, newest first. Java 19 to 24 could archive at the
+/// application's exit, but the list-made archive keeps any training from changing the
+/// application's outcome, so they share the row of 13 to 18.
+const MechanismRow kMechanisms[] = {
+    // The "aot" log tags exist from JDK 25 on; an older runtime refuses a selection naming them.
+    // The AOT cache option refuses any -Xshare option beside it: it relies on the default.
+    {25, kEveryLaterVersion, CacheMechanism::AotCache, {"-Xlog:cds*=off", "-Xlog:aot*=off"}, "-XX:DumpLoadedClassList=",
+     {"-Xshare:dump"}, {"-XX:+AOTClassLinking"}, ".aot", "-XX:AOTCache=", "-XX:AOTMode=on"},
+    {13, 24, CacheMechanism::ManagedArchive, {"-Xshare:auto", "-Xlog:cds*=off"}, "-XX:DumpLoadedClassList=",
+     {"-Xshare:dump"}, {}, ".jsa", "-XX:SharedArchiveFile=", "-Xshare:on"},
+};
 
 /// A start that cannot take the lock: another start holds it, or the place cannot be written.
 const char* const kLockNote = "not used: another start is preparing it, or the place cannot be written";
@@ -33,6 +47,8 @@ constexpr unsigned long long kListLimit = 64ULL * 1024 * 1024;
 constexpr int kListEvery = 16;
 /// After this many caches the runtime refused for one key, that key trains no more.
 constexpr int kMaxRefusals = 2;
+/// After this many starts in a row that died with a cache of one key, that key uses none.
+constexpr int kMaxCrashes = 2;
 /// An application whose last trainings were never followed by a start that used a cache (each
 /// start with other options, say) trains only once in every kBackOffEnd - kBackOffStart starts.
 constexpr int kBackOffStart = 4;
@@ -53,25 +69,37 @@ bool belongsToChild(const std::string& option) {
     return true;
 }
 
+/// How a child of the runtime ended.
+enum class Ended {
+    Zero,         ///< with exit code 0: the runtime's yes
+    Otherwise,    ///< with another code, or not started: the runtime's no
+    NotFinished,  ///< killed, stopped at its time limit, or failed for lack of space: no answer
+};
+
 /// Runs the runtime's own launcher quietly with the launch's options, `extra`, the class path
 /// and `last` (a crash report, should the child crash, goes into the cache directory and is
-/// removed). True when it ends with 0 within `seconds`.
-bool runRuntime(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& extra,
-                const std::vector<std::string>& last, unsigned seconds) {
-    std::string java = launch.javaHome + platform::kJavaExecutable;
+/// removed), within `seconds`.
+Ended runRuntime(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& extra,
+                 const std::vector<std::string>& last, unsigned seconds) {
+    // By its full path: the child is no longer where a relative one is taken from.
+    std::string java = absolutePath(launch.javaHome + platform::kJavaExecutable);
     std::string errors = files.stem + ".err";
     std::vector<std::string> args = concat({java}, launch.quiet);
     for (const std::string& option : launch.options)
         if (belongsToChild(option)) args.push_back(option);
     args = concat(concat(args, extra), {"-XX:-CreateCoredumpOnCrash", "-XX:ErrorFile=" + errors, "-cp", launch.classPath});
-    bool ended = platform::runQuietly(java, concat(args, last), seconds) == 0;
+    int code = platform::runQuietly(java, concat(args, last), seconds);
     platform::removeFile(errors);
-    return ended;
+    if (code == 0) return Ended::Zero;
+    // A full disk says nothing of the runtime's answer; the space may come back.
+    std::optional<unsigned long long> room = platform::freeSpace(files.directory);
+    if (code == platform::kChildCutShort || (room && *room < kTrainingSpace)) return Ended::NotFinished;
+    return Ended::Otherwise;
 }
 
 /// The runtime's answer whether it takes the archive that `archiveOptions` name for this
 /// launch, every region's checksum verified.
-bool runtimeAccepts(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& archiveOptions) {
+Ended runtimeAccepts(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& archiveOptions) {
     return runRuntime(files, launch, concat(archiveOptions, {"-XX:+VerifySharedSpaces"}), {"-version"}, kProofSeconds);
 }
 
@@ -81,6 +109,13 @@ bool isWhole(const std::string& path, const std::string& magic) {
     return stamp && stamp->size > magic.size() && stamp->size <= kPartLimit && hasMagic(path, magic);
 }
 
+/// Removes an archive that a start with it crashed with, and its proof.
+std::string removeCrashed(const CacheFiles& files, const std::string& archive) {
+    platform::removeFile(files.proof);
+    platform::removeFile(archive);
+    return "removed " + archive + ", a start with it crashed; ";
+}
+
 /// Removes an archive that is not the one proven, and its proof; says so when there was one.
 std::string removeUnproven(const CacheFiles& files, const std::string& archive) {
     platform::removeFile(files.proof);
@@ -88,14 +123,6 @@ std::string removeUnproven(const CacheFiles& files, const std::string& archive) 
     if (!platform::removeFile(archive)) return std::string();
     return "removed " + archive + ", changed since the runtime accepted it; ";
 }
-
-/// How a runtime makes and takes an archive of the classes a start listed.
-struct ListArchive {
-    std::string ending;                 ///< of the archive's file name
-    std::string option;                 ///< the option that names the archive to use
-    std::string proofMode;              ///< the option that makes the runtime refuse to start without it
-    std::vector<std::string> assembly;  ///< what the runtime's dump adds
-};
 
 /// True when `path` is a private regular file of a usable size that holds a list of classes
 /// as the runtime writes it.
@@ -113,32 +140,41 @@ std::size_t classCount(const std::string& list) {
 /// Has the runtime make `archive` from the classes `list` names, prove it and put it in place;
 /// `list` then becomes the cache's list (files.list). Runs beside the application: a failure only costs the
 /// cache, and counts as a refusal of the key.
-void assemble(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
+void assemble(const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& list,
               const std::string& archive) {
     // Left behind only when the process ends before the work does: the next making is waited for.
     if (clearName(files.making)) platform::writeSmallFile(files.making, "");
     std::string part = archive + ".part";
-    std::vector<std::string> dump = {"-Xshare:dump", "-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part};
-    bool accepted = clearName(part) && runRuntime(files, launch, concat(dump, kind.assembly), {}, kAssemblySeconds) &&
-                    isWhole(part, kStaticArchiveMagic) && runtimeAccepts(files, launch, {kind.proofMode, kind.option + part});
+    std::vector<std::string> dump = concat(kind.making, {"-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part});
+    Ended made = clearName(part) ? runRuntime(files, launch, concat(dump, kind.makingLast), {}, kAssemblySeconds) : Ended::Otherwise;
+    if (made == Ended::Zero && !isWhole(part, kStaticArchiveMagic)) made = Ended::Otherwise;
+    if (made == Ended::Zero) made = runtimeAccepts(files, launch, {kind.proofMode, kind.use + part});
     // A cache in use elsewhere (Windows) keeps its place and its proof until a later start.
-    bool placed = accepted && platform::replaceFile(part, archive) && recordProof(files, archive);
+    bool placed = made == Ended::Zero && platform::replaceFile(part, archive) && recordProof(files, archive);
     platform::removeFile(part);
     platform::removeFile(files.making);
     if (placed) {
+        platform::removeFile(files.unfinished);
         if (list != files.list) platform::replaceFile(list, files.list);
         removeEarlierCaches(files, kOtherKeys);
         return;
     }
-    if (!accepted) countRefusal(files);
+    // A making that did not finish keeps its list for a later one.
+    if (made == Ended::NotFinished) return countUnfinished(files);
+    if (made == Ended::Otherwise) countRefusal(files);
     platform::removeFile(list);
 }
 
 /// `plan` with the work that makes `archive` from `list`: beside the application, or before its
 /// VM when the last making was cut short (a start that ends before its making does, again and
 /// again, would otherwise never have a cache).
-Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& list,
+Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& list,
                 const std::string& archive) {
+    if (int wait = makingDeferred(files)) {
+        plan.note = plan.note.substr(0, plan.note.find("making ")) + "the last making of " + archive +
+                    " did not finish; making it again in " + std::to_string(wait) + (wait == 1 ? " start" : " starts");
+        return plan;
+    }
     plan.beforeTheVm = platform::privateFileStamp(files.making).has_value();
     if (plan.beforeTheVm) plan.note += ", before the application, as the last making was cut short";
     plan.background = [=] { assemble(files, launch, kind, list, archive); };
@@ -147,28 +183,30 @@ Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const 
 
 /// A start that lists the classes the application loads in `list`, for an archive made beside
 /// a later start; `what` says what for.
-Plan listClasses(const Launch& launch, const std::string& note, const std::string& list, const std::string& what) {
+Plan listClasses(const MechanismRow& kind, const std::string& note, const std::string& list,
+                 const std::string& what) {
     std::optional<std::string> name = clearName(list) ? platform::lastingFileName(list) : std::nullopt;
     if (!name) return {{}, note + "not used: " + list + " cannot be written"};
-    return {concat(launch.quiet, {"-XX:DumpLoadedClassList=" + *name}), note + what + list};
+    return {concat(kind.quiet, {kind.training + *name}), note + what + list};
 }
 
 /// A training start, unless the key's caches were refused, the application's trainings do
 /// not pay back, or the place is full.
-Plan train(const CacheFiles& files, const Launch& launch, const std::string& note, const std::string& list) {
+Plan train(const CacheFiles& files, const MechanismRow& kind, const std::string& note, const std::string& list) {
     if (refusals(files) >= kMaxRefusals)
         return {{}, note + "not used: the runtime refused the caches made for these options"};
+    // A start that cannot train for want of space is no training that went unused.
+    std::optional<unsigned long long> room = platform::freeSpace(files.directory);
+    if (!room || *room < kTrainingSpace) return {{}, note + "not used: too little free space at " + files.directory};
     int unused = readCount(files.unused);
     if (clearName(files.unused))
         platform::writeSmallFile(files.unused, std::to_string(unused + 1 >= kBackOffEnd ? kBackOffStart : unused + 1));
     if (unused >= kBackOffStart && unused + 1 < kBackOffEnd)
         return {{}, note + "not used: none of the application's last " + std::to_string(kBackOffStart) +
                         " caches was used; training again in " + std::to_string(kBackOffEnd - 1 - unused) + " starts"};
-    std::optional<unsigned long long> room = platform::freeSpace(files.directory);
-    if (!room || *room < kTrainingSpace) return {{}, note + "not used: too little free space at " + files.directory};
     removeEarlierCaches(files, kOtherKeys);
     removeCachesOfRemovedApplications(files);
-    return listClasses(launch, note, list, "training, writing ");
+    return listClasses(kind, note, list, "training, writing ");
 }
 
 /// A cache the VM of this start did not map, though the runtime accepted it when it was made
@@ -181,11 +219,21 @@ void noticeDeclined(const CacheFiles& files, const std::string& archive) {
     countRefusal(files);
 }
 
-Plan use(const CacheFiles& files, const Launch& launch, const std::string& option, const std::string& archive,
+/// The cache file the VM of this process maps, should it die of a fatal error: what is written
+/// where, prepared before the VM starts so that a dying process need not compute it.
+struct CrashGuard {
+    std::string file;    ///< files.crashed; empty when the VM maps no cache
+    std::string record;  ///< what it gets
+};
+CrashGuard guard;
+
+Plan use(const CacheFiles& files, const MechanismRow& kind, const std::string& archive,
          const std::string& made = std::string()) {
     // The application's caches are used: its trainings pay back.
     platform::removeFile(files.unused);
-    Plan plan{concat(launch.quiet, {option + archive}), "using " + archive + made};
+    guard = {files.crashed, crashRecord(files, archive)};
+    Plan plan{concat(kind.quiet, {kind.use + archive}), "using " + archive + made};
+    plan.guarded = true;
     plan.whenStarted = [files, archive](bool mapped) {
         if (!mapped) noticeDeclined(files, archive);
     };
@@ -195,56 +243,74 @@ Plan use(const CacheFiles& files, const Launch& launch, const std::string& optio
 /// A start that finds its cache proven: it uses it. Now and then one lists the classes the
 /// application loads without it, and the start after has the cache made anew from that list
 /// when it names more classes than the cache holds.
-Plan useAndGrow(const CacheFiles& files, const Launch& launch, const ListArchive& kind, const std::string& archive) {
+Plan useAndGrow(const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& archive) {
     const std::string& grown = files.grown;
     if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
-        if (!holdLock(files)) return use(files, launch, kind.option, archive);
+        if (!holdLock(files)) return use(files, kind, archive);
         if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(files.list) * 21 / 20) {
-            Plan plan = withMaking(use(files, launch, kind.option, archive, "; making it anew from the classes a later start loaded"),
+            Plan plan = withMaking(use(files, kind, archive, "; making it anew from the classes a later start loaded"),
                                    files, launch, kind, grown, archive);
             // The archive this start's VM maps can be replaced only before it does so (Windows).
             plan.beforeTheVm = plan.beforeTheVm || platform::kBackgroundInProcess;
             return plan;
         }
         platform::removeFile(grown);
-        return use(files, launch, kind.option, archive);
+        return use(files, kind, archive);
     }
     int uses = readCount(files.uses) + 1;
     if (uses < kListEvery) {
         if (clearName(files.uses)) platform::writeSmallFile(files.uses, std::to_string(uses));
-        return use(files, launch, kind.option, archive);
+        return use(files, kind, archive);
     }
     platform::removeFile(files.uses);
-    if (!holdLock(files)) return use(files, launch, kind.option, archive);
-    return listClasses(launch, "not used this start, ", grown, "listing the classes the application loads now in ");
+    if (!holdLock(files)) return use(files, kind, archive);
+    return listClasses(kind, "not used this start, ", grown, "listing the classes the application loads now in ");
 }
+
+}  // namespace
 
 /// A training start lists the classes it loads; the next start has the
 /// runtime make the archive from the list and prove it, beside the application, and the
 /// starts after use it.
-Plan planListArchive(const CacheFiles& files, const Launch& launch, const ListArchive& kind) {
+Plan planListArchive(const CacheFiles& files, const Launch& launch, const MechanismRow& kind) {
     std::string archive = files.stem + kind.ending;
-    if (isProven(files, archive)) return useAndGrow(files, launch, kind, archive);
+    Crashes crashes = crashesOf(files, archive);
+    if (crashes.count >= kMaxCrashes)
+        return {{}, "not used: " + std::to_string(crashes.count) + " starts in a row with the caches made for these options " +
+                        "crashed; removing " + files.crashed + " lets them try again"};
+    if (!crashes.withThisArchive && isProven(files, archive)) return useAndGrow(files, launch, kind, archive);
     if (!holdLock(files)) return Plan{{}, kLockNote};
-    std::string note = removeUnproven(files, archive);
+    std::string note = crashes.withThisArchive ? removeCrashed(files, archive) : removeUnproven(files, archive);
     if (isWholeList(files.list) && refusals(files) < kMaxRefusals) {
         return withMaking({{}, note + "not used this start, making " + archive + " from the classes the last start loaded"},
                           files, launch, kind, files.list, archive);
     }
     // An empty list (a training start killed at once) is made again.
     platform::removeFile(files.list);
-    return train(files, launch, note, files.list);
+    return train(files, kind, note, files.list);
 }
 
-}  // namespace
-
-Plan planManagedArchive(const CacheFiles& files, const Launch& launch) {
-    return planListArchive(files, launch, {".jsa", "-XX:SharedArchiveFile=", "-Xshare:on", {}});
+const MechanismRow* mechanismRow(int version) {
+    for (const MechanismRow& row : kMechanisms)
+        if (version >= row.from && version <= row.to) return &row;
+    return nullptr;
 }
 
-Plan planAotCache(const CacheFiles& files, const Launch& launch) {
-    // Classes linked ahead of time: the archive is the runtime's AOT cache.
-    return planListArchive(files, launch, {".aot", "-XX:AOTCache=", "-XX:AOTMode=on", {"-XX:+AOTClassLinking"}});
+const MechanismRow& rowOf(CacheMechanism mechanism) {
+    for (const MechanismRow& row : kMechanisms)
+        if (row.mechanism == mechanism) return row;
+    throw std::logic_error("no start-up cache mechanism of that kind");
 }
 
 }  // namespace startup_cache
+
+void startupCacheCrashed() {
+    using startup_cache::guard;
+    // Only what a dying process may still do: one small file written, nothing computed.
+    if (!guard.file.empty()) platform::writeSmallFile(guard.file, guard.record);
+}
+
+void startupCacheEnded() {
+    using startup_cache::guard;
+    if (!guard.file.empty() && platform::privateFileStamp(guard.file)) platform::removeFile(guard.file);
+}

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -11,6 +13,7 @@
 #include "support/native.h"
 #include "support/temp_dir.h"
 #include "vm/startup_cache.h"
+#include "vm/startup_cache_files.h"
 
 using testing_support::nat;
 using testing_support::ScopedEnv;
@@ -48,6 +51,8 @@ TEST(StartupCache, FeatureVersionAndMechanismOfReleaseFiles) {
     // Runtimes before 25 do not know the "aot" log tags and refuse to start when named.
     EXPECT_EQ(quietOptions(CacheMechanism::ManagedArchive), (std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off"}));
     EXPECT_TRUE(quietOptions(CacheMechanism::None).empty());
+    // A mechanism the table has no row for is an error, never another mechanism's options.
+    EXPECT_THROW(quietOptions(static_cast<CacheMechanism>(99)), std::logic_error);
 }
 
 TEST(StartupCache, DirectoryOfTheSettingIsPerUserAndPerApplication) {
@@ -103,14 +108,15 @@ TEST(StartupCache, FileOperations) {
 /// The options a launch of `application` with `release` and `vmOptions` gets, with the cache at
 /// `directory`; the class path is the jar dir/app.jar.
 std::vector<std::string> optionsFor(const TempDir& dir, const std::string& release, const std::string& directory,
-                                    std::vector<std::string> vmOptions = {}, const std::string& application = "app.conf") {
+                                    std::vector<std::string> vmOptions = {}, const std::string& application = "app.conf",
+                                    const std::string& library = "jre/lib/server/libjvm.so") {
     ConfigFileParser settings;
     settings.javaHome = dir.mkdir("jre");
     // Written only when it changes: its time is part of the cache's key.
     if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
     settings.startupCache = directory;
     settings.classPath = dir / "app.jar";
-    appendStartupCacheOptions(settings, application, vmOptions);
+    appendStartupCacheOptions(settings, application, dir / library, vmOptions);
     return vmOptions;
 }
 
@@ -167,8 +173,9 @@ TEST(StartupCache, LaunchesThatKeepTheirOptions) {
 namespace {
 
 /// The cache file's name (no directory) that a launch with `vmOptions` is given.
-std::string cacheNameFor(const TempDir& dir, const std::string& cache, const std::vector<std::string>& vmOptions) {
-    std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", dir / cache, vmOptions);
+std::string cacheNameFor(const TempDir& dir, const std::string& cache, const std::vector<std::string>& vmOptions,
+                         const std::string& library = "jre/lib/server/libjvm.so") {
+    std::vector<std::string> options = optionsFor(dir, "JAVA_VERSION=\"21\"\n", dir / cache, vmOptions, "app.conf", library);
     std::string list = options.empty() ? "" : listedIn(options.back());
     return list.substr(list.find_last_of(platform::kDirSeparator) + 1);
 }
@@ -190,6 +197,82 @@ TEST(StartupCache, KeyFollowsTheOptionsButNotTheEnvironment) {
     EXPECT_NE(second, first);
     ScopedEnv tool("JAVA_TOOL_OPTIONS", std::string("-Xss2m"));
     EXPECT_NE(cacheNameFor(dir, "h", {"-Xmx1g"}), second);
+}
+
+// The key follows the files as they are: the VM library the launch loads (not another one of
+// the runtime), and a jar copied over in place with its size and time kept (cp -p).
+TEST(StartupCache, KeyFollowsTheLoadedLibraryAndEveryChangeOfAJar) {
+    TempDir dir;
+    dir.write("jre/lib/server/libjvm.so", "server");
+    dir.write("jre/lib/client/libjvm.so", "client");
+    dir.write("app.jar", "version 1");
+    std::string server = cacheNameFor(dir, "a", {}, "jre/lib/server/libjvm.so");
+    std::string client = cacheNameFor(dir, "b", {}, "jre/lib/client/libjvm.so");
+    EXPECT_NE(server, client);
+    dir.write("jre/lib/client/libjvm.so", "client, updated");
+    EXPECT_EQ(cacheNameFor(dir, "c", {}, "jre/lib/server/libjvm.so"), server) << "a library the launch does not load";
+    dir.write("jre/lib/server/libjvm.so", "server, updated");
+    EXPECT_NE(cacheNameFor(dir, "d", {}, "jre/lib/server/libjvm.so"), server);
+
+    std::string before = cacheNameFor(dir, "e", {});
+    auto time = std::filesystem::last_write_time(dir / "app.jar");
+    dir.write("app.jar", "version 2");
+    std::filesystem::last_write_time(dir / "app.jar", time);
+    EXPECT_NE(cacheNameFor(dir, "f", {}), before);
+}
+
+}  // namespace
+
+namespace {
+
+// A start whose VM dies of a fatal error with the cache it maps marks it: the next start runs
+// without it and has it made anew; after two such starts in a row the key uses no cache. A
+// start that ends otherwise clears the count.
+TEST(StartupCache, ACacheAStartDiedWithIsMadeAnewAndTwoInARowStopIt) {
+    TempDir dir;
+    const std::string release = "JAVA_VERSION=\"21\"\n";
+    std::string list = listedIn(optionsFor(dir, release, dir / "cache").back());
+    ASSERT_EQ(list.substr(list.size() - 8), ".classes");
+    std::string archive = list.substr(0, list.size() - 8) + ".jsa";
+    startup_cache::CacheFiles files;
+    files.proof = list.substr(0, list.size() - 8) + ".ok";
+    auto proven = [&] {
+        std::filesystem::remove(archive);
+        std::ofstream(archive, std::ios::binary) << "an archive";
+        ASSERT_TRUE(startup_cache::recordProof(files, archive));
+    };
+    auto uses = [&] { return optionsFor(dir, release, dir / "cache").back() == "-XX:SharedArchiveFile=" + archive; };
+    proven();
+    EXPECT_TRUE(uses());
+    startupCacheCrashed();
+    EXPECT_FALSE(uses());
+    EXPECT_FALSE(std::filesystem::exists(archive));
+    for (bool endedBetween : {true, false}) {
+        proven();
+        EXPECT_TRUE(uses());
+        if (endedBetween) {
+            startupCacheEnded();
+            EXPECT_TRUE(uses());
+        }
+        startupCacheCrashed();
+    }
+    proven();
+    EXPECT_EQ(optionsFor(dir, release, dir / "cache"), std::vector<std::string>{});
+}
+
+// A making whose child was killed or short of space keeps its list and is tried again, each
+// time after more starts.
+TEST(StartupCache, MakingsThatDidNotFinishWaitLongerEachTime) {
+    TempDir dir;
+    startup_cache::CacheFiles files;
+    files.unfinished = dir / "x.unfinished";
+    EXPECT_EQ(startup_cache::makingDeferred(files), 0);
+    for (int wait : {0, 1, 3, 7, 15, 15}) {
+        startup_cache::countUnfinished(files);
+        int skipped = 0;
+        while (skipped < 100 && startup_cache::makingDeferred(files) > 0) ++skipped;
+        EXPECT_EQ(skipped, wait);
+    }
 }
 
 }  // namespace

@@ -292,6 +292,17 @@ TEST_P(RealJdkCache, FollowsTheJarAndNeverMapsADamagedCache) {
     }
 }
 
+// A jar copied over in place with its size and its time kept (cp -p) runs its new classes.
+TEST_P(RealJdkCache, FollowsAJarCopiedOverWithItsTimeKept) {
+    ASSERT_NE(madeAndUsed(), "");
+    auto size = fs::file_size(inst.path("lib/hello.jar"));
+    auto time = fs::last_write_time(inst.path("lib/hello.jar"));
+    install(2);
+    fs::last_write_time(inst.path("lib/hello.jar"), time);
+    EXPECT_EQ(fs::file_size(inst.path("lib/hello.jar")), size);
+    EXPECT_EQ(start(2).rfind("training, writing ", 0), 0u);
+}
+
 /// The processes whose command line names `text`.
 std::vector<int> processesNaming(const std::string& text) {
     std::vector<int> found;
@@ -318,6 +329,50 @@ TEST_P(RealJdkCache, StartsKilledWhileTheyTrainOrMakeTheCache) {
     std::string note;
     for (int round = 0; round < 3 && note.rfind("using ", 0) != 0; ++round) note = start(1);
     EXPECT_EQ(note.rfind("using ", 0), 0u) << note;
+}
+
+// A start whose VM dies of a fatal error with the cache it maps (a damaged archive would do
+// that) costs one failed start: the next runs without the cache and has it made anew. A kill by
+// the user is no such death. After two in a row the cache stays out until its mark is removed.
+TEST_P(RealJdkCache, AStartThatDiesWithItsCache) {
+    std::string archive = madeAndUsed();
+    ASSERT_NE(archive, "");
+    RunOptions o;
+    o.timeoutSeconds = 3;
+    EXPECT_TRUE(inst.run({"sleep=60000"}, o).timedOut);
+    EXPECT_EQ(start(1), "using " + archive);
+    EXPECT_NE(inst.run({"crash"}).exitCode, 0);
+    EXPECT_EQ(start(1), "removed " + archive + ", a start with it crashed; not used this start, making " + archive +
+                            " from the classes the last start loaded");
+    EXPECT_NE(inst.run({"crash"}).exitCode, 0);
+    std::string mark = archive.substr(0, archive.rfind('.')) + ".crashed";
+    EXPECT_EQ(start(1), "not used: 2 starts in a row with the caches made for these options crashed; removing " + mark +
+                            " lets them try again");
+    fs::remove(mark);
+    EXPECT_EQ(start(1), "using " + archive);
+}
+
+// A making whose child is killed (by the system's out-of-memory killer, say) is no refusal by
+// the runtime: it is made again at a later start, after one more start each time.
+TEST_P(RealJdkCache, AMakingKilledTwiceIsMadeLater) {
+    EXPECT_EQ(start(1).rfind("training, writing ", 0), 0u);
+    std::string making;
+    for (int kill = 0; kill < 2; ++kill) {
+        auto started = std::async(std::launch::async, [&] { return start(1); });
+        bool killed = false;
+        for (int waited = 0; !killed && waited < 3000; ++waited) {
+            for (int pid : processesNaming("-XX:SharedClassListFile=" + inst.path("cache"))) killed = ::kill(pid, SIGKILL) == 0;
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        EXPECT_TRUE(killed);
+        making = started.get();
+        EXPECT_EQ(making.rfind("not used this start, making ", 0), 0u) << making;
+        EXPECT_TRUE(waitForCacheWork(inst.path("cache")));
+    }
+    std::string archive = making.substr(28, making.find(" from the classes") - 28);
+    EXPECT_EQ(start(1), "not used this start, the last making of " + archive + " did not finish; making it again in 1 start");
+    EXPECT_EQ(start(1), making);
+    EXPECT_EQ(start(1), "using " + archive);
 }
 
 // A training start ends as the application does, whatever happens to the cache's files: its
@@ -420,6 +475,7 @@ TEST_P(RealJdkCache, TheUsersOwnSharingAndReportingSettingsWin) {
         {{{"_JAVA_OPTIONS", std::string("-Xshare:off")}}, {}, "not used: _JAVA_OPTIONS manage class data sharing"},
         {{{"JAVA_TOOL_OPTIONS", std::string("-XX:SharedArchiveFile=" + inst.path("mine.jsa"))}}, {},
          "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{{"JAVA_TOOL_OPTIONS", std::string("-XX:-UseSharedSpaces")}}, {}, "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
         {{}, {"-J-XX:+PrintFlagsFinal"}, "not used: the VM options ask for -XX:+PrintFlagsFinal, which the cache would change"},
         {{}, {"-J-Xlog:cds=info"}, "not used: the VM options ask for -Xlog:cds=info, which the cache would change"},
     };

@@ -355,6 +355,10 @@ TEST_F(CacheLife, StartsThatKeepItOut) {
          "not used: JAVA_TOOL_OPTIONS ask for -XX:+PrintFlagsFinal, which the cache would change"},
         {{}, {"-J-Xlog:cds=info"}, "not used: the VM options ask for -Xlog:cds=info, which the cache would change"},
         {{}, {"-J-Xshare:off"}, "not used: the VM options manage class data sharing"},
+        {{{"JAVA_TOOL_OPTIONS", std::string("-XX:-UseSharedSpaces")}}, {}, "not used: JAVA_TOOL_OPTIONS manage class data sharing"},
+        {{{"_JAVA_OPTIONS", std::string("-XX:AOTMode=off")}}, {}, "not used: _JAVA_OPTIONS manage class data sharing"},
+        {{}, {"-J-XX:+UseSharedSpaces"}, "not used: the VM options manage class data sharing"},
+        {{}, {"--AddVMOption=-XX:ArchiveClassesAtExit=x.jsa"}, "not used: the VM options manage class data sharing"},
         {{}, {"--SetStartupCache=" + underAFile}, "not used: no directory for it at " + underAFile},
         {{}, {"--AddJavaLibFile=.." + sep + "lib"}, "not used: the class path holds a directory, which the runtime cannot archive"},
     };
@@ -405,6 +409,14 @@ TEST_F(CacheLife, PlantedFilesAndOtherUsersDirectories) {
     ASSERT_EQ(::mkfifo((place.host + "/" + last + ".classes").c_str(), 0600), 0);
     EXPECT_EQ(note(), "training, writing DIR/KEY.classes");
     EXPECT_TRUE(fs::is_regular_file(place.host + "/" + last + ".classes"));
+    // Anything else at the lock's name goes, never followed: that start stays out, the next takes it.
+    for (const char* kind : {"FIFO", "directory"}) {
+        fs::remove(lock);
+        ASSERT_EQ(kind[0] == 'F' ? ::mkfifo(lock.c_str(), 0600) : ::mkdir(lock.c_str(), 0700), 0);
+        EXPECT_EQ(note(), "not used: another start is preparing it, or the place cannot be written") << kind;
+        EXPECT_FALSE(fs::exists(fs::symlink_status(lock))) << kind;
+        EXPECT_EQ(note(), "training, writing DIR/KEY.classes") << kind;
+    }
 }
 
 }  // namespace

@@ -35,7 +35,9 @@ bool makeDirectories(const std::string& directory) {
 
 bool replaceFile(const std::string& from, const std::string& to) { return ::rename(from.c_str(), to.c_str()) == 0; }
 
-bool removeFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
+bool removeFile(const std::string& path) {
+    return ::unlink(path.c_str()) == 0 || (errno == EISDIR && ::rmdir(path.c_str()) == 0);
+}
 
 namespace {
 
@@ -223,7 +225,7 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     int status = 0;
     for (unsigned long waited = 0;; waited += 10) {
         pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? kChildCutShort : -1;
         if (done < 0 && errno != EINTR) return -1;
         if (waited >= timeLimit * 1000UL) break;
         ::usleep(10000);
@@ -231,7 +233,7 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     ::kill(pid, SIGKILL);
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return -1;
+    return kChildCutShort;
 }
 
 }  // namespace platform

@@ -71,19 +71,32 @@ bool replaceFile(const std::string& from, const std::string& to) {
 
 bool removeFile(const std::string& path) {
     std::wstring wide = toWide(path);
-    return !wide.empty() && DeleteFileW(wide.c_str()) != 0;
+    return !wide.empty() && (DeleteFileW(wide.c_str()) != 0 || (isDirectory(wide) && RemoveDirectoryW(wide.c_str()) != 0));
 }
 
 std::optional<FileStamp> fileStamp(const std::string& path) {
     std::wstring wide = toWide(path);
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (wide.empty() || !GetFileAttributesExW(wide.c_str(), GetFileExInfoStandard, &data) ||
-        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-        return std::nullopt;
+    if (wide.empty()) return std::nullopt;
+    // Opened for no access at all: a file the VM maps or another program writes is still read.
+    HANDLE file = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION data;
+    FILE_BASIC_INFO basic;
+    bool regular = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &data) &&
+                   (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    bool changeTime = regular && GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
+    CloseHandle(file);
+    if (!regular) return std::nullopt;
     FileStamp stamp;
     stamp.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
     stamp.modified = fileTime(data.ftLastWriteTime);
-    stamp.changed = fileTime(data.ftCreationTime);
+    // The time of the last change of any kind, which no program sets back; systems that keep
+    // none give the creation time.
+    stamp.changed = changeTime ? basic.ChangeTime.QuadPart : fileTime(data.ftCreationTime);
+    // The file's index is unique within its volume: the volume's serial number goes with it.
+    unsigned long long index = (static_cast<unsigned long long>(data.nFileIndexHigh) << 32) | data.nFileIndexLow;
+    stamp.node = index ^ (static_cast<unsigned long long>(data.dwVolumeSerialNumber) * 0x9E3779B97F4A7C15ULL);
     return stamp;
 }
 
@@ -230,10 +243,13 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     CloseHandle(process.hThread);
     DWORD code = 0;
     int result = -1;
-    if (WaitForSingleObject(process.hProcess, timeLimit * 1000) == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code))
+    DWORD waited = WaitForSingleObject(process.hProcess, timeLimit * 1000);
+    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code)) {
         result = static_cast<int>(code);
-    else
+    } else {
         TerminateProcess(process.hProcess, 1);
+        if (waited == WAIT_TIMEOUT) result = kChildCutShort;
+    }
     CloseHandle(process.hProcess);
     return result;
 }
