@@ -148,15 +148,14 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
-    if (!hasJavaExe(settings.javaHome)) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    // The VM library is chosen first: the cache is keyed on the library the VM is loaded from.
+    // A launch that cannot start a VM still lists its options before it says why.
+    bool javaExe = hasJavaExe(settings.javaHome);
     std::string vmName = settings.getVmName();
     std::string libraryPath;
-    if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");
-    std::string tavmLibrary;
-    if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
-    // The cache is keyed on the library the VM is loaded from.
+    bool vmChosen = javaExe && settings.selectVm(libraryPath);
     StartupCacheWork cacheWork;
-    if (!updateMode && !settings.startupCache.empty())
+    if (vmChosen && !updateMode && !settings.startupCache.empty())
         cacheWork = appendStartupCacheOptions(settings, settings.configPath, libraryPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
@@ -175,6 +174,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
+    if (!javaExe) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    if (!vmChosen) throw JavaLauncherException(kMsgNoJvm, "");
+    std::string tavmLibrary;
+    if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
 
     // The VM's C runtime takes its standard handles when it loads.
     platform::connectApplicationStreams();
