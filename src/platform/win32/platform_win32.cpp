@@ -317,6 +317,8 @@ std::wstring fullWidePath(const std::string& path) {
 
 }  // namespace
 
+void keepWorkingDirectoryOutOfLibrarySearch() { SetDllDirectoryW(L""); }
+
 void addLibraryDirectory(const std::string& directory) { SetDllDirectoryW(fullWidePath(directory).c_str()); }
 
 LoadedLibrary loadLibrary(const std::string& path) {
@@ -325,7 +327,7 @@ LoadedLibrary loadLibrary(const std::string& path) {
     // in every directory of the DLL search path, so the file that was found to exist here
     // might not be the one loaded. Wide, as every path here: LoadLibraryA refuses a path over
     // MAX_PATH.
-    result.handle = reinterpret_cast<void*>(LoadLibraryW(fullWidePath(path).c_str()));
+    result.handle = reinterpret_cast<void*>(loadLibraryFromOwnPlaces(fullWidePath(path)));
     if (result.handle == nullptr) {
         // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
         // a file that is no library at all: the header tells the two apart.

@@ -402,6 +402,16 @@ TEST(PlatformWin32Libraries, NamesTheMissingDllsOfALibraryOnce) {
         EXPECT_EQ(platform::missingDependencies(library), c.missing) << c.what;
         EXPECT_LT(GetTickCount() - start, 10000u) << c.what;
     }
+    // Of many, a report names the first 256 at most (fewer when a second's search ends it
+    // first, as it may under Wine), and then says that there are more.
+    Names many;
+    for (int i = 0; i < 300; ++i) many.push_back("launcher-test-absent-" + std::to_string(i) + ".dll");
+    Names reported = platform::missingDependencies(dir.write("server-many/jvm.dll", importingLibrary(many)));
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.back(), "and more");
+    reported.pop_back();
+    EXPECT_LE(reported.size(), 256u);
+    EXPECT_TRUE(std::equal(reported.begin(), reported.end(), many.begin()));
     SetDllDirectoryW(nullptr);
 }
 
