@@ -12,6 +12,7 @@
 #include "platform/command_line_quoting.h"
 #include "platform/win32/console_win32.h"
 #include "platform/win32/library_imports_win32.h"
+#include "platform/win32/message_box_text.h"
 #include "platform/unicode_text.h"
 #include "platform/win32/wide_text.h"
 
@@ -271,7 +272,7 @@ std::u16string toUtf16(const std::string& text) { return unicode_text::utf8ToUtf
 // ---- User interface --------------------------------------------------------------------
 
 void showMessageBox(const std::string& text, const std::string& caption) {
-    MessageBoxW(nullptr, toWide(text).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
+    MessageBoxW(nullptr, messageBoxText(toWide(text)).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
 }
 
 // askForJavaExecutable lives in java_exe_dialog.cpp.
