@@ -3,7 +3,7 @@ package launchertest;
 /**
  * Prints what the launcher handed to the application: each argument as arg[i]=value, then the
  * system properties the launcher sets, then each property asked for by an argument
- * property=NAME. An argument exit=N ends the VM with N; an argument throw lets an exception
+ * property=NAME, and the VM's maximum heap for an argument maxmemory. An argument exit=N ends the VM with N; an argument throw lets an exception
  * escape main. Characters outside printable ASCII are written as \\uXXXX, so the output does
  * not depend on the console's encoding.
  */
@@ -18,6 +18,9 @@ public final class Probe {
         for (String arg : args) {
             if (arg.startsWith("property=")) {
                 print(arg.substring("property=".length()));
+            }
+            if (arg.equals("maxmemory")) {
+                System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
             }
         }
         System.out.flush();
