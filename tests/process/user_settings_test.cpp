@@ -173,7 +173,6 @@ TEST_F(UserSettings, MaxHeapInTheVmsOptions) {
         {"SetMaxHeap 100% 64m 100m", "", {}, {}, {}, {}, "-Xmx100m", ""},
         {"SetMaxHeap 25% 64m 100000g", "", {}, {}, {}, {},
          heapOption(std::min<std::uint64_t>(machineMemory() / 4 / (1 << 20), narrow ? 1024 : UINT64_MAX)), ""},
-        {"SetMaxHeap 8m", "", {}, {}, {}, {}, "-Xmx16m", ""},
         {"SetMaxHeap 512m", "SetMaxHeap 256m", {}, {}, {}, {}, "-Xmx256m", ""},
         {"SetMaxHeap 512m\nAddVMOption -Xmx300m", "", {}, {}, {"-Xmx300m"}, {}, std::nullopt, ""},
         {"SetMaxHeap 512m", "AddVMOption -Xmx200m", {}, {}, {"-Xmx200m"}, {}, std::nullopt, ""},

@@ -3,7 +3,7 @@ package launchertest;
 /**
  * Prints what the launcher handed to the application: each argument as arg[i]=value, then the
  * system properties the launcher sets, then each property asked for by an argument
- * property=NAME, and the VM's maximum heap for an argument maxmemory. An argument exit=N ends the VM with N; an argument throw lets an exception
+ * property=NAME. An argument exit=N ends the VM with N; an argument throw lets an exception
  * escape main. Characters outside printable ASCII are written as \\uXXXX, so the output does
  * not depend on the console's encoding.
  */
@@ -19,9 +19,6 @@ public final class Probe {
             if (arg.startsWith("property=")) {
                 print(arg.substring("property=".length()));
             }
-            if (arg.equals("maxmemory")) {
-                System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
-            }
         }
         System.out.flush();
         for (String arg : args) {
@@ -30,6 +27,10 @@ public final class Probe {
             }
             if (arg.equals("throw")) {
                 throw new IllegalStateException("thrown on request");
+            }
+            // After the exception's line, whose number the tests compare: the VM's maximum heap.
+            if (arg.equals("maxmemory")) {
+                System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
             }
         }
     }
