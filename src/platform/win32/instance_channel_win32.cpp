@@ -1,7 +1,8 @@
 // The instance channel on Windows: a named pipe named after the user's SID, whose security
-// descriptor makes the user its owner and grants nobody else anything. The first instance is
-// made with FILE_FLAG_FIRST_PIPE_INSTANCE, so that of two starts at once exactly one creates
-// it; a start that finds a pipe of the name uses it only when the user owns it.
+// descriptor makes the user its owner and grants nobody else anything. A start claims the name
+// under a named mutex, so that of two starts at once exactly one creates the pipe (with
+// FILE_FLAG_FIRST_PIPE_INSTANCE besides); a start that finds a pipe of the name uses it only
+// when the user owns it.
 #include <windows.h>
 
 #include <aclapi.h>
@@ -148,6 +149,44 @@ ChannelClaim ownerOf(HANDLE pipe, const std::wstring& name, const std::wstring& 
 
 }  // namespace
 
+namespace {
+
+/// Orders the claims of one pipe name among starts of this session: the pipe's
+/// FILE_FLAG_FIRST_PIPE_INSTANCE alone is not honoured by every implementation of the system.
+/// A mutex left by a process that ended is taken over (WAIT_ABANDONED).
+class ClaimLock {
+public:
+    ClaimLock(const std::wstring& name, DWORD timeoutMs) : mutex_(CreateMutexW(nullptr, FALSE, name.c_str())) {
+        DWORD waited = mutex_ ? WaitForSingleObject(mutex_, timeoutMs) : WAIT_FAILED;
+        held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
+    }
+    ~ClaimLock() {
+        if (held_) ReleaseMutex(mutex_);
+        if (mutex_) CloseHandle(mutex_);
+    }
+    bool held() const { return held_; }
+
+private:
+    HANDLE mutex_;
+    bool held_ = false;
+};
+
+ChannelClaim runningAt(HANDLE pipe, const std::wstring& name, const std::wstring& sid) {
+    ChannelClaim claim;
+    if (!ownedBy(pipe, sid)) {
+        CloseHandle(pipe);
+        claim.reason = "a pipe of another owner is at the name: " + fromWide(name);
+        return claim;
+    }
+    auto handle = std::make_unique<ChannelConnection::Handle>();
+    handle->pipe = pipe;
+    claim.outcome = ChannelClaim::Outcome::Running;
+    claim.connection = std::make_unique<ChannelConnection>(std::move(handle));
+    return claim;
+}
+
+}  // namespace
+
 ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
     ChannelClaim claim;
     std::wstring sid = userSid();
@@ -156,31 +195,24 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         return claim;
     }
     std::wstring name = pipeName(sid, key);
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
-    // Between the creation that fails and the opening, the owner may end: then try again.
-    for (;;) {
-        HANDLE pipe = createInstance(name, sid, true);
-        if (pipe != INVALID_HANDLE_VALUE) return ownerOf(pipe, name, sid);
-        pipe = openClientEnd(name, deadline);
-        if (pipe != INVALID_HANDLE_VALUE) {
-            if (!ownedBy(pipe, sid)) {
-                CloseHandle(pipe);
-                claim.reason = "a pipe of another owner is at the name: " + fromWide(name);
-                return claim;
-            }
-            auto handle = std::make_unique<ChannelConnection::Handle>();
-            handle->pipe = pipe;
-            claim.outcome = ChannelClaim::Outcome::Running;
-            claim.connection = std::make_unique<ChannelConnection>(std::move(handle));
-            return claim;
-        }
-        DWORD error = GetLastError();
-        if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PIPE_NOT_CONNECTED) || millisecondsLeft(deadline) == 0) {
-            claim.reason = error == ERROR_PIPE_BUSY ? "the running instance does not take the connection: " + fromWide(name)
-                                                    : "the pipe cannot be made or opened: " + fromWide(name);
-            return claim;
-        }
+    ClaimLock lock(L"Local\\launcher-instance-" + sid + L"-" + toWide(key), timeoutMs);
+    if (!lock.held()) {
+        claim.reason = "the lock of the pipe's name cannot be had";
+        return claim;
     }
+    HANDLE pipe = openClientEnd(name, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    if (pipe != INVALID_HANDLE_VALUE) return runningAt(pipe, name, sid);
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND) {
+        pipe = createInstance(name, sid, true);
+        if (pipe != INVALID_HANDLE_VALUE) return ownerOf(pipe, name, sid);
+        // A pipe of the name that this user may not even open: another user's.
+        if (GetLastError() == ERROR_ACCESS_DENIED) error = ERROR_ACCESS_DENIED;
+    }
+    claim.reason = error == ERROR_PIPE_BUSY     ? "the running instance does not take the connection: " + fromWide(name)
+                   : error == ERROR_ACCESS_DENIED ? "a pipe of another owner is at the name: " + fromWide(name)
+                                                  : "the pipe cannot be made or opened: " + fromWide(name);
+    return claim;
 }
 
 void allowToComeForward(unsigned long processId) {
