@@ -38,6 +38,7 @@ enum DirectiveId : int {
     kSetUserSettings = 16,
     kSetMaxHeap = 17,
     kSetJavaDownloadUrl = 18,
+    kSetSingleInstance = 19,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -193,6 +194,10 @@ public:
     /// While the user's file is read: the directives it may not set; whether to say so.
     std::vector<int> lockedForUser;
     bool verboseUserSettings = false;
+    /// SetSingleInstance: the class ('/'-separated) and the static method that a later start's
+    /// arguments go to; both empty when every start is a new instance.
+    std::string singleInstanceClass;
+    std::string singleInstanceMethod;
     /// The configuration file's path, as loadSettings was given it.
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
@@ -201,6 +206,7 @@ public:
 private:
     void setJavaVersion(const std::string& value);
     void setMaxHeap(const std::string& value);
+    void setSingleInstance(const std::string& value);
     void findFittingJava(bool verboseSearch, bool printJava);
     /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
     void useChosenJava(std::string home);

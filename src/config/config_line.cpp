@@ -24,6 +24,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"addjavasearchpath", kAddJavaSearchPath},
     {"setproducttitle", kSetProductTitle},       {"setusersettings", kSetUserSettings},
     {"setmaxheap", kSetMaxHeap},                 {"setjavadownloadurl", kSetJavaDownloadUrl},
+    {"setsingleinstance", kSetSingleInstance},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once
