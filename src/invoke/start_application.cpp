@@ -15,6 +15,7 @@
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "vm/max_heap.h"
 #include "vm/runtime_check.h"
 #include "vm/startup_cache.h"
 
@@ -129,10 +130,11 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
 
 }  // namespace
 
-int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
+int startJavaApplication(const ConfigFileParser& original, bool updateMode, const VmObserver& observer) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
+    appendMaxHeapOption(settings, options);
     StartupCacheWork cacheWork;
     if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, settings.configPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
@@ -148,7 +150,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
-    if (!hasJavaExe(settings.javaHome)) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    if (!hasJavaExe(settings.javaHome)) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
     std::string vmName = settings.getVmName();
     std::string libraryPath;
     if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");
@@ -173,8 +175,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     std::fflush(stderr);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    if (observer.beforeCreation) observer.beforeCreation();
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    if (observer.created) observer.created(vm, env);
 
     if (cacheWork.whenStarted)
         if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);
