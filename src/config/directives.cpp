@@ -9,6 +9,7 @@
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
+#include "vm/max_heap.h"
 
 namespace {
 
@@ -118,13 +119,47 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             else
                 printErr("WARNING: SetJavaSearch takes on or off, not: " + value + "\n");
             break;
+        case kSetSingleInstance:
+            setSingleInstance(value);
+            break;
         case kAddJavaSearchPath:
             if (!value.empty()) javaSearchPaths.push_back(fixSlashes(value));
+            break;
+        case kSetUserSettings:
+            if (lowerCaseCopy(value) == "on" || lowerCaseCopy(value) == "off")
+                userSettings = lowerCaseCopy(value) == "on";
+            else
+                printErr("WARNING: SetUserSettings takes on or off, not: " + value + "\n");
+            break;
+        case kSetMaxHeap:
+            setMaxHeap(value);
+            break;
+        case kSetJavaDownloadUrl:
+            // Only a web page: any other scheme would have the system's handler run a program.
+            if (startsWith(lowerCaseCopy(value), "https://") || startsWith(lowerCaseCopy(value), "http://"))
+                javaDownloadUrl = value;
+            else
+                printErr("WARNING: SetJavaDownloadUrl takes an https: or http: address, not: " + value + "\n");
             break;
         default:
             break;
     }
     return true;
+}
+
+void ConfigFileParser::setSingleInstance(const std::string& value) {
+    singleInstanceClass.clear();
+    singleInstanceMethod.clear();
+    if (value.empty()) return;
+    // The method's name follows the class's last dot; a nested class is written with '$'.
+    std::size_t dot = value.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == value.size()) {
+        printErr("WARNING: SetSingleInstance takes <class>.<method>, not: " + value + "\n");
+        return;
+    }
+    singleInstanceClass = value.substr(0, dot);
+    replaceAll(singleInstanceClass, ".", "/");
+    singleInstanceMethod = value.substr(dot + 1);
 }
 
 void ConfigFileParser::setJavaVersion(const std::string& value) {
@@ -135,6 +170,14 @@ void ConfigFileParser::setJavaVersion(const std::string& value) {
     }
     javaVersionMin = range->min;
     javaVersionMax = range->max;
+}
+
+void ConfigFileParser::setMaxHeap(const std::string& value) {
+    std::string problem;
+    if (parseMaxHeap(value, problem))
+        maxHeap = value;
+    else
+        printErr("WARNING: SetMaxHeap takes " + problem + ", not: " + value + "\n");
 }
 
 std::string ConfigFileParser::getFileNames(std::string& directory) {

@@ -15,6 +15,7 @@
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "vm/max_heap.h"
 #include "vm/runtime_check.h"
 #include "vm/startup_cache.h"
 
@@ -144,10 +145,11 @@ JavaVMOption hookOption(const char* name, Function hook) {
 
 }  // namespace
 
-int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
+int startJavaApplication(const ConfigFileParser& original, bool updateMode, const VmObserver& observer) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
+    appendMaxHeapOption(settings, options);
     // The VM library is chosen first: the cache is keyed on the library the VM is loaded from.
     // A launch that cannot start a VM still lists its options before it says why.
     bool javaExe = hasJavaExe(settings.javaHome);
@@ -174,7 +176,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
-    if (!javaExe) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    if (!javaExe) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
     if (!vmChosen) throw JavaLauncherException(kMsgNoJvm, "");
     std::string tavmLibrary;
     if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
@@ -197,8 +199,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     std::fflush(stderr);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    if (observer.beforeCreation) observer.beforeCreation();
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    if (observer.created) observer.created(vm, env);
 
     if (cacheWork.whenStarted)
         if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);
