@@ -1,7 +1,12 @@
-// The test that a directory holds a Java runtime, and the answer of the prompt for one.
+// The test that a directory holds a Java runtime, the answer of the prompt for one, and the
+// runtime check that makes sure the launch has one.
 #pragma once
 
+#include <optional>
 #include <string>
+
+#include "config/config_file_parser.h"
+#include "vm/java_search.h"
 
 /// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
 /// exists.
@@ -17,3 +22,14 @@ std::string javaHomeFromAnswer(const std::string& answer);
 /// empty; no window under -nomsgbox) and returns the candidate Java home, or the empty text
 /// when the user cancels or cannot be asked.
 std::string promptForJavaExe(const std::string& need = std::string());
+
+/// Makes sure settings.javaHome holds a runtime: with searching on (searchesForJava), one that
+/// fits the request, else found among the installed ones; asks the user when there is none,
+/// and throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
+/// line per candidate. Returns the candidate the search chose, its facts read; nullopt when
+/// the configured home (or the prompt's answer, without a search) is used as it is.
+std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool verboseSearch);
+
+/// The runtime --print-java reports: the one the search chooses, or the configured home
+/// examined as it is; throws JavaLauncherException (message 8, no prompt) when there is none.
+JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch);
