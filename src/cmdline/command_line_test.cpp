@@ -178,16 +178,16 @@ TEST(CommandLine, EveryArgumentIsClassifiedOnce) {
 
 TEST(CommandLine, OverridesCountAtTheirPhase) {
     CommandLine line = readCommandLine({"app", "--SetJavaVersion=17", "--AddVMOption=-Dx",
-                                        "--AddJavaSearchPath=/j", "-conf", "--SetJavaSearch=on"});
+                                        "--AddJavaSearchPath=j", "-conf", "--SetJavaSearch=on"});
     ConfigFileParser settings;
     applyEarlyOverrides(settings, line, Phase::BeforeSearch);
     EXPECT_EQ(settings.javaVersionMin, 17);
-    EXPECT_EQ(settings.javaSearchPaths, Options{"/j"});
+    EXPECT_EQ(settings.javaSearchPaths, Options{"j"});
     EXPECT_EQ(settings.javaSearch, JavaSearchSetting::Unset) << "the value of -conf is no override";
     EXPECT_TRUE(settings.vmOptions.empty());
     applyCommandLine(settings, line, "");
     EXPECT_EQ(settings.vmOptions, Options{"-Dx"});
-    EXPECT_EQ(settings.javaSearchPaths, Options{"/j"}) << "counted once";
+    EXPECT_EQ(settings.javaSearchPaths, Options{"j"}) << "counted once";
 
     struct Case {
         Options args;
