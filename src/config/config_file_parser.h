@@ -67,7 +67,11 @@ public:
     /// longer than kMaxConfigFileBytes throws JavaLauncherException (kMsgFileTooLarge, `path`)
     /// before any line is handled. Running out of memory is fatal.
     bool readConfigFile(const std::string& path, LineHandler handler);
-    /// The configuration-file line handler: comments, invalid lines, directives. Never throws.
+    /// Reads the configuration file at `path` into the record (readConfigFile with
+    /// parseConfigLine).
+    bool loadConfigFile(const std::string& path) { return readConfigFile(path, &ConfigFileParser::parseConfigLine); }
+    /// The configuration-file line handler: comments, invalid lines, directives. Only running
+    /// out of memory throws (std::bad_alloc), which ends the launch.
     void parseConfigLine(const std::string& line, LineNumber lineNumber);
     /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
     /// name, after a warning on stderr.

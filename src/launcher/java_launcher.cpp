@@ -63,7 +63,7 @@ void readSettings(ConfigFileParser& settings, const std::string& configPath, con
     // The title of the command line is the application's already for a configuration file that
     // cannot be read, and wins over the file's for the prompt.
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
-    if (!settings.readConfigFile(configPath, &ConfigFileParser::parseConfigLine)) {
+    if (!settings.loadConfigFile(configPath)) {
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
