@@ -135,7 +135,8 @@ std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool upd
     return options;
 }
 
-int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& runtime, bool updateMode) {
+int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& runtime, bool updateMode,
+                         const VmObserver& observer) {
     ConfigFileParser settings = original;
     std::string vmName = settings.getVmName();
     VmChoice choice = selectVm(settings.javaHome, vmName, runtime.vmTable);
@@ -186,8 +187,10 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     std::fflush(stderr);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    if (observer.beforeCreation) observer.beforeCreation();
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    if (observer.created) observer.created(vm, env);
 
     if (cacheWork.whenStarted)
         if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);

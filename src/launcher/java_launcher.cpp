@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "cmdline/command_line.h"
+#include "instance/single_instance.h"
 #include "invoke/start_application.h"
 #include "vm/java_search.h"
 #include "vm/runtime_check.h"
@@ -99,6 +100,8 @@ std::optional<RuntimeFacts> chooseRuntime(ConfigFileParser& settings, const Comm
 }  // namespace
 
 int JavaLauncher::launch(CommandLine line) {
+    // Outside the handler: a launch that fails closes the channel before the process ends.
+    std::unique_ptr<InstanceListener> instance;
     try {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
@@ -119,6 +122,12 @@ int JavaLauncher::launch(CommandLine line) {
         // An update child knows itself from its environment, which no configuration or
         // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
         bool updateMode = settings.isUpdateMode() || updateChild;
+        // Before anything slow: a start that hands its arguments to the running instance ends here.
+        if (!updateMode) {
+            InstanceCheck check = checkForRunningInstance(settings, startDirectory);
+            if (check.exitCode) return *check.exitCode;
+            instance = std::move(check.listener);
+        }
         if (!updateMode && needToUpdate(programName, settings)) {
             if (settings.getUpdateMainClass().empty())
                 printErr("WARNING: There are deferred updates but UpdateMainClass directive is not set\n");
@@ -127,12 +136,19 @@ int JavaLauncher::launch(CommandLine line) {
             else
                 installDeferredUpdates(line, settings);
         }
-        return startApplication(updateMode, settings, *runtime);
+        return startApplication(updateMode, settings, *runtime, instance.get());
     } catch (const JavaLauncherException& e) {
+        instance.reset();
         return showError(e);
     }
 }
 
-int JavaLauncher::startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime) {
-    return startJavaApplication(settings, runtime, updateMode);
+int JavaLauncher::startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
+                                   InstanceListener* instance) {
+    VmObserver observer;
+    if (instance) {
+        observer.beforeCreation = [instance] { instance->start(); };
+        observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
+    }
+    return startJavaApplication(settings, runtime, updateMode, observer);
 }

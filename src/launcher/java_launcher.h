@@ -10,6 +10,8 @@
 #include "config/path_names.h"
 #include "vm/java_home.h"
 
+class InstanceListener;
+
 class JavaLauncher {
 public:
     /// Records the user's working directory and moves to the executable's own directory
@@ -42,10 +44,12 @@ public:
     void installDeferredUpdates(const CommandLine& line, const ConfigFileParser& settings);
 
     /// Creates the Java VM from a copy of `settings` on `runtime` and runs the main class (the
-    /// installer class in update mode). Throws JavaLauncherException on failure; returns the
-    /// exit code the process should end with (0 after a normal return of main, 1 after an
+    /// installer class in update mode). With `instance`, its listener starts before the VM is
+    /// made and learns of the VM once it is. Throws JavaLauncherException on failure; returns
+    /// the exit code the process should end with (0 after a normal return of main, 1 after an
     /// uncaught exception).
-    int startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime);
+    int startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
+                         InstanceListener* instance = nullptr);
 
     const std::string& getStartDirectory() const { return startDirectory; }
 
