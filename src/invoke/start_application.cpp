@@ -17,6 +17,7 @@
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "vm/max_heap.h"
 #include "vm/startup_cache.h"
 #include "vm/vm_selection.h"
 
@@ -131,6 +132,7 @@ std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool upd
     options.push_back("-Djava.library.path=" + settings.javaLibraryPath);
     options.insert(options.end(), given.begin() + static_cast<std::ptrdiff_t>(fromFile), given.end());
     options.push_back("-Dide.config_pathname=" + settings.configPath);
+    appendMaxHeapOption(settings, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
     return options;
 }

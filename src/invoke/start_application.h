@@ -21,8 +21,9 @@ struct VmObserver {
 };
 
 /// Every option the launcher gives the VM, in the order the VM receives them: the file's (and
-/// RegisterEnvVar's), java.library.path, the command line's, the configuration's path, and last
-/// the class path (the installer's in `updateMode`).
+/// RegisterEnvVar's), java.library.path, the command line's, the configuration's path,
+/// SetMaxHeap's (saying with -verbose how it was computed), and last the class path (the
+/// installer's in `updateMode`).
 std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool updateMode);
 
 /// Chooses the VM library of `runtime` (read once, by the runtime check), builds the VM's

@@ -10,6 +10,7 @@
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "vm/java_search.h"
 
 JavaLauncher::JavaLauncher() {
     if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);
@@ -68,6 +69,9 @@ void readSettings(ConfigFileParser& settings, const std::string& configPath, con
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
+    // The user's file counts after the application's and before the command line; -verbose is
+    // the launcher's unless the application handles it (its file said so).
+    settings.readUserSettings(hasArgument(line, "-verbose") && !settings.appHandlesHelp);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
 }
 
@@ -108,6 +112,8 @@ int JavaLauncher::launch(CommandLine line) {
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
         ConfigFileParser settings;
         std::string configPath = getConfigFilePath(programName);
+        // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
+        if (hasArgument(line, "--forget-java")) return forgetJava(configPath);
         readSettings(settings, configPath, line);
         // A user without Java can read the help: no runtime is looked for first.
         if (launcherPrintsUsage(line, settings.appHandlesHelp)) return printUsage(), 0;
@@ -141,6 +147,13 @@ int JavaLauncher::launch(CommandLine line) {
         instance.reset();
         return showError(e);
     }
+}
+
+int JavaLauncher::forgetJava(const std::string& configPath) {
+    std::string report;
+    bool removed = forgetJavaHome(configPath, report);
+    printOut(report);
+    return removed ? 0 : 1;
 }
 
 int JavaLauncher::startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,

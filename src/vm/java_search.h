@@ -90,6 +90,10 @@ private:
     std::vector<JavaCandidate> examined_;
 };
 
+/// Removes the answer remembered for `configPath` and says in `report` what it removed, or that
+/// there was none; false, with `report` saying so, when the file could not be removed.
+bool forgetJavaHome(const std::string& configPath, std::string& report);
+
 /// The Java home remembered for the configuration file at `configPath`, when a readable file
 /// of this user's settings holds one for exactly that path; nullopt otherwise.
 std::optional<std::string> rememberedJavaHome(const std::string& configPath);

@@ -51,11 +51,11 @@ JavaRequest requestOf(const ConfigFileParser& settings, bool searching) {
 }
 
 JavaCandidate askForFittingJava(ConfigFileParser& settings, JavaSearch& search) {
-    std::string answer = promptForJavaExe(needText(search.request()));
-    if (answer.empty()) throw JavaLauncherException(kMsgNoJ2se, answer, search.foundSummary());
+    const std::string& downloadUrl = settings.javaDownloadUrl;
+    std::string answer = promptForJavaExe(needText(search.request()), downloadUrl);
+    if (answer.empty()) throw javaNotFound(downloadUrl, answer, search.foundSummary());
     JavaCandidate candidate = search.tryHome(answer, "your answer");
-    if (candidate.verdict != Verdict::Fits)
-        throw JavaLauncherException(kMsgNoJ2se, answer, search.summaryAfterRefusal(candidate));
+    if (candidate.verdict != Verdict::Fits) throw javaNotFound(downloadUrl, answer, search.summaryAfterRefusal(candidate));
     useChosenJava(settings, candidate.home);
     rememberJavaHome(settings.configPath, platform::resolvedPath(candidate.home).value_or(candidate.home));
     return candidate;
@@ -71,9 +71,14 @@ std::string javaHomeFromAnswer(const std::string& answer) {
     return home;
 }
 
-std::string promptForJavaExe(const std::string& need) {
+JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path, std::string detail) {
+    if (!downloadUrl.empty()) detail += "Get Java at " + downloadUrl + "\n";
+    return JavaLauncherException(kMsgNoJ2se, path, detail);
+}
+
+std::string promptForJavaExe(const std::string& need, const std::string& downloadUrl) {
     // Under -nomsgbox no window may wait for a click that an unattended start never gives.
-    std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox);
+    std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox, downloadUrl);
     if (!answer) return std::string();
     return javaHomeFromAnswer(*answer);
 }
@@ -88,7 +93,7 @@ std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool 
         return askForFittingJava(settings, search);
     }
     if (hasJavaExe(settings.javaHome)) return std::nullopt;
-    std::string candidate = promptForJavaExe();
+    std::string candidate = promptForJavaExe(std::string(), settings.javaDownloadUrl);
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
     if (!candidate.empty() && hasJavaExe(candidate)) {
@@ -96,18 +101,18 @@ std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool 
         settings.javaHomeChosen = true;
         return std::nullopt;
     }
-    throw JavaLauncherException(kMsgNoJ2se, candidate);
+    throw javaNotFound(settings.javaDownloadUrl, candidate);
 }
 
 JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch) {
     JavaSearch search(requestOf(settings, settings.searchesForJava()), verboseSearch);
     if (!settings.searchesForJava()) {
         JavaCandidate candidate = search.tryHome(settings.javaHome, kConfiguredSource);
-        if (candidate.verdict == Verdict::NoMarker) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+        if (candidate.verdict == Verdict::NoMarker) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
         return candidate;
     }
     std::optional<JavaCandidate> chosen = searchFitting(search, settings);
-    if (!chosen) throw JavaLauncherException(kMsgNoJ2se, std::string(), search.foundSummary());
+    if (!chosen) throw javaNotFound(settings.javaDownloadUrl, std::string(), search.foundSummary());
     useChosenJava(settings, chosen->home);
     return *chosen;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "messages/messages.h"
 #include "vm/java_search.h"
 
 /// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
@@ -19,9 +20,13 @@ bool hasJavaExe(const std::string& javaHome);
 std::string javaHomeFromAnswer(const std::string& answer);
 
 /// Asks the user for the Java executable (saying `need` above the question when it is not
-/// empty; no window under -nomsgbox) and returns the candidate Java home, or the empty text
-/// when the user cancels or cannot be asked.
-std::string promptForJavaExe(const std::string& need = std::string());
+/// empty, and offering `downloadUrl` when it is not; no window under -nomsgbox) and returns the
+/// candidate Java home, or the empty text when the user cancels or cannot be asked.
+std::string promptForJavaExe(const std::string& need = std::string(), const std::string& downloadUrl = std::string());
+
+/// Message 8 for `path`, its `detail` followed by "Get Java at <downloadUrl>" when there is one.
+JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path,
+                                   std::string detail = std::string());
 
 /// Makes sure settings.javaHome holds a runtime: with searching on (searchesForJava), one that
 /// fits the request, else found among the installed ones; asks the user when there is none,
