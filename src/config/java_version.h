@@ -15,7 +15,9 @@ struct JavaVersion {
 };
 
 /// The version a text begins with: numbers separated by '.' or '_', up to anything else; a
-/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit.
+/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit,
+/// when a number has more than nine digits, or when the feature version is above 999: such a
+/// version is unknown, never the newest.
 std::optional<JavaVersion> parseJavaVersion(const std::string& text);
 
 /// The version in a folder or registry name, from its first digit on ("jdk-17.0.8+7" gives

@@ -68,7 +68,8 @@ public:
     /// application's own places (`searchPaths`), JAVA_HOME, the registry, the usual folders,
     /// the java on PATH. Stops at the first that yields a fitting runtime.
     std::optional<JavaCandidate> searchInstalled(const std::vector<std::string>& searchPaths);
-    /// The second line of message 8: the runtimes found and why each did not fit.
+    /// The second line of message 8: the runtimes found and why each did not fit, the first
+    /// 20 of them and "and N more".
     std::string foundSummary() const;
     /// Message 8's lines after the user's answer (examined last, by tryHome) was refused: the
     /// runtimes found, each once, the answer among them with why it did not fit, whatever it
