@@ -100,10 +100,11 @@ std::optional<std::string> stampedProductName();
 /// Asks the user for the full path of the Java executable, with `title` as the caption and,
 /// when not empty, `need` (what runtime the application needs) above the question. With
 /// `windowAllowed` false no window opens: the question goes to the console when standard
-/// input is one. Returns the answer as typed (at most 259 characters) or nullopt when the user
-/// cancels or no question can be asked.
+/// input is one. With `downloadUrl` not empty, the window offers a button that opens it with the
+/// system's handler, and the console a line "Get Java at <downloadUrl>". Returns the answer as
+/// typed (at most 259 characters) or nullopt when the user cancels or no question can be asked.
 std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
-                                                bool windowAllowed = true);
+                                                bool windowAllowed = true, const std::string& downloadUrl = std::string());
 
 // ---- Java runtime layout ---------------------------------------------------------------
 
@@ -123,8 +124,13 @@ std::vector<std::string> vmLibraryCandidates(const std::string& javaHome,
 
 // ---- Libraries and child processes -----------------------------------------------------
 
+/// Takes the working directory out of the places where the libraries this process loads are
+/// looked for, from now on (Windows: SetDllDirectoryW with an empty text, which keeps every
+/// other place of the usual search; nothing on POSIX).
+void keepWorkingDirectoryOutOfLibrarySearch();
+
 /// Adds the runtime's own binary directory to the places where the VM library's dependencies
-/// are found (Windows: SetDllDirectoryA; nothing on POSIX).
+/// are found, in place of the working directory (Windows: SetDllDirectoryW; nothing on POSIX).
 void addLibraryDirectory(const std::string& directory);
 
 /// Result of loading a library: the handle (null on failure) and, on failure, whether the
@@ -133,11 +139,13 @@ struct LoadedLibrary {
     void* handle = nullptr;
     bool wrongBitness = false;
     /// On failure, the DLLs the library needs (itself or through another) that are nowhere on
-    /// the loader's search path, in the order the import tables name them. Windows only.
+    /// the loader's search path, in the order the import tables name them; after 256 of them, or
+    /// a second's search, the last is "and more". Windows only.
     std::vector<std::string> missingDependencies;
 };
 
-/// Loads a dynamic library by path. The library is never unloaded.
+/// Loads a dynamic library by path. The library is never unloaded. On Windows its dependencies
+/// are looked for in its own folder, the one addLibraryDirectory named and the system's only.
 LoadedLibrary loadLibrary(const std::string& path);
 
 /// Address of an exported symbol, or null.
@@ -369,6 +377,15 @@ std::vector<std::string> usualJavaFolders();
 /// $XDG_CONFIG_HOME, else $HOME/.config), without a trailing separator; nullopt when the
 /// environment names none.
 std::optional<std::string> userSettingsDirectory();
+
+/// The machine's physical memory in bytes (Windows: GlobalMemoryStatusEx; POSIX: sysconf);
+/// nullopt when the system cannot say.
+std::optional<unsigned long long> physicalMemory();
+
+/// The memory limit of the control group this process runs in, the lowest of its own and its
+/// parents' (Linux: cgroup v2 memory.max, v1 memory.limit_in_bytes); nullopt where there is
+/// none, or no such groups.
+std::optional<unsigned long long> memoryLimit();
 
 /// The file name of the Java launcher in a runtime's bin directory: "java.exe" or "java".
 extern const char* const kJavaExecutableName;

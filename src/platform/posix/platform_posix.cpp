@@ -212,9 +212,12 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     (void)caption;
 }
 
-std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool) {
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool,
+                                                const std::string& downloadUrl) {
     if (!::isatty(STDIN_FILENO)) return std::nullopt;
-    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") + "Enter the full pathname for java: ";
+    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") +
+                           (downloadUrl.empty() ? "" : "Get Java at " + downloadUrl + "\n") +
+                           "Enter the full pathname for java: ";
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     std::string answer;
@@ -251,6 +254,11 @@ std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
 std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
     return {javaHome + "/lib/" + vmDirectory + "/libjvm.so",
             javaHome + "/lib/" + kArchDirectory + "/" + vmDirectory + "/libjvm.so"};
+}
+
+void keepWorkingDirectoryOutOfLibrarySearch() {
+    // dlopen looks in the working directory only where LD_LIBRARY_PATH names it, as its user
+    // chose.
 }
 
 void addLibraryDirectory(const std::string&) {
