@@ -93,11 +93,10 @@ std::string usableDirectory(const ConfigFileParser& settings, std::string& note)
     return directory;
 }
 
-Plan planCache(const ConfigFileParser& settings, const std::string& application, const std::string& vmLibrary,
-               const std::vector<std::string>& options) {
-    std::string release =
-        platform::readFileStart(settings.javaHome + kSeparator + "release", 64 * 1024).value_or(std::string());
-    int version = javaFeatureVersion(release);
+Plan planCache(const ConfigFileParser& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
+               const std::string& application, const std::vector<std::string>& options) {
+    const std::string& release = runtime.release;
+    int version = runtime.releaseVersion ? runtime.releaseVersion->feature() : 0;
     const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
     if (!row)
         return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
@@ -112,7 +111,7 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
     startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, vmLibrary, application, directory, keyed);
-    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet};
+    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet, vmLibrary};
     return planListArchive(files, launch, *row);
 }
 
@@ -158,10 +157,11 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
     return *base + kSeparator + name;
 }
 
-StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
-                                           const std::string& vmLibrary, std::vector<std::string>& options) {
+StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,
+                                           const std::string& vmLibrary, const std::string& application,
+                                           std::vector<std::string>& options) {
     try {
-        Plan plan = planCache(settings, application, vmLibrary, options);
+        Plan plan = planCache(settings, runtime, vmLibrary, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
         return {plan.background, plan.beforeTheVm, plan.whenStarted, plan.guarded};
