@@ -20,6 +20,9 @@ void fatal(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything loads a library (the prompt's dialog, the VM): a DLL planted in the
+    // folder the user started from is never taken for one of the system's or the runtime's.
+    platform::keepWorkingDirectoryOutOfLibrarySearch();
     // Output that needs a console and finds none ends the launch with message 1.
     platform::onNoConsole(&reportNoConsole);
     // Nothing escapes: running out of memory anywhere ends the launch with a line on stderr
@@ -28,11 +31,8 @@ int main(int argc, char** argv) {
         // The arguments as the platform gives them whole (on Windows from the wide command
         // line, not the runtime's code-page copy in argv), held here for the whole launch.
         std::vector<std::string> args = platform::commandLineArguments(argc, argv);
-        std::vector<char*> pointers;
-        for (std::string& arg : args) pointers.push_back(&arg[0]);
-        pointers.push_back(nullptr);
         JavaLauncher launcher;
-        return launcher.run(static_cast<int>(args.size()), pointers.data());
+        return launcher.run(args);
     } catch (const std::bad_alloc&) {
         fatal("Fatal Error: Out of memory\n");
     } catch (...) {

@@ -69,7 +69,7 @@ std::string messageBoxText(const JavaLauncherException& e) {
     return text;
 }
 
-void showError(const JavaLauncherException& e) {
+int showError(const JavaLauncherException& e) {
     if (useMessageBox()) {
         std::string text = messageBoxText(e);
         if (text.size() > kMessageBoxLimit) text.resize(kMessageBoxLimit);
@@ -78,7 +78,7 @@ void showError(const JavaLauncherException& e) {
         // The explanation is on stderr already, written where the failure was met.
         printOut("Error: " + formatMessage(e) + "\n");
     }
-    std::exit(e.messageIndex);
+    return e.messageIndex;
 }
 
 void showWarning(int w) {
@@ -131,5 +131,4 @@ const std::string& productTitle() {
 void printUsage() {
     printOut(productTitle() + "\n\n");
     printOut(std::string(kUsageText) + "\n");
-    std::exit(0);
 }
