@@ -35,6 +35,7 @@ enum DirectiveId : int {
     kSetJavaSearch = 13,
     kAddJavaSearchPath = 14,
     kSetProductTitle = 15,
+    kSetSplashScreen = 16,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -164,6 +165,9 @@ public:
     bool verbose = false;
     /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
     std::string startupCache;
+    /// SetSplashScreen: the image the runtime's splash library shows before the VM starts
+    /// (native separators, relative to the executable's directory); empty for none.
+    std::string splashImage;
     /// SetJavaVersion: the accepted feature versions; 0 where there is no bound.
     int javaVersionMin = 0;
     int javaVersionMax = 0;
