@@ -148,8 +148,8 @@ double measureJmol(Display* display, const fs::path& work, const std::string& ho
     std::string program = (bin / "jmol").string();
     fs::create_directories(bin);
     fs::copy_file(BENCH_LAUNCHER, program, fs::copy_options::overwrite_existing);
-    writeFile(bin / "jmol.conf", "SetJavaHome " + home + "\nSetJavaVM server\nAddJavaLibPath /usr/share/jmol\n"
-                                 "AddJavaLibPath /usr/share/java\nSetMainClass org.openscience.jmol.app.Jmol\n");
+    writeFile(bin / "jmol.conf", "SetJavaHome " + home + "\nSetJavaVM server\nAddJavaLibFile " + jar.string() +
+                                 "\nAddVMOption -Xmx512m\nSetMainClass org.openscience.jmol.app.Jmol\n");
     std::vector<double> times;
     for (int round = -1; round < kJmolRounds; ++round) {
         double t = timeToWindow(display, {program, "-nomsgbox"}, 0, 0, true);

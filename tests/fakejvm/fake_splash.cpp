@@ -63,7 +63,12 @@ SPLASH_EXPORT int SplashLoadMemory(void* data, int size) {
 SPLASH_EXPORT void SplashClose(void) {
     fakejvm::record("SplashClose");
     // Where the launcher's own output is, so that a test sees what came before and after it.
-    if (!fakejvm::envValue("FAKESPLASH_CLOSE_NOTE").empty()) fakejvm::writeStandard(1, "(splash closed)\n");
+#ifdef _WIN32
+    const char* line = "(splash closed)\r\n";  // as the launcher's C runtime ends its lines there
+#else
+    const char* line = "(splash closed)\n";
+#endif
+    if (!fakejvm::envValue("FAKESPLASH_CLOSE_NOTE").empty()) fakejvm::writeStandard(1, line);
 }
 
 SPLASH_EXPORT void SplashSetFileJarName(const char* fileName, const char* jarName) {
