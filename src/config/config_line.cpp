@@ -22,7 +22,8 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
     {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
     {"addjavasearchpath", kAddJavaSearchPath},
-    {"setproducttitle", kSetProductTitle},       {"setsplashscreen", kSetSplashScreen},
+    {"setproducttitle", kSetProductTitle},       {"setsingleinstance", kSetSingleInstance},
+    {"setsplashscreen", kSetSplashScreen},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once
