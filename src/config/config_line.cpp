@@ -22,7 +22,9 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
     {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
     {"addjavasearchpath", kAddJavaSearchPath},
-    {"setproducttitle", kSetProductTitle},       {"setsingleinstance", kSetSingleInstance},
+    {"setproducttitle", kSetProductTitle},       {"setusersettings", kSetUserSettings},
+    {"setmaxheap", kSetMaxHeap},                 {"setjavadownloadurl", kSetJavaDownloadUrl},
+    {"setsingleinstance", kSetSingleInstance},
     {"setsplashscreen", kSetSplashScreen},
 };
 

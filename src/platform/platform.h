@@ -100,10 +100,11 @@ std::optional<std::string> stampedProductName();
 /// Asks the user for the full path of the Java executable, with `title` as the caption and,
 /// when not empty, `need` (what runtime the application needs) above the question. With
 /// `windowAllowed` false no window opens: the question goes to the console when standard
-/// input is one. Returns the answer as typed (at most 259 characters) or nullopt when the user
-/// cancels or no question can be asked.
+/// input is one. With `downloadUrl` not empty, the window offers a button that opens it with the
+/// system's handler, and the console a line "Get Java at <downloadUrl>". Returns the answer as
+/// typed (at most 259 characters) or nullopt when the user cancels or no question can be asked.
 std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
-                                                bool windowAllowed = true);
+                                                bool windowAllowed = true, const std::string& downloadUrl = std::string());
 
 // ---- Java runtime layout ---------------------------------------------------------------
 
@@ -369,6 +370,15 @@ std::vector<std::string> usualJavaFolders();
 /// $XDG_CONFIG_HOME, else $HOME/.config), without a trailing separator; nullopt when the
 /// environment names none.
 std::optional<std::string> userSettingsDirectory();
+
+/// The machine's physical memory in bytes (Windows: GlobalMemoryStatusEx; POSIX: sysconf);
+/// nullopt when the system cannot say.
+std::optional<unsigned long long> physicalMemory();
+
+/// The memory limit of the control group this process runs in, the lowest of its own and its
+/// parents' (Linux: cgroup v2 memory.max, v1 memory.limit_in_bytes); nullopt where there is
+/// none, or no such groups.
+std::optional<unsigned long long> memoryLimit();
 
 /// The file name of the Java launcher in a runtime's bin directory: "java.exe" or "java".
 extern const char* const kJavaExecutableName;

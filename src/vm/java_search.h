@@ -109,6 +109,15 @@ private:
     std::vector<JavaCandidate> examined_;
 };
 
+/// This user's settings folder of the application of the configuration file at `configPath`
+/// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;
+/// empty when the environment names no settings directory.
+std::string userSettingsFolder(const std::string& configPath);
+
+/// Removes the answer remembered for `configPath` and says in `report` what it removed, or that
+/// there was none; false, with `report` saying so, when the file could not be removed.
+bool forgetJavaHome(const std::string& configPath, std::string& report);
+
 /// The Java home remembered for the configuration file at `configPath`, when a readable file
 /// of this user's settings holds one for exactly that path; nullopt otherwise.
 std::optional<std::string> rememberedJavaHome(const std::string& configPath);
