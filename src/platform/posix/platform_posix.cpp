@@ -256,6 +256,11 @@ std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const 
             javaHome + "/lib/" + kArchDirectory + "/" + vmDirectory + "/libjvm.so"};
 }
 
+void keepWorkingDirectoryOutOfLibrarySearch() {
+    // dlopen looks in the working directory only where LD_LIBRARY_PATH names it, as its user
+    // chose.
+}
+
 void addLibraryDirectory(const std::string&) {
     // The VM library finds its own dependencies through its run path.
 }
