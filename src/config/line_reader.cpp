@@ -145,7 +145,7 @@ std::int64_t readLine(std::vector<char>& buffer, TextCursor& cursor, bool keepLi
     return static_cast<std::int64_t>(count);
 }
 
-bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
+bool readTextLines(const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler) {
     std::string text;
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
@@ -162,7 +162,11 @@ bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handl
     std::vector<char> buffer;
     LineNumber lineNumber = 1;
     for (std::int64_t length; (length = readLine(buffer, cursor, false)) != -1; ++lineNumber) {
-        if (length > 0) (this->*handler)(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
+        if (length > 0) handler(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
     }
     return true;
+}
+
+bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
+    return readTextLines(path, [&](const std::string& line, LineNumber number) { (this->*handler)(line, number); });
 }

@@ -8,7 +8,6 @@
 #include "config/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
-#include "vm/java_search.h"
 
 namespace {
 
@@ -59,4 +58,12 @@ void ConfigFileParser::parseUserConfigLine(const std::string& line, LineNumber l
         return;
     }
     parseConfigLine(line, lineNumber);
+}
+
+std::string userSettingsFolder(const std::string& configPath) {
+    std::optional<std::string> settings = platform::userSettingsDirectory();
+    std::string name = fileNameOf(configPath);
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
+    if (!settings || name.empty()) return std::string();
+    return *settings + platform::kDirSeparator + name;
 }

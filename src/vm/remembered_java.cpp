@@ -39,14 +39,6 @@ std::string fileText(const std::string& configPath, const std::string& home) {
 
 }  // namespace
 
-std::string userSettingsFolder(const std::string& configPath) {
-    std::optional<std::string> settings = platform::userSettingsDirectory();
-    std::string name = fileNameOf(configPath);
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
-    if (!settings || name.empty()) return std::string();
-    return *settings + platform::kDirSeparator + name;
-}
-
 std::optional<std::string> rememberedJavaHome(const std::string& configPath) {
     std::string file = rememberedFile(configPath);
     if (file.empty() || !platform::isRegularFile(file)) return std::nullopt;
