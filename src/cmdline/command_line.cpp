@@ -3,7 +3,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"
@@ -11,14 +11,6 @@
 char consumedArgument[1] = {'\0'};
 
 namespace {
-
-bool isAbsolute(const std::string& path) {
-    if (path.empty()) return false;
-    if (path[0] == platform::kDirSeparator || path[0] == platform::kForeignSeparator) {
-        return platform::kHasDriveLetters || path[0] == '/';
-    }
-    return platform::kHasDriveLetters && path.size() > 1 && path[1] == ':';
-}
 
 bool isHelpOption(const std::string& arg) {
     return arg == "-?" || arg == "-help" || arg == "/help" || arg == "/?";
@@ -29,7 +21,7 @@ bool isHelpOption(const std::string& arg) {
 std::string sanitizeArgument(const std::string& argument, const std::string& startDirectory) {
     // An empty argument, or one with no start directory to resolve against, stays as typed:
     // joining would turn it into the start directory itself, or a path below the root.
-    if (argument.empty() || startDirectory.empty() || argument[0] == '-' || isAbsolute(argument))
+    if (argument.empty() || startDirectory.empty() || argument[0] == '-' || !isRelativePath(argument))
         return argument;
     return startDirectory + platform::kDirSeparator + argument;
 }

@@ -1,8 +1,8 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
-#include "config/path_names.h"
+#include "base/text_ops.h"
+#include "base/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"

@@ -1,6 +1,6 @@
 #include "invoke/vm_library.h"
 
-#include "config/path_names.h"
+#include "base/path_names.h"
 
 #include "platform/console.h"
 #include "platform/platform.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
+#include "base/path_names.h"
 
 class JavaLauncher {
 public:

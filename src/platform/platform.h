@@ -244,11 +244,6 @@ constexpr bool kVmOptionsInCodePage = true;
 constexpr bool kVmOptionsInCodePage = false;
 #endif
 
-/// The per-user directory where applications keep caches that can be made again (Windows:
-/// %LOCALAPPDATA%; POSIX: $XDG_CACHE_HOME, else $HOME/.cache), without a trailing separator;
-/// nullopt when the environment names none.
-std::optional<std::string> userCacheDirectory();
-
 /// Makes `directory` and every missing parent; true when it exists as a directory afterwards.
 bool makeDirectories(const std::string& directory);
 
@@ -294,7 +289,31 @@ std::optional<std::string> lastingFileName(const std::string& path);
 /// system cannot say.
 std::optional<unsigned long long> freeSpace(const std::string& directory);
 
-/// At most `maxBytes` from the start of a file; nullopt when it cannot be opened or read.
+/// What readRegularFile found at a name.
+enum class FileOutcome {
+    Read,        ///< a regular file, read whole
+    TooLarge,    ///< a regular file larger than the bound: `bytes` holds its first bytes
+    Missing,     ///< nothing of that name
+    NotRegular,  ///< a directory, FIFO or socket, not read; `reason` says which
+    Device,      ///< a device, not read: it may never end (/dev/zero, CON)
+    Unreadable,  ///< there, but it cannot be opened or read; `reason` says why
+};
+
+/// A file's bytes, or why there are none.
+struct FileContent {
+    FileOutcome outcome = FileOutcome::Missing;
+    std::string bytes;
+    std::string reason;  ///< for NotRegular and Unreadable: "it is a FIFO", "it cannot be read"
+};
+
+/// Reads `path` when it is a regular file, at most `maxBytes` of it. Opened without blocking
+/// and without following into a terminal, and the type checked on the opened handle, so that
+/// a FIFO, a device or a socket at the name is never read nor waited on, whatever replaced the
+/// file between a check and the open.
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes);
+
+/// At most `maxBytes` from the start of a regular file (as readRegularFile reads it); nullopt
+/// when it is missing, no regular file, or cannot be read.
 std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
 
 /// Takes an exclusive lock on `path` (created when missing) that this process holds until it
@@ -364,11 +383,6 @@ std::vector<RegisteredJavaHome> registeredJavaHomes();
 /// which one part is '*' (each subdirectory there): "/usr/lib/jvm/*",
 /// "C:\Users\u\scoop\apps\*\current". Places under an unset variable are left out.
 std::vector<std::string> usualJavaFolders();
-
-/// The per-user directory where applications keep their settings (Windows: %APPDATA%; POSIX:
-/// $XDG_CONFIG_HOME, else $HOME/.config), without a trailing separator; nullopt when the
-/// environment names none.
-std::optional<std::string> userSettingsDirectory();
 
 /// The file name of the Java launcher in a runtime's bin directory: "java.exe" or "java".
 extern const char* const kJavaExecutableName;

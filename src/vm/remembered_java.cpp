@@ -1,37 +1,26 @@
 // The user's answer to the prompt, kept in the user's own settings for the configuration file
 // it was given for. What is read back is only ever a candidate: it is examined like any other.
-#include <cstdio>
-#include <cstdint>
 #include <string>
 
-#include "config/path_names.h"
+#include "base/digest.h"
+#include "base/path_names.h"
 #include "platform/platform.h"
+#include "platform/user_places.h"
 #include "vm/java_search.h"
 
 namespace {
 
 const std::size_t kMaxFileBytes = 64 * 1024;
 
-/// FNV-1a over the path: a file name that stays the same for the same configuration file.
-std::string pathDigest(const std::string& path) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
+/// A file name that stays the same for the same configuration file.
+std::string pathDigest(const std::string& path) { return Digest().addBytes(path).hex(16); }
 
 /// The settings folder of the application ("<settings>/app" for app.conf) and the file in it
 /// for this configuration path; empty when the environment names no settings directory.
 std::string rememberedFile(const std::string& configPath, std::string* folder = nullptr) {
     std::optional<std::string> settings = platform::userSettingsDirectory();
-    std::string name = fileNameOf(configPath);
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
-    if (!settings || name.empty()) return std::string();
-    std::string directory = *settings + platform::kDirSeparator + name;
+    if (!settings) return std::string();
+    std::string directory = joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
     if (folder) *folder = directory;
     return directory + platform::kDirSeparator + "java-home-" + pathDigest(configPath) + ".txt";
 }

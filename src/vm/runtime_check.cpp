@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/platform.h"

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "vm/startup_cache_files.h"
 
 namespace startup_cache {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/user_places.h"
 
 namespace platform {
 
@@ -64,11 +65,8 @@ std::vector<RegisteredJavaHome> registeredJavaHomes() { return {}; }
 
 std::vector<std::string> usualJavaFolders() {
     std::vector<std::string> folders = {"/usr/lib/jvm/*", "/usr/java/*", "/opt/java/*"};
-    std::optional<std::string> home = getEnv("HOME");
-    if (home && !home->empty() && (*home)[0] == '/') {
-        std::string base = *home;
-        while (base.size() > 1 && base.back() == '/') base.pop_back();
-        if (base == "/") base.clear();
+    if (std::optional<std::string> home = userFolderVariable("HOME")) {
+        std::string base = *home == "/" ? std::string() : *home;
         for (const char* below : {"/.sdkman/candidates/java/*", "/.jdks/*", "/.gradle/jdks/*"})
             folders.push_back(base + below);
     }
