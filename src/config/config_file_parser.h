@@ -76,6 +76,10 @@ public:
     /// longer than kMaxConfigFileBytes throws JavaLauncherException (kMsgFileTooLarge, `path`)
     /// before any line is handled. Running out of memory is fatal.
     bool readConfigFile(const std::string& path, LineHandler handler);
+
+    /// Hands each non-empty line of a file's `text`, read from `path`, to `handler`, decoded as
+    /// readConfigFile decodes it (a wide text without a mark is not read: a warning names `path`).
+    void readConfigText(std::string text, const std::string& path, LineHandler handler);
     /// The configuration-file line handler: comments, invalid lines, directives. Never throws.
     void parseConfigLine(const std::string& line, LineNumber lineNumber);
     /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
@@ -107,9 +111,11 @@ public:
     void ensureJavaRuntime(bool verboseSearch = false, bool printJava = false);
     /// True when the launch searches for an installed runtime that fits.
     bool searchesForJava() const;
-    /// Reads one jvm.cfg into vmTable; false when the file cannot be opened. A jvm.cfg too
-    /// long to be read throws as readConfigFile does.
-    bool readJvmCfg(const std::string& path);
+    /// Reads one jvm.cfg into vmTable: only a regular file of at most kMaxJvmCfgBytes, never
+    /// waiting on it. False when it is missing, unreadable, larger, or no regular file (with
+    /// `sayWhy`, a line on stdout says why it was passed over); a device, which may never end,
+    /// throws as a configuration file too long to be read does.
+    bool readJvmCfg(const std::string& path, bool sayWhy = false);
     /// The jvm.cfg line handler. Never throws.
     void parseJvmCfgLine(const std::string& line, LineNumber lineNumber);
 

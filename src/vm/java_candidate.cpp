@@ -119,9 +119,8 @@ JavaCandidate examineJavaHome(const std::string& home, const std::string& source
     candidate.source = source;
     if (home.empty() || !hasJavaExe(home)) return candidate;
     // Only a regular file is read: a FIFO of that name would wait for a writer for ever.
-    std::string releaseFile = home + platform::kDirSeparator + "release";
     std::optional<std::string> release =
-        platform::isRegularFile(releaseFile) ? platform::readFileStart(releaseFile, kMaxReleaseBytes) : std::nullopt;
+        platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
     std::optional<std::string> stated = release ? releaseValue(*release, "JAVA_VERSION") : std::nullopt;
     candidate.version = stated ? parseJavaVersion(*stated) : versionInName(versionHint);
     // A version outside the range settles it: its architecture is what the release file says,

@@ -1,8 +1,11 @@
 #include <string>
+#include <utility>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "config/line_reader.h"
+#include "messages/messages.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 
@@ -51,7 +54,7 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
     ensureJavaRuntime(verboseSearch, printJava);
     bool found = false;
     for (const std::string& candidate : platform::jvmCfgCandidates(javaHome)) {
-        if (readJvmCfg(candidate)) {
+        if (readJvmCfg(candidate, verboseSearch)) {
             found = true;
             break;
         }
@@ -63,8 +66,17 @@ void ConfigFileParser::processJavaHome(int argc, char** argv) {
     processdirective(kAddJavaLibFile, dt);
 }
 
-bool ConfigFileParser::readJvmCfg(const std::string& path) {
-    return readConfigFile(path, &ConfigFileParser::parseJvmCfgLine);
+bool ConfigFileParser::readJvmCfg(const std::string& path, bool sayWhy) {
+    platform::FileContent file = platform::readRegularFile(path, kMaxJvmCfgBytes);
+    if (file.outcome == platform::FileOutcome::Device) throw JavaLauncherException(kMsgFileTooLarge, path);
+    if (file.outcome == platform::FileOutcome::TooLarge) file.reason = "it is larger than 1 MiB";
+    if (file.outcome != platform::FileOutcome::Read) {
+        if (sayWhy && file.outcome != platform::FileOutcome::Missing)
+            printOut("jvm.cfg: " + path + " is passed over: " + file.reason + "\n");
+        return false;
+    }
+    readConfigText(std::move(file.bytes), path, &ConfigFileParser::parseJvmCfgLine);
+    return true;
 }
 
 void ConfigFileParser::parseJvmCfgLine(const std::string& rawLine, LineNumber /*lineNumber*/) {
