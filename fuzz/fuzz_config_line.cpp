@@ -9,6 +9,7 @@
 #include "config/config_file_parser.h"
 #include "base/text_ops.h"
 #include "fuzz_support.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
 
 namespace {

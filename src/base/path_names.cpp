@@ -2,7 +2,9 @@
 
 #include "base/digest.h"
 #include "base/text_ops.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 std::string trimWhitespace(const std::string& text) {
     std::string copy = text;

@@ -6,6 +6,7 @@
 #include "base/path_names.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 
 char consumedArgument[1] = {'\0'};

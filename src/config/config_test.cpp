@@ -12,6 +12,7 @@
 #include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
 

@@ -7,7 +7,9 @@
 #include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "vm/java_search.h"
 
 namespace {

@@ -11,7 +11,8 @@
 #include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "platform/unicode_text.h"
 
 namespace {

@@ -4,7 +4,10 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 
 bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, char** argv,
                                     std::string startDirectory) {

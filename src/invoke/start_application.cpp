@@ -14,7 +14,10 @@
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 #include "vm/runtime_check.h"
 #include "vm/startup_cache.h"
 

@@ -3,7 +3,7 @@
 #include "base/path_names.h"
 
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/libraries.h"
 
 namespace {
 

@@ -4,7 +4,9 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "launcher/java_launcher.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 
 namespace {
 

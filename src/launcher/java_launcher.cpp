@@ -7,7 +7,8 @@
 #include "invoke/start_application.h"
 #include "messages/messages.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
 
 JavaLauncher::JavaLauncher() {
     if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);

@@ -8,6 +8,7 @@
 #include "launcher/java_launcher.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
 

@@ -4,6 +4,9 @@
 #include <string>
 
 #include "config/config_file_parser.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
 #include "vm/runtime_check.h"

@@ -7,6 +7,8 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "base/digest.h"
 #include "base/path_names.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/user_places.h"
 #include "vm/java_search.h"

@@ -9,7 +9,9 @@
 #include "base/text_ops.h"
 #include "base/path_names.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 #include "platform/user_places.h"
 #include "vm/startup_cache_files.h"
 

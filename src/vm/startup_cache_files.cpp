@@ -12,6 +12,9 @@
 #include "base/path_names.h"
 #include "config/config_file_parser.h"
 #include "base/text_ops.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/platform.h"
 
 namespace startup_cache {
 

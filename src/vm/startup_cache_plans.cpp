@@ -10,6 +10,9 @@
 
 #include "base/text_ops.h"
 #include "vm/startup_cache_files.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/processes.h"
 
 namespace startup_cache {
 

@@ -2,7 +2,8 @@
 
 #include "config/config_file_parser.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 
 const char* const kDefaultVmName = "hotspot";
 

@@ -19,7 +19,9 @@
 #include <functional>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/processes.h"
 
 namespace platform {
 

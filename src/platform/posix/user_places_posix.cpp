@@ -1,7 +1,7 @@
 // The per-user directories of the XDG base directory rules: caches and settings.
+#include "platform/processes.h"
 #include "platform/user_places.h"
 
-#include "platform/platform.h"
 
 namespace platform {
 

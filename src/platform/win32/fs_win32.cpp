@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "platform/command_line_quoting.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
 #include "platform/user_places.h"
 #include "platform/win32/wide_text.h"
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/processes.h"
 #include "platform/user_places.h"
 #include "platform/win32/wide_text.h"
 

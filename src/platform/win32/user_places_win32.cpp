@@ -1,7 +1,7 @@
 // The per-user folders of Windows: %LOCALAPPDATA% for caches, %APPDATA% for settings.
+#include "platform/processes.h"
 #include "platform/user_places.h"
 
-#include "platform/platform.h"
 
 namespace platform {
 namespace {
