@@ -35,6 +35,7 @@ enum DirectiveId : int {
     kSetJavaSearch = 13,
     kAddJavaSearchPath = 14,
     kSetProductTitle = 15,
+    kSetSingleInstance = 16,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -179,6 +180,10 @@ public:
     /// The prompt or the search replaced the configured Java home: the command line's
     /// SetJavaHome, applied again later, must not undo that choice.
     bool javaHomeChosen = false;
+    /// SetSingleInstance: the class ('/'-separated) and the static method that a later start's
+    /// arguments go to; both empty when every start is a new instance.
+    std::string singleInstanceClass;
+    std::string singleInstanceMethod;
     /// The configuration file's path, as loadSettings was given it.
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
@@ -186,6 +191,7 @@ public:
 
 private:
     void setJavaVersion(const std::string& value);
+    void setSingleInstance(const std::string& value);
     void findFittingJava(bool verboseSearch, bool printJava);
     /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
     void useChosenJava(std::string home);

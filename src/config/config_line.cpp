@@ -22,7 +22,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
     {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
     {"addjavasearchpath", kAddJavaSearchPath},
-    {"setproducttitle", kSetProductTitle},
+    {"setproducttitle", kSetProductTitle},       {"setsingleinstance", kSetSingleInstance},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

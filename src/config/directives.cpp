@@ -120,6 +120,9 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             else
                 printErr("WARNING: SetJavaSearch takes on or off, not: " + value + "\n");
             break;
+        case kSetSingleInstance:
+            setSingleInstance(value);
+            break;
         case kAddJavaSearchPath:
             if (!value.empty()) javaSearchPaths.push_back(fixSlashes(value));
             break;
@@ -127,6 +130,21 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             break;
     }
     return true;
+}
+
+void ConfigFileParser::setSingleInstance(const std::string& value) {
+    singleInstanceClass.clear();
+    singleInstanceMethod.clear();
+    if (value.empty()) return;
+    // The method's name follows the class's last dot; a nested class is written with '$'.
+    std::size_t dot = value.rfind('.');
+    if (dot == std::string::npos || dot == 0 || dot + 1 == value.size()) {
+        printErr("WARNING: SetSingleInstance takes <class>.<method>, not: " + value + "\n");
+        return;
+    }
+    singleInstanceClass = value.substr(0, dot);
+    replaceAll(singleInstanceClass, ".", "/");
+    singleInstanceMethod = value.substr(dot + 1);
 }
 
 void ConfigFileParser::setJavaVersion(const std::string& value) {

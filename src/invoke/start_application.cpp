@@ -132,7 +132,7 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
 
 }  // namespace
 
-int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
+int startJavaApplication(const ConfigFileParser& original, bool updateMode, const VmObserver& observer) {
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
@@ -176,8 +176,10 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode) {
     std::fflush(stderr);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    if (observer.beforeCreation) observer.beforeCreation();
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    if (observer.created) observer.created(vm, env);
 
     if (cacheWork.whenStarted)
         if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);

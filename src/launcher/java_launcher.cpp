@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "cmdline/command_line.h"
+#include "instance/single_instance.h"
 #include "invoke/start_application.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -57,6 +58,8 @@ void JavaLauncher::prescanArguments(int argc, char** argv) {
 }
 
 int JavaLauncher::launch(int argc, char** argv) {
+    // Outside the handler: a launch that fails closes the channel before the process ends.
+    std::unique_ptr<InstanceListener> instance;
     try {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
@@ -69,6 +72,12 @@ int JavaLauncher::launch(int argc, char** argv) {
         // An update child knows itself from its environment, which no configuration or
         // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
         bool updateMode = settings.isUpdateMode() || updateChild;
+        // Before anything slow: a start that hands its arguments to the running instance ends here.
+        if (!updateMode) {
+            InstanceCheck check = checkForRunningInstance(settings, startDirectory);
+            if (check.exitCode) return *check.exitCode;
+            instance = std::move(check.listener);
+        }
         if (!updateMode && needToUpdate(programName, settings)) {
             if (settings.getUpdateMainClass().empty())
                 printErr("WARNING: There are deferred updates but UpdateMainClass directive is not set\n");
@@ -77,12 +86,19 @@ int JavaLauncher::launch(int argc, char** argv) {
             else
                 installDeferredUpdates(argc, argv, settings);
         }
-        return startApplication(argc, argv, updateMode, settings);
+        return startApplication(argc, argv, updateMode, settings, instance.get());
     } catch (const JavaLauncherException& e) {
+        instance.reset();
         showError(e);
     }
 }
 
-int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings) {
-    return startJavaApplication(settings, updateMode);
+int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings,
+                                   InstanceListener* instance) {
+    VmObserver observer;
+    if (instance) {
+        observer.beforeCreation = [instance] { instance->start(); };
+        observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
+    }
+    return startJavaApplication(settings, updateMode, observer);
 }

@@ -8,6 +8,8 @@
 #include "config/config_file_parser.h"
 #include "base/path_names.h"
 
+class InstanceListener;
+
 class JavaLauncher {
 public:
     /// Records the user's working directory and moves to the executable's own directory
@@ -39,10 +41,12 @@ public:
     void installDeferredUpdates(int argc, char** argv, const ConfigFileParser& settings);
 
     /// Creates the Java VM from a copy of `settings` and runs the main class (the installer
-    /// class in update mode). Throws JavaLauncherException on failure; returns the exit code
+    /// class in update mode). With `instance`, its listener starts before the VM is made and
+    /// learns of the VM once it is. Throws JavaLauncherException on failure; returns the exit code
     /// the process should end with (0 after a normal return of main, 1 after an uncaught
     /// exception).
-    int startApplication(int argc, char** argv, bool updateMode, const ConfigFileParser& settings);
+    int startApplication(int argc, char** argv, bool updateMode, const ConfigFileParser& settings,
+                         InstanceListener* instance = nullptr);
 
     const std::string& getStartDirectory() const { return startDirectory; }
 

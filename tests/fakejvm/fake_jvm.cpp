@@ -16,6 +16,11 @@
 //   FAKEJVM_MAIN=print:TEXT  main writes "TEXT\n" to the standard output handle and "TEXT!\n"
 //                            to the standard error handle, as a Java runtime's System.out
 //                            and System.err do (the system's handles, not a C runtime's)
+//   FAKEJVM_MAIN=calls:N[:S]  main returns once the single instance's method has been called
+//                          N times, or after S seconds (60 when not given)
+//   FAKEJVM_THREADS=1      record at creation how many threads the process has (Linux)
+//   FAKEJVM_INSTANCE=throw|block   the single instance's method throws, or blocks 30 seconds
+//   FAKEJVM_FAIL=instancemethod    the single instance's method is not found
 //   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether
 //                          its executable is a windowless (GUI-subsystem) one (Windows)
 //   FAKEJVM_NULL_REPORT    the null VM only: one line on stdout when main is called

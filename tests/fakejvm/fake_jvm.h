@@ -27,6 +27,8 @@ void record(const std::string& line);
 /// With FAKEJVM_CONSOLE set, on Windows: whether the process has a console, and whether its
 /// executable is a windowless one. Nothing elsewhere.
 void recordConsole();
+/// With FAKEJVM_THREADS=1, on Linux: the number of threads of the process. Nothing elsewhere.
+void recordThreads();
 /// With FAKEJVM_TEXT=1, on Windows: the code page the VM reads its options in. Nothing elsewhere.
 void recordCodePage();
 /// Records a JNI option: its bytes, or with FAKEJVM_TEXT=1 the text the VM reads and whether
@@ -103,6 +105,7 @@ void handOutTables(JavaVM** vm, void** env) {
     fillWithUnexpected(vmTable);
     vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;
     vmTable.DestroyJavaVM = &Vm::destroyJavaVM;
+    vmTable.AttachCurrentThread = &Vm::attachCurrentThread;
     vmTable.DetachCurrentThread = &Vm::detachCurrentThread;
     vmObject.functions = &vmTable;
     *vm = &vmObject;

@@ -101,6 +101,17 @@ void recordConsole() {
 #endif
 }
 
+void recordThreads() {
+#ifndef _WIN32
+    if (envValue("FAKEJVM_THREADS") != "1") return;
+    int threads = 0;
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("Threads:", 0) == 0) threads = std::atoi(line.c_str() + 8);
+    record("threads=" + std::to_string(threads));
+#endif
+}
+
 // ---- Options as the VM reads them ------------------------------------------------------
 
 void recordCodePage() {

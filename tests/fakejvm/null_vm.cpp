@@ -72,8 +72,16 @@ struct NullVm {
     static jint JNICALL throwObject(JNIEnv*, jthrowable) { return JNI_OK; }
     static jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_2; }
     static jint JNICALL destroyJavaVM(JavaVM*) { return JNI_OK; }
+    /// The one environment serves every thread: nothing here keeps a thread's state.
+    static jint JNICALL attachCurrentThread(JavaVM*, void** env, void*) {
+        *env = theEnv;
+        return JNI_OK;
+    }
+    static void* theEnv;
     static jint JNICALL detachCurrentThread(JavaVM*) { return JNI_OK; }
 };
+
+void* NullVm::theEnv = nullptr;
 
 /// Counts the non-empty entries of the class-path option; the listing of a directory may
 /// leave a separator at the end.
@@ -101,6 +109,7 @@ jint createNullVm(JavaVM** vm, void** env, const JavaVMInitArgs& initArgs) {
     counts.options = initArgs.nOptions;
     if (report) countClassPath(initArgs);
     handOutTables<NullVm>(vm, env);
+    NullVm::theEnv = *env;
     return JNI_OK;
 }
 

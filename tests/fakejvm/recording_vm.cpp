@@ -1,11 +1,15 @@
 // The VM the process tests use: it records what it receives (FAKEJVM_RECORD), checks that the
 // launcher calls each JNI function as it should, and fails or behaves on demand
 // (FAKEJVM_FAIL, FAKEJVM_MAIN). See fake_jvm.cpp for the variables.
+#include <chrono>
+#include <condition_variable>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "fake_jvm.h"
@@ -28,16 +32,27 @@ FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
 FakeClass errorClass;  // the class of a lookup's error: NoClassDefFoundError, NoSuchMethodError
 int mainMethodTag;
+int instanceMethodTag;  // the static (String, String[]) method a single instance calls
 int throwableTag;
+const char* const kInstanceSignature = "(Ljava/lang/String;[Ljava/lang/String;)V";
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
 std::deque<FakeArray> arrays;
 
 bool created = false;
 bool destroyed = false;
 bool arrayCreated = false;  // strings made after the first array are arguments
-bool exceptionPending = false;
+// Each thread has its own pending exception, as in a VM.
+thread_local bool exceptionPending = false;
 /// What ExceptionDescribe prints for the pending exception.
-std::string pendingDescription = "Exception in thread \"main\" fake.Failure: thrown by main\n";
+thread_local std::string pendingDescription = "Exception in thread \"main\" fake.Failure: thrown by main\n";
+
+// The threads attached besides the main one, and the calls of the instance method done: the
+// VM's objects are shared, so every JNI function holds vmMutex.
+std::recursive_mutex vmMutex;
+std::condition_variable_any threadsChanged;
+int attachedThreads = 0;
+int instanceCalls = 0;
+using Guard = std::lock_guard<std::recursive_mutex>;
 
 void checkAlive() {
     if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
@@ -63,13 +78,48 @@ std::string textOf(jobject object) {
     fatal("fakejvm: array element is not a string the VM made\n");
 }
 
+/// The single instance's method: records the working directory and arguments, then throws or
+/// blocks as FAKEJVM_INSTANCE asks.
+void runInstanceMethod(jstring directory, jobjectArray array) {
+    std::string behaviour = envValue("FAKEJVM_INSTANCE");
+    {
+        Guard guard(vmMutex);
+        checkAlive();
+        record("instance dir=" + textOf(directory));
+        for (jobject element : arrayOf(array)->elements) record("instance arg=" + textOf(element));
+        if (behaviour == "throw") {
+            exceptionPending = true;
+            pendingDescription = "Exception in thread \"Single instance\" fake.Failure: thrown by the instance method\n";
+        }
+    }
+    if (behaviour == "block") std::this_thread::sleep_for(std::chrono::seconds(30));
+    Guard guard(vmMutex);
+    ++instanceCalls;
+    threadsChanged.notify_all();
+}
+
+/// FAKEJVM_MAIN=calls:N[:S]: main returns once the instance method has been called N times, or
+/// after S seconds (60 when not given).
+void waitForInstanceCalls(const std::string& spec) {
+    int count = std::atoi(spec.c_str());
+    std::size_t colon = spec.find(':');
+    int seconds = colon == std::string::npos ? 60 : std::atoi(spec.c_str() + colon + 1);
+    std::unique_lock<std::recursive_mutex> lock(vmMutex);
+    threadsChanged.wait_for(lock, std::chrono::seconds(seconds), [count] { return instanceCalls >= count; });
+}
+
 void runMain(jclass cls, jmethodID method, jobjectArray array) {
     checkAlive();
+    if (method == reinterpret_cast<jmethodID>(&instanceMethodTag)) fatal("fakejvm: main called with two arguments\n");
     if (cls != reinterpret_cast<jclass>(&mainClass) || method != reinterpret_cast<jmethodID>(&mainMethodTag))
         fatal("fakejvm: CallStaticVoidMethod on another class or method than main\n");
-    for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
-    record("main");
+    {
+        Guard guard(vmMutex);
+        for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
+        record("main");
+    }
     std::string behaviour = envValue("FAKEJVM_MAIN");
+    if (behaviour.rfind("calls:", 0) == 0) waitForInstanceCalls(behaviour.substr(6));
     if (behaviour == "throw") {
         exceptionPending = true;
     } else if (behaviour == "crash") {
@@ -91,6 +141,7 @@ struct RecordingVm {
     }
 
     static jclass JNICALL findClass(JNIEnv*, const char* name) {
+        Guard guard(vmMutex);
         checkAlive();
         record(std::string("findclass=") + (name ? name : ""));
         std::string text = name ? name : "";
@@ -113,26 +164,32 @@ struct RecordingVm {
     }
 
     static jmethodID JNICALL getStaticMethodID(JNIEnv*, jclass cls, const char* name, const char* signature) {
+        Guard guard(vmMutex);
         checkAlive();
         record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
         if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
+        if (signature && std::string(signature) == kInstanceSignature)
+            return failureRequested("instancemethod") ? nullptr : reinterpret_cast<jmethodID>(&instanceMethodTag);
         if (failureRequested("method")) return nullptr;
         return reinterpret_cast<jmethodID>(&mainMethodTag);
     }
 
     static jstring JNICALL newStringUTF(JNIEnv*, const char* utf) {
+        Guard guard(vmMutex);
         checkAlive();
         if (!utf) fatal("fakejvm: NewStringUTF of a null pointer\n");
         return makeString(modifiedUtf8ToUtf8(utf));
     }
 
     static jstring JNICALL newString(JNIEnv*, const jchar* unicode, jsize length) {
+        Guard guard(vmMutex);
         checkAlive();
         if (length < 0 || (length > 0 && !unicode)) fatal("fakejvm: NewString with a bad buffer\n");
         return makeString(utf16ToUtf8(unicode, length));
     }
 
     static jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass cls, jobject initial) {
+        Guard guard(vmMutex);
         checkAlive();
         if (cls != reinterpret_cast<jclass>(&stringClass)) fatal("fakejvm: NewObjectArray of another class than String\n");
         if (length < 0) fatal("fakejvm: NewObjectArray of a negative length\n");
@@ -143,6 +200,7 @@ struct RecordingVm {
     }
 
     static void JNICALL setObjectArrayElement(JNIEnv*, jobjectArray array, jsize index, jobject value) {
+        Guard guard(vmMutex);
         checkAlive();
         FakeArray* target = arrayOf(array);
         if (index < 0 || static_cast<std::size_t>(index) >= target->elements.size())
@@ -153,12 +211,22 @@ struct RecordingVm {
     static void JNICALL callStaticVoidMethod(JNIEnv*, jclass cls, jmethodID method, ...) {
         va_list args;
         va_start(args, method);
+        if (method == reinterpret_cast<jmethodID>(&instanceMethodTag)) {
+            jstring directory = va_arg(args, jstring);
+            jobjectArray array = va_arg(args, jobjectArray);
+            va_end(args);
+            return runInstanceMethod(directory, array);
+        }
         jobjectArray array = va_arg(args, jobjectArray);
         va_end(args);
         runMain(cls, method, array);
     }
 
     static void JNICALL callStaticVoidMethodV(JNIEnv*, jclass cls, jmethodID method, va_list args) {
+        if (method == reinterpret_cast<jmethodID>(&instanceMethodTag)) {
+            jstring directory = va_arg(args, jstring);
+            return runInstanceMethod(directory, va_arg(args, jobjectArray));
+        }
         runMain(cls, method, va_arg(args, jobjectArray));
     }
 
@@ -209,17 +277,40 @@ struct RecordingVm {
 
     // The JavaVM's own functions.
     static jint JNICALL destroyJavaVM(JavaVM*) {
+        // As a VM waits for its other non-daemon threads.
+        std::unique_lock<std::recursive_mutex> lock(vmMutex);
+        threadsChanged.wait(lock, [] { return attachedThreads == 0; });
         checkAlive();
         record("destroy");
         destroyed = true;
         return JNI_OK;
     }
 
-    static jint JNICALL detachCurrentThread(JavaVM*) {
-        checkAlive();
+    static jint JNICALL attachCurrentThread(JavaVM*, void** env, void* args) {
+        Guard guard(vmMutex);
+        if (destroyed) return JNI_ERR;
+        const auto* attachment = static_cast<const JavaVMAttachArgs*>(args);
+        record(std::string("attach=") + (attachment && attachment->name ? attachment->name : ""));
+        ++attachedThreads;
+        *env = theEnv;
         return JNI_OK;
     }
+
+    static jint JNICALL detachCurrentThread(JavaVM*) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (attachedThreads > 0) {
+            record("detach");
+            --attachedThreads;
+            threadsChanged.notify_all();
+        }
+        return JNI_OK;
+    }
+
+    static void* theEnv;
 };
+
+void* RecordingVm::theEnv = nullptr;
 
 std::string hex8(jint value) {
     char text[16];
@@ -234,6 +325,7 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
     if (!vm || !env || !args) fatal("fakejvm: JNI_CreateJavaVM with a null pointer\n");
     const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
     recordConsole();
+    recordThreads();
     record("version=" + hex8(initArgs->version));
     record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
     recordCodePage();
@@ -247,6 +339,7 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
     if (failureRequested("create")) return JNI_ERR;
     created = true;
     handOutTables<RecordingVm>(vm, env);
+    RecordingVm::theEnv = *env;
     return JNI_OK;
 }
 

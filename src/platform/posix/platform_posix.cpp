@@ -1,11 +1,8 @@
 // The POSIX port of the platform layer.
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
-#include "platform/libraries.h"
 #include "platform/processes.h"
 #include "platform/text.h"
-#include "platform/user_interface.h"
 
 #include <dirent.h>
 #include <dlfcn.h>

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <thread>
+
+#include "config/config_file_parser.h"
+#include "instance/instance_request.h"
+#include "instance/single_instance.h"
+#include "platform/instance_channel.h"
+
+namespace {
+
+std::string number(std::uint32_t value) {
+    return std::string{static_cast<char>(value & 0xff), static_cast<char>((value >> 8) & 0xff),
+                       static_cast<char>((value >> 16) & 0xff), static_cast<char>(value >> 24)};
+}
+
+TEST(InstanceRequest, EveryTextComesBackExactlyAndTheLimitsHold) {
+    std::vector<std::string> most(kMaxInstanceArguments, "");
+    InstanceRequest fits[] = {
+        {"", {}},
+        {"C:\\work dir", {"", "with blank", "\"q\" 'q'", std::string("nul\0inside", 10), "gr\xc3\xbc\xc3\x9f" "e"}},
+        {"/w", most},
+        {std::string(kMaxInstanceRequestBytes - 12, 'd'), {}},
+    };
+    for (const InstanceRequest& request : fits) {
+        std::optional<std::string> bytes = encodeInstanceRequest(request);
+        ASSERT_TRUE(bytes) << request.arguments.size();
+        std::optional<std::size_t> length = instanceRequestLength(bytes->substr(0, kInstanceLengthBytes));
+        ASSERT_EQ(length, bytes->size() - kInstanceLengthBytes);
+        EXPECT_EQ(decodeInstanceRequest(bytes->substr(kInstanceLengthBytes)), request);
+    }
+    most.push_back("");
+    EXPECT_FALSE(encodeInstanceRequest({"", most}));
+    EXPECT_FALSE(encodeInstanceRequest({std::string(kMaxInstanceRequestBytes - 11, 'd'), {}}));
+}
+
+// What a start may send that the running instance refuses: none of it is taken for a request.
+TEST(InstanceRequest, MalformedOrOversizedBodiesAreRefused) {
+    std::string valid = encodeInstanceRequest({"/w", {"a", "bc"}})->substr(kInstanceLengthBytes);
+    const std::string refused[] = {
+        "",
+        valid.substr(0, valid.size() - 1),  // cut short
+        valid + "x",                        // more than one request
+        number(3) + number(2) + "/w" + number(1) + "a",  // fewer arguments than it counts
+        number(kMaxInstanceArguments + 1) + std::string(4 * (kMaxInstanceArguments + 2), '\0'),
+        number(0) + number(0xffffffff) + "/w",  // a length beyond the bytes
+        std::string(kMaxInstanceRequestBytes, '\0'),
+    };
+    for (const std::string& body : refused) EXPECT_FALSE(decodeInstanceRequest(body)) << body.size();
+    EXPECT_FALSE(instanceRequestLength(number(kMaxInstanceRequestBytes)));
+    EXPECT_FALSE(instanceRequestLength("abc"));
+}
+
+TEST(SingleInstanceDirective, NamesAClassAndAStaticMethod) {
+    struct Case {
+        std::string value, className, method;
+    } cases[] = {
+        {"app.Main.open", "app/Main", "open"}, {"Main.open", "Main", "open"}, {"a.Outer$Inner.m", "a/Outer$Inner", "m"},
+        {"", "", ""}, {"open", "", ""}, {".open", "", ""}, {"app.Main.", "", ""},
+    };
+    for (const Case& c : cases) {
+        ConfigFileParser parser;
+        std::string value = "old.Class.method";
+        parser.processdirective(kSetSingleInstance, value);
+        parser.processdirective(kSetSingleInstance, value = c.value);
+        EXPECT_EQ(parser.singleInstanceClass + " " + parser.singleInstanceMethod, c.className + " " + c.method) << c.value;
+    }
+    EXPECT_EQ(findDirective("setsingleinstance"), kSetSingleInstance);
+}
+
+// The channel through the real platform layer: one owner, a client that reaches it, bytes both
+// ways, and a name that is free again once the owner is gone.
+TEST(InstanceChannel, OneOwnerAndClientsThatReachIt) {
+    std::string key = instanceKey("/test/" + std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    platform::ChannelClaim owner = platform::claimInstanceChannel(key, 2000);
+    ASSERT_EQ(owner.outcome, platform::ChannelClaim::Outcome::Owner) << owner.reason;
+    for (int round = 0; round < 2; ++round) {
+        platform::ChannelClaim client = platform::claimInstanceChannel(key, 2000);
+        ASSERT_EQ(client.outcome, platform::ChannelClaim::Outcome::Running) << client.reason;
+        std::unique_ptr<platform::ChannelConnection> served = owner.listener->accept();
+        ASSERT_TRUE(served);
+        EXPECT_TRUE(client.connection->send("request", 1000));
+        EXPECT_EQ(served->receive(7, 1000), std::string("request"));
+        EXPECT_FALSE(served->receive(1, 100)) << "nothing more came";
+        EXPECT_TRUE(served->send("D", 1000));
+        EXPECT_EQ(client.connection->receive(1, 1000), std::string("D"));
+        EXPECT_NE(client.connection->peerProcessId(), 0u);
+    }
+    std::thread stopper([&owner] { owner.listener->stop(); });
+    EXPECT_FALSE(owner.listener->accept());
+    stopper.join();
+    owner.listener.reset();
+    platform::ChannelClaim again = platform::claimInstanceChannel(key, 2000);
+    EXPECT_EQ(again.outcome, platform::ChannelClaim::Outcome::Owner) << again.reason;
+}
+
+}  // namespace

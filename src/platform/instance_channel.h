@@ -1,0 +1,84 @@
+// The per-user channel through which a start of an application reaches the instance of it
+// that runs already: a named pipe on Windows (named after the user's SID, open to that user
+// only), a Unix socket in the user's runtime directory on POSIX (peers of other users refused).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+namespace platform {
+
+/// One end of a connection of the channel; closed when the object goes. Every call waits at
+/// most the time it is given, so that a peer that stalls cannot hold this end for longer.
+class ChannelConnection {
+public:
+    struct Handle;
+    explicit ChannelConnection(std::unique_ptr<Handle> handle);
+    ~ChannelConnection();
+    ChannelConnection(const ChannelConnection&) = delete;
+    ChannelConnection& operator=(const ChannelConnection&) = delete;
+
+    /// Writes all of `bytes` within `timeoutMs`; false when the peer has gone, refuses or is
+    /// too slow. Never raises a signal.
+    bool send(const std::string& bytes, unsigned timeoutMs);
+    /// Reads exactly `count` bytes within `timeoutMs`; nullopt when the peer closes first, an
+    /// error occurs or the time runs out.
+    std::optional<std::string> receive(std::size_t count, unsigned timeoutMs);
+    /// The process id of the other end; 0 when the system cannot say.
+    unsigned long peerProcessId() const;
+
+private:
+    std::unique_ptr<Handle> handle_;
+};
+
+/// The owner's end of the channel: while it lives, the channel's name leads to this process.
+/// Its destruction closes the channel and removes its name (unless another process has made
+/// the name its own meanwhile).
+class ChannelListener {
+public:
+    struct Handle;
+    explicit ChannelListener(std::unique_ptr<Handle> handle);
+    ~ChannelListener();
+    ChannelListener(const ChannelListener&) = delete;
+    ChannelListener& operator=(const ChannelListener&) = delete;
+
+    /// Waits for the next client of this user (clients of other users are turned away here);
+    /// nullptr once stop has been called or the channel fails.
+    std::unique_ptr<ChannelConnection> accept();
+    /// Makes a waiting or later accept return nullptr. Safe from any thread.
+    void stop();
+
+private:
+    std::unique_ptr<Handle> handle_;
+};
+
+/// What a start found at the channel's name.
+struct ChannelClaim {
+    enum class Outcome {
+        Owner,     ///< the name was free (or left by an instance that ended): `listener` holds it
+        Running,   ///< an instance of this user listens there: `connection` leads to it
+        Unusable,  ///< something else is there, or no channel can be made: `reason` says why
+    };
+    Outcome outcome = Outcome::Unusable;
+    std::string reason;
+    std::unique_ptr<ChannelListener> listener;
+    std::unique_ptr<ChannelConnection> connection;
+};
+
+/// Takes the channel named after `key` (letters and digits) for this user, or connects to the
+/// instance of this user that holds it, in one step that two starts at the same moment cannot
+/// both win: exactly one becomes the owner, the other connects. A name left behind by an
+/// instance that ended without removing it is taken over. Waits at most `timeoutMs` for a
+/// busy owner to take the connection.
+ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs);
+
+/// The full name of the channel of `key` for this user (a pipe name, a socket's path); nullopt
+/// when none can be formed (no private directory for it, the user's identity unknown).
+std::optional<std::string> instanceChannelName(const std::string& key);
+
+/// Lets the process `processId` bring its window to the front, as the running instance does
+/// when a later start hands it its arguments (Windows); nothing on POSIX.
+void allowToComeForward(unsigned long processId);
+
+}  // namespace platform

@@ -1,0 +1,277 @@
+// The instance channel on POSIX: a Unix socket in $XDG_RUNTIME_DIR, else in a directory of the
+// user's own under the temporary directory. The socket is bound under a lock file held with
+// flock, so that of two starts at once exactly one binds and the other finds it listening.
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/file.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/time.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/instance_channel.h"
+
+namespace platform {
+
+struct ChannelConnection::Handle {
+    int fd = -1;
+    ~Handle() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+struct ChannelListener::Handle {
+    int fd = -1;
+    int stopPipe[2] = {-1, -1};
+    std::string path;
+    std::string lockPath;
+    dev_t device = 0;
+    ino_t node = 0;
+};
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+/// A directory of this user's, itself no link, that nobody else may write in.
+bool isOwnPrivateDirectory(const std::string& directory) {
+    struct stat info;
+    return ::lstat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_uid == ::geteuid() &&
+           (info.st_mode & (S_IWGRP | S_IWOTH)) == 0;
+}
+
+/// Where the sockets live: the session's runtime directory, which the system keeps private, or
+/// else one made for this user under the temporary directory.
+std::optional<std::string> socketDirectory() {
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    if (runtime && runtime[0] == '/' && isOwnPrivateDirectory(runtime)) return std::string(runtime);
+    const char* temporary = std::getenv("TMPDIR");
+    std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
+    while (base.size() > 1 && base.back() == '/') base.pop_back();
+    std::string directory = base + "/launcher-" + std::to_string(::geteuid());
+    if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
+    if (!isOwnPrivateDirectory(directory)) return std::nullopt;
+    return directory;
+}
+
+int millisecondsLeft(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+/// The uid and pid of the process at the other end of a connected socket.
+bool peerCredentials(int fd, struct ucred& credentials) {
+    socklen_t length = sizeof credentials;
+    return ::getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &credentials, &length) == 0;
+}
+
+bool socketAddress(const std::string& path, sockaddr_un& address) {
+    std::memset(&address, 0, sizeof address);
+    address.sun_family = AF_UNIX;
+    if (path.size() >= sizeof address.sun_path) return false;
+    std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+/// The lock that orders claims and removals of one socket name; -1 when it cannot be had.
+int takeLock(const std::string& lockPath) {
+    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+    struct stat info;
+    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
+        while (::flock(fd, LOCK_EX) != 0)
+            if (errno != EINTR) break;
+        return fd;
+    }
+    if (fd >= 0) ::close(fd);
+    return -1;
+}
+
+/// Connects to a listening socket, waiting at most `timeoutMs` when its queue is full. The
+/// error number on failure (ECONNREFUSED: nobody listens).
+int connectTo(const sockaddr_un& address, unsigned timeoutMs, int& fd) {
+    fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return errno;
+    timeval limit{static_cast<time_t>(timeoutMs / 1000), static_cast<suseconds_t>((timeoutMs % 1000) * 1000)};
+    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+    int error = errno;
+    ::close(fd);
+    fd = -1;
+    return error;
+}
+
+/// Binds and listens at `path`; the listener, or nullptr with `reason` set.
+std::unique_ptr<ChannelListener> bindAt(const sockaddr_un& address, const std::string& path,
+                                        const std::string& lockPath, std::string& reason) {
+    auto handle = std::make_unique<ChannelListener::Handle>();
+    handle->path = path;
+    handle->lockPath = lockPath;
+    handle->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    struct stat info;
+    bool bound = handle->fd >= 0 && ::bind(handle->fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!bound || ::listen(handle->fd, 64) != 0 || ::lstat(path.c_str(), &info) != 0 ||
+        ::pipe2(handle->stopPipe, O_CLOEXEC) != 0) {
+        reason = std::string("the socket cannot be made: ") + std::strerror(errno);
+        if (handle->fd >= 0) ::close(handle->fd);
+        if (bound) ::unlink(path.c_str());
+        return nullptr;
+    }
+    handle->device = info.st_dev;
+    handle->node = info.st_ino;
+    return std::make_unique<ChannelListener>(std::move(handle));
+}
+
+/// The claim, made while the lock is held: what is at the name decides.
+ChannelClaim claimLocked(const std::string& path, const std::string& lockPath, unsigned timeoutMs) {
+    ChannelClaim claim;
+    sockaddr_un address;
+    if (!socketAddress(path, address)) {
+        claim.reason = "the socket's path is too long: " + path;
+        return claim;
+    }
+    struct stat info;
+    if (::lstat(path.c_str(), &info) == 0) {
+        if (S_ISLNK(info.st_mode)) claim.reason = "a link is at the socket's name: " + path;
+        else if (!S_ISSOCK(info.st_mode)) claim.reason = "something other than a socket is at its name: " + path;
+        else if (info.st_uid != ::geteuid()) claim.reason = "another user's socket is at its name: " + path;
+        if (!claim.reason.empty()) return claim;
+        int fd = -1;
+        int error = connectTo(address, timeoutMs, fd);
+        struct ucred peer;
+        if (error == 0 && peerCredentials(fd, peer) && peer.uid == ::geteuid()) {
+            claim.outcome = ChannelClaim::Outcome::Running;
+            auto handle = std::make_unique<ChannelConnection::Handle>();
+            handle->fd = fd;
+            claim.connection = std::make_unique<ChannelConnection>(std::move(handle));
+            return claim;
+        }
+        if (fd >= 0) ::close(fd);
+        if (error == 0) claim.reason = "another user listens at the socket: " + path;
+        else if (error != ECONNREFUSED) claim.reason = "the running instance does not take the connection: " + path;
+        if (!claim.reason.empty()) return claim;
+        // Nobody listens: an instance ended without removing it.
+        ::unlink(path.c_str());
+    }
+    claim.listener = bindAt(address, path, lockPath, claim.reason);
+    if (claim.listener) claim.outcome = ChannelClaim::Outcome::Owner;
+    return claim;
+}
+
+}  // namespace
+
+std::optional<std::string> instanceChannelName(const std::string& key) {
+    std::optional<std::string> directory = socketDirectory();
+    if (!directory) return std::nullopt;
+    return *directory + "/launcher-instance-" + key + ".sock";
+}
+
+ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
+    ChannelClaim claim;
+    std::optional<std::string> path = instanceChannelName(key);
+    if (!path) {
+        claim.reason = "no private directory for the instance's socket";
+        return claim;
+    }
+    std::string lockPath = path->substr(0, path->size() - 5) + ".lock";
+    int lock = takeLock(lockPath);
+    if (lock < 0) {
+        claim.reason = "the socket's lock file cannot be opened: " + lockPath;
+        return claim;
+    }
+    claim = claimLocked(*path, lockPath, timeoutMs);
+    ::close(lock);
+    return claim;
+}
+
+void allowToComeForward(unsigned long) {}
+
+ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+ChannelConnection::~ChannelConnection() = default;
+
+bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        pollfd ready{handle_->fd, POLLOUT, 0};
+        int polled = ::poll(&ready, 1, millisecondsLeft(deadline));
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) return false;
+        ssize_t written = ::send(handle_->fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (written <= 0) return false;
+        sent += static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs) {
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    std::string bytes(count, '\0');
+    std::size_t got = 0;
+    while (got < count) {
+        pollfd ready{handle_->fd, POLLIN, 0};
+        int polled = ::poll(&ready, 1, millisecondsLeft(deadline));
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled <= 0) return std::nullopt;
+        ssize_t read = ::recv(handle_->fd, &bytes[got], count - got, MSG_DONTWAIT);
+        if (read < 0 && (errno == EINTR || errno == EAGAIN)) continue;
+        if (read <= 0) return std::nullopt;
+        got += static_cast<std::size_t>(read);
+    }
+    return bytes;
+}
+
+unsigned long ChannelConnection::peerProcessId() const {
+    struct ucred peer;
+    return peerCredentials(handle_->fd, peer) ? static_cast<unsigned long>(peer.pid) : 0;
+}
+
+ChannelListener::ChannelListener(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
+
+ChannelListener::~ChannelListener() {
+    ::close(handle_->fd);
+    // Under the lock, and only the socket this listener bound: a start that found it closed
+    // may have bound a new one at the name already.
+    int lock = takeLock(handle_->lockPath);
+    struct stat info;
+    if (::lstat(handle_->path.c_str(), &info) == 0 && info.st_dev == handle_->device && info.st_ino == handle_->node)
+        ::unlink(handle_->path.c_str());
+    if (lock >= 0) ::close(lock);
+    ::close(handle_->stopPipe[0]);
+    ::close(handle_->stopPipe[1]);
+}
+
+std::unique_ptr<ChannelConnection> ChannelListener::accept() {
+    for (;;) {
+        pollfd ready[2] = {{handle_->fd, POLLIN, 0}, {handle_->stopPipe[0], POLLIN, 0}};
+        int polled = ::poll(ready, 2, -1);
+        if (polled < 0 && errno == EINTR) continue;
+        if (polled < 0 || ready[1].revents != 0) return nullptr;
+        int fd = ::accept4(handle_->fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
+            return nullptr;
+        }
+        struct ucred peer;
+        if (peerCredentials(fd, peer) && peer.uid == ::geteuid()) {
+            auto handle = std::make_unique<ChannelConnection::Handle>();
+            handle->fd = fd;
+            return std::make_unique<ChannelConnection>(std::move(handle));
+        }
+        ::close(fd);
+    }
+}
+
+void ChannelListener::stop() {
+    char byte = 0;
+    while (::write(handle_->stopPipe[1], &byte, 1) < 0 && errno == EINTR) {
+    }
+}
+
+}  // namespace platform

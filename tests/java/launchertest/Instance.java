@@ -1,0 +1,63 @@
+package launchertest;
+
+import java.util.concurrent.CountDownLatch;
+import java.util.concurrent.TimeUnit;
+
+/**
+ * An application with one instance per user: open receives what later starts hand over and
+ * prints it (characters outside printable ASCII as \\uXXXX). main waits until open has been
+ * called as often as the property opens says (at most a minute); with halt=true it ends the
+ * VM at once, as a killed process ends. An argument throw makes open throw, block makes it
+ * sleep 12 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
+ */
+public final class Instance {
+    private static final CountDownLatch started = new CountDownLatch(1);
+    private static final CountDownLatch opened = new CountDownLatch(Integer.getInteger("opens", 0));
+
+    public static void main(String[] args) throws InterruptedException {
+        System.out.println("main");
+        System.out.flush();
+        started.countDown();
+        if (Boolean.getBoolean("halt")) {
+            Runtime.getRuntime().halt(9);
+        }
+        opened.await(60, TimeUnit.SECONDS);
+        System.out.println("main done");
+    }
+
+    public static synchronized void open(String workingDirectory, String[] args) throws InterruptedException {
+        try {
+            // An application takes what comes once it is ready: here, once main has begun.
+            started.await(60, TimeUnit.SECONDS);
+            StringBuilder out = new StringBuilder("open dir=" + escape(workingDirectory) + " count=" + args.length + "\n");
+            for (int i = 0; i < args.length && i < 8; i++) {
+                out.append("open arg[").append(i).append("]=").append(escape(args[i])).append('\n');
+            }
+            if (args.length > 8) {
+                out.append("open last=").append(escape(args[args.length - 1])).append(" hash=").append(String.join("\n", args).hashCode()).append('\n');
+            }
+            System.out.print(out);
+            System.out.flush();
+            if (args.length > 0 && args[0].equals("throw")) {
+                throw new IllegalStateException("thrown on request");
+            }
+            if (args.length > 0 && args[0].equals("block")) {
+                Thread.sleep(12000);
+            }
+        } finally {
+            opened.countDown();
+        }
+    }
+
+    private static String escape(String text) {
+        StringBuilder out = new StringBuilder();
+        for (char c : text.toCharArray()) {
+            if (c >= 0x20 && c < 0x7f) {
+                out.append(c);
+            } else {
+                out.append(String.format("\\u%04x", (int) c));
+            }
+        }
+        return out.toString();
+    }
+}
