@@ -35,7 +35,10 @@ enum DirectiveId : int {
     kSetJavaSearch = 13,
     kAddJavaSearchPath = 14,
     kSetProductTitle = 15,
-    kSetSingleInstance = 16,
+    kSetUserSettings = 16,
+    kSetMaxHeap = 17,
+    kSetJavaDownloadUrl = 18,
+    kSetSingleInstance = 19,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -86,6 +89,14 @@ public:
     /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
     /// name, after a warning on stderr.
     bool applyDirective(std::string& name, std::string& value);
+
+    /// Reads this user's own settings file for the configuration (userSettingsFile) as one more
+    /// configuration file, unless SetUserSettings turned it off or it is not the user's alone
+    /// (a warning then). Directives the application's file locked are left out, and SetUserSettings
+    /// itself; `verboseLoad` names the file read and each line left out.
+    void readUserSettings(bool verboseLoad);
+    /// The user-file line handler: parseConfigLine, less the directives lockedForUser names.
+    void parseUserConfigLine(const std::string& line, LineNumber lineNumber);
 
     // ---- Directives -------------------------------------------------------------------
 
@@ -180,6 +191,15 @@ public:
     /// The prompt or the search replaced the configured Java home: the command line's
     /// SetJavaHome, applied again later, must not undo that choice.
     bool javaHomeChosen = false;
+    /// SetUserSettings: whether this user's own settings file is read.
+    bool userSettings = true;
+    /// SetMaxHeap as written, once it has been found sound; empty when not set.
+    std::string maxHeap;
+    /// SetJavaDownloadUrl: where to get Java when none fits; empty when not set.
+    std::string javaDownloadUrl;
+    /// While the user's file is read: the directives it may not set; whether to say so.
+    std::vector<int> lockedForUser;
+    bool verboseUserSettings = false;
     /// SetSingleInstance: the class ('/'-separated) and the static method that a later start's
     /// arguments go to; both empty when every start is a new instance.
     std::string singleInstanceClass;
@@ -191,6 +211,7 @@ public:
 
 private:
     void setJavaVersion(const std::string& value);
+    void setMaxHeap(const std::string& value);
     void setSingleInstance(const std::string& value);
     void findFittingJava(bool verboseSearch, bool printJava);
     /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.

@@ -22,7 +22,9 @@ const DirectiveKey kDirectiveTable[] = {
     {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
     {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
     {"addjavasearchpath", kAddJavaSearchPath},
-    {"setproducttitle", kSetProductTitle},       {"setsingleinstance", kSetSingleInstance},
+    {"setproducttitle", kSetProductTitle},       {"setusersettings", kSetUserSettings},
+    {"setmaxheap", kSetMaxHeap},                 {"setjavadownloadurl", kSetJavaDownloadUrl},
+    {"setsingleinstance", kSetSingleInstance},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

@@ -11,6 +11,7 @@
 #include "platform/platform.h"
 #include "platform/processes.h"
 #include "vm/java_search.h"
+#include "vm/max_heap.h"
 
 namespace {
 
@@ -126,6 +127,22 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
         case kAddJavaSearchPath:
             if (!value.empty()) javaSearchPaths.push_back(fixSlashes(value));
             break;
+        case kSetUserSettings:
+            if (lowerCaseCopy(value) == "on" || lowerCaseCopy(value) == "off")
+                userSettings = lowerCaseCopy(value) == "on";
+            else
+                printErr("WARNING: SetUserSettings takes on or off, not: " + value + "\n");
+            break;
+        case kSetMaxHeap:
+            setMaxHeap(value);
+            break;
+        case kSetJavaDownloadUrl:
+            // Only a web page: any other scheme would have the system's handler run a program.
+            if (startsWith(lowerCaseCopy(value), "https://") || startsWith(lowerCaseCopy(value), "http://"))
+                javaDownloadUrl = value;
+            else
+                printErr("WARNING: SetJavaDownloadUrl takes an https: or http: address, not: " + value + "\n");
+            break;
         default:
             break;
     }
@@ -155,6 +172,14 @@ void ConfigFileParser::setJavaVersion(const std::string& value) {
     }
     javaVersionMin = range->min;
     javaVersionMax = range->max;
+}
+
+void ConfigFileParser::setMaxHeap(const std::string& value) {
+    std::string problem;
+    if (parseMaxHeap(value, problem))
+        maxHeap = value;
+    else
+        printErr("WARNING: SetMaxHeap takes " + problem + ", not: " + value + "\n");
 }
 
 std::string ConfigFileParser::getFileNames(std::string& directory) {

@@ -23,6 +23,11 @@ bool ConfigFileParser::loadSettings(const std::string& configPath, int argc, cha
         printOut("Could not load config file: " + configPath + "\n");
         return false;
     }
+    // The user's file counts after the application's and before the command line; -verbose is
+    // the launcher's unless the application handles it (its file said so).
+    bool verboseLoad = false;
+    for (int i = 1; i < argc; ++i) verboseLoad = verboseLoad || (std::string(argv[i]) == "-verbose" && !appHandlesHelp);
+    readUserSettings(verboseLoad);
     applyOverridesEarly(argc, argv, {kSetProductTitle});
     processJavaHome(argc, argv);
     // The installation's own bin directory counts for native libraries: it is added before

@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "platform/processes.h"
 #include "platform/text.h"
+#include "vm/max_heap.h"
 #include "vm/runtime_check.h"
 #include "vm/startup_cache.h"
 
@@ -136,6 +137,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     ConfigFileParser settings = original;
     // The copy is this call's own: its options move into the list rather than being copied again.
     std::vector<std::string> options = std::move(settings.vmOptions);
+    appendMaxHeapOption(settings, options);
     StartupCacheWork cacheWork;
     if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, settings.configPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
@@ -151,7 +153,7 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
-    if (!hasJavaExe(settings.javaHome)) throw JavaLauncherException(kMsgNoJ2se, settings.javaHome);
+    if (!hasJavaExe(settings.javaHome)) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
     std::string vmName = settings.getVmName();
     std::string libraryPath;
     if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");

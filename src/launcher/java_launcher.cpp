@@ -1,5 +1,6 @@
 #include "launcher/java_launcher.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -10,6 +11,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/processes.h"
+#include "vm/java_search.h"
 
 JavaLauncher::JavaLauncher() {
     if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);
@@ -66,6 +68,9 @@ int JavaLauncher::launch(int argc, char** argv) {
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
         ConfigFileParser settings;
         std::string configPath = getConfigFilePath(programName);
+        // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
+        for (int i = 1; i < argc; ++i)
+            if (std::strcmp(argv[i], "--forget-java") == 0) forgetJavaAndExit(configPath);
         if (!settings.loadSettings(configPath, argc, argv, startDirectory))
             throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
         settings.vmOptions.push_back("-Dide.config_pathname=" + configPath);
@@ -91,6 +96,13 @@ int JavaLauncher::launch(int argc, char** argv) {
         instance.reset();
         showError(e);
     }
+}
+
+void JavaLauncher::forgetJavaAndExit(const std::string& configPath) {
+    std::string report;
+    bool removed = forgetJavaHome(configPath, report);
+    printOut(report);
+    std::exit(removed ? 0 : 1);
 }
 
 int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings,

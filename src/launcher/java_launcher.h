@@ -53,6 +53,9 @@ public:
 private:
     /// Records the working directory and moves to the directory of `executable`.
     void moveToDirectoryOf(const std::string& executable);
+    /// --forget-java: removes this user's remembered Java for `configPath`, says what it
+    /// removed and ends the process (0; 1 when the file could not be removed).
+    [[noreturn]] static void forgetJavaAndExit(const std::string& configPath);
 
     std::string startDirectory;
     std::string configFilePath;

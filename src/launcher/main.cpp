@@ -7,6 +7,7 @@
 #include "launcher/java_launcher.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/libraries.h"
 #include "platform/processes.h"
 
 namespace {
@@ -21,6 +22,9 @@ void fatal(const char* text) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before anything loads a library (the prompt's dialog, the VM): a DLL planted in the
+    // folder the user started from is never taken for one of the system's or the runtime's.
+    platform::keepWorkingDirectoryOutOfLibrarySearch();
     // Output that needs a console and finds none ends the launch with message 1.
     platform::onNoConsole(&reportNoConsole);
     // Nothing escapes: running out of memory anywhere ends the launch with a line on stderr

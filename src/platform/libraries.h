@@ -8,8 +8,13 @@
 
 namespace platform {
 
+/// Takes the working directory out of the places where the libraries this process loads are
+/// looked for, from now on (Windows: SetDllDirectoryW with an empty text, which keeps every
+/// other place of the usual search; nothing on POSIX).
+void keepWorkingDirectoryOutOfLibrarySearch();
+
 /// Adds the runtime's own binary directory to the places where the VM library's dependencies
-/// are found (Windows: SetDllDirectoryA; nothing on POSIX).
+/// are found, in place of the working directory (Windows: SetDllDirectoryW; nothing on POSIX).
 void addLibraryDirectory(const std::string& directory);
 
 /// Result of loading a library: the handle (null on failure) and, on failure, whether the
@@ -18,11 +23,13 @@ struct LoadedLibrary {
     void* handle = nullptr;
     bool wrongBitness = false;
     /// On failure, the DLLs the library needs (itself or through another) that are nowhere on
-    /// the loader's search path, in the order the import tables name them. Windows only.
+    /// the loader's search path, in the order the import tables name them; after 256 of them, or
+    /// a second's search, the last is "and more". Windows only.
     std::vector<std::string> missingDependencies;
 };
 
-/// Loads a dynamic library by path. The library is never unloaded.
+/// Loads a dynamic library by path. The library is never unloaded. On Windows its dependencies
+/// are looked for in its own folder, the one addLibraryDirectory named and the system's only.
 LoadedLibrary loadLibrary(const std::string& path);
 
 /// Address of an exported symbol, or null.

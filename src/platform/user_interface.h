@@ -19,9 +19,10 @@ std::optional<std::string> stampedProductName();
 /// Asks the user for the full path of the Java executable, with `title` as the caption and,
 /// when not empty, `need` (what runtime the application needs) above the question. With
 /// `windowAllowed` false no window opens: the question goes to the console when standard
-/// input is one. Returns the answer as typed (at most 259 characters) or nullopt when the user
-/// cancels or no question can be asked.
+/// input is one. With `downloadUrl` not empty, the window offers a button that opens it with the
+/// system's handler, and the console a line "Get Java at <downloadUrl>". Returns the answer as
+/// typed (at most 259 characters) or nullopt when the user cancels or no question can be asked.
 std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
-                                                bool windowAllowed = true);
+                                                bool windowAllowed = true, const std::string& downloadUrl = std::string());
 
 }  // namespace platform

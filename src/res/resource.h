@@ -7,6 +7,8 @@
 #define IDD_JAVA_EXE 101
 #define IDC_JAVA_EXE_PATH 1000
 #define IDC_JAVA_EXE_BROWSE 1001
+/* Added at run time, above the question, when there is a page to get Java from. */
+#define IDC_JAVA_GET 1002
 
 #define IDI_LAUNCHER 1
 

@@ -14,6 +14,9 @@
 namespace {
 
 const std::size_t kMaxReleaseBytes = 64 * 1024;
+/// Java counts one feature version a half year: a larger one is a made-up name, not a runtime
+/// that would be newer than all others.
+const int kMaxFeatureVersion = 999;
 
 bool isDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
 
@@ -84,7 +87,10 @@ std::optional<JavaVersion> parseJavaVersion(const std::string& text) {
     std::size_t at = 0;
     while (at < text.size() && isDigit(text[at])) {
         std::size_t end = at;
-        while (end < text.size() && isDigit(text[end]) && end - at < 9) ++end;
+        while (end < text.size() && isDigit(text[end])) ++end;
+        // A number that an int cannot hold is no version any runtime states: read as its first
+        // nine digits, it would rank above every real one.
+        if (end - at > 9) return std::nullopt;
         version.numbers.push_back(std::stoi(text.substr(at, end - at)));
         at = end;
         if (at + 1 < text.size() && (text[at] == '.' || text[at] == '_') && isDigit(text[at + 1])) ++at;
@@ -92,6 +98,7 @@ std::optional<JavaVersion> parseJavaVersion(const std::string& text) {
     }
     version.text = text.substr(0, at);
     if (version.numbers.size() > 1 && version.numbers[0] == 1) version.numbers.erase(version.numbers.begin());
+    if (version.feature() > kMaxFeatureVersion) return std::nullopt;
     return version;
 }
 

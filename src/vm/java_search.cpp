@@ -15,6 +15,7 @@
 namespace {
 
 const std::string kSeparator(1, platform::kDirSeparator);
+const std::size_t kMostRuntimesListed = 20;
 
 /// `path` without trailing separators (a root keeps its own).
 std::string withoutTrailingSeparators(std::string path) {
@@ -139,10 +140,16 @@ std::optional<JavaCandidate> JavaSearch::searchInstalled(const std::vector<std::
 }
 
 std::string JavaSearch::foundSummary() const {
-    // Directories without a runtime are left out: the user looks for what is installed.
+    // Directories without a runtime are left out: the user looks for what is installed. A
+    // machine with thousands of runtimes (a build farm's cache) gets a line a person can read.
     std::string list;
-    for (const JavaCandidate& candidate : examined_)
-        if (candidate.verdict != Verdict::NoMarker) list += (list.empty() ? "" : "; ") + summaryEntry(candidate);
+    std::size_t listed = 0, more = 0;
+    for (const JavaCandidate& candidate : examined_) {
+        if (candidate.verdict == Verdict::NoMarker) continue;
+        if (listed++ < kMostRuntimesListed) list += (list.empty() ? "" : "; ") + summaryEntry(candidate);
+        else ++more;
+    }
+    if (more != 0) list += "; and " + std::to_string(more) + " more";
     if (list.empty()) return "No installed Java runtime was found.\n";
     return "Java runtimes found: " + list + ".\n";
 }

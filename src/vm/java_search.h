@@ -18,7 +18,9 @@ struct JavaVersion {
 };
 
 /// The version a text begins with: numbers separated by '.' or '_', up to anything else; a
-/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit.
+/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit,
+/// when a number has more than nine digits, or when the feature version is above 999: such a
+/// version is unknown, never the newest.
 std::optional<JavaVersion> parseJavaVersion(const std::string& text);
 
 /// The version in a folder or registry name, from its first digit on ("jdk-17.0.8+7" gives
@@ -91,7 +93,8 @@ public:
     /// application's own places (`searchPaths`), JAVA_HOME, the registry, the usual folders,
     /// the java on PATH. Stops at the first that yields a fitting runtime.
     std::optional<JavaCandidate> searchInstalled(const std::vector<std::string>& searchPaths);
-    /// The second line of message 8: the runtimes found and why each did not fit.
+    /// The second line of message 8: the runtimes found and why each did not fit, the first
+    /// 20 of them and "and N more".
     std::string foundSummary() const;
 
     const JavaRequest& request() const { return request_; }
@@ -108,6 +111,15 @@ private:
     std::set<std::string> seenHomes_;
     std::vector<JavaCandidate> examined_;
 };
+
+/// This user's settings folder of the application of the configuration file at `configPath`
+/// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;
+/// empty when the environment names no settings directory.
+std::string userSettingsFolder(const std::string& configPath);
+
+/// Removes the answer remembered for `configPath` and says in `report` what it removed, or that
+/// there was none; false, with `report` saying so, when the file could not be removed.
+bool forgetJavaHome(const std::string& configPath, std::string& report);
 
 /// The Java home remembered for the configuration file at `configPath`, when a readable file
 /// of this user's settings holds one for exactly that path; nullopt otherwise.

@@ -2,6 +2,7 @@
 // remembered answer, on real directories.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -55,6 +56,10 @@ TEST(JavaVersion, FromReleaseFilesAndNames) {
         {"jdk-17.0.8+7", false, {}},        {"jdk-17.0.8+7", true, {17, 0, 8}}, {"jdk1.8.0_392", true, {8, 0, 392}},
         {"zulu-17", true, {17}},            {"temurin-25-jdk-amd64", true, {25}}, {"current", true, {}},
         {"1", false, {1}},                  {"", false, {}},
+        // Above 999, or past what an int holds, a version is unknown rather than the newest.
+        {"999.1", false, {999, 1}},         {"1000", false, {}},                {"1.1000", false, {}},
+        {"99999999999999999999", false, {}}, {"jdk-99999999999999999999", true, {}},
+        {"17.0.12345678901", false, {}},
     };
     for (const Case& c : cases) {
         std::optional<JavaVersion> v = c.inName ? versionInName(c.text) : parseJavaVersion(c.text);
@@ -71,7 +76,7 @@ TEST(JavaVersion, Ranges) {
     } cases[] = {
         {"17", 17, 0}, {"17-21", 17, 21}, {"1.8", 8, 0},  {"1.8-11", 8, 11}, {"21-17", 0, 0},
         {"17-", 0, 0}, {"-17", 0, 0},     {"abc", 0, 0},  {"17x", 0, 0},     {"", 0, 0},
-        {"0", 0, 0},   {"11.0.2", 11, 0}, {"17 - 21", 0, 0},
+        {"0", 0, 0},   {"11.0.2", 11, 0}, {"17 - 21", 0, 0}, {"17-1000", 0, 0},
     };
     for (const Case& c : cases) {
         std::optional<VersionRange> r = parseVersionRange(c.text);
@@ -140,6 +145,21 @@ TEST(JavaCandidateCheck, NewestFittingOfTheFirstSourceThatHasOne) {
     chosen = single.searchInstalled({dir / "own/a", dir / "own" + sep + "*"});
     ASSERT_TRUE(chosen);
     EXPECT_EQ(chosen->version->text, "17.0.8");
+}
+
+// Message 8's list names 20 runtimes and counts the rest, whatever a machine holds.
+TEST(JavaCandidateCheck, FoundSummaryListsTwentyRuntimes) {
+    TempDir dir;
+    JavaSearch search(JavaRequest{{90, 0}, ""}, false);
+    for (int i = 10; i < 33; ++i) search.tryHome(makeRuntime(dir, "jdk-" + std::to_string(i), ""), "test");
+    search.tryHome(dir.mkdir("empty"), "test");
+    std::string summary = search.foundSummary();
+    EXPECT_EQ(summary.rfind("Java runtimes found: ", 0), 0u) << summary;
+    std::size_t listed = 0;
+    for (std::size_t at = 0; (at = summary.find(": too old", at)) != std::string::npos; ++at) ++listed;
+    EXPECT_EQ(listed, 20u) << summary;
+    const std::string end = "too old; and 3 more.\n";
+    EXPECT_EQ(summary.substr(summary.size() - std::min(summary.size(), end.size())), end);
 }
 
 TEST(RememberedJava, KeptForExactlyOneConfiguration) {

@@ -16,12 +16,11 @@ const std::size_t kMaxFileBytes = 64 * 1024;
 /// A file name that stays the same for the same configuration file.
 std::string pathDigest(const std::string& path) { return Digest().addBytes(path).hex(16); }
 
-/// The settings folder of the application ("<settings>/app" for app.conf) and the file in it
-/// for this configuration path; empty when the environment names no settings directory.
+/// The file in the application's settings folder that keeps the answer for this configuration
+/// path, and that folder; empty when the environment names no settings directory.
 std::string rememberedFile(const std::string& configPath, std::string* folder = nullptr) {
-    std::optional<std::string> settings = platform::userSettingsDirectory();
-    if (!settings) return std::string();
-    std::string directory = joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
+    std::string directory = userSettingsFolder(configPath);
+    if (directory.empty()) return std::string();
     if (folder) *folder = directory;
     return directory + platform::kDirSeparator + "java-home-" + pathDigest(configPath) + ".txt";
 }
@@ -31,6 +30,12 @@ std::string fileText(const std::string& configPath, const std::string& home) {
 }
 
 }  // namespace
+
+std::string userSettingsFolder(const std::string& configPath) {
+    std::optional<std::string> settings = platform::userSettingsDirectory();
+    if (!settings) return std::string();
+    return joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
+}
 
 std::optional<std::string> rememberedJavaHome(const std::string& configPath) {
     std::string file = rememberedFile(configPath);
@@ -54,4 +59,20 @@ bool rememberJavaHome(const std::string& configPath, const std::string& home) {
     if (platform::writeSmallFile(part, fileText(configPath, home)) && platform::replaceFile(part, file)) return true;
     platform::removeFile(part);
     return false;
+}
+
+bool forgetJavaHome(const std::string& configPath, std::string& report) {
+    std::string file = rememberedFile(configPath);
+    std::optional<std::string> home = rememberedJavaHome(configPath);
+    // A damaged file is removed too: it is this configuration's, and holds no answer.
+    if (file.empty() || (!platform::exists(file) && !platform::isSymbolicLink(file))) {
+        report = "No Java is remembered for " + configPath + ".\n";
+        return true;
+    }
+    if (!platform::removeFile(file)) {
+        report = "Could not remove " + file + ".\n";
+        return false;
+    }
+    report = "Forgot the Java remembered for " + configPath + ": " + home.value_or("(unreadable)") + " (" + file + ")\n";
+    return true;
 }

@@ -46,12 +46,17 @@ std::string javaHomeFromAnswer(const std::string& answer) {
     return home;
 }
 
-std::string promptForJavaExe(const std::string& need) {
+JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path, std::string detail) {
+    if (!downloadUrl.empty()) detail += "Get Java at " + downloadUrl + "\n";
+    return JavaLauncherException(kMsgNoJ2se, path, detail);
+}
+
+std::string promptForJavaExe(const std::string& need, const std::string& downloadUrl) {
     // The program name is completed with the executable suffix first, so that the dialog's
     // caption (the product title) is chosen from the completed name.
     programName = withExeSuffix(programName);
     // Under -nomsgbox no window may wait for a click that an unattended start never gives.
-    std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox);
+    std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox, downloadUrl);
     if (!answer) return std::string();
     return javaHomeFromAnswer(*answer);
 }
@@ -68,11 +73,11 @@ void ConfigFileParser::ensureJavaRuntime(bool verboseSearch, bool printJava) {
     if (printJava) {
         JavaSearch search(JavaRequest{{}, vmName}, verboseSearch);
         JavaCandidate candidate = search.tryHome(javaHome, kConfiguredSource);
-        if (candidate.verdict == Verdict::NoMarker) throw JavaLauncherException(kMsgNoJ2se, javaHome);
+        if (candidate.verdict == Verdict::NoMarker) throw javaNotFound(javaDownloadUrl, javaHome);
         reportJavaAndExit(candidate);
     }
     if (hasJavaExe(javaHome)) return;
-    std::string candidate = promptForJavaExe();
+    std::string candidate = promptForJavaExe(std::string(), javaDownloadUrl);
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
     if (!candidate.empty() && hasJavaExe(candidate)) {
@@ -80,7 +85,7 @@ void ConfigFileParser::ensureJavaRuntime(bool verboseSearch, bool printJava) {
         javaHomeChosen = true;
         return;
     }
-    throw JavaLauncherException(kMsgNoJ2se, candidate);
+    throw javaNotFound(javaDownloadUrl, candidate);
 }
 
 void ConfigFileParser::findFittingJava(bool verboseSearch, bool printJava) {
@@ -96,11 +101,11 @@ void ConfigFileParser::findFittingJava(bool verboseSearch, bool printJava) {
         if (printJava) reportJavaAndExit(*chosen);
         return;
     }
-    if (printJava) throw JavaLauncherException(kMsgNoJ2se, std::string(), search.foundSummary());
-    std::string answer = promptForJavaExe(needText(search.request()));
-    if (answer.empty()) throw JavaLauncherException(kMsgNoJ2se, answer, search.foundSummary());
+    if (printJava) throw javaNotFound(javaDownloadUrl, std::string(), search.foundSummary());
+    std::string answer = promptForJavaExe(needText(search.request()), javaDownloadUrl);
+    if (answer.empty()) throw javaNotFound(javaDownloadUrl, answer, search.foundSummary());
     JavaCandidate candidate = search.tryHome(answer, "your answer");
-    if (candidate.verdict != Verdict::Fits) throw JavaLauncherException(kMsgNoJ2se, answer, search.foundSummary());
+    if (candidate.verdict != Verdict::Fits) throw javaNotFound(javaDownloadUrl, answer, search.foundSummary());
     useChosenJava(candidate.home);
     rememberJavaHome(configPath, platform::resolvedPath(candidate.home).value_or(candidate.home));
 }

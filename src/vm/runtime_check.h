@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "messages/messages.h"
+
 /// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
 /// exists.
 bool hasJavaExe(const std::string& javaHome);
@@ -14,6 +16,10 @@ bool hasJavaExe(const std::string& javaHome);
 std::string javaHomeFromAnswer(const std::string& answer);
 
 /// Asks the user for the Java executable (saying `need` above the question when it is not
-/// empty; no window under -nomsgbox) and returns the candidate Java home, or the empty text
-/// when the user cancels or cannot be asked.
-std::string promptForJavaExe(const std::string& need = std::string());
+/// empty, and offering `downloadUrl` when it is not; no window under -nomsgbox) and returns the
+/// candidate Java home, or the empty text when the user cancels or cannot be asked.
+std::string promptForJavaExe(const std::string& need = std::string(), const std::string& downloadUrl = std::string());
+
+/// Message 8 for `path`, its `detail` followed by "Get Java at <downloadUrl>" when there is one.
+JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path,
+                                   std::string detail = std::string());

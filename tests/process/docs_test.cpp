@@ -382,7 +382,8 @@ std::set<std::string> usageOptions() {
 // Options the command-line parser and the -nomsgbox pre-scan take that the usage text does not
 // list; "-<vm>" stands for every VM name of jvm.cfg (the usage text names three of them).
 const std::set<std::string> kParserOnlyOptions{"-nomsgbox", "-update", "-mainclass", "-debug", "-uidebug", "-help",
-                                               "-?",        "/help",   "/?",         "-<vm>",  "--print-java"};
+                                               "-?",        "/help",   "/?",         "-<vm>",  "--print-java",
+                                               "--forget-java"};
 
 // Every option of the usage text and the parser is in command-line.md, and its option table
 // lists none that the launcher lacks.

@@ -623,6 +623,42 @@ TEST_P(VmLibraryNotAFile, IsPassedOverLikeAMissingOne) {
 INSTANTIATE_TEST_SUITE_P(Faults, VmLibraryNotAFile, ::testing::Values("Directory", "Fifo", "Device"),
                          [](const auto& info) { return info.param; });
 
+// ---- A DLL planted for the VM library -------------------------------------------------------------------
+
+// The VM library imports a DLL that the runtime lacks; a copy of it lies in one folder. The
+// loader takes it beside the library or from the runtime's bin, never from the folder the user
+// started in nor from the launcher's own (its working directory once it has moved there).
+struct PlantedDll {
+    const char* name;
+    std::string folder;  // below the installation's root
+    bool loaded;
+};
+
+void PrintTo(const PlantedDll& planted, std::ostream* out) { *out << planted.name; }
+
+class PlantedDependency : public Faults, public ::testing::WithParamInterface<PlantedDll> {};
+
+TEST_P(PlantedDependency, IsTakenOnlyFromTheRuntime) {
+    if (!isWindows()) GTEST_SKIP() << "a case of the Windows builds";
+    inst.addRuntime("jre", std::string("-server KNOWN\n"), {"server"}, VmLibrary::AbsentDependency);
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVM server\n");
+    inst.mkdir("start");
+    const std::string dll = "launcher-test-absent-runtime.dll";
+    fs::copy_file(target().fakeJvmDir + "/planted/" + dll, inst.path(GetParam().folder + "/" + dll));
+    RunOptions o;
+    o.workingDir = inst.path("start");
+    Result r = inst.run({"-nomsgbox"}, o);
+    EXPECT_EQ(r.exitCode, GetParam().loaded ? 0 : 3) << r.out << r.err;
+    EXPECT_EQ(inst.record(), GetParam().loaded ? startedRecord(expectedOptions(inst), "test/Main", {}) : "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, PlantedDependency,
+                         ::testing::Values(PlantedDll{"InTheRuntimesBin", "jre/bin", true},
+                                           PlantedDll{"BesideTheVmLibrary", "jre/bin/server", true},
+                                           PlantedDll{"InTheStartingFolder", "start", false},
+                                           PlantedDll{"InTheLaunchersFolder", "bin", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // ---- The update child crashes ------------------------------------------------------------------------------
 
 // The child dies of an access violation in the installer's main: its exit code is reported

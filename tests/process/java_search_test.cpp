@@ -130,7 +130,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {{"rt/new", "21", RuntimeLibrary::None}, {"rt/old", "17"}}, "rt/*", "rt/old", "17"},
         SearchCase{"FolderNameWithoutReleaseFile", "17", {"rt/*"}, {{"rt/jdk-21.0.1+12", ""}, {"rt/b", "17"}},
                    "rt/*", "rt/jdk-21.0.1+12", "21.0.1"},
-        SearchCase{"UnknownVersionDoesNotFitARange", "17", {"rt/*"}, {{"rt/mystery", ""}, {"rt/b", "17"}}, "rt/*", "rt/b", "17"}),
+        SearchCase{"UnknownVersionDoesNotFitARange", "17", {"rt/*"}, {{"rt/mystery", ""}, {"rt/b", "17"}}, "rt/*", "rt/b", "17"},
+        // A made-up version beyond every real one is unknown, not the newest.
+        SearchCase{"VersionAbove999IsUnknown", "17", {"rt/*"},
+                   {{"rt/huge", "99999999999999999999"}, {"rt/jdk-99999999999999999999", ""}, {"rt/b", "17"}}, "rt/*",
+                   "rt/b", "17"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class JavaSearch : public ::testing::Test {

@@ -20,7 +20,9 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "platform/memory.h"
 #include "process/harness.h"
 
 namespace fs = std::filesystem;
@@ -135,6 +137,58 @@ std::vector<std::string> namesIn(const std::string& directory) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(directory, ec)) names.insert(entry.path().filename().string());
     return {names.begin(), names.end()};
+}
+
+/// The maximum heap Probe reports, in bytes; 0 when it reports none.
+double reportedMaxMemory(const std::string& out) {
+    std::smatch found;
+    return std::regex_search(out, found, std::regex("maxMemory=([0-9]+)")) ? std::stod(found[1]) : 0;
+}
+
+/// A memory control group of 512 MiB below this process's own (cgroup v1, where root may make
+/// one); empty where none can be made.
+std::string limitedControlGroup() {
+    std::ifstream self("/proc/self/cgroup");
+    std::string line, group;
+    while (std::getline(self, line))
+        if (line.find(":memory:") != std::string::npos) group = line.substr(line.find(":memory:") + 8);
+    if (group.empty()) return std::string();
+    std::string path = "/sys/fs/cgroup/memory" + (group == "/" ? std::string() : group) + "/launcher-test-" +
+                       std::to_string(::getpid());
+    std::error_code ec;
+    fs::create_directory(path, ec);
+    std::ofstream(path + "/memory.limit_in_bytes") << (512 << 20) << "\n";
+    std::ifstream written(path + "/memory.limit_in_bytes");
+    long long limit = 0;
+    if (!(written >> limit) || limit != (512 << 20)) {
+        fs::remove(path, ec);
+        return std::string();
+    }
+    return path;
+}
+
+// SetMaxHeap 25%: the application's maximum heap is a quarter of the machine's memory, and
+// under a control group's lower limit a quarter of that.
+TEST_P(RealJdk, MaxHeapIsAShareOfTheMachinesMemory) {
+    inst.writeConfig(config("launchertest.Probe") + "SetMaxHeap 25%\n");
+    Result r = inst.run({"-nomsgbox", "maxmemory"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    double memory = static_cast<double>(::sysconf(_SC_PHYS_PAGES)) * static_cast<double>(::sysconf(_SC_PAGE_SIZE));
+    // This process's own control group may hold less (a container's limit).
+    if (std::optional<unsigned long long> limit = platform::memoryLimit()) memory = std::min(memory, static_cast<double>(*limit));
+    double quarter = memory / 4;
+    EXPECT_NEAR(reportedMaxMemory(r.out), quarter, quarter * 0.05) << r.out;
+
+    std::string group = limitedControlGroup();
+    if (group.empty()) GTEST_SKIP() << "no memory control group can be made here";
+    Result limited = runProcess("/bin/sh",
+                                {"/bin/sh", "-c", "echo $$ > " + group + "/cgroup.procs && exec \"$0\" \"$@\"",
+                                 inst.path("bin/app"), "-nomsgbox", "maxmemory"},
+                                {"PATH=/usr/bin:/bin"}, inst.root(), 120);
+    std::error_code ec;
+    fs::remove(group, ec);
+    ASSERT_EQ(limited.exitCode, 0) << limited.err;
+    EXPECT_NEAR(reportedMaxMemory(limited.out), 128.0 * (1 << 20), 128.0 * (1 << 20) * 0.05) << limited.out;
 }
 
 /// The names of the cache's files of one key (not the application's lock and records), in the

@@ -45,6 +45,11 @@ std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) 
     return architecture;
 }
 
+void keepWorkingDirectoryOutOfLibrarySearch() {
+    // dlopen looks in the working directory only where LD_LIBRARY_PATH names it, as its user
+    // chose.
+}
+
 void addLibraryDirectory(const std::string&) {
     // The VM library finds its own dependencies through its run path.
 }

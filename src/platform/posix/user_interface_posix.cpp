@@ -17,9 +17,12 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     (void)caption;
 }
 
-std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool) {
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool,
+                                                const std::string& downloadUrl) {
     if (!::isatty(STDIN_FILENO)) return std::nullopt;
-    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") + "Enter the full pathname for java: ";
+    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") +
+                           (downloadUrl.empty() ? "" : "Get Java at " + downloadUrl + "\n") +
+                           "Enter the full pathname for java: ";
     std::fputs(question.c_str(), stderr);
     std::fflush(stderr);
     std::string answer;

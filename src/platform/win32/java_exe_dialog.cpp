@@ -3,6 +3,7 @@
 
 #include <cderr.h>
 #include <commdlg.h>
+#include <shellapi.h>
 
 #include <string>
 
@@ -63,15 +64,17 @@ void browseForJavaExe(HWND dialog) {
     SendMessageW(dialog, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(dialog, IDOK)), TRUE);
 }
 
-/// What the dialog shows besides its template: the caption, and what the application needs.
+/// What the dialog shows besides its template: the caption, what the application needs and
+/// where to get Java.
 struct DialogTexts {
     std::wstring caption;
     std::wstring need;
+    std::wstring downloadUrl;
 };
 
-/// Makes room above the template's controls for a line saying what the application needs.
-void addNeedLine(HWND dialog, const std::wstring& need) {
-    RECT line = {7, 4, 240, 12};  // dialog units
+/// Makes room above the template's controls for one row of `line` (dialog units, from the
+/// top), and returns that row in pixels.
+RECT addTopRow(HWND dialog, RECT line) {
     MapDialogRect(dialog, &line);
     int shift = line.bottom;
     for (HWND child = GetWindow(dialog, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
@@ -84,17 +87,37 @@ void addNeedLine(HWND dialog, const std::wstring& need) {
     GetWindowRect(dialog, &outer);
     SetWindowPos(dialog, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top + shift,
                  SWP_NOMOVE | SWP_NOZORDER);
-    HWND text = CreateWindowExW(0, L"STATIC", need.c_str(), WS_CHILD | WS_VISIBLE | SS_LEFT, line.left, line.top,
-                                line.right - line.left, line.bottom - line.top, dialog, nullptr, nullptr, nullptr);
-    SendMessageW(text, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
+    return line;
 }
+
+/// A control of the dialog's font at `place`.
+void addControl(HWND dialog, const wchar_t* type, const std::wstring& text, DWORD style, const RECT& place, int id) {
+    HWND control = CreateWindowExW(0, type, text.c_str(), WS_CHILD | WS_VISIBLE | style, place.left, place.top,
+                                   place.right - place.left, place.bottom - place.top, dialog,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    SendMessageW(control, WM_SETFONT, SendMessageW(dialog, WM_GETFONT, 0, 0), FALSE);
+}
+
+/// The rows above the template: what the application needs, then the button that opens the
+/// download page (made first: the need row moves it down). Added, not written in the template,
+/// so that a dialog without them keeps the template as it stands.
+void addTopRows(HWND dialog, const DialogTexts& texts) {
+    if (!texts.downloadUrl.empty())
+        addControl(dialog, L"BUTTON", L"Get Java...", BS_PUSHBUTTON | WS_TABSTOP, addTopRow(dialog, {7, 4, 80, 18}),
+                   IDC_JAVA_GET);
+    if (!texts.need.empty()) addControl(dialog, L"STATIC", texts.need, SS_LEFT, addTopRow(dialog, {7, 4, 240, 12}), -1);
+}
+
+/// The download page the dialog offers, opened with the system's handler of its address.
+const std::wstring* offeredUrl = nullptr;
 
 INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_INITDIALOG: {
         enteredPath[0] = L'\0';
         const DialogTexts* texts = reinterpret_cast<const DialogTexts*>(lParam);
-        if (!texts->need.empty()) addNeedLine(dialog, texts->need);
+        offeredUrl = &texts->downloadUrl;
+        addTopRows(dialog, *texts);
         centreWindow(dialog);
         SetWindowTextW(dialog, texts->caption.c_str());
         // The answer is kept to 259 characters: let the field take no more.
@@ -119,6 +142,12 @@ INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
                 EnableWindow(GetDlgItem(dialog, IDOK), hasText);
             }
             return FALSE;
+        case IDC_JAVA_GET:
+            if (HIWORD(wParam) == BN_CLICKED && offeredUrl) {
+                ShellExecuteW(dialog, L"open", offeredUrl->c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+                return TRUE;
+            }
+            return FALSE;
         case IDC_JAVA_EXE_BROWSE:
             if (HIWORD(wParam) == BN_CLICKED) {
                 browseForJavaExe(dialog);
@@ -135,11 +164,13 @@ INT_PTR CALLBACK javaExeDialogProc(HWND dialog, UINT message, WPARAM wParam, LPA
 
 /// The question on the console, for a start where no window may open; nullopt when standard
 /// input is no console or the answer is empty.
-std::optional<std::string> askOnConsole(const std::string& title, const std::string& need) {
+std::optional<std::string> askOnConsole(const std::string& title, const std::string& need, const std::string& downloadUrl) {
     HANDLE input = GetStdHandle(STD_INPUT_HANDLE);
     DWORD mode = 0;
     if (input == nullptr || input == INVALID_HANDLE_VALUE || !GetConsoleMode(input, &mode)) return std::nullopt;
-    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") + "Enter the full pathname for java.exe: ";
+    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") +
+                           (downloadUrl.empty() ? "" : "Get Java at " + downloadUrl + "\n") +
+                           "Enter the full pathname for java.exe: ";
     printErr(question);
     std::wstring answer;
     wchar_t buffer[MAX_PATH];
@@ -156,11 +187,12 @@ std::optional<std::string> askOnConsole(const std::string& title, const std::str
 
 }  // namespace
 
-std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool windowAllowed) {
-    if (!windowAllowed) return askOnConsole(title, need);
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool windowAllowed,
+                                                const std::string& downloadUrl) {
+    if (!windowAllowed) return askOnConsole(title, need, downloadUrl);
     HMODULE self = GetModuleHandleW(nullptr);
     if (self == nullptr) return std::nullopt;
-    DialogTexts texts{toWide(title), toWide(need)};
+    DialogTexts texts{toWide(title), toWide(need), toWide(downloadUrl)};
     INT_PTR result = DialogBoxParamW(self, MAKEINTRESOURCEW(IDD_JAVA_EXE), nullptr, javaExeDialogProc,
                                      reinterpret_cast<LPARAM>(&texts));
     if (result != IDOK) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <optional>
 #include <string>
 #include <thread>
@@ -27,10 +28,10 @@ std::wstring wide(const std::string& utf8) {
 /// Runs askForJavaExecutable on a thread of its own and finds its window.
 class DialogRun {
 public:
-    explicit DialogRun(std::string title, std::string need = std::string())
-        : title_(std::move(title)), need_(std::move(need)) {
+    explicit DialogRun(std::string title, std::string need = std::string(), std::string url = std::string())
+        : title_(std::move(title)), need_(std::move(need)), url_(std::move(url)) {
         thread_ = std::thread([this] {
-            answer_ = platform::askForJavaExecutable(title_, need_);
+            answer_ = platform::askForJavaExecutable(title_, need_, true, url_);
             done_ = true;
         });
         for (int i = 0; i < 200 && window_ == nullptr && !done_; ++i) {
@@ -63,6 +64,7 @@ public:
 private:
     std::string title_;
     std::string need_;
+    std::string url_;
     std::thread thread_;
     std::atomic<bool> done_{false};
     std::optional<std::string> answer_;
@@ -91,6 +93,51 @@ TEST(JavaExeDialog, OpensCentredWithTheTitleAndOkDisabled) {
     EXPECT_FALSE(IsWindowEnabled(run.item(IDOK)));
     EXPECT_TRUE(IsWindowEnabled(run.item(IDCANCEL)));
     EXPECT_TRUE(IsWindowEnabled(run.item(IDC_JAVA_EXE_BROWSE)));
+}
+
+// The download button, between what is needed and the question, opens the page with the
+// system's handler of its address: here a stand-in registered for a scheme of the test's own,
+// which writes the address it is given to a file.
+TEST(JavaExeDialog, GetJavaOpensThePageWithTheSystemsHandler) {
+    wchar_t temp[MAX_PATH];
+    ASSERT_GT(GetTempPathW(MAX_PATH, temp), 0u);
+    std::wstring file = std::wstring(temp) + L"launcher-test-url.txt";
+    DeleteFileW(file.c_str());
+    HKEY scheme = nullptr, command = nullptr;
+    ASSERT_EQ(RegCreateKeyExW(HKEY_CLASSES_ROOT, L"launcher-test", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &scheme, nullptr), 0);
+    RegSetValueExW(scheme, L"URL Protocol", 0, REG_SZ, reinterpret_cast<const BYTE*>(L""), sizeof(wchar_t));
+    std::wstring line = L"cmd.exe /c echo %1>\"" + file + L"\"";
+    ASSERT_EQ(RegCreateKeyExW(scheme, L"shell\\open\\command", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &command, nullptr), 0);
+    RegSetValueExW(command, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(line.c_str()),
+                   static_cast<DWORD>((line.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(command);
+
+    DialogRun run("Launcher test: get java", "Launcher test needs Java 90.", "launcher-test:page");
+    std::string written;
+    if (run.window() != nullptr) {
+        ASSERT_NE(run.item(IDC_JAVA_GET), nullptr);
+        RECT button, field;
+        GetWindowRect(run.item(IDC_JAVA_GET), &button);
+        GetWindowRect(run.item(IDC_JAVA_EXE_PATH), &field);
+        EXPECT_LE(button.bottom, field.top);
+        run.press(IDC_JAVA_GET);
+        for (int i = 0; i < 200 && written.empty(); ++i) {
+            Sleep(50);
+            if (FILE* f = _wfopen(file.c_str(), L"rb")) {
+                char buffer[256] = "";
+                written.assign(buffer, std::fread(buffer, 1, sizeof buffer, f));
+                std::fclose(f);
+            }
+        }
+    }
+    RegDeleteTreeW(scheme, nullptr);
+    RegCloseKey(scheme);
+    RegDeleteKeyW(HKEY_CLASSES_ROOT, L"launcher-test");
+    OPEN_DIALOG(run);
+    EXPECT_EQ(written.substr(0, written.find_first_of("\r\n")), "launcher-test:page");
+    DialogRun plain("Launcher test: no page");
+    ASSERT_NE(plain.window(), nullptr);
+    EXPECT_EQ(plain.item(IDC_JAVA_GET), nullptr);
 }
 
 TEST(JavaExeDialog, OkFollowsWhetherTheFieldHoldsText) {

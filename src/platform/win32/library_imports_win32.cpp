@@ -1,5 +1,6 @@
-// Why a library did not load, where the loader does not say: the DLLs it imports (and that
-// those import in turn) that are nowhere on the search path the loader used for them.
+// Loading a library from the runtime's own places, and why it did not load, where the loader
+// does not say: the DLLs it imports (and that those import in turn) that are nowhere on the
+// search path the loader used for them.
 #include "platform/win32/library_imports_win32.h"
 
 #include <windows.h>
@@ -7,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
 #include <algorithm>
 #include <set>
 
@@ -144,25 +146,56 @@ std::wstring systemDirectory(Call call) {
     return buffer;
 }
 
-/// The search path of a library loaded by full path without altered search order: the
-/// executable's directory, the directory given to SetDllDirectory (the runtime's bin), the
-/// system directory, the Windows directory and PATH's entries. The current directory is not
-/// searched once SetDllDirectory has named a directory.
+/// The loader's search flags for a library and its dependencies: its own folder, the folders
+/// added for the load (the runtime's bin) and the system's. Neither the executable's folder
+/// (the working directory, where the launcher moved) nor PATH, which may name relative ones.
+constexpr DWORD kOwnPlaces = LOAD_LIBRARY_SEARCH_DLL_LOAD_DIR | LOAD_LIBRARY_SEARCH_SYSTEM32;
+
+using AddDirectoryCall = DLL_DIRECTORY_COOKIE(WINAPI*)(PCWSTR);
+using RemoveDirectoryCall = BOOL(WINAPI*)(DLL_DIRECTORY_COOKIE);
+
+/// The loader's calls for a search of chosen folders, resolved at run time: a system without
+/// them (Windows 7 before its loader update) still starts the launcher, and refuses the flags.
+struct DirectoryCalls {
+    AddDirectoryCall add = nullptr;
+    RemoveDirectoryCall remove = nullptr;
+    bool available() const { return add != nullptr && remove != nullptr; }
+};
+
+DirectoryCalls directoryCalls() {
+    DirectoryCalls calls;
+    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
+    if (kernel == nullptr) return calls;
+    // Through void*: the function types differ, which is what GetProcAddress leaves to its caller.
+    calls.add = reinterpret_cast<AddDirectoryCall>(reinterpret_cast<void*>(GetProcAddress(kernel, "AddDllDirectory")));
+    calls.remove =
+        reinterpret_cast<RemoveDirectoryCall>(reinterpret_cast<void*>(GetProcAddress(kernel, "RemoveDllDirectory")));
+    return calls;
+}
+
+/// The directory SetDllDirectory named; empty when none.
+std::wstring dllDirectory() {
+    DWORD size = GetDllDirectoryW(0, nullptr);
+    if (size <= 1) return std::wstring();
+    std::wstring directory(size, L'\0');
+    DWORD length = GetDllDirectoryW(size, &directory[0]);
+    directory.resize(length < size ? length : 0);
+    return directory;
+}
+
+/// The directories the loader searches for the dependencies of the library at `libraryPath`,
+/// as loadLibraryFromOwnPlaces loads it; `systemDirectories` are those of them that hold the
+/// system's own DLLs.
 struct SearchPath {
     std::vector<std::wstring> directories;
     std::vector<std::wstring> systemDirectories;
 };
 
-SearchPath loaderSearchPath() {
-    SearchPath search;
+/// The search without the chosen folders: the executable's directory, the SetDllDirectory
+/// one, the system's, the Windows directory and PATH's entries.
+void addUsualSearch(SearchPath& search) {
     search.directories.push_back(directoryOfModule(nullptr));
-    DWORD dllDirectoryLength = GetDllDirectoryW(0, nullptr);
-    if (dllDirectoryLength > 1) {
-        std::wstring dllDirectory(dllDirectoryLength, L'\0');
-        DWORD length = GetDllDirectoryW(dllDirectoryLength, &dllDirectory[0]);
-        dllDirectory.resize(length < dllDirectoryLength ? length : 0);
-        search.directories.push_back(dllDirectory);
-    }
+    search.directories.push_back(dllDirectory());
     for (std::wstring directory : {systemDirectory(GetSystemDirectoryW), systemDirectory(GetWindowsDirectoryW)}) {
         search.directories.push_back(directory);
         search.systemDirectories.push_back(directory);
@@ -177,6 +210,19 @@ SearchPath loaderSearchPath() {
         if (end > start) search.directories.push_back(path.substr(start, end - start));
         start = end + 1;
     }
+}
+
+SearchPath loaderSearchPath(const std::wstring& libraryPath) {
+    SearchPath search;
+    if (!directoryCalls().available()) {
+        addUsualSearch(search);
+        return search;
+    }
+    std::size_t cut = libraryPath.find_last_of(L"\\/");
+    search.directories.push_back(cut == std::wstring::npos ? std::wstring() : libraryPath.substr(0, cut));
+    search.directories.push_back(dllDirectory());
+    search.directories.push_back(systemDirectory(GetSystemDirectoryW));
+    search.systemDirectories.push_back(search.directories.back());
     return search;
 }
 
@@ -227,28 +273,62 @@ std::string printable(const std::string& name) {
     return out;
 }
 
+/// What one report may cost: a library made to import thousands of absent DLLs (or a long
+/// PATH of slow network folders) would otherwise keep the user waiting for the message.
+struct Budget {
+    static constexpr std::size_t kMostNames = 256;
+    static constexpr DWORD kMostMilliseconds = 1000;
+    DWORD start = GetTickCount();
+    bool spent = false;
+};
+
 // The system's own DLLs are not looked into: their imports are the system's business. `seen`
 // holds every name looked at already (and the library being loaded, which a DLL it imports
 // may import back: the loader takes the one it is loading), so each DLL is read once.
 void collectMissing(const std::wstring& library, const SearchPath& search, std::set<std::string>& seen,
-                    std::vector<std::string>& missing) {
+                    std::vector<std::string>& missing, Budget& budget) {
     for (const std::string& name : importedNames(library)) {
+        if (budget.spent) return;
         if (isApiSet(name) || !seen.insert(lowerCase(name)).second) continue;
+        // The tick count wraps after 49 days; the difference of two stays right.
+        if (GetTickCount() - budget.start >= Budget::kMostMilliseconds) budget.spent = true;
         bool inSystemDirectory = false;
-        std::wstring found = locate(toWide(name), search, inSystemDirectory);
-        if (found.empty())
+        std::wstring found = budget.spent ? std::wstring() : locate(toWide(name), search, inSystemDirectory);
+        if (budget.spent || (found.empty() && missing.size() == Budget::kMostNames)) {
+            budget.spent = true;
+            missing.push_back("and more");
+        } else if (found.empty()) {
             missing.push_back(printable(name));
-        else if (!inSystemDirectory)
-            collectMissing(found, search, seen, missing);
+        } else if (!inSystemDirectory) {
+            collectMissing(found, search, seen, missing, budget);
+        }
     }
 }
 
 }  // namespace
 
+HMODULE loadLibraryFromOwnPlaces(const std::wstring& fullPath) {
+    DirectoryCalls calls = directoryCalls();
+    if (!calls.available()) return LoadLibraryW(fullPath.c_str());
+    // The runtime's bin joins the load's folders for this load only: a process-wide default
+    // search (SetDefaultDllDirectories) would make the LoadLibraryEx calls of libraries such
+    // as JNA fail with ERROR_INVALID_PARAMETER.
+    std::wstring runtimeBin = dllDirectory();
+    DLL_DIRECTORY_COOKIE cookie = runtimeBin.empty() ? nullptr : calls.add(runtimeBin.c_str());
+    HMODULE library =
+        LoadLibraryExW(fullPath.c_str(), nullptr, kOwnPlaces | (cookie != nullptr ? LOAD_LIBRARY_SEARCH_USER_DIRS : 0));
+    DWORD error = GetLastError();
+    if (cookie != nullptr) calls.remove(cookie);
+    SetLastError(error);
+    return library;
+}
+
 std::vector<std::string> missingDependencies(const std::string& libraryPath) {
     std::vector<std::string> missing;
     std::set<std::string> seen{lowerCase(libraryPath.substr(libraryPath.find_last_of("\\/") + 1))};
-    collectMissing(toWide(libraryPath), loaderSearchPath(), seen, missing);
+    Budget budget;
+    std::wstring library = toWide(libraryPath);
+    collectMissing(library, loaderSearchPath(library), seen, missing, budget);
     return missing;
 }
 

@@ -17,6 +17,7 @@
 #include "platform/command_line_quoting.h"
 #include "platform/win32/console_win32.h"
 #include "platform/win32/library_imports_win32.h"
+#include "platform/win32/message_box_text.h"
 #include "platform/unicode_text.h"
 #include "platform/win32/wide_text.h"
 
@@ -229,7 +230,7 @@ std::u16string toUtf16(const std::string& text) { return unicode_text::utf8ToUtf
 // ---- User interface --------------------------------------------------------------------
 
 void showMessageBox(const std::string& text, const std::string& caption) {
-    MessageBoxW(nullptr, toWide(text).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
+    MessageBoxW(nullptr, messageBoxText(toWide(text)).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
 }
 
 // askForJavaExecutable lives in java_exe_dialog.cpp.
@@ -275,6 +276,8 @@ std::wstring fullWidePath(const std::string& path) {
 
 }  // namespace
 
+void keepWorkingDirectoryOutOfLibrarySearch() { SetDllDirectoryW(L""); }
+
 void addLibraryDirectory(const std::string& directory) { SetDllDirectoryW(fullWidePath(directory).c_str()); }
 
 LoadedLibrary loadLibrary(const std::string& path) {
@@ -283,7 +286,7 @@ LoadedLibrary loadLibrary(const std::string& path) {
     // in every directory of the DLL search path, so the file that was found to exist here
     // might not be the one loaded. Wide, as every path here: LoadLibraryA refuses a path over
     // MAX_PATH.
-    result.handle = reinterpret_cast<void*>(LoadLibraryW(fullWidePath(path).c_str()));
+    result.handle = reinterpret_cast<void*>(loadLibraryFromOwnPlaces(fullWidePath(path)));
     if (result.handle == nullptr) {
         // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
         // a file that is no library at all: the header tells the two apart.

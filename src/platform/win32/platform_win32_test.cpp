@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "platform/win32/library_imports_win32.h"
+#include "platform/win32/message_box_text.h"
 #include "platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 
@@ -408,7 +409,50 @@ TEST(PlatformWin32Libraries, NamesTheMissingDllsOfALibraryOnce) {
         EXPECT_EQ(platform::missingDependencies(library), c.missing) << c.what;
         EXPECT_LT(GetTickCount() - start, 10000u) << c.what;
     }
+    // Of many, a report names the first 256 at most (fewer when a second's search ends it
+    // first, as it may under Wine), and then says that there are more.
+    Names many;
+    for (int i = 0; i < 300; ++i) many.push_back("launcher-test-absent-" + std::to_string(i) + ".dll");
+    Names reported = platform::missingDependencies(dir.write("server-many/jvm.dll", importingLibrary(many)));
+    ASSERT_FALSE(reported.empty());
+    EXPECT_EQ(reported.back(), "and more");
+    reported.pop_back();
+    EXPECT_LE(reported.size(), 256u);
+    EXPECT_TRUE(std::equal(reported.begin(), reported.end(), many.begin()));
     SetDllDirectoryW(nullptr);
+}
+
+// A box breaks its lines at blanks only: a long unbroken name is wrapped, a very long one cut
+// in the middle, and nothing else changes.
+TEST(PlatformWin32Text, MessageBoxTextFitsTheScreen) {
+    const std::wstring path = L"C:\\" + std::wstring(50, L'a') + L"\\" + std::wstring(50, L'b') + L"\\jvm.dll";
+    // Lines `first` to `end` of a text of `count` lines.
+    auto lines = [](int first, int end, int count) {
+        std::wstring text;
+        for (int i = first; i < end; ++i) text += L"line " + std::to_wstring(i) + (i + 1 < count ? L"\n" : L"");
+        return text;
+    };
+    struct Case {
+        const char* what;
+        std::wstring text, shown;
+    } cases[] = {
+        {"short lines", L"Unable to launch\nLocated at path:\nC:\\jre\\bin", L"Unable to launch\nLocated at path:\nC:\\jre\\bin"},
+        {"a path, broken after a separator", L"at " + path + L".",
+         L"at C:\\" + std::wstring(50, L'a') + L"\\\n" + std::wstring(50, L'b') + L"\\jvm.dll."},
+        {"no separator", std::wstring(130, L'n') + L" x",
+         std::wstring(60, L'n') + L"\n" + std::wstring(60, L'n') + L"\n" + std::wstring(10, L'n') + L" x"},
+        {"cut in the middle", std::wstring(200, L'h') + std::wstring(200, L't'),
+         std::wstring(60, L'h') + L"\n" + std::wstring(60, L'h') + L"\n\u2026" + std::wstring(59, L't') + L"\n" +
+             std::wstring(60, L't')},
+        {"pairs kept whole", std::wstring(59, L'x') + L"\xD83D\xDE00" + L"y",
+         std::wstring(59, L'x') + L"\n\xD83D\xDE00y"},
+        {"a pair at the cut", std::wstring(119, L'h') + L"\xD83D\xDE00" + std::wstring(119, L'h') + L"\xD83D\xDE00t",
+         std::wstring(60, L'h') + L"\n" + std::wstring(59, L'h') + L"\u2026\n" + std::wstring(60, L'h') + L"\n" +
+             std::wstring(56, L'h') + L"\xD83D\xDE00t"},
+        {"forty lines", lines(0, 40, 40), lines(0, 40, 40)},
+        {"forty-one lines", lines(0, 41, 41), lines(0, 20, 41) + L"\u2026\n" + lines(22, 41, 41)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(platform::messageBoxText(c.text), c.shown) << c.what;
 }
 
 // ---- Child processes ---------------------------------------------------------------------

@@ -28,6 +28,10 @@ public final class Probe {
             if (arg.equals("throw")) {
                 throw new IllegalStateException("thrown on request");
             }
+            // After the exception's line, whose number the tests compare: the VM's maximum heap.
+            if (arg.equals("maxmemory")) {
+                System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
+            }
         }
     }
 

@@ -1,0 +1,55 @@
+// The VM's maximum heap as a share of the machine's memory, or a fixed size, held between a
+// floor and a cap: SetMaxHeap, turned into one -Xmx option.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+class ConfigFileParser;
+
+/// What SetMaxHeap asks for: a share of the memory (percent, over 0 and at most 100) or a fixed
+/// size, and optionally a floor and a cap, in bytes (0: none).
+struct MaxHeapRequest {
+    double sharePercent = 0;
+    std::uint64_t fixedBytes = 0;
+    std::uint64_t floorBytes = 0;
+    std::uint64_t capBytes = 0;
+};
+
+/// Reads "25%", "2g", "512m" or "25% 512m 8g" (amount, floor, cap; units k, m, g, t in any letter
+/// case). nullopt, with `problem` saying why, for anything else: a share over 100 %, a cap below
+/// the floor, a size without a known unit, a wrong count of words.
+std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string& problem);
+
+/// What the computation reads of the machine.
+struct MemoryFacts {
+    std::optional<std::uint64_t> physical;  ///< the machine's memory; nullopt when unknown
+    std::optional<std::uint64_t> limit;     ///< a lower limit of the process's control group
+    bool narrowAddressSpace = false;        ///< a 32-bit process
+};
+
+/// The most a 32-bit VM is given: a contiguous heap that it reserves reliably in a 32-bit
+/// address space, where libraries and the system take their share.
+constexpr std::uint64_t kNarrowHeapCapMiB = 1024;
+/// The least heap the launcher computes: below it a VM does not start an application at all.
+constexpr std::uint64_t kLeastHeapMiB = 16;
+
+/// The maximum heap in whole MiB (rounded down): the share of the lower of physical memory
+/// and the limit, or the fixed size, then held between floor and cap, then at most
+/// kNarrowHeapCapMiB in a narrow address space, and at least kLeastHeapMiB. nullopt for a share
+/// when no memory size is known.
+std::optional<std::uint64_t> computeMaxHeapMiB(const MaxHeapRequest& request, const MemoryFacts& facts);
+
+/// The -verbose line of the computation: the value and what it came from.
+std::string maxHeapReport(const std::string& setting, const MemoryFacts& facts, std::optional<std::uint64_t> mebibytes);
+
+/// True when one of `options`, or a word of a variable the VM reads itself (JAVA_TOOL_OPTIONS,
+/// _JAVA_OPTIONS, given here as texts), sets the maximum heap: -Xmx or -XX:MaxHeapSize=.
+bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std::string>& variables);
+
+/// Adds SetMaxHeap's -Xmx option to `options` (the VM's options so far) computed from this
+/// machine, unless SetMaxHeap is not set or an option or JAVA_TOOL_OPTIONS/_JAVA_OPTIONS sets the
+/// maximum heap already. -verbose says which, and the inputs.
+void appendMaxHeapOption(const ConfigFileParser& settings, std::vector<std::string>& options);

@@ -1,0 +1,254 @@
+// What a user may change without writing beside the executable: the user's own settings file,
+// the maximum heap computed from the machine, the download page offered when no Java fits,
+// and forgetting the remembered Java.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "process/harness.h"
+#include "process/java_runtimes.h"
+
+namespace fs = std::filesystem;
+
+namespace process_tests {
+namespace {
+
+/// A program name of this run's own: the Windows builds keep their user settings in the wine
+/// prefix's %APPDATA%, shared by every test.
+std::string uniqueProgramName() {
+    static int count = 0;
+    return "us" + std::to_string(::getpid()) + "n" + std::to_string(++count);
+}
+
+/// %APPDATA% as the programs of the wine prefix see it.
+std::string windowsAppData() {
+    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin"};
+    for (const char* name : {"WINEPREFIX", "HOME"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    Result r = runProcess(target().wine, {target().wine, "cmd", "/c", "echo", "%APPDATA%"}, env, "/", 60);
+    std::string value = r.out;
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
+/// An installation with this user's settings folder of its application, which is removed with it.
+class UserSettings : public ::testing::Test {
+protected:
+    void SetUp() override {
+        inst.addRuntime();
+        if (isWindows()) {
+            static const std::string appData = windowsAppData();
+            folderSeen = appData + "\\" + inst.programName();
+            folderHost = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + folderSeen.substr(3);
+            std::replace(folderHost.begin(), folderHost.end(), '\\', '/');
+        } else {
+            options.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+            folderSeen = folderHost = inst.path("settings/" + inst.programName());
+        }
+        fs::create_directories(folderHost);
+    }
+    void TearDown() override { fs::remove_all(folderHost); }
+
+    std::string userFileHost() const { return folderHost + "/" + inst.programName() + ".conf"; }
+    std::string userFileSeen() const { return folderSeen + dirSeparator() + inst.programName() + ".conf"; }
+    void writeUserFile(const std::string& content) const { std::ofstream(userFileHost(), std::ios::binary) << content; }
+
+    /// A launch whose record holds only what it gave the VM.
+    Result run(const std::vector<std::string>& args) const { return run(args, options); }
+    Result run(const std::vector<std::string>& args, const RunOptions& o) const {
+        fs::remove(inst.recordFile());
+        return inst.run(args, o);
+    }
+
+    Installation inst{uniqueProgramName()};
+    RunOptions options;
+    std::string folderSeen, folderHost;
+};
+
+// ---- The user's file ---------------------------------------------------------------------------
+
+// Set... of the user's file replace the application's, Add... append, and the command line wins.
+TEST_F(UserSettings, UserFileCountsBetweenTheApplicationsFileAndTheCommandLine) {
+    inst.writeConfig("SetMainClass app.Main\nAddVMOption -Dfrom=app\n");
+    writeUserFile("# mine\nSetMainClass user.Main\nAddVMOption -Dfrom=user\n");
+    LaunchOptions parts;
+    parts.fromFile = {"-Dfrom=app", "-Dfrom=user"};
+    EXPECT_RUN(run({"-nomsgbox"}), "", "", 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "user/Main", {}));
+
+    Result verbose = run({"-nomsgbox", "-verbose", "--setmainclass=line.Main"});
+    EXPECT_EQ(verbose.out.substr(0, verbose.out.find('\n') + 1), streamText("User settings file: " + userFileSeen() + "\n"));
+    EXPECT_EQ(verbose.exitCode, 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "line/Main", {}));
+}
+
+// SetUserSettings off keeps the user's file out; what the application's file turned off, the
+// user's file does not turn on again.
+TEST_F(UserSettings, ApplicationDecidesWhatTheUserFileMaySet) {
+    writeUserFile("AddVMOption -Dfrom=user\nSetJavaSearch on\nSetUserSettings off\nAddJavaSearchPath x\n");
+    inst.writeConfig("SetMainClass test.Main\nSetUserSettings off\n");
+    EXPECT_RUN(run({"-nomsgbox"}), "", "", 0);
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+
+    inst.writeConfig("SetMainClass test.Main\nSetJavaSearch off\n");
+    Result r = run({"-nomsgbox", "-verbose"});
+    std::string expected = "User settings file: " + userFileSeen() + "\n" +
+                           "User settings line #2 left out, the configuration file decides it: SetJavaSearch on\n"
+                           "User settings line #3 left out, the configuration file decides it: SetUserSettings off\n"
+                           "User settings line #4 left out, the configuration file decides it: AddJavaSearchPath x\n";
+    EXPECT_EQ(r.out.substr(0, streamText(expected).size()), streamText(expected));
+    LaunchOptions parts;
+    parts.fromFile = {"-Dfrom=user"};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
+}
+
+// A file that another user could have written, or put in its place, is not read.
+TEST_F(UserSettings, RefusedWhenAnotherUserMayWriteIt) {
+    if (isWindows()) GTEST_SKIP() << "Windows takes the user's profile as the user's own";
+    inst.writeConfig("SetMainClass test.Main\n");
+    struct Case {
+        const char* name;
+        std::function<void()> make;
+        std::string why;
+    } cases[] = {
+        {"folder writable by the group", [&] { fs::permissions(folderHost, fs::perms::group_write, fs::perm_options::add); },
+         "its folder may be written by other users"},
+        {"file writable by others", [&] { fs::permissions(userFileHost(), fs::perms::others_write, fs::perm_options::add); },
+         "it is not a regular file of yours that only you may write"},
+        {"file of another user", [&] { ASSERT_EQ(::chown(userFileHost().c_str(), 65534, 65534), 0); },
+         "it is not a regular file of yours that only you may write"},
+        {"a link", [&] {
+             inst.write("elsewhere.conf", "AddVMOption -Dfrom=user\n");
+             fs::remove(userFileHost());
+             fs::create_symlink(inst.path("elsewhere.conf"), userFileHost());
+         },
+         "it is not a regular file of yours that only you may write"},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(folderHost);
+        fs::create_directories(folderHost);
+        fs::permissions(folderHost, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec);
+        writeUserFile("AddVMOption -Dfrom=user\n");
+        c.make();
+        SCOPED_TRACE(c.name);
+        EXPECT_RUN(run({"-nomsgbox"}), "",
+                   "WARNING: The user settings file " + userFileSeen() + " is not read: " + c.why + ".\n", 0);
+        EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
+    }
+}
+
+// ---- The maximum heap --------------------------------------------------------------------------
+
+/// The machine's memory as the launcher under test reads it.
+std::uint64_t machineMemory() {
+    return static_cast<std::uint64_t>(::sysconf(_SC_PHYS_PAGES)) * static_cast<std::uint64_t>(::sysconf(_SC_PAGE_SIZE));
+}
+
+std::string heapOption(std::uint64_t mebibytes) { return "-Xmx" + std::to_string(mebibytes) + "m"; }
+
+// One -Xmx after the configuration's options, unless one is given already; the user's file
+// counts as the configuration.
+TEST_F(UserSettings, MaxHeapInTheVmsOptions) {
+    bool narrow = target().kind == Kind::Win32;
+    struct Case {
+        std::string config, user;
+        std::vector<std::string> args;
+        std::map<std::string, std::optional<std::string>> env;
+        std::vector<std::string> fromFile, fromCommandLine;
+        std::optional<std::string> heap;
+        std::string err;
+    } cases[] = {
+        {"SetMaxHeap 512m", "", {}, {}, {}, {}, "-Xmx512m", ""},
+        {"SetMaxHeap 8g", "", {}, {}, {}, {}, narrow ? "-Xmx1024m" : "-Xmx8192m", ""},
+        {"SetMaxHeap 100% 64m 100m", "", {}, {}, {}, {}, "-Xmx100m", ""},
+        {"SetMaxHeap 25% 64m 100000g", "", {}, {}, {}, {},
+         heapOption(std::min<std::uint64_t>(machineMemory() / 4 / (1 << 20), narrow ? 1024 : UINT64_MAX)), ""},
+        {"SetMaxHeap 512m", "SetMaxHeap 256m", {}, {}, {}, {}, "-Xmx256m", ""},
+        {"SetMaxHeap 512m\nAddVMOption -Xmx300m", "", {}, {}, {"-Xmx300m"}, {}, std::nullopt, ""},
+        {"SetMaxHeap 512m", "AddVMOption -Xmx200m", {}, {}, {"-Xmx200m"}, {}, std::nullopt, ""},
+        {"SetMaxHeap 512m", "", {"-J-Xmx100m"}, {}, {}, {"-Xmx100m"}, std::nullopt, ""},
+        {"SetMaxHeap 512m", "", {}, {{"JAVA_TOOL_OPTIONS", std::string("-Xmx128m")}}, {}, {}, std::nullopt, ""},
+        {"SetMaxHeap 101%", "", {}, {}, {}, {}, std::nullopt,
+         "WARNING: SetMaxHeap takes a share over 0 % and at most 100 %, not: 101%\n"},
+        {"SetMaxHeap 25% 8g 512m", "", {}, {}, {}, {}, std::nullopt,
+         "WARNING: SetMaxHeap takes a cap that is not below the floor, not: 25% 8g 512m\n"},
+        {"SetMaxHeap 2x", "", {}, {}, {}, {}, std::nullopt,
+         "WARNING: SetMaxHeap takes a share such as 25% or a size in k, m, g or t, not: 2x\n"},
+    };
+    for (const Case& c : cases) {
+        inst.writeConfig("SetMainClass test.Main\n" + c.config + "\n");
+        writeUserFile(c.user + "\n");
+        RunOptions o = options;
+        for (const auto& variable : c.env) o.env[variable.first] = variable.second;
+        std::vector<std::string> args{"-nomsgbox"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        SCOPED_TRACE(c.config);
+        EXPECT_RUN(run(args, o), "", c.err, 0);
+        LaunchOptions parts;
+        parts.fromFile = c.fromFile;
+        parts.fromCommandLine = c.fromCommandLine;
+        std::vector<std::string> expected = expectedOptions(inst, parts);
+        if (c.heap) expected.insert(expected.end() - 1, *c.heap);
+        EXPECT_EQ(inst.record(), startedRecord(expected, "test/Main", {}));
+    }
+}
+
+// ---- A way to Java -----------------------------------------------------------------------------
+
+// Message 8 ends with the download page; the console's question offers it; only web addresses.
+TEST_F(UserSettings, DownloadPageWhenNoJavaFits) {
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\nSetJavaDownloadUrl https://example.com/java\n");
+    Result r = run({"-nomsgbox"});
+    std::string tail = streamText("Get Java at https://example.com/java\n\n");
+    ASSERT_GE(r.out.size(), tail.size());
+    EXPECT_EQ(r.out.substr(r.out.size() - tail.size()), tail);
+    EXPECT_EQ(r.exitCode, 8);
+
+    if (!isWindows()) {
+        RunOptions o = options;
+        o.terminalInput = "\n";
+        EXPECT_EQ(run({"-nomsgbox"}, o).err,
+                  "Ombrix Halverant R7\nThis application needs Java 90 or later, 64-bit.\n"
+                  "Get Java at https://example.com/java\nEnter the full pathname for java: ");
+    }
+    inst.writeConfig("SetMainClass test.Main\nSetJavaDownloadUrl file:///C:/setup.exe\n");
+    EXPECT_RUN(run({"-nomsgbox"}), "",
+               "WARNING: SetJavaDownloadUrl takes an https: or http: address, not: file:///C:/setup.exe\n", 0);
+}
+
+/// The remembered answer's file for `configSeen`, named as the launcher names it.
+std::string rememberedName(const std::string& configSeen) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : configSeen) hash = (hash ^ c) * 1099511628211ull;
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return std::string("java-home-") + text + ".txt";
+}
+
+TEST_F(UserSettings, ForgetJavaRemovesTheRememberedAnswer) {
+    addJava(inst, "mine", "90.0.1");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90\n");
+    std::string config = inst.seen("bin/" + inst.programName() + ".conf");
+    std::string file = folderHost + "/" + rememberedName(config);
+    std::ofstream(file, std::ios::binary) << "config=" + config + "\nhome=" + inst.seen("mine") + "\n";
+    Result found = run({"-nomsgbox", "--print-java"});
+    EXPECT_NE(found.out.find("remembered answer"), std::string::npos) << found.out;
+
+    EXPECT_RUN(run({"--forget-java"}), "Forgot the Java remembered for " + config + ": " + inst.seen("mine") + " (" +
+                                           folderSeen + dirSeparator() + rememberedName(config) + ")\n", "", 0);
+    EXPECT_FALSE(fs::exists(file));
+    EXPECT_RUN(run({"--forget-java"}), "No Java is remembered for " + config + ".\n", "", 0);
+}
+
+}  // namespace
+}  // namespace process_tests
