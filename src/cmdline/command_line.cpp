@@ -4,17 +4,144 @@
 
 #include "config/config_file_parser.h"
 #include "base/path_names.h"
-#include "messages/messages.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 
-char consumedArgument[1] = {'\0'};
-
 namespace {
 
-bool isHelpOption(const std::string& arg) {
-    return arg == "-?" || arg == "-help" || arg == "/help" || arg == "/?";
+/// The overrides that count before the file is read or before the runtime is searched for;
+/// every other directive counts after the file, with the launcher's options. An option that
+/// must count early is one row here.
+struct EarlyOverride {
+    int directive;
+    Phase phase;
+};
+const EarlyOverride kEarlyOverrides[] = {
+    // The title heads every message, the prompt's too, and wins over the file's.
+    {kSetProductTitle, Phase::BeforeFile},
+    // The search's settings and the home it starts from.
+    {kSetJavaHome, Phase::BeforeSearch},
+    {kSetJavaVersion, Phase::BeforeSearch},
+    {kSetJavaSearch, Phase::BeforeSearch},
+    {kAddJavaSearchPath, Phase::BeforeSearch},
+};
+
+bool takesConfigFile(const std::string& arg) { return arg == "-conf" || arg == "-configure"; }
+
+/// The kind of an option word (one that is neither "-J...", "--..." nor a VM's name).
+ArgumentKind kindOfWord(const std::string& arg) {
+    struct Word {
+        const char* text;
+        ArgumentKind kind;
+    };
+    static const Word words[] = {
+        {"-conf", ArgumentKind::ConfigFile},  {"-configure", ArgumentKind::ConfigFile},
+        {"-mainclass", ArgumentKind::MainClass}, {"-update", ArgumentKind::Update},
+        {"-multi", ArgumentKind::Multi},      {"-debug", ArgumentKind::Debug},
+        {"-uidebug", ArgumentKind::UiDebug},  {"-verbose", ArgumentKind::Verbose},
+        {"-?", ArgumentKind::Help},           {"-help", ArgumentKind::Help},
+        {"/help", ArgumentKind::Help},        {"/?", ArgumentKind::Help},
+    };
+    for (const Word& word : words)
+        if (arg == word.text) return word.kind;
+    return ArgumentKind::Application;
+}
+
+bool isVmName(const std::string& name, const std::vector<VmEntry>& vms) {
+    for (const VmEntry& entry : vms)
+        if (entry.name == name) return true;
+    return false;
+}
+
+/// Gives every argument but the consumed ones its kind under the option grammar: "-J...",
+/// "--..." and a VM's name first, then the option words, "-conf" and "-mainclass" taking the
+/// argument after them.
+void classify(std::vector<Argument>& arguments, const std::vector<VmEntry>& vms) {
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        Argument& arg = arguments[i];
+        if (arg.kind == ArgumentKind::Consumed) continue;
+        const std::string& text = arg.text;
+        char second = text.size() > 1 ? text[1] : '\0';
+        if (!text.empty() && text[0] == '-' && second == 'J') {
+            arg.kind = ArgumentKind::VmOption;
+        } else if (!text.empty() && text[0] == '-' && second == '-') {
+            arg.kind = text.find('=') == std::string::npos ? ArgumentKind::Ignored : ArgumentKind::Override;
+        } else if (!text.empty() && text[0] == '-' && isVmName(text.substr(1), vms)) {
+            arg.kind = ArgumentKind::VmName;
+        } else {
+            arg.kind = kindOfWord(text);
+            // The value is the next argument, whatever it is: one the pre-scan took is an empty
+            // value, and stays taken.
+            bool takesNext = arg.kind == ArgumentKind::ConfigFile || arg.kind == ArgumentKind::MainClass;
+            if (takesNext && i + 1 < arguments.size()) {
+                ++i;
+                if (arguments[i].kind != ArgumentKind::Consumed)
+                    arguments[i].kind = arg.kind == ArgumentKind::ConfigFile ? ArgumentKind::ConfigFileValue
+                                                                              : ArgumentKind::MainClassValue;
+            }
+        }
+    }
+}
+
+/// The pre-scan: "-nomsgbox" inside any argument is taken; "-conf" takes the argument after it.
+/// True when the last argument is a "-conf" that would take one more.
+bool prescan(CommandLine& line) {
+    std::vector<Argument>& arguments = line.arguments;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        if (arguments[i].text.find("-nomsgbox") != std::string::npos) {
+            arguments[i].kind = ArgumentKind::Consumed;
+            line.noMessageBox = true;
+        } else if (takesConfigFile(arguments[i].text)) {
+            if (i + 1 == arguments.size()) return true;
+            line.configFile = arguments[++i].text;
+            line.hasConfigFile = true;
+        }
+    }
+    return false;
+}
+
+void setUpDebugging(ConfigFileParser& settings) {
+    std::string xxdebug = "-XXdebug";
+    if (settings.vmName.empty()) {
+        std::string tavm = "tavm";
+        settings.processdirective(kSetJavaVM, tavm);
+        settings.processdirective(kAddVMOption, xxdebug);
+    } else if (settings.vmName == "tavm") {
+        settings.processdirective(kAddVMOption, xxdebug);
+    } else {
+        std::string xdebug = "-Xdebug";
+        std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y,address=4000";
+        settings.processdirective(kAddVMOption, xdebug);
+        settings.processdirective(kAddVMOption, jdwp);
+        printOut("\n*** Port is 4000 ***\n*** Waiting for JPDA debugger connection\n");
+    }
+    settings.multiInstance = true;
+}
+
+void addApplicationArgument(ConfigFileParser& settings, const std::string& argument,
+                            const std::string& startDirectory) {
+    std::string candidate = sanitizeArgument(argument, startDirectory);
+    if (!argument.empty() && platform::exists(candidate)) {
+        settings.appArgs.push_back(candidate);
+        if (settings.verbose) printOut("Added sanitized app cmd line arg: " + candidate + "\n");
+    } else {
+        settings.appArgs.push_back(argument);
+        if (settings.verbose) printOut("Added app cmd line arg: " + argument + "\n");
+    }
+    if (argument.empty() || argument[0] != '-') ++settings.nonOptionArgCount;
+}
+
+/// An override applied after the file: the runtime the prompt or the search chose stands (the
+/// override named a directory without one, and has had its say), and the search's own settings
+/// counted before it ran.
+void applyLateOverride(ConfigFileParser& settings, const Argument& arg) {
+    if (settings.javaHomeChosen && arg.directive == kSetJavaHome) return;
+    if (arg.directive != kSetJavaHome && phaseOf(arg.directive) == Phase::BeforeSearch) return;
+    std::string name = arg.name;
+    std::string value = arg.value;
+    settings.applyDirective(name, value);
 }
 
 }  // namespace
@@ -27,104 +154,165 @@ std::string sanitizeArgument(const std::string& argument, const std::string& sta
     return startDirectory + platform::kDirSeparator + argument;
 }
 
-bool ConfigFileParser::isKnownVm(const std::string& name) const {
-    for (const VmEntry& entry : vmTable)
-        if (entry.name == name) return true;
+CommandLine readCommandLine(const std::vector<std::string>& args) {
+    CommandLine line;
+    if (!args.empty()) line.program = args[0];
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        line.arguments.emplace_back();
+        line.arguments.back().text = args[i];
+    }
+    prescan(line);
+    classify(line.arguments, {});
+    // Read for every argument of that form: once the VM names are known, a value of
+    // "-mainclass" may turn out to be an override.
+    for (Argument& arg : line.arguments) {
+        std::size_t equals = arg.text.find('=');
+        if (!startsWith(arg.text, "--") || equals == std::string::npos) continue;
+        arg.name = arg.text.substr(2, equals - 2);
+        arg.value = arg.text.substr(equals + 1);
+        arg.directive = findDirective(lowerCaseCopy(arg.name));
+    }
+    return line;
+}
+
+void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms) { classify(line.arguments, vms); }
+
+Phase phaseOf(int directive) {
+    for (const EarlyOverride& row : kEarlyOverrides)
+        if (row.directive == directive) return row.phase;
+    return Phase::AfterFile;
+}
+
+void applyEarlyOverrides(ConfigFileParser& settings, const CommandLine& line, Phase phase) {
+    for (const Argument& arg : line.arguments) {
+        if (arg.kind != ArgumentKind::Override || arg.directive < 0 || phaseOf(arg.directive) != phase) continue;
+        std::string value = arg.value;
+        // Where file names ignore case the home is taken lowered, as the option's name is;
+        // where they do not, lowering would name another directory, so it is taken as typed.
+        if (arg.directive == kSetJavaHome && platform::kNamesIgnoreCase) value = lowerCaseCopy(value);
+        settings.processdirective(arg.directive, value);
+    }
+}
+
+bool launcherPrintsUsage(const CommandLine& line, bool appHandlesHelp) {
+    const std::string handOver = "-Dapplication.handle.help=true";
+    for (const Argument& arg : line.arguments) {
+        if (arg.kind == ArgumentKind::VmOption && arg.text.substr(2) == handOver) appHandlesHelp = true;
+        if (arg.kind == ArgumentKind::Override && arg.directive == kAddVMOption && arg.value == handOver)
+            appHandlesHelp = true;
+        if (arg.kind == ArgumentKind::Help && !appHandlesHelp) return true;
+    }
     return false;
 }
 
-void ConfigFileParser::setUpDebugging() {
-    std::string xxdebug = "-XXdebug";
-    if (vmName.empty()) {
-        std::string tavm = "tavm";
-        processdirective(kSetJavaVM, tavm);
-        processdirective(kAddVMOption, xxdebug);
-    } else if (vmName == "tavm") {
-        processdirective(kAddVMOption, xxdebug);
-    } else {
-        std::string xdebug = "-Xdebug";
-        std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y,address=4000";
-        processdirective(kAddVMOption, xdebug);
-        processdirective(kAddVMOption, jdwp);
-        printOut("\n*** Port is 4000 ***\n*** Waiting for JPDA debugger connection\n");
-    }
-    multiInstance = true;
+bool hasArgument(const CommandLine& line, ArgumentKind kind) {
+    for (const Argument& arg : line.arguments)
+        if (arg.kind == kind) return true;
+    return false;
 }
 
-void ConfigFileParser::addApplicationArgument(const std::string& argument, const std::string& startDirectory) {
-    std::string candidate = sanitizeArgument(argument, startDirectory);
-    if (!argument.empty() && platform::exists(candidate)) {
-        appArgs.push_back(candidate);
-        if (verbose) printOut("Added sanitized app cmd line arg: " + candidate + "\n");
-    } else {
-        appArgs.push_back(argument);
-        if (verbose) printOut("Added app cmd line arg: " + argument + "\n");
-    }
-    if (argument.empty() || argument[0] != '-') ++nonOptionArgCount;
+bool hasArgument(const CommandLine& line, const std::string& text) {
+    for (const Argument& arg : line.arguments)
+        if (arg.kind != ArgumentKind::Consumed && arg.text == text) return true;
+    return false;
 }
 
-void ConfigFileParser::parseCommandLine(int argc, char** argv, const std::string& startDirectory) {
-    updateMode = false;
-    multiInstance = false;
-    verbose = false;
-    nonOptionArgCount = 0;
-    appArgs.clear();
-    for (int i = 1; i < argc; ++i) {
-        if (isConsumedArgument(argv[i])) continue;
-        std::string arg = argv[i];
-        if (!arg.empty() && arg[0] == '-') {
-            char second = arg.size() > 1 ? arg[1] : '\0';
-            if (second == 'J') {
-                std::string option = arg.substr(2);
-                processdirective(kAddVMOption, option);
-                continue;
-            }
-            if (second == '-') {
-                std::size_t equals = arg.find('=');
-                if (equals == std::string::npos) continue;
-                std::string name = arg.substr(2, equals - 2);
-                std::string value = arg.substr(equals + 1);
-                // The runtime the prompt or the search chose stands: the override named a
-                // directory without one, and has had its say. The search's own overrides were
-                // applied before it ran (applyOverridesEarly): a second time would add its paths twice.
-                int directive = findDirective(lowerCaseCopy(name));
-                if (javaHomeChosen && directive == kSetJavaHome) continue;
-                if (directive == kSetJavaVersion || directive == kSetJavaSearch || directive == kAddJavaSearchPath) continue;
-                applyDirective(name, value);
-                continue;
-            }
-            std::string vm = arg.substr(1);
-            if (isKnownVm(vm)) {
-                processdirective(kSetJavaVM, vm);
-                continue;
-            }
-        }
-        if (arg == "-conf" || arg == "-configure") {
-            ++i;
-        } else if (arg == "-update") {
-            updateMode = true;
-        } else if (arg == "-multi") {
-            multiInstance = true;
-        } else if (arg == "-mainclass") {
-            if (i + 1 < argc) {
-                std::string mainClassName = argv[++i];
-                processdirective(kSetMainClass, mainClassName);
-            }
-        } else if (arg == "-debug") {
-            setUpDebugging();
-        } else if (arg == "-uidebug") {
-            setUpDebugging();
-            addApplicationArgument(arg, startDirectory);
-        } else if (isHelpOption(arg)) {
-            if (!appHandlesHelp) printUsage();
-            addApplicationArgument("-help", startDirectory);
-        } else if (arg == "-verbose") {
-            if (appHandlesHelp)
-                addApplicationArgument(arg, startDirectory);
-            else
-                verbose = true;
-        } else {
-            addApplicationArgument(arg, startDirectory);
+bool applyCommandLine(ConfigFileParser& settings, const CommandLine& line, const std::string& startDirectory) {
+    settings.updateMode = false;
+    settings.multiInstance = false;
+    settings.verbose = false;
+    settings.nonOptionArgCount = 0;
+    settings.appArgs.clear();
+    const std::vector<Argument>& arguments = line.arguments;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const Argument& arg = arguments[i];
+        std::string text = arg.text;
+        switch (arg.kind) {
+            case ArgumentKind::Consumed:
+            case ArgumentKind::Ignored:
+            case ArgumentKind::ConfigFile:
+            case ArgumentKind::ConfigFileValue:
+                break;
+            case ArgumentKind::MainClass:
+                // Its value is an argument the pre-scan took: an empty class name.
+                if (i + 1 < arguments.size() && arguments[i + 1].kind == ArgumentKind::Consumed) {
+                    std::string none;
+                    settings.processdirective(kSetMainClass, none);
+                }
+                break;
+            case ArgumentKind::VmOption:
+                text.erase(0, 2);
+                settings.processdirective(kAddVMOption, text);
+                break;
+            case ArgumentKind::Override:
+                applyLateOverride(settings, arg);
+                break;
+            case ArgumentKind::VmName:
+                text.erase(0, 1);
+                settings.processdirective(kSetJavaVM, text);
+                break;
+            case ArgumentKind::MainClassValue:
+                settings.processdirective(kSetMainClass, text);
+                break;
+            case ArgumentKind::Update:
+                settings.updateMode = true;
+                break;
+            case ArgumentKind::Multi:
+                settings.multiInstance = true;
+                break;
+            case ArgumentKind::Debug:
+                setUpDebugging(settings);
+                break;
+            case ArgumentKind::UiDebug:
+                setUpDebugging(settings);
+                addApplicationArgument(settings, text, startDirectory);
+                break;
+            case ArgumentKind::Help:
+                if (!settings.appHandlesHelp) return false;
+                addApplicationArgument(settings, "-help", startDirectory);
+                break;
+            case ArgumentKind::Verbose:
+                if (settings.appHandlesHelp)
+                    addApplicationArgument(settings, text, startDirectory);
+                else
+                    settings.verbose = true;
+                break;
+            case ArgumentKind::Application:
+                addApplicationArgument(settings, text, startDirectory);
+                break;
         }
     }
+    return true;
+}
+
+namespace {
+
+/// True when the last of the child's own arguments would take the argument after it, the
+/// parent's "-update", as its value: in the child's pre-scan or in its option grammar.
+bool lastTakesNext(const std::vector<std::string>& args, const std::vector<VmEntry>& vms) {
+    CommandLine child;
+    for (const std::string& arg : args) {
+        child.arguments.emplace_back();
+        child.arguments.back().text = arg;
+    }
+    bool prescanTakes = prescan(child);
+    classify(child.arguments, vms);
+    ArgumentKind last = child.arguments.back().kind;
+    return prescanTakes || last == ArgumentKind::ConfigFile || last == ArgumentKind::MainClass;
+}
+
+}  // namespace
+
+std::vector<std::string> updateChildArguments(const CommandLine& line, const std::string& updateMainClass,
+                                              const std::vector<VmEntry>& vms) {
+    std::vector<std::string> args;
+    for (const Argument& arg : line.arguments)
+        if (arg.kind != ArgumentKind::Consumed) args.push_back(arg.text);
+    // A dangling option had no value in the parent and did nothing there; it must not take
+    // the child's own options. Leaving it out can leave another one dangling.
+    while (!args.empty() && lastTakesNext(args, vms)) args.pop_back();
+    args.insert(args.begin(), withExeSuffix(line.program));
+    args.push_back("-update");
+    args.push_back("--SetMainClass=" + updateMainClass);
+    return args;
 }

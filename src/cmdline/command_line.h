@@ -1,16 +1,103 @@
-// The launcher's command line: what the pre-scan consumed, and how application arguments
-// are made absolute.
+// The launcher's command line, read once into a value that says what every argument is. Each
+// later step of the launch takes from that value what counts at its moment; none reads the
+// arguments again.
 #pragma once
 
 #include <string>
+#include <vector>
 
-/// The empty text that replaces, in the argument vector, an element the pre-scan consumed
-/// ("-nomsgbox"). Consumers recognise it by its address, so that an empty argument the user
-/// typed still reaches the application in its place.
-extern char consumedArgument[1];
+#include "config/config_file_parser.h"
 
-inline bool isConsumedArgument(const char* argument) { return argument == consumedArgument; }
+/// The moments of the launch at which a "--<directive>=<value>" override counts.
+enum class Phase {
+    BeforeFile,    ///< before the configuration file is read, and again just after it
+    BeforeSearch,  ///< before the Java runtime is checked or searched for
+    AfterFile,     ///< with the launcher's options, in their order, once the runtime is known
+};
+
+/// What one argument is to the launcher.
+enum class ArgumentKind {
+    Consumed,         ///< held "-nomsgbox": the pre-scan took it, nothing after it sees it
+    ConfigFile,       ///< "-conf" or "-configure"
+    ConfigFileValue,  ///< the argument after "-conf" (the pre-scan keeps its own view: configFile)
+    Override,         ///< "--<directive>=<value>"
+    Ignored,          ///< "--" without '=': nothing
+    VmOption,         ///< "-J<option>"
+    VmName,           ///< "-<name>" of a VM that jvm.cfg lists
+    MainClass,        ///< "-mainclass"
+    MainClassValue,   ///< the class name after it
+    Update,           ///< "-update"
+    Multi,            ///< "-multi"
+    Debug,            ///< "-debug"
+    UiDebug,          ///< "-uidebug": debugging, and the application's argument too
+    Help,             ///< "-?", "-help", "/help", "/?"
+    Verbose,          ///< "-verbose"
+    Application,      ///< for the application's main
+};
+
+/// One argument as typed and what it is.
+struct Argument {
+    std::string text;
+    ArgumentKind kind = ArgumentKind::Application;
+    /// An override's directive id (-1 for an unknown name), its name as typed and its value.
+    int directive = -1;
+    std::string name;
+    std::string value;
+};
+
+/// The whole command line. Two grammars read it, as two steps of the launch always have: the
+/// pre-scan ("-nomsgbox" anywhere inside an argument, the last "-conf" value), and the option
+/// grammar of `arguments`' kinds, in which a VM's name is an option of its own.
+struct CommandLine {
+    std::string program;  ///< the program name as invoked
+    std::vector<Argument> arguments;
+    bool noMessageBox = false;
+    /// The value of the last "-conf"/"-configure" that has one, as the pre-scan takes it.
+    std::string configFile;
+    bool hasConfigFile = false;
+};
+
+/// Reads the arguments (the program name first) into a CommandLine, taking no option word for
+/// a VM's name (no runtime is known yet).
+CommandLine readCommandLine(const std::vector<std::string>& args);
+
+/// The kinds of `line`'s arguments once `vms` (the runtime's jvm.cfg) is known: "-<name>" of a
+/// listed VM is that VM's option, and takes no value even where the word otherwise would.
+void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms);
+
+/// The phase at which an override of `directive` first counts; AfterFile for most.
+Phase phaseOf(int directive);
+
+/// Applies the overrides whose directive first counts at `phase` (BeforeFile or BeforeSearch),
+/// in the order typed.
+void applyEarlyOverrides(ConfigFileParser& settings, const CommandLine& line, Phase phase);
+
+/// True when the launcher prints the usage text itself: a help option comes before any
+/// "-J-Dapplication.handle.help=true" (or its AddVMOption override) while the configuration
+/// did not hand help to the application.
+bool launcherPrintsUsage(const CommandLine& line, bool appHandlesHelp);
+
+/// True when an argument of `kind` is on the line.
+bool hasArgument(const CommandLine& line, ArgumentKind kind);
+
+/// True when an argument reads exactly `text` (such as "--print-java").
+bool hasArgument(const CommandLine& line, const std::string& text);
+
+/// Applies the launcher's options, the overrides that count after the file and the
+/// application's arguments (relative paths that exist made absolute against `startDirectory`)
+/// to `settings`. False when a help option asks the launcher for its usage text: the launch
+/// then prints it and ends.
+bool applyCommandLine(ConfigFileParser& settings, const CommandLine& line, const std::string& startDirectory);
 
 /// An argument that names a path relative to the user's start directory, made absolute
 /// against it; options and absolute paths unchanged.
 std::string sanitizeArgument(const std::string& argument, const std::string& startDirectory);
+
+/// The update child's arguments: the parent's but those the pre-scan took (the program name
+/// completed with the executable suffix), then "-update" and "--SetMainClass=" with the
+/// installer class. A trailing "-conf", "-configure" or "-mainclass" without its value, which
+/// did nothing in the parent, is left out: in the child it would take "-update" as its value.
+/// `vms` gives the VM names of the runtime ("-mainclass" names a VM when jvm.cfg lists
+/// "mainclass").
+std::vector<std::string> updateChildArguments(const CommandLine& line, const std::string& updateMainClass,
+                                              const std::vector<VmEntry>& vms = {});

@@ -20,15 +20,16 @@ struct Parsed {
     std::string out, err;
 };
 
-/// Parses `args` (the program name is added) on `record` and captures what is written.
+/// Reads `args` (the program name is added), applies them to `record` and captures what is
+/// written.
 Parsed parse(std::vector<std::string> args, ConfigFileParser record = ConfigFileParser(), const std::string& start = "") {
     args.insert(args.begin(), "app");
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(&a[0]);
+    CommandLine line = readCommandLine(args);
+    knowVmNames(line, record.vmTable);
     Parsed run{record, "", ""};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
-    run.record.parseCommandLine(static_cast<int>(argv.size()), argv.data(), start);
+    applyCommandLine(run.record, line, start);
     run.out = testing::internal::GetCapturedStdout();
     run.err = testing::internal::GetCapturedStderr();
     return run;
@@ -69,10 +70,8 @@ TEST(CommandLine, OptionsAndApplicationArguments) {
 }
 
 TEST(CommandLine, EmptyAndConsumedArguments) {
-    std::vector<std::string> storage = {"app", "", "a"};
-    std::vector<char*> argv = {&storage[0][0], consumedArgument, &storage[1][0], &storage[2][0]};
     ConfigFileParser r;
-    r.parseCommandLine(4, argv.data(), "");
+    applyCommandLine(r, readCommandLine({"app", "-nomsgbox", "", "a"}), "");
     EXPECT_EQ(r.appArgs, (Options{"", "a"})) << "the user's empty argument keeps its place";
 }
 
@@ -143,4 +142,67 @@ TEST(CommandLine, LongArgumentsAreKeptWhole) {
     Parsed r = parse({"-J" + longArg, longArg});
     EXPECT_EQ(r.record.vmOptions, Options{longArg});
     EXPECT_EQ(r.record.appArgs, Options{longArg});
+}
+
+// What each argument is, read once: the pre-scan's grammar and the option grammar, before and
+// after the runtime's VM names are known.
+TEST(CommandLine, EveryArgumentIsClassifiedOnce) {
+    using K = ArgumentKind;
+    struct Case {
+        Options args;
+        std::vector<VmEntry> vms;
+        std::vector<K> kinds;
+    } cases[] = {
+        {{"-conf", "a.conf", "-mainclass", "m.Main", "--SetJavaVM=x", "--print", "-Jy"},
+         {},
+         {K::ConfigFile, K::ConfigFileValue, K::MainClass, K::MainClassValue, K::Override, K::Ignored, K::VmOption}},
+        {{"-update", "-multi", "-debug", "-uidebug", "-verbose", "/?", "-server", "file"},
+         {},
+         {K::Update, K::Multi, K::Debug, K::UiDebug, K::Verbose, K::Help, K::Application, K::Application}},
+        // A VM's name is an option of its own, and takes no value.
+        {{"-server", "-mainclass", "--SetJavaVM=x"}, {{"server", "server"}, {"mainclass", "server"}},
+         {K::VmName, K::VmName, K::Override}},
+        // The pre-scan's "-nomsgbox" stays taken, even as a value.
+        {{"-mainclass", "a-nomsgbox", "b"}, {}, {K::MainClass, K::Consumed, K::Application}},
+    };
+    for (const Case& c : cases) {
+        Options args = c.args;
+        args.insert(args.begin(), "app");
+        CommandLine line = readCommandLine(args);
+        knowVmNames(line, c.vms);
+        std::vector<K> kinds;
+        for (const Argument& arg : line.arguments) kinds.push_back(arg.kind);
+        EXPECT_EQ(kinds, c.kinds) << c.args[0];
+    }
+}
+
+TEST(CommandLine, OverridesCountAtTheirPhase) {
+    CommandLine line = readCommandLine({"app", "--SetJavaVersion=17", "--AddVMOption=-Dx",
+                                        "--AddJavaSearchPath=j", "-conf", "--SetJavaSearch=on"});
+    ConfigFileParser settings;
+    applyEarlyOverrides(settings, line, Phase::BeforeSearch);
+    EXPECT_EQ(settings.javaVersionMin, 17);
+    EXPECT_EQ(settings.javaSearchPaths, Options{"j"});
+    EXPECT_EQ(settings.javaSearch, JavaSearchSetting::Unset) << "the value of -conf is no override";
+    EXPECT_TRUE(settings.vmOptions.empty());
+    applyCommandLine(settings, line, "");
+    EXPECT_EQ(settings.vmOptions, Options{"-Dx"});
+    EXPECT_EQ(settings.javaSearchPaths, Options{"j"}) << "counted once";
+
+    struct Case {
+        Options args;
+        bool handles, usage;
+    } usage[] = {
+        {{"-help"}, false, true},
+        {{"-help"}, true, false},
+        {{"-J-Dapplication.handle.help=true", "/?"}, false, false},
+        {{"/?", "-J-Dapplication.handle.help=true"}, false, true},
+        {{"--addvmoption=-Dapplication.handle.help=true", "-?"}, false, false},
+        {{"-mainclass", "-help"}, false, false},
+    };
+    for (const Case& c : usage) {
+        Options args = c.args;
+        args.insert(args.begin(), "app");
+        EXPECT_EQ(launcherPrintsUsage(readCommandLine(args), c.handles), c.usage) << c.args[0];
+    }
 }

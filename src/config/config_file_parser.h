@@ -1,10 +1,11 @@
 // The launch settings record: everything the launcher learns before it starts the Java VM,
-// and the operations that fill it from the configuration file, the environment, the Java
-// runtime's jvm.cfg and the command line.
+// the configuration file's reader and its directives. The other rooms fill the rest of it
+// (the runtime's jvm.cfg, the command line) with functions of their own.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <initializer_list>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,23 +56,13 @@ public:
 
     ConfigFileParser() = default;
 
-    // ---- Loading sequence -------------------------------------------------------------
+    // ---- Defaults and environment -----------------------------------------------------
 
-    /// Fills a fresh record: defaults, PATH, the configuration file, the Java runtime and the
-    /// command line, in that order. Returns false (after "Could not load config file: %s\n"
-    /// on stdout) when the file cannot be opened. JavaLauncherException from the runtime check
-    /// passes through.
-    bool loadSettings(const std::string& configPath, int argc, char** argv, std::string startDirectory);
     /// nativeCodePath = PATH, when PATH is set and not empty, less the entries that the VM
     /// could not be given (kept in leftOutPathEntries). Never fails.
     void loadPathVariable();
     /// Adds the installation root variable's bin directory to the native code path.
     void addInstallBinDir();
-    /// Applies the command line's "--<directive>=<value>" overrides of the directives in
-    /// `which` (the name in any letter case), in order, ahead of the rest of the command line:
-    /// the title must be known to the prompt and to every message that comes before the
-    /// command line is parsed, and the search's settings to the search.
-    void applyOverridesEarly(int argc, char** argv, std::initializer_list<int> which);
 
     // ---- Configuration file -----------------------------------------------------------
 
@@ -80,11 +71,11 @@ public:
     /// longer than kMaxConfigFileBytes throws JavaLauncherException (kMsgFileTooLarge, `path`)
     /// before any line is handled. Running out of memory is fatal.
     bool readConfigFile(const std::string& path, LineHandler handler);
-
-    /// Hands each non-empty line of a file's `text`, read from `path`, to `handler`, decoded as
-    /// readConfigFile decodes it (a wide text without a mark is not read: a warning names `path`).
-    void readConfigText(std::string text, const std::string& path, LineHandler handler);
-    /// The configuration-file line handler: comments, invalid lines, directives. Never throws.
+    /// Reads the configuration file at `path` into the record (readConfigFile with
+    /// parseConfigLine).
+    bool loadConfigFile(const std::string& path) { return readConfigFile(path, &ConfigFileParser::parseConfigLine); }
+    /// The configuration-file line handler: comments, invalid lines, directives. Only running
+    /// out of memory throws (std::bad_alloc), which ends the launch.
     void parseConfigLine(const std::string& line, LineNumber lineNumber);
     /// Looks up `name` (lower-cased in place) and runs that directive; false for an unknown
     /// name, after a warning on stderr.
@@ -103,52 +94,23 @@ public:
     /// Carries out one directive. Always true; an unknown id changes nothing. May rewrite
     /// `value`.
     bool processdirective(int id, std::string& value);
-    /// The jar then zip archives of `directory`, list-separated; empty on any failure.
+    /// The jar then zip archives of `directory`, list-separated; empty when there are none.
     std::string getFileNames(std::string& directory);
     /// The entries of `directory` (ending in a separator) that match `pattern`.
     std::string getFileNamesImpl(const std::string& directory, const std::string& pattern);
     /// target = the trimmed value of the variable, when it is set and not empty.
     static void readEnvVar(const std::string& name, std::string& target);
 
-    // ---- Java runtime -----------------------------------------------------------------
+    // ---- Questions on the record ------------------------------------------------------
 
-    /// Applies "--setjavahome=" arguments, checks the runtime, reads jvm.cfg and adds the
-    /// runtime's tools.jar and dt.jar to the class path.
-    void processJavaHome(int argc, char** argv);
-    /// Makes sure javaHome holds a runtime: with searching on (searchesForJava), one that fits
-    /// the request, else found among the installed ones; asks the user when there is none, and
-    /// throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
-    /// line per candidate; `printJava` reports the runtime on stdout and ends the process with
-    /// 0 instead of returning (message 8 without a prompt when there is none).
-    void ensureJavaRuntime(bool verboseSearch = false, bool printJava = false);
     /// True when the launch searches for an installed runtime that fits.
     bool searchesForJava() const;
-    /// Reads one jvm.cfg into vmTable: only a regular file of at most kMaxJvmCfgBytes, never
-    /// waiting on it. False when it is missing, unreadable, larger, or no regular file (with
-    /// `sayWhy`, a line on stdout says why it was passed over); a device, which may never end,
-    /// throws as a configuration file too long to be read does.
-    bool readJvmCfg(const std::string& path, bool sayWhy = false);
-    /// The jvm.cfg line handler. Never throws.
-    void parseJvmCfgLine(const std::string& line, LineNumber lineNumber);
-
-    // ---- Command line -----------------------------------------------------------------
-
-    /// Applies the launcher's options and collects the application arguments. Ends the
-    /// process through printUsage when help is asked for.
-    void parseCommandLine(int argc, char** argv, const std::string& startDirectory);
     /// True when `name` is the name of an entry of vmTable.
     bool isKnownVm(const std::string& name) const;
-
-    // ---- VM selection -----------------------------------------------------------------
-
     /// vmName, set to "hotspot" first when empty.
     const std::string& getVmName();
     /// mainClass, set to the default main class first when empty.
     const std::string& getMainClass();
-    /// True, with `libraryPath` set, when the VM directory has its library under javaHome.
-    bool findVmLibrary(const std::string& vmDirectory, std::string& libraryPath) const;
-    /// The VM library to load; false after a message on stderr when none can be found.
-    bool selectVm(std::string& libraryPath);
 
     // ---- Accessors --------------------------------------------------------------------
 
@@ -204,20 +166,24 @@ public:
     /// arguments go to; both empty when every start is a new instance.
     std::string singleInstanceClass;
     std::string singleInstanceMethod;
-    /// The configuration file's path, as loadSettings was given it.
+    /// The configuration file's path.
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
     std::vector<std::string> leftOutPathEntries;
+    /// java.library.path as the file and the runtime left the native code path: it is fixed
+    /// before the command line is applied (fixLibraryPath).
+    std::string javaLibraryPath;
+    /// How many of vmOptions came before java.library.path was fixed (the file's); the command
+    /// line's follow it.
+    std::size_t optionsBeforeLibraryPath = 0;
+
+    /// Fixes java.library.path at the native code path as it is now, after the options so far.
+    void fixLibraryPath();
 
 private:
     void setJavaVersion(const std::string& value);
     void setMaxHeap(const std::string& value);
     void setSingleInstance(const std::string& value);
-    void findFittingJava(bool verboseSearch, bool printJava);
-    /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
-    void useChosenJava(std::string home);
-    void addApplicationArgument(const std::string& argument, const std::string& startDirectory);
-    void setUpDebugging();
 };
 
 /// The main class when none is configured.
@@ -230,3 +196,17 @@ int findDirective(const std::string& key);
 
 /// The directive table's keys, in table order.
 std::vector<std::string> directiveKeys();
+
+/// Reads `path` as readConfigFile does and calls `handler` for each non-empty line: false when
+/// it cannot be opened or read; a file longer than kMaxConfigFileBytes throws
+/// JavaLauncherException (kMsgFileTooLarge, `path`) before any line is handled.
+bool readTextLines(const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
+
+/// Calls `handler` for each non-empty line of a file's `text`, read from `path`, decoded as
+/// readTextLines decodes it (a wide text without a mark is not read: a warning names `path`).
+void readTextOf(std::string text, const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
+
+/// This user's settings folder of the application of the configuration file at `configPath`
+/// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;
+/// empty when the environment names no settings directory.
+std::string userSettingsFolder(const std::string& configPath);

@@ -50,25 +50,19 @@ std::vector<std::string> directiveKeys() {
 }
 
 void ConfigFileParser::parseConfigLine(const std::string& rawLine, LineNumber lineNumber) {
-    std::string line;
-    try {
-        line = rawLine;
-        trim(line);
-        if (line.empty() || line[0] == '#') return;
-        std::size_t gap = firstBlankOrTab(line);
-        if (gap == std::string::npos) {
-            printOut("[line #" + std::to_string(lineNumber) + "][" + line + "] is invalid!\n");
-            return;
-        }
-        std::string name = line.substr(0, gap);
-        std::string value = line.substr(gap);
-        trim(name);
-        trim(value);
-        applyDirective(name, value);
-    } catch (...) {
-        printOut("Caught Exception in ConfigFileParser::parseConfigLine\n");
-        printOut("on line: [" + line + "]\n");
+    std::string line = rawLine;
+    trim(line);
+    if (line.empty() || line[0] == '#') return;
+    std::size_t gap = firstBlankOrTab(line);
+    if (gap == std::string::npos) {
+        printOut("[line #" + std::to_string(lineNumber) + "][" + line + "] is invalid!\n");
+        return;
     }
+    std::string name = line.substr(0, gap);
+    std::string value = line.substr(gap);
+    trim(name);
+    trim(value);
+    applyDirective(name, value);
 }
 
 bool ConfigFileParser::applyDirective(std::string& name, std::string& value) {

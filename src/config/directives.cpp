@@ -10,8 +10,8 @@
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
-#include "vm/java_search.h"
-#include "vm/max_heap.h"
+#include "config/java_version.h"
+#include "config/max_heap_setting.h"
 
 namespace {
 
@@ -83,20 +83,15 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             readEnvVar(value, userHome);
             if (userHome.empty()) readEnvVar("HLV_USER_HOME", userHome);
             break;
-        case kRegisterEnvVar:
-            try {
-                // The name as written is looked up (exactly first, where names keep their
-                // case); the property is named in lower case.
-                std::string name = value;
-                toLower(value);
-                std::optional<std::string> content = platform::getEnv(name);
-                if (content && !content->empty())
-                    vmOptions.push_back("-Denv." + value + "=\"" + *content + "\"");
-            } catch (...) {
-                printErr("WARNING: Caught Exception in ConfigFileParser::processdirective() with envvar " +
-                         value + "\n");
-            }
+        case kRegisterEnvVar: {
+            // The name as written is looked up (exactly first, where names keep their case);
+            // the property is named in lower case.
+            std::string name = value;
+            toLower(value);
+            std::optional<std::string> content = platform::getEnv(name);
+            if (content && !content->empty()) vmOptions.push_back("-Denv." + value + "=\"" + *content + "\"");
             break;
+        }
         case kSetUpdateMainClass:
             updateMainClass = value;
             replaceAll(updateMainClass, ".", "/");
@@ -185,42 +180,50 @@ void ConfigFileParser::setMaxHeap(const std::string& value) {
 std::string ConfigFileParser::getFileNames(std::string& directory) {
     std::string result;
     if (directory.empty()) return result;
-    try {
-        if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
-        result += getFileNamesImpl(directory, "*.jar");
-        separateEntry(result);
-        result += getFileNamesImpl(directory, "*.zip");
-        return result;
-    } catch (...) {
-        printErr("WARNING: Caught Exception in ConfigFileParser::getFileNames() with path " + directory + "\n");
-        return std::string();
-    }
+    if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
+    result += getFileNamesImpl(directory, "*.jar");
+    separateEntry(result);
+    result += getFileNamesImpl(directory, "*.zip");
+    return result;
 }
 
 std::string ConfigFileParser::getFileNamesImpl(const std::string& directory, const std::string& pattern) {
     std::string result;
-    try {
-        for (const std::string& name : platform::findFiles(directory, pattern)) {
-            separateEntry(result);
-            result += directory;
-            result += name;
-        }
-        return result;
-    } catch (...) {
-        printErr("WARNING: Caught Exception in ConfigFileParser::getFileNamesImpl() with path " + directory +
-                 pattern + "\n");
-        return std::string();
+    for (const std::string& name : platform::findFiles(directory, pattern)) {
+        separateEntry(result);
+        result += directory;
+        result += name;
     }
+    return result;
 }
 
 void ConfigFileParser::readEnvVar(const std::string& name, std::string& target) {
-    try {
-        std::optional<std::string> value = platform::getEnv(name);
-        if (value && !value->empty()) {
-            target = *value;
-            trim(target);
-        }
-    } catch (...) {
-        // An unreadable variable leaves the target as it was.
+    std::optional<std::string> value = platform::getEnv(name);
+    if (value && !value->empty()) {
+        target = *value;
+        trim(target);
     }
+}
+
+bool ConfigFileParser::searchesForJava() const {
+    return javaSearch == JavaSearchSetting::On || (javaSearch == JavaSearchSetting::Unset && javaVersionMin != 0);
+}
+
+bool ConfigFileParser::isKnownVm(const std::string& name) const {
+    for (const VmEntry& entry : vmTable)
+        if (entry.name == name) return true;
+    return false;
+}
+
+const char* const kDefaultVmName = "hotspot";
+const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
+
+const std::string& ConfigFileParser::getVmName() {
+    if (vmName.empty()) vmName = kDefaultVmName;
+    return vmName;
+}
+
+const std::string& ConfigFileParser::getMainClass() {
+    if (mainClass.empty()) mainClass = kDefaultMainClass;
+    return mainClass;
 }

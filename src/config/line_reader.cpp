@@ -146,16 +146,16 @@ std::int64_t readLine(std::vector<char>& buffer, TextCursor& cursor, bool keepLi
     return static_cast<std::int64_t>(count);
 }
 
-bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
+bool readTextLines(const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler) {
     std::string text;
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
     if (outcome != FileBytes::kRead) return false;
-    readConfigText(std::move(text), path, handler);
+    readTextOf(std::move(text), path, handler);
     return true;
 }
 
-void ConfigFileParser::readConfigText(std::string text, const std::string& path, LineHandler handler) {
+void readTextOf(std::string text, const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler) {
     // Read as UTF-16 or UTF-8, such a text gives lines cut at their first zero byte: nothing
     // of what was written, or single letters taken for settings. None of it is read.
     if (isWideTextWithoutMark(text)) {
@@ -168,6 +168,10 @@ void ConfigFileParser::readConfigText(std::string text, const std::string& path,
     std::vector<char> buffer;
     LineNumber lineNumber = 1;
     for (std::int64_t length; (length = readLine(buffer, cursor, false)) != -1; ++lineNumber) {
-        if (length > 0) (this->*handler)(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
+        if (length > 0) handler(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
     }
+}
+
+bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
+    return readTextLines(path, [&](const std::string& line, LineNumber number) { (this->*handler)(line, number); });
 }

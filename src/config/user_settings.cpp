@@ -9,7 +9,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/platform.h"
-#include "vm/java_search.h"
+#include "platform/user_places.h"
 
 namespace {
 
@@ -60,4 +60,10 @@ void ConfigFileParser::parseUserConfigLine(const std::string& line, LineNumber l
         return;
     }
     parseConfigLine(line, lineNumber);
+}
+
+std::string userSettingsFolder(const std::string& configPath) {
+    std::optional<std::string> settings = platform::userSettingsDirectory();
+    if (!settings) return std::string();
+    return joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
 }

@@ -109,17 +109,14 @@ InstanceListener::InstanceListener(std::unique_ptr<platform::ChannelListener> ch
 
 InstanceListener::~InstanceListener() {
     turnOff();
-    if (thread_.joinable()) thread_.join();
+    thread_.reset();
 }
 
-void InstanceListener::start() { thread_ = std::thread(&InstanceListener::serve, this); }
+void InstanceListener::start() { thread_ = std::make_unique<platform::LauncherThread>([this] { serve(); }); }
 
 void InstanceListener::turnOff() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        state_ = State::Off;
-    }
-    changed_.notify_all();
+    state_ = State::Off;
+    decided_.raise();
     if (channel_) channel_->stop();
 }
 
@@ -133,29 +130,22 @@ void InstanceListener::vmCreated(JavaVM* vm, JNIEnv* env) {
                  "(String, String[]); every start is a new instance\n");
         // The name goes at once: a later start must not wait for an answer that cannot come.
         turnOff();
-        if (thread_.joinable()) thread_.join();
+        thread_.reset();
         channel_.reset();
         return;
     }
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (state_ != State::WaitingForVm) return;
-        vm_ = vm;
-        method_ = method;
-        state_ = State::Ready;
-    }
-    changed_.notify_all();
+    vm_ = vm;
+    method_ = method;
+    state_ = State::Ready;
+    decided_.raise();
 }
 
 void InstanceListener::serve() {
     while (std::unique_ptr<platform::ChannelConnection> connection = channel_->accept()) {
         std::optional<InstanceRequest> request = receiveRequest(*connection);
         if (!request) continue;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            changed_.wait(lock, [this] { return state_ != State::WaitingForVm; });
-            if (state_ == State::Off) return;
-        }
+        decided_.wait();
+        if (state_ == State::Off) return;
         // No answer when the VM is gone: the start then runs as an instance of its own.
         if (std::optional<bool> delivered = deliver(*request))
             connection->send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed), kInstanceRequestMs);

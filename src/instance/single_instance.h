@@ -5,12 +5,10 @@
 
 #include <jni.h>
 
-#include <condition_variable>
+#include <atomic>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 
 #include "config/config_file_parser.h"
 #include "instance/instance_request.h"
@@ -50,12 +48,12 @@ private:
     std::unique_ptr<platform::ChannelListener> channel_;
     std::string className_;
     std::string methodName_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    State state_ = State::WaitingForVm;
+    /// Raised once the state is Ready or Off; vm_ and method_ are written before it is.
+    platform::OneTimeSignal decided_;
+    std::atomic<State> state_{State::WaitingForVm};
     JavaVM* vm_ = nullptr;
     jmethodID method_ = nullptr;
-    std::thread thread_;
+    std::unique_ptr<platform::LauncherThread> thread_;
 };
 
 /// What a start with SetSingleInstance found.

@@ -1,6 +1,8 @@
 #include "invoke/start_application.h"
 
 #include <cstdio>
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -19,15 +21,8 @@
 #include "platform/processes.h"
 #include "platform/text.h"
 #include "vm/max_heap.h"
-#include "vm/runtime_check.h"
 #include "vm/startup_cache.h"
-
-const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
-
-const std::string& ConfigFileParser::getMainClass() {
-    if (mainClass.empty()) mainClass = kDefaultMainClass;
-    return mainClass;
-}
+#include "vm/vm_selection.h"
 
 namespace {
 
@@ -133,14 +128,33 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
 
 }  // namespace
 
-int startJavaApplication(const ConfigFileParser& original, bool updateMode, const VmObserver& observer) {
-    ConfigFileParser settings = original;
-    // The copy is this call's own: its options move into the list rather than being copied again.
-    std::vector<std::string> options = std::move(settings.vmOptions);
+std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool updateMode) {
+    const std::vector<std::string>& given = settings.vmOptions;
+    std::size_t fromFile = std::min(settings.optionsBeforeLibraryPath, given.size());
+    std::vector<std::string> options(given.begin(), given.begin() + static_cast<std::ptrdiff_t>(fromFile));
+    options.push_back("-Djava.library.path=" + settings.javaLibraryPath);
+    options.insert(options.end(), given.begin() + static_cast<std::ptrdiff_t>(fromFile), given.end());
+    options.push_back("-Dide.config_pathname=" + settings.configPath);
     appendMaxHeapOption(settings, options);
-    StartupCacheWork cacheWork;
-    if (!updateMode && !settings.startupCache.empty()) cacheWork = appendStartupCacheOptions(settings, settings.configPath, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
+    return options;
+}
+
+int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& runtime, bool updateMode,
+                         const VmObserver& observer) {
+    ConfigFileParser settings = original;
+    std::string vmName = settings.getVmName();
+    VmChoice choice = selectVm(settings.javaHome, vmName, runtime.vmTable);
+    std::vector<std::string> options = vmOptionsFor(settings, updateMode);
+    // The cache's options go before the class path, which stays last; it is planned for the
+    // library the launch loads.
+    StartupCacheWork cacheWork;
+    if (!updateMode && !settings.startupCache.empty() && !choice.libraryPath.empty()) {
+        std::vector<std::string> cacheOptions(options.begin(), options.end() - 1);
+        std::size_t before = cacheOptions.size();
+        cacheWork = appendStartupCacheOptions(settings, runtime, choice.libraryPath, settings.configPath, cacheOptions);
+        options.insert(options.end() - 1, cacheOptions.begin() + static_cast<std::ptrdiff_t>(before), cacheOptions.end());
+    }
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
     for (std::size_t i = 0; i < options.size(); ++i) {
@@ -153,12 +167,12 @@ int startJavaApplication(const ConfigFileParser& original, bool updateMode, cons
     initArgs.options = jniOptions.data();
     initArgs.ignoreUnrecognized = JNI_TRUE;
 
-    if (!hasJavaExe(settings.javaHome)) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
-    std::string vmName = settings.getVmName();
-    std::string libraryPath;
-    if (!settings.selectVm(libraryPath)) throw JavaLauncherException(kMsgNoJvm, "");
-    std::string tavmLibrary;
-    if (vmName == "tavm" && !settings.findVmLibrary("tavm", tavmLibrary)) showWarning(kWarnNoTavmClient);
+    // The options are shown under -verbose, and a text the VM cannot be given stops the launch,
+    // before the choice is reported.
+    if (!choice.warnings.empty()) printErr(choice.warnings);
+    std::string libraryPath = choice.libraryPath;
+    if (libraryPath.empty()) throw JavaLauncherException(kMsgNoJvm, "", "", choice.reason);
+    if (vmName == "tavm" && !findVmLibrary(settings.javaHome, "tavm")) showWarning(kWarnNoTavmClient);
 
     // The VM's C runtime takes its standard handles when it loads.
     platform::connectApplicationStreams();

@@ -42,61 +42,10 @@ bool JavaLauncher::needToUpdate(const std::string& program, const ConfigFilePars
     return !settings.getUserHome().empty() && platform::exists(markerBelow(settings.getUserHome()));
 }
 
-namespace {
-
-bool takesValue(const std::string& arg) { return arg == "-conf" || arg == "-configure"; }
-
-/// True when the last of the child's own arguments would take the argument after it, the
-/// parent's "-update", as its value: in the child's pre-scan, which also empties every
-/// "-nomsgbox" that is not such a value, or in its option parser.
-bool lastTakesNext(const std::vector<std::string>& args, const ConfigFileParser* settings) {
-    const std::size_t n = args.size();
-    std::vector<bool> consumed(n, false);
-    bool prescanTakes = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (args[i].find("-nomsgbox") != std::string::npos) {
-            consumed[i] = true;
-        } else if (takesValue(args[i])) {
-            prescanTakes = prescanTakes || i + 1 == n;
-            ++i;
-        }
-    }
-    bool parserTakes = false;
-    for (std::size_t i = 0; i < n; ++i) {
-        const std::string& arg = args[i];
-        if (consumed[i]) continue;
-        // "-J...", "--..." and a VM's name are taken before the option words.
-        if (arg.size() > 1 && arg[0] == '-' &&
-            (arg[1] == 'J' || arg[1] == '-' || (settings && settings->isKnownVm(arg.substr(1)))))
-            continue;
-        if (takesValue(arg) || arg == "-mainclass") {
-            parserTakes = parserTakes || i + 1 == n;
-            ++i;
-        }
-    }
-    return prescanTakes || parserTakes;
-}
-
-}  // namespace
-
 const char* const kUpdateChildVariable = "HLV_UPDATE_CHILD";
 
-std::vector<std::string> updateChildArguments(int argc, char** argv, const std::string& updateMainClass,
-                                              const ConfigFileParser* settings) {
-    std::vector<std::string> args;
-    for (int i = 1; i < argc; ++i)
-        if (!isConsumedArgument(argv[i])) args.push_back(argv[i]);
-    // A dangling option had no value in the parent and did nothing there; it must not take
-    // the child's own options. Leaving it out can leave another one dangling.
-    while (!args.empty() && lastTakesNext(args, settings)) args.pop_back();
-    args.insert(args.begin(), withExeSuffix(argc > 0 && argv[0] ? argv[0] : ""));
-    args.push_back("-update");
-    args.push_back("--SetMainClass=" + updateMainClass);
-    return args;
-}
-
-void JavaLauncher::installDeferredUpdates(int argc, char** argv, const ConfigFileParser& settings) {
-    std::vector<std::string> args = updateChildArguments(argc, argv, settings.getUpdateMainClass(), &settings);
+void JavaLauncher::installDeferredUpdates(const CommandLine& line, const ConfigFileParser& settings) {
+    std::vector<std::string> args = updateChildArguments(line, settings.getUpdateMainClass(), settings.vmTable);
     std::string program = ownExecutable.empty() ? args[0] : ownExecutable;
     std::fflush(stdout);
     std::fflush(stderr);

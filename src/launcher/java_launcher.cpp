@@ -1,15 +1,17 @@
 #include "launcher/java_launcher.h"
 
-#include <cstdlib>
-#include <cstring>
 #include <optional>
 
 #include "cmdline/command_line.h"
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
+#include "vm/java_search.h"
+#include "vm/runtime_check.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/platform.h"
 #include "platform/processes.h"
 #include "vm/java_search.h"
 
@@ -25,8 +27,10 @@ void JavaLauncher::moveToDirectoryOf(const std::string& executable) {
         printErr("WARNING: Could not set current directory to: " + directory + "\n");
 }
 
-int JavaLauncher::run(int argc, char** argv) {
-    programName = (argc > 0 && argv[0]) ? argv[0] : "";
+int JavaLauncher::run(const std::vector<std::string>& args) {
+    CommandLine line = readCommandLine(args);
+    // Set once, before anything can show a message.
+    programName = line.program;
     // Read before anything else, and removed, so that only this process sees it. Only the
     // name the parent sets counts: one in another letter case (POSIX tells them apart) is a
     // variable of someone else's, which unsetting this name would not remove.
@@ -43,23 +47,66 @@ int JavaLauncher::run(int argc, char** argv) {
         if (std::optional<std::string> executable = invoked ? platform::resolvedPath(*invoked) : std::nullopt)
             moveToDirectoryOf(*executable);
     }
-    prescanArguments(argc, argv);
-    return launch(argc, argv);
+    takePrescan(line);
+    return launch(std::move(line));
 }
 
-void JavaLauncher::prescanArguments(int argc, char** argv) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strstr(argv[i], "-nomsgbox")) {
-            noMessageBox = true;
-            argv[i] = consumedArgument;
-        } else if ((std::strcmp(argv[i], "-conf") == 0 || std::strcmp(argv[i], "-configure") == 0) &&
-                   i + 1 < argc) {
-            setConfigFilePath(argv[++i]);
-        }
+void JavaLauncher::takePrescan(const CommandLine& line) {
+    if (line.noMessageBox) noMessageBox = true;
+    if (line.hasConfigFile) setConfigFilePath(line.configFile);
+}
+
+namespace {
+
+/// The settings before the runtime: the defaults, then the command line's title, the file, and
+/// the title again, which wins over the file's. Message 7 when the file cannot be read.
+void readSettings(ConfigFileParser& settings, const std::string& configPath, const CommandLine& line) {
+    settings.configPath = configPath;
+    std::string defaultHome = platform::kDefaultJavaHome;
+    settings.processdirective(kSetJavaHome, defaultHome);
+    settings.loadPathVariable();
+    // The title of the command line is the application's already for a configuration file that
+    // cannot be read, and wins over the file's for the prompt.
+    applyEarlyOverrides(settings, line, Phase::BeforeFile);
+    if (!settings.loadConfigFile(configPath)) {
+        printOut("Could not load config file: " + configPath + "\n");
+        throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
+    // The user's file counts after the application's and before the command line; -verbose is
+    // the launcher's unless the application handles it (its file said so).
+    settings.readUserSettings(hasArgument(line, "-verbose") && !settings.appHandlesHelp);
+    applyEarlyOverrides(settings, line, Phase::BeforeFile);
 }
 
-int JavaLauncher::launch(int argc, char** argv) {
+std::string runtimeFile(const std::string& javaHome, const char* name) {
+    return javaHome + platform::kDirSeparator + "lib" + platform::kDirSeparator + name;
+}
+
+/// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class
+/// path; nullopt after --print-java has reported it.
+std::optional<RuntimeFacts> chooseRuntime(ConfigFileParser& settings, const CommandLine& line) {
+    // The search's settings of the command line count for the search, which comes first.
+    applyEarlyOverrides(settings, line, Phase::BeforeSearch);
+    // -verbose is the launcher's unless the application handles it (the file said so).
+    bool verboseSearch = hasArgument(line, "-verbose") && !settings.appHandlesHelp;
+    if (hasArgument(line, "--print-java")) {
+        printOut(javaReport(javaToReport(settings, verboseSearch)));
+        return std::nullopt;
+    }
+    std::optional<JavaCandidate> chosen = ensureJavaRuntime(settings, verboseSearch);
+    RuntimeFacts runtime = chosen ? chosen->facts : readRuntimeFacts(settings.javaHome);
+    if (!runtime.jvmCfgFound) printErr("WARNING: Could not find jvm.cfg!\n");
+    settings.vmTable = runtime.vmTable;
+    std::string tools = runtimeFile(settings.javaHome, "tools.jar");
+    std::string dt = runtimeFile(settings.javaHome, "dt.jar");
+    settings.processdirective(kAddJavaLibFile, tools);
+    settings.processdirective(kAddJavaLibFile, dt);
+    return runtime;
+}
+
+}  // namespace
+
+int JavaLauncher::launch(CommandLine line) {
     // Outside the handler: a launch that fails closes the channel before the process ends.
     std::unique_ptr<InstanceListener> instance;
     try {
@@ -69,11 +116,18 @@ int JavaLauncher::launch(int argc, char** argv) {
         ConfigFileParser settings;
         std::string configPath = getConfigFilePath(programName);
         // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
-        for (int i = 1; i < argc; ++i)
-            if (std::strcmp(argv[i], "--forget-java") == 0) forgetJavaAndExit(configPath);
-        if (!settings.loadSettings(configPath, argc, argv, startDirectory))
-            throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
-        settings.vmOptions.push_back("-Dide.config_pathname=" + configPath);
+        if (hasArgument(line, "--forget-java")) return forgetJava(configPath);
+        readSettings(settings, configPath, line);
+        // A user without Java can read the help: no runtime is looked for first.
+        if (launcherPrintsUsage(line, settings.appHandlesHelp)) return printUsage(), 0;
+        std::optional<RuntimeFacts> runtime = chooseRuntime(settings, line);
+        if (!runtime) return 0;
+        // The installation's own bin directory counts for native libraries: it is added before
+        // the library path is fixed, after the file's AddNativeCodePath entries.
+        settings.addInstallBinDir();
+        settings.fixLibraryPath();
+        knowVmNames(line, settings.vmTable);
+        if (!applyCommandLine(settings, line, startDirectory)) return printUsage(), 0;
         // An update child knows itself from its environment, which no configuration or
         // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
         bool updateMode = settings.isUpdateMode() || updateChild;
@@ -89,28 +143,28 @@ int JavaLauncher::launch(int argc, char** argv) {
             else if (settings.getUpdateClassPath().empty())
                 printErr("WARNING: There are deferred updates but UpdateClassPath directive is not set\n");
             else
-                installDeferredUpdates(argc, argv, settings);
+                installDeferredUpdates(line, settings);
         }
-        return startApplication(argc, argv, updateMode, settings, instance.get());
+        return startApplication(updateMode, settings, *runtime, instance.get());
     } catch (const JavaLauncherException& e) {
         instance.reset();
-        showError(e);
+        return showError(e);
     }
 }
 
-void JavaLauncher::forgetJavaAndExit(const std::string& configPath) {
+int JavaLauncher::forgetJava(const std::string& configPath) {
     std::string report;
     bool removed = forgetJavaHome(configPath, report);
     printOut(report);
-    std::exit(removed ? 0 : 1);
+    return removed ? 0 : 1;
 }
 
-int JavaLauncher::startApplication(int /*argc*/, char** /*argv*/, bool updateMode, const ConfigFileParser& settings,
+int JavaLauncher::startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
                                    InstanceListener* instance) {
     VmObserver observer;
     if (instance) {
         observer.beforeCreation = [instance] { instance->start(); };
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
     }
-    return startJavaApplication(settings, updateMode, observer);
+    return startJavaApplication(settings, runtime, updateMode, observer);
 }

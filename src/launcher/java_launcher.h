@@ -5,8 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "cmdline/command_line.h"
 #include "config/config_file_parser.h"
 #include "base/path_names.h"
+#include "vm/java_home.h"
 
 class InstanceListener;
 
@@ -17,16 +19,17 @@ public:
     /// executable, nothing happens here and run looks for it by its program name.
     JavaLauncher();
 
-    /// Keeps the program name, pre-scans the arguments and launches. Returns the exit code:
-    /// 0, or 1 when the application's main ended with an exception. A launch whose own
-    /// directory cannot be found ends with message 12.
-    int run(int argc, char** argv);
-    /// Takes "-nomsgbox" (anywhere inside an argument; the element is emptied) and the last
-    /// "-conf"/"-configure" value.
-    void prescanArguments(int argc, char** argv);
-    /// One launch; every JavaLauncherException ends here in showError. Returns the exit code
-    /// of startApplication.
-    int launch(int argc, char** argv);
+    /// Keeps the program name, reads the command line (`args`, the program name first) and
+    /// launches. Returns the exit code: 0, or 1 when the application's main ended with an
+    /// exception, or the message's number. A launch whose own directory cannot be found ends
+    /// with message 12.
+    int run(const std::vector<std::string>& args);
+    /// Takes what the command line's pre-scan found: "-nomsgbox" and the last "-conf" value.
+    void takePrescan(const CommandLine& line);
+    /// One launch, in the order of its data: the settings from the file and the command line,
+    /// the runtime, the deferred updates, the start. Every JavaLauncherException ends here in
+    /// showError. Returns the process's exit code.
+    int launch(CommandLine line);
 
     /// The absolute configuration file path, derived from the program name when no "-conf"
     /// set it.
@@ -38,14 +41,14 @@ public:
     bool needToUpdate(const std::string& programName, const ConfigFileParser& settings);
     /// Runs the update child and waits for it, reporting a failure on stderr; the launch
     /// goes on whatever the outcome.
-    void installDeferredUpdates(int argc, char** argv, const ConfigFileParser& settings);
+    void installDeferredUpdates(const CommandLine& line, const ConfigFileParser& settings);
 
-    /// Creates the Java VM from a copy of `settings` and runs the main class (the installer
-    /// class in update mode). With `instance`, its listener starts before the VM is made and
-    /// learns of the VM once it is. Throws JavaLauncherException on failure; returns the exit code
-    /// the process should end with (0 after a normal return of main, 1 after an uncaught
-    /// exception).
-    int startApplication(int argc, char** argv, bool updateMode, const ConfigFileParser& settings,
+    /// Creates the Java VM from a copy of `settings` on `runtime` and runs the main class (the
+    /// installer class in update mode). With `instance`, its listener starts before the VM is
+    /// made and learns of the VM once it is. Throws JavaLauncherException on failure; returns
+    /// the exit code the process should end with (0 after a normal return of main, 1 after an
+    /// uncaught exception).
+    int startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
                          InstanceListener* instance = nullptr);
 
     const std::string& getStartDirectory() const { return startDirectory; }
@@ -53,9 +56,9 @@ public:
 private:
     /// Records the working directory and moves to the directory of `executable`.
     void moveToDirectoryOf(const std::string& executable);
-    /// --forget-java: removes this user's remembered Java for `configPath`, says what it
-    /// removed and ends the process (0; 1 when the file could not be removed).
-    [[noreturn]] static void forgetJavaAndExit(const std::string& configPath);
+    /// --forget-java: removes this user's remembered Java for `configPath` and says what it
+    /// removed. Returns the exit code: 0; 1 when the file could not be removed.
+    static int forgetJava(const std::string& configPath);
 
     std::string startDirectory;
     std::string configFilePath;
@@ -73,11 +76,3 @@ extern const char* const kUpdateChildVariable;
 /// with a separator is a path (a relative one from `startDirectory`), a bare name is looked
 /// up through PATH. nullopt when no regular file is there.
 std::optional<std::string> invokedProgramPath(const std::string& program, const std::string& startDirectory);
-
-/// The update child's arguments: the parent's (the program name completed with the
-/// executable suffix), then "-update" and "--SetMainClass=" with the installer class. A
-/// trailing "-conf", "-configure" or "-mainclass" without its value, which did nothing in the
-/// parent, is left out: in the child it would take "-update" as its value. `settings` gives
-/// the VM names of the runtime ("-mainclass" names a VM when jvm.cfg lists "mainclass").
-std::vector<std::string> updateChildArguments(int argc, char** argv, const std::string& updateMainClass,
-                                              const ConfigFileParser* settings = nullptr);

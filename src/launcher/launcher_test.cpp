@@ -109,19 +109,19 @@ TEST(Driver, ConfigFileLocationFromNameConfAndPath) {
 
 TEST(Driver, PrescanTakesNomsgboxAnywhereAndTheLastConf) {
     std::vector<std::string> storage = {"app", "x-nomsgboxy", "-conf", "a.conf", "", "-conf", "b.conf", "-conf"};
-    std::vector<char*> argv;
-    for (auto& s : storage) argv.push_back(&s[0]);
+    CommandLine line = readCommandLine(storage);
+    auto isConsumed = [&](std::size_t i) { return line.arguments[i - 1].kind == ArgumentKind::Consumed; };
     JavaLauncher launcher;
     noMessageBox = false;
-    launcher.prescanArguments(static_cast<int>(argv.size()), argv.data());
+    launcher.takePrescan(line);
     EXPECT_TRUE(noMessageBox);
-    EXPECT_TRUE(isConsumedArgument(argv[1]));
-    EXPECT_FALSE(isConsumedArgument(argv[4])) << "a user's empty argument is not consumed";
+    EXPECT_TRUE(isConsumed(1));
+    EXPECT_FALSE(isConsumed(4)) << "a user's empty argument is not consumed";
     // The relative value lies under the executable's directory, where the launcher moved.
     EXPECT_EQ(launcher.getConfigFilePath("app"), directoryOf(*platform::ownExecutablePath()) + "b.conf");
     noMessageBox = false;
 
-    std::vector<std::string> child = updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/Installer");
+    std::vector<std::string> child = updateChildArguments(line, "u/Installer");
     // The dangling "-conf" at the end would take the child's "-update" as its file.
     std::vector<std::string> expected = {std::string("app") + platform::kExeSuffix, "-conf", "a.conf", "", "-conf",
                                          "b.conf", "-update", "--SetMainClass=u/Installer"};
@@ -148,13 +148,11 @@ TEST(Driver, UpdateChildLeavesOutOnlyDanglingOptions) {
         if (c.mainclassIsAVm) settings.vmTable = {{"mainclass", "server"}};
         std::vector<std::string> storage = c.args;
         storage.insert(storage.begin(), "app");
-        std::vector<char*> argv;
-        for (auto& s : storage) argv.push_back(&s[0]);
         std::vector<std::string> expected = c.kept;
         expected.insert(expected.begin(), std::string("app") + platform::kExeSuffix);
         expected.push_back("-update");
         expected.push_back("--SetMainClass=u/I");
-        EXPECT_EQ(updateChildArguments(static_cast<int>(argv.size()), argv.data(), "u/I", &settings), expected)
+        EXPECT_EQ(updateChildArguments(readCommandLine(storage), "u/I", settings.vmTable), expected)
             << c.args.back();
     }
 }

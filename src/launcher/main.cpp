@@ -33,11 +33,8 @@ int main(int argc, char** argv) {
         // The arguments as the platform gives them whole (on Windows from the wide command
         // line, not the runtime's code-page copy in argv), held here for the whole launch.
         std::vector<std::string> args = platform::commandLineArguments(argc, argv);
-        std::vector<char*> pointers;
-        for (std::string& arg : args) pointers.push_back(&arg[0]);
-        pointers.push_back(nullptr);
         JavaLauncher launcher;
-        return launcher.run(static_cast<int>(args.size()), pointers.data());
+        return launcher.run(args);
     } catch (const std::bad_alloc&) {
         fatal("Fatal Error: Out of memory\n");
     } catch (...) {

@@ -70,7 +70,7 @@ std::string messageBoxText(const JavaLauncherException& e) {
     return text;
 }
 
-void showError(const JavaLauncherException& e) {
+int showError(const JavaLauncherException& e) {
     if (useMessageBox()) {
         std::string text = messageBoxText(e);
         if (text.size() > kMessageBoxLimit) text.resize(kMessageBoxLimit);
@@ -79,7 +79,7 @@ void showError(const JavaLauncherException& e) {
         // The explanation is on stderr already, written where the failure was met.
         printOut("Error: " + formatMessage(e) + "\n");
     }
-    std::exit(e.messageIndex);
+    return e.messageIndex;
 }
 
 void showWarning(int w) {
@@ -132,5 +132,4 @@ const std::string& productTitle() {
 void printUsage() {
     printOut(productTitle() + "\n\n");
     printOut(std::string(kUsageText) + "\n");
-    std::exit(0);
 }

@@ -61,9 +61,9 @@ extern bool noMessageBox;
 /// index outside the table gives an empty text.
 std::string formatMessage(const JavaLauncherException& e);
 
-/// Shows the message (message box, or "Error: ..." on stdout) and ends the process with the
-/// message index as exit code.
-[[noreturn]] void showError(const JavaLauncherException& e);
+/// Shows the message (message box, or "Error: ..." on stdout) and returns the message index,
+/// the exit code the launch ends with.
+int showError(const JavaLauncherException& e);
 
 /// Output that needs a console found none (a windowless executable that could neither attach
 /// to its starter's console nor make one): message 1 in a message box, whatever -nomsgbox
@@ -90,5 +90,5 @@ std::string messageBoxText(const JavaLauncherException& e);
 /// Title for a program name, without the caching of productTitle.
 std::string titleForProgram(const std::string& name);
 
-/// Writes the product title and the usage text to stdout and ends the process with 0.
-[[noreturn]] void printUsage();
+/// Writes the product title and the usage text to stdout.
+void printUsage();

@@ -3,6 +3,7 @@
 // only), a Unix socket in the user's runtime directory on POSIX (peers of other users refused).
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -76,6 +77,40 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs);
 /// The full name of the channel of `key` for this user (a pipe name, a socket's path); nullopt
 /// when none can be formed (no private directory for it, the user's identity unknown).
 std::optional<std::string> instanceChannelName(const std::string& key);
+
+/// A thread of the launcher's own, beside the VM's threads: it runs `work` from its
+/// construction; the destruction waits for `work` to end. Windows: a thread of the system's
+/// own, which keeps the threads library of the compiler out of the executable.
+class LauncherThread {
+public:
+    struct Handle;
+    /// Starts the thread; when the system refuses one, `work` never runs.
+    explicit LauncherThread(std::function<void()> work);
+    ~LauncherThread();
+    LauncherThread(const LauncherThread&) = delete;
+    LauncherThread& operator=(const LauncherThread&) = delete;
+
+private:
+    std::unique_ptr<Handle> handle_;
+};
+
+/// A signal that one thread raises, once or more, and that others wait for: what was written
+/// before `raise` is seen after `wait` returns.
+class OneTimeSignal {
+public:
+    struct Handle;
+    OneTimeSignal();
+    ~OneTimeSignal();
+    OneTimeSignal(const OneTimeSignal&) = delete;
+    OneTimeSignal& operator=(const OneTimeSignal&) = delete;
+
+    void raise();
+    /// Returns once `raise` has been called, at once when it has been already.
+    void wait();
+
+private:
+    std::unique_ptr<Handle> handle_;
+};
 
 /// Lets the process `processId` bring its window to the front, as the running instance does
 /// when a later start hands it its arguments (Windows); nothing on POSIX.

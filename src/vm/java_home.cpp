@@ -1,19 +1,19 @@
+#include "vm/java_home.h"
+
 #include <string>
 #include <utility>
 
 #include "config/config_file_parser.h"
+#include "base/text_ops.h"
 #include "config/line_reader.h"
 #include "messages/messages.h"
-#include "base/path_names.h"
-#include "base/text_ops.h"
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/platform.h"
 
 namespace {
 
-const char kSetJavaHomeOption[] = "--setjavahome=";
+const std::size_t kMaxReleaseBytes = 64 * 1024;
 
 /// Splits `text` at its first blank or tab into the part before it and the part from it on,
 /// both trimmed. False when there is no blank or tab.
@@ -27,87 +27,79 @@ bool splitAtBlank(const std::string& text, std::string& before, std::string& aft
     return true;
 }
 
-std::string runtimeFile(const std::string& javaHome, const char* name) {
-    return javaHome + platform::kDirSeparator + "lib" + platform::kDirSeparator + name;
-}
-
 }  // namespace
 
-void ConfigFileParser::processJavaHome(int argc, char** argv) {
-    for (int i = 0; i < argc; ++i) {
-        std::string lowered = argv[i];
-        toLower(lowered);
-        if (lowered.compare(0, sizeof kSetJavaHomeOption - 1, kSetJavaHomeOption) != 0) continue;
-        // Where file names ignore case the value is taken lowered, as the option's name is;
-        // where they do not, lowering would name another directory, so it is taken as typed.
-        std::string value = platform::kNamesIgnoreCase ? lowered : std::string(argv[i]);
-        value.erase(0, sizeof kSetJavaHomeOption - 1);
-        processdirective(kSetJavaHome, value);
+void parseJvmCfgLine(const std::string& rawLine, std::vector<VmEntry>& table) {
+    std::string line = rawLine;
+    trim(line);
+    if (line.empty() || line[0] != '-') return;
+    std::string rest = line.substr(1);
+    std::string name, remainder;
+    if (!splitAtBlank(rest, name, remainder)) {
+        table.push_back({rest, rest});
+        return;
     }
-    // The search's settings of the command line count for the search, which comes first.
-    applyOverridesEarly(argc, argv, {kSetJavaVersion, kSetJavaSearch, kAddJavaSearchPath});
-    bool verboseSearch = false, printJava = false;
-    for (int i = 1; i < argc; ++i) {
-        std::string arg = argv[i];
-        // -verbose is the launcher's unless the application handles it (the file said so).
-        verboseSearch = verboseSearch || (arg == "-verbose" && !appHandlesHelp);
-        printJava = printJava || arg == "--print-java";
+    std::string keyword, argument;
+    if (!splitAtBlank(remainder, keyword, argument)) keyword = remainder;
+    toLower(keyword);
+    if (argument.empty()) argument = keyword;  // nothing after the keyword
+    if (keyword == "known") {
+        table.push_back({name, name});
+    } else if (keyword == "aliased_to") {
+        if (!argument.empty() && argument[0] == '-') argument.erase(0, 1);
+        table.push_back({name, argument});
+    } else if (keyword == "error") {
+        table.push_back({name, ""});
+    } else if (keyword == "warn") {
+        table.push_back({name, "hotspot"});
     }
-    ensureJavaRuntime(verboseSearch, printJava);
-    bool found = false;
-    for (const std::string& candidate : platform::jvmCfgCandidates(javaHome)) {
-        if (readJvmCfg(candidate, verboseSearch)) {
-            found = true;
-            break;
-        }
-    }
-    if (!found) printErr("WARNING: Could not find jvm.cfg!\n");
-    std::string tools = runtimeFile(javaHome, "tools.jar");
-    std::string dt = runtimeFile(javaHome, "dt.jar");
-    processdirective(kAddJavaLibFile, tools);
-    processdirective(kAddJavaLibFile, dt);
 }
 
-bool ConfigFileParser::readJvmCfg(const std::string& path, bool sayWhy) {
+std::optional<std::vector<VmEntry>> readJvmCfg(const std::string& path) {
+    // Only a regular file, never waited on: a FIFO of that name in any runtime examined would
+    // hang the launch. A device may never end: it is refused as a file too long to read.
     platform::FileContent file = platform::readRegularFile(path, kMaxJvmCfgBytes);
     if (file.outcome == platform::FileOutcome::Device) throw JavaLauncherException(kMsgFileTooLarge, path);
-    if (file.outcome == platform::FileOutcome::TooLarge) file.reason = "it is larger than 1 MiB";
-    if (file.outcome != platform::FileOutcome::Read) {
-        if (sayWhy && file.outcome != platform::FileOutcome::Missing)
-            printOut("jvm.cfg: " + path + " is passed over: " + file.reason + "\n");
-        return false;
-    }
-    readConfigText(std::move(file.bytes), path, &ConfigFileParser::parseJvmCfgLine);
-    return true;
+    if (file.outcome != platform::FileOutcome::Read) return std::nullopt;
+    std::vector<VmEntry> table;
+    readTextOf(std::move(file.bytes), path, [&](const std::string& line, LineNumber) { parseJvmCfgLine(line, table); });
+    return table;
 }
 
-void ConfigFileParser::parseJvmCfgLine(const std::string& rawLine, LineNumber /*lineNumber*/) {
-    std::string line;
-    try {
-        line = rawLine;
-        trim(line);
-        if (line.empty() || line[0] != '-') return;
-        std::string rest = line.substr(1);
-        std::string name, remainder;
-        if (!splitAtBlank(rest, name, remainder)) {
-            vmTable.push_back({rest, rest});
-            return;
+std::vector<VmEntry> jvmCfgOf(const std::string& home, bool& found) {
+    for (const std::string& candidate : platform::jvmCfgCandidates(home)) {
+        if (std::optional<std::vector<VmEntry>> table = readJvmCfg(candidate)) {
+            found = true;
+            return *table;
         }
-        std::string keyword, argument;
-        if (!splitAtBlank(remainder, keyword, argument)) keyword = remainder;
-        toLower(keyword);
-        if (argument.empty()) argument = keyword;  // nothing after the keyword
-        if (keyword == "known") {
-            vmTable.push_back({name, name});
-        } else if (keyword == "aliased_to") {
-            if (!argument.empty() && argument[0] == '-') argument.erase(0, 1);
-            vmTable.push_back({name, argument});
-        } else if (keyword == "error") {
-            vmTable.push_back({name, ""});
-        } else if (keyword == "warn") {
-            vmTable.push_back({name, "hotspot"});
-        }
-    } catch (...) {
-        printOut("Caught Exception in ConfigFileParser::parseJvmCfgLine\non line: [" + line + "]\n");
     }
+    found = false;
+    return {};
+}
+
+std::optional<std::string> releaseText(const std::string& home) {
+    // Only a regular file is read: a FIFO of that name would wait for a writer for ever.
+    return platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
+}
+
+std::optional<std::string> releaseValue(const std::string& text, const std::string& key) {
+    const std::string start = key + "=";
+    for (std::size_t at = 0; (at = text.find(start, at)) != std::string::npos; at += start.size()) {
+        if (at != 0 && text[at - 1] != '\n') continue;
+        std::size_t end = text.find_first_of("\r\n", at);
+        std::string value = text.substr(at + start.size(), end == std::string::npos ? end : end - at - start.size());
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') value = value.substr(1, value.size() - 2);
+        return value;
+    }
+    return std::nullopt;
+}
+
+RuntimeFacts readRuntimeFacts(const std::string& home) {
+    RuntimeFacts facts;
+    facts.home = home;
+    facts.release = releaseText(home).value_or(std::string());
+    if (std::optional<std::string> stated = releaseValue(facts.release, "JAVA_VERSION"))
+        facts.releaseVersion = parseJavaVersion(*stated);
+    facts.vmTable = jvmCfgOf(home, facts.jvmCfgFound);
+    return facts;
 }

@@ -153,3 +153,22 @@ std::string JavaSearch::foundSummary() const {
     if (list.empty()) return "No installed Java runtime was found.\n";
     return "Java runtimes found: " + list + ".\n";
 }
+
+std::string JavaSearch::summaryAfterRefusal(const JavaCandidate& answer) const {
+    auto key = [](const std::string& home) {
+        return seenKey(withoutTrailingSeparators(platform::resolvedPath(home).value_or(home)));
+    };
+    // The answer is named last, with its verdict even when it holds no runtime; a runtime the
+    // search had examined already is named once, as the answer.
+    const std::string answerKey = key(answer.home);
+    std::string list;
+    std::size_t listed = 0, more = 0;
+    for (std::size_t i = 0; i + 1 < examined_.size(); ++i) {
+        const JavaCandidate& candidate = examined_[i];
+        if (candidate.verdict == Verdict::NoMarker || key(candidate.home) == answerKey) continue;
+        if (listed++ < kMostRuntimesListed) list += summaryEntry(candidate) + "; ";
+        else ++more;
+    }
+    if (more != 0) list += "and " + std::to_string(more) + " more; ";
+    return "Java runtimes found: " + list + summaryEntry(answer) + ".\n" + needText(request_) + "\n";
+}

@@ -9,36 +9,9 @@
 #include <utility>
 #include <vector>
 
-/// A Java version as a runtime states it, the feature version first: "1.8.0_392" gives 8, 0,
-/// 392; "17.0.15" gives 17, 0, 15.
-struct JavaVersion {
-    std::vector<int> numbers;
-    std::string text;  ///< as written
-    int feature() const { return numbers.empty() ? 0 : numbers[0]; }
-};
-
-/// The version a text begins with: numbers separated by '.' or '_', up to anything else; a
-/// leading "1." is dropped when more follows. nullopt when the text does not begin with a digit,
-/// when a number has more than nine digits, or when the feature version is above 999: such a
-/// version is unknown, never the newest.
-std::optional<JavaVersion> parseJavaVersion(const std::string& text);
-
-/// The version in a folder or registry name, from its first digit on ("jdk-17.0.8+7" gives
-/// 17.0.8, "zulu-17" 17, "jdk1.8.0_392" 8.0.392); nullopt when it holds no digit.
-std::optional<JavaVersion> versionInName(const std::string& name);
-
-/// True when `a` is a later version than `b`, number by number.
-bool isNewer(const JavaVersion& a, const JavaVersion& b);
-
-/// The feature versions an application accepts; 0 where there is no bound.
-struct VersionRange {
-    int min = 0;
-    int max = 0;
-};
-
-/// "17", "17-21", "1.8" (8), "1.8-11"; nullopt for anything else, or a maximum below the
-/// minimum.
-std::optional<VersionRange> parseVersionRange(const std::string& text);
+#include "config/config_file_parser.h"
+#include "config/java_version.h"
+#include "vm/java_home.h"
 
 /// What the launch asks of a runtime.
 struct JavaRequest {
@@ -57,6 +30,8 @@ struct JavaCandidate {
     std::optional<JavaVersion> version;
     std::string architecture;  ///< of its VM library; empty when unknown
     Verdict verdict = Verdict::NoMarker;
+    /// What was read of its files: complete (release and jvm.cfg) for a runtime that fits.
+    RuntimeFacts facts;
 };
 
 /// Examines the runtime at `home`: the runtime marker, the `release` file's JAVA_VERSION (else
@@ -96,6 +71,10 @@ public:
     /// The second line of message 8: the runtimes found and why each did not fit, the first
     /// 20 of them and "and N more".
     std::string foundSummary() const;
+    /// Message 8's lines after the user's answer (examined last, by tryHome) was refused: the
+    /// runtimes found, each once, the answer among them with why it did not fit, whatever it
+    /// holds, then what the application needs.
+    std::string summaryAfterRefusal(const JavaCandidate& answer) const;
 
     const JavaRequest& request() const { return request_; }
 
@@ -111,11 +90,6 @@ private:
     std::set<std::string> seenHomes_;
     std::vector<JavaCandidate> examined_;
 };
-
-/// This user's settings folder of the application of the configuration file at `configPath`
-/// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;
-/// empty when the environment names no settings directory.
-std::string userSettingsFolder(const std::string& configPath);
 
 /// Removes the answer remembered for `configPath` and says in `report` what it removed, or that
 /// there was none; false, with `report` saying so, when the file could not be removed.

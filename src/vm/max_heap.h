@@ -7,21 +7,8 @@
 #include <string>
 #include <vector>
 
-class ConfigFileParser;
-
-/// What SetMaxHeap asks for: a share of the memory (percent, over 0 and at most 100) or a fixed
-/// size, and optionally a floor and a cap, in bytes (0: none).
-struct MaxHeapRequest {
-    double sharePercent = 0;
-    std::uint64_t fixedBytes = 0;
-    std::uint64_t floorBytes = 0;
-    std::uint64_t capBytes = 0;
-};
-
-/// Reads "25%", "2g", "512m" or "25% 512m 8g" (amount, floor, cap; units k, m, g, t in any letter
-/// case). nullopt, with `problem` saying why, for anything else: a share over 100 %, a cap below
-/// the floor, a size without a known unit, a wrong count of words.
-std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string& problem);
+#include "config/config_file_parser.h"
+#include "config/max_heap_setting.h"
 
 /// What the computation reads of the machine.
 struct MemoryFacts {

@@ -1,20 +1,29 @@
 // The user's answer to the prompt, kept in the user's own settings for the configuration file
 // it was given for. What is read back is only ever a candidate: it is examined like any other.
+#include <cstdio>
+#include <cstdint>
 #include <string>
 
-#include "base/digest.h"
 #include "base/path_names.h"
 #include "platform/files.h"
 #include "platform/platform.h"
-#include "platform/user_places.h"
 #include "vm/java_search.h"
 
 namespace {
 
 const std::size_t kMaxFileBytes = 64 * 1024;
 
-/// A file name that stays the same for the same configuration file.
-std::string pathDigest(const std::string& path) { return Digest().addBytes(path).hex(16); }
+/// FNV-1a over the path: a file name that stays the same for the same configuration file.
+std::string pathDigest(const std::string& path) {
+    std::uint64_t hash = 14695981039346656037ull;
+    for (unsigned char c : path) {
+        hash ^= c;
+        hash *= 1099511628211ull;
+    }
+    char text[17];
+    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
+    return text;
+}
 
 /// The file in the application's settings folder that keeps the answer for this configuration
 /// path, and that folder; empty when the environment names no settings directory.
@@ -30,12 +39,6 @@ std::string fileText(const std::string& configPath, const std::string& home) {
 }
 
 }  // namespace
-
-std::string userSettingsFolder(const std::string& configPath) {
-    std::optional<std::string> settings = platform::userSettingsDirectory();
-    if (!settings) return std::string();
-    return joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
-}
 
 std::optional<std::string> rememberedJavaHome(const std::string& configPath) {
     std::string file = rememberedFile(configPath);

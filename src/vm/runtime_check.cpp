@@ -1,12 +1,9 @@
 #include "vm/runtime_check.h"
 
-#include <cstdlib>
 #include <optional>
 
-#include "config/config_file_parser.h"
 #include "base/path_names.h"
 #include "messages/messages.h"
-#include "platform/console.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/user_interface.h"
@@ -26,13 +23,43 @@ bool cutEnding(std::string& text, const std::string& ending) {
 
 const char kConfiguredSource[] = "the configured Java home";
 
-[[noreturn]] void reportJavaAndExit(const JavaCandidate& candidate) {
-    printOut(javaReport(candidate));
-    std::exit(0);
-}
-
 std::optional<JavaCandidate> fitting(const JavaCandidate& candidate) {
     if (candidate.verdict != Verdict::Fits) return std::nullopt;
+    return candidate;
+}
+
+/// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
+void useChosenJava(ConfigFileParser& settings, std::string home) {
+    if (home == settings.javaHome) return;
+    settings.processdirective(kSetJavaHome, home);
+    settings.javaHomeChosen = true;
+}
+
+/// The configured home when it fits, else the remembered answer when it fits, else the first
+/// fitting runtime of the installed ones.
+std::optional<JavaCandidate> searchFitting(JavaSearch& search, const ConfigFileParser& settings) {
+    // The configured home that fits costs nothing more: no other place is looked at.
+    std::optional<JavaCandidate> chosen = fitting(search.tryHome(settings.javaHome, kConfiguredSource));
+    if (!chosen)
+        if (std::optional<std::string> remembered = rememberedJavaHome(settings.configPath))
+            chosen = fitting(search.tryHome(*remembered, "remembered answer"));
+    if (!chosen) chosen = search.searchInstalled(settings.javaSearchPaths);
+    return chosen;
+}
+
+JavaRequest requestOf(const ConfigFileParser& settings, bool searching) {
+    if (!searching) return JavaRequest{{}, settings.vmName};
+    return JavaRequest{{settings.javaVersionMin, settings.javaVersionMax}, settings.vmName};
+}
+
+JavaCandidate askForFittingJava(ConfigFileParser& settings, JavaSearch& search) {
+    const std::string& downloadUrl = settings.javaDownloadUrl;
+    std::string answer = promptForJavaExe(needText(search.request()), downloadUrl);
+    if (answer.empty()) throw javaNotFound(downloadUrl, answer, search.foundSummary());
+    JavaCandidate candidate = search.tryHome(answer, "your answer");
+    if (candidate.verdict != Verdict::Fits) throw javaNotFound(downloadUrl, answer, search.summaryAfterRefusal(candidate));
+    useChosenJava(settings, candidate.home);
+    rememberJavaHome(settings.configPath, platform::resolvedPath(candidate.home).value_or(candidate.home));
     return candidate;
 }
 
@@ -52,66 +79,42 @@ JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::st
 }
 
 std::string promptForJavaExe(const std::string& need, const std::string& downloadUrl) {
-    // The program name is completed with the executable suffix first, so that the dialog's
-    // caption (the product title) is chosen from the completed name.
-    programName = withExeSuffix(programName);
     // Under -nomsgbox no window may wait for a click that an unattended start never gives.
     std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox, downloadUrl);
     if (!answer) return std::string();
     return javaHomeFromAnswer(*answer);
 }
 
-bool ConfigFileParser::searchesForJava() const {
-    return javaSearch == JavaSearchSetting::On || (javaSearch == JavaSearchSetting::Unset && javaVersionMin != 0);
-}
-
-void ConfigFileParser::ensureJavaRuntime(bool verboseSearch, bool printJava) {
-    if (searchesForJava()) {
-        findFittingJava(verboseSearch, printJava);
-        return;
+std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool verboseSearch) {
+    if (settings.searchesForJava()) {
+        JavaSearch search(requestOf(settings, true), verboseSearch);
+        if (std::optional<JavaCandidate> chosen = searchFitting(search, settings)) {
+            useChosenJava(settings, chosen->home);
+            return chosen;
+        }
+        return askForFittingJava(settings, search);
     }
-    if (printJava) {
-        JavaSearch search(JavaRequest{{}, vmName}, verboseSearch);
-        JavaCandidate candidate = search.tryHome(javaHome, kConfiguredSource);
-        if (candidate.verdict == Verdict::NoMarker) throw javaNotFound(javaDownloadUrl, javaHome);
-        reportJavaAndExit(candidate);
-    }
-    if (hasJavaExe(javaHome)) return;
-    std::string candidate = promptForJavaExe(std::string(), javaDownloadUrl);
+    if (hasJavaExe(settings.javaHome)) return std::nullopt;
+    std::string candidate = promptForJavaExe(std::string(), settings.javaDownloadUrl);
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
     if (!candidate.empty() && hasJavaExe(candidate)) {
-        processdirective(kSetJavaHome, candidate);
-        javaHomeChosen = true;
-        return;
+        settings.processdirective(kSetJavaHome, candidate);
+        settings.javaHomeChosen = true;
+        return std::nullopt;
     }
-    throw javaNotFound(javaDownloadUrl, candidate);
+    throw javaNotFound(settings.javaDownloadUrl, candidate);
 }
 
-void ConfigFileParser::findFittingJava(bool verboseSearch, bool printJava) {
-    JavaSearch search(JavaRequest{{javaVersionMin, javaVersionMax}, vmName}, verboseSearch);
-    // The configured home that fits costs nothing more: no other place is looked at.
-    std::optional<JavaCandidate> chosen = fitting(search.tryHome(javaHome, kConfiguredSource));
-    if (!chosen)
-        if (std::optional<std::string> remembered = rememberedJavaHome(configPath))
-            chosen = fitting(search.tryHome(*remembered, "remembered answer"));
-    if (!chosen) chosen = search.searchInstalled(javaSearchPaths);
-    if (chosen) {
-        useChosenJava(chosen->home);
-        if (printJava) reportJavaAndExit(*chosen);
-        return;
+JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch) {
+    JavaSearch search(requestOf(settings, settings.searchesForJava()), verboseSearch);
+    if (!settings.searchesForJava()) {
+        JavaCandidate candidate = search.tryHome(settings.javaHome, kConfiguredSource);
+        if (candidate.verdict == Verdict::NoMarker) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
+        return candidate;
     }
-    if (printJava) throw javaNotFound(javaDownloadUrl, std::string(), search.foundSummary());
-    std::string answer = promptForJavaExe(needText(search.request()), javaDownloadUrl);
-    if (answer.empty()) throw javaNotFound(javaDownloadUrl, answer, search.foundSummary());
-    JavaCandidate candidate = search.tryHome(answer, "your answer");
-    if (candidate.verdict != Verdict::Fits) throw javaNotFound(javaDownloadUrl, answer, search.foundSummary());
-    useChosenJava(candidate.home);
-    rememberJavaHome(configPath, platform::resolvedPath(candidate.home).value_or(candidate.home));
-}
-
-void ConfigFileParser::useChosenJava(std::string home) {
-    if (home == javaHome) return;
-    processdirective(kSetJavaHome, home);
-    javaHomeChosen = true;
+    std::optional<JavaCandidate> chosen = searchFitting(search, settings);
+    if (!chosen) throw javaNotFound(settings.javaDownloadUrl, std::string(), search.foundSummary());
+    useChosenJava(settings, chosen->home);
+    return *chosen;
 }

@@ -1,9 +1,13 @@
-// The test that a directory holds a Java runtime, and the answer of the prompt for one.
+// The test that a directory holds a Java runtime, the answer of the prompt for one, and the
+// runtime check that makes sure the launch has one.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "config/config_file_parser.h"
 #include "messages/messages.h"
+#include "vm/java_search.h"
 
 /// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
 /// exists.
@@ -23,3 +27,14 @@ std::string promptForJavaExe(const std::string& need = std::string(), const std:
 /// Message 8 for `path`, its `detail` followed by "Get Java at <downloadUrl>" when there is one.
 JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path,
                                    std::string detail = std::string());
+
+/// Makes sure settings.javaHome holds a runtime: with searching on (searchesForJava), one that
+/// fits the request, else found among the installed ones; asks the user when there is none,
+/// and throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
+/// line per candidate. Returns the candidate the search chose, its facts read; nullopt when
+/// the configured home (or the prompt's answer, without a search) is used as it is.
+std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool verboseSearch);
+
+/// The runtime --print-java reports: the one the search chooses, or the configured home
+/// examined as it is; throws JavaLauncherException (message 8, no prompt) when there is none.
+JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch);

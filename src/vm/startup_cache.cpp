@@ -95,10 +95,10 @@ std::string usableDirectory(const ConfigFileParser& settings, std::string& note)
     return directory;
 }
 
-Plan planCache(const ConfigFileParser& settings, const std::string& application, const std::vector<std::string>& options) {
-    std::string release =
-        platform::readFileStart(settings.javaHome + kSeparator + "release", 64 * 1024).value_or(std::string());
-    int version = javaFeatureVersion(release);
+Plan planCache(const ConfigFileParser& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
+               const std::string& application, const std::vector<std::string>& options) {
+    const std::string& release = runtime.release;
+    int version = runtime.releaseVersion ? runtime.releaseVersion->feature() : 0;
     CacheMechanism mechanism = mechanismFor(version);
     if (mechanism == CacheMechanism::None)
         return {{}, "not used: the runtime (Java version " + std::to_string(version) + ") keeps no class data"};
@@ -113,7 +113,7 @@ Plan planCache(const ConfigFileParser& settings, const std::string& application,
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
     startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, application, directory, keyed);
-    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, quietOptions(mechanism)};
+    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, quietOptions(mechanism), vmLibrary};
     switch (mechanism) {
         case CacheMechanism::ManagedArchive:
             return planManagedArchive(files, launch);
@@ -167,10 +167,11 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
     return joinPath(*base, safeFolderName(name));
 }
 
-StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,
+                                           const std::string& vmLibrary, const std::string& application,
                                            std::vector<std::string>& options) {
     try {
-        Plan plan = planCache(settings, application, options);
+        Plan plan = planCache(settings, runtime, vmLibrary, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
         return {plan.background, plan.beforeTheVm, plan.whenStarted};

@@ -9,7 +9,8 @@
 #include <string>
 #include <vector>
 
-class ConfigFileParser;
+#include "config/config_file_parser.h"
+#include "vm/java_home.h"
 
 /// The ways a runtime can keep class data between starts, from its feature version.
 enum class CacheMechanism {
@@ -44,10 +45,13 @@ struct StartupCacheWork {
 };
 
 /// Adds to `options` (the VM options of the launch, before the class path) what the start-up
-/// cache asks for, and makes, checks or replaces its files. `application` tells apart the
+/// cache asks for, and makes, checks or replaces its files. `runtime` is what the launch read
+/// of the runtime (its release file and the version it states), `vmLibrary` the VM library it
+/// loads. `application` tells apart the
 /// applications that share a directory (the configuration file's path). With -verbose it says
 /// what it did. Never throws; on any failure `options` stays as it was. Returns the work that
 /// makes the cache, for platform::runInBackground (or to run at once) once the launch's own
 /// checks have passed.
-StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const std::string& application,
+StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,
+                                           const std::string& vmLibrary, const std::string& application,
                                            std::vector<std::string>& options);

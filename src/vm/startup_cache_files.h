@@ -93,6 +93,7 @@ struct Launch {
     std::string classPath;
     std::vector<std::string> options;  ///< the launch's own VM options
     std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
+    std::string vmLibrary;             ///< the VM library the launch loads
 };
 
 /// JDK 13-24: an archive of the classes a training start listed, which the runtime makes and

@@ -111,7 +111,7 @@ std::vector<std::string> optionsFor(const TempDir& dir, const std::string& relea
     if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
     settings.startupCache = directory;
     settings.classPath = dir / "app.jar";
-    appendStartupCacheOptions(settings, application, vmOptions);
+    appendStartupCacheOptions(settings, readRuntimeFacts(settings.javaHome), "", application, vmOptions);
     return vmOptions;
 }
 

@@ -11,7 +11,9 @@
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
+#include "vm/java_home.h"
 #include "vm/runtime_check.h"
+#include "vm/vm_selection.h"
 
 using testing_support::nat;
 using testing_support::TempDir;
@@ -20,9 +22,9 @@ namespace {
 
 std::vector<VmEntry> tableOf(const std::string& content) {
     TempDir dir;
-    ConfigFileParser p;
-    EXPECT_TRUE(p.readJvmCfg(dir.write("jvm.cfg", content)));
-    return p.vmTable;
+    std::optional<std::vector<VmEntry>> table = readJvmCfg(dir.write("jvm.cfg", content));
+    EXPECT_TRUE(table.has_value());
+    return table.value_or(std::vector<VmEntry>());
 }
 
 /// A runtime with the VM libraries of the given directories ("" for one directly in the
@@ -43,11 +45,8 @@ struct Selection {
 };
 
 Selection select(ConfigFileParser& p) {
-    Selection s;
-    testing::internal::CaptureStderr();
-    s.ok = p.selectVm(s.path);
-    s.err = testing::internal::GetCapturedStderr();
-    return s;
+    VmChoice choice = selectVm(p.javaHome, p.vmName, p.vmTable);
+    return {!choice.libraryPath.empty(), choice.libraryPath, choice.warnings};
 }
 
 }  // namespace
@@ -101,13 +100,13 @@ TEST(RuntimeCheck, HasJavaExeAndMessage8WithoutAPrompt) {
     EXPECT_FALSE(hasJavaExe(dir.path()));
     ConfigFileParser p;
     p.javaHome = home;
-    EXPECT_NO_THROW(p.ensureJavaRuntime());
+    EXPECT_NO_THROW(ensureJavaRuntime(p, false));
     // Where the prompt is a window it would wait for a person; the cancelled window is
     // exercised by the dialog tests under a virtual display.
     if (platform::kHasMessageBox) return;
     p.javaHome = dir / "nowhere";
     try {
-        p.ensureJavaRuntime();  // the test's standard input is no terminal: the prompt is cancelled
+        ensureJavaRuntime(p, false);  // the test's standard input is no terminal: the prompt is cancelled
         ADD_FAILURE() << "no runtime accepted";
     } catch (const JavaLauncherException& e) {
         EXPECT_EQ(e.messageIndex, 8);

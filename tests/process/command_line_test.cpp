@@ -66,6 +66,16 @@ INSTANTIATE_TEST_SUITE_P(CommandLine, HelpOption, ::testing::Values("-help", "-?
                              return name;
                          });
 
+// A user without Java can read the help: the usage comes before any runtime is looked for,
+// whether the configuration asks for a search or names a home that holds none.
+TEST(HelpWithoutJava, PrintsTheUsageWithoutAskingForJava) {
+    for (const char* config : {"", "SetJavaVersion 90\n"}) {
+        Installation inst;
+        inst.writeConfig(std::string("SetMainClass test.Main\n") + config);
+        EXPECT_RUN(inst.run({"-nomsgbox", "-help"}), usageText(), "", 0);
+    }
+}
+
 TEST_F(CommandLine, VmOptionOnTheCommandLineCanHandHelpToTheApplication) {
     configure();
     EXPECT_RUN(launch({"-?", "-J-Dapplication.handle.help=true", "-?"}), usageText(), "", 0);

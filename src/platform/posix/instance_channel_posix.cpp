@@ -12,8 +12,12 @@
 
 #include <cerrno>
 #include <chrono>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 
 #include "platform/instance_channel.h"
 
@@ -190,6 +194,44 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
 }
 
 void allowToComeForward(unsigned long) {}
+
+struct LauncherThread::Handle {
+    std::thread thread;
+};
+
+LauncherThread::LauncherThread(std::function<void()> work) : handle_(std::make_unique<Handle>()) {
+    try {
+        handle_->thread = std::thread(std::move(work));
+    } catch (const std::system_error&) {
+        // No thread to be had: the work does not run.
+    }
+}
+
+LauncherThread::~LauncherThread() {
+    if (handle_->thread.joinable()) handle_->thread.join();
+}
+
+struct OneTimeSignal::Handle {
+    std::mutex mutex;
+    std::condition_variable raised;
+    bool up = false;
+};
+
+OneTimeSignal::OneTimeSignal() : handle_(std::make_unique<Handle>()) {}
+OneTimeSignal::~OneTimeSignal() = default;
+
+void OneTimeSignal::raise() {
+    {
+        std::lock_guard<std::mutex> lock(handle_->mutex);
+        handle_->up = true;
+    }
+    handle_->raised.notify_all();
+}
+
+void OneTimeSignal::wait() {
+    std::unique_lock<std::mutex> lock(handle_->mutex);
+    handle_->raised.wait(lock, [this] { return handle_->up; });
+}
 
 ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 ChannelConnection::~ChannelConnection() = default;

@@ -9,7 +9,6 @@
 #include <sddl.h>
 
 #include <algorithm>
-#include <chrono>
 #include <vector>
 
 #include "platform/instance_channel.h"
@@ -19,11 +18,13 @@ namespace platform {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
+/// Milliseconds of the system's own clock: the standard library's clocks would bring the
+/// compiler's threads library into the executable.
+ULONGLONG deadlineAfter(DWORD milliseconds) { return GetTickCount64() + milliseconds; }
 
-DWORD millisecondsLeft(Clock::time_point deadline) {
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-    return left > 0 ? static_cast<DWORD>(left) : 0;
+DWORD millisecondsLeft(ULONGLONG deadline) {
+    ULONGLONG now = GetTickCount64();
+    return now < deadline ? static_cast<DWORD>(deadline - now) : 0;
 }
 
 /// The SID of the user this process runs as, in its string form; empty when it cannot be read.
@@ -122,7 +123,7 @@ namespace {
 
 /// Opens the client's end of an existing pipe; INVALID_HANDLE_VALUE with the error when none
 /// can be had. A busy pipe is waited for until `deadline`.
-HANDLE openClientEnd(const std::wstring& name, Clock::time_point deadline) {
+HANDLE openClientEnd(const std::wstring& name, ULONGLONG deadline) {
     for (;;) {
         HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                                   FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
@@ -200,7 +201,7 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         claim.reason = "the lock of the pipe's name cannot be had";
         return claim;
     }
-    HANDLE pipe = openClientEnd(name, Clock::now() + std::chrono::milliseconds(timeoutMs));
+    HANDLE pipe = openClientEnd(name, deadlineAfter(timeoutMs));
     if (pipe != INVALID_HANDLE_VALUE) return runningAt(pipe, name, sid);
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) {
@@ -219,11 +220,50 @@ void allowToComeForward(unsigned long processId) {
     if (processId) AllowSetForegroundWindow(static_cast<DWORD>(processId));
 }
 
+struct LauncherThread::Handle {
+    HANDLE thread = nullptr;
+};
+
+namespace {
+
+DWORD WINAPI runWork(void* parameter) {
+    std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
+    (*work)();
+    return 0;
+}
+
+}  // namespace
+
+LauncherThread::LauncherThread(std::function<void()> work) : handle_(std::make_unique<Handle>()) {
+    auto* copy = new std::function<void()>(std::move(work));
+    handle_->thread = CreateThread(nullptr, 0, runWork, copy, 0, nullptr);
+    if (!handle_->thread) delete copy;
+}
+
+LauncherThread::~LauncherThread() {
+    if (!handle_->thread) return;
+    WaitForSingleObject(handle_->thread, INFINITE);
+    CloseHandle(handle_->thread);
+}
+
+struct OneTimeSignal::Handle {
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+};
+
+OneTimeSignal::OneTimeSignal() : handle_(std::make_unique<Handle>()) {}
+OneTimeSignal::~OneTimeSignal() {
+    if (handle_->event) CloseHandle(handle_->event);
+}
+
+void OneTimeSignal::raise() { SetEvent(handle_->event); }
+
+void OneTimeSignal::wait() { WaitForSingleObject(handle_->event, INFINITE); }
+
 ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 ChannelConnection::~ChannelConnection() = default;
 
 bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    ULONGLONG deadline = deadlineAfter(timeoutMs);
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::size_t sent = 0;
     while (event && sent < bytes.size()) {
@@ -240,7 +280,7 @@ bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
 }
 
 std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs) {
-    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    ULONGLONG deadline = deadlineAfter(timeoutMs);
     HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::string bytes(count, '\0');
     std::size_t got = 0;

@@ -1,0 +1,77 @@
+#include "config/max_heap_setting.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <sstream>
+
+std::vector<std::string> blankSeparatedWords(const std::string& text) {
+    std::istringstream stream(text);
+    std::vector<std::string> result;
+    for (std::string word; stream >> word;) result.push_back(word);
+    return result;
+}
+
+namespace {
+
+/// "512m", "2G", "64k", "1t" in bytes; nullopt for anything else, or a size that overflows.
+std::optional<std::uint64_t> parseSize(const std::string& word) {
+    std::size_t digits = 0;
+    while (digits < word.size() && std::isdigit(static_cast<unsigned char>(word[digits]))) ++digits;
+    if (digits == 0 || digits + 1 != word.size() || digits > 12) return std::nullopt;
+    const std::string units = "kmgt";
+    std::size_t unit = units.find(static_cast<char>(std::tolower(static_cast<unsigned char>(word.back()))));
+    if (unit == std::string::npos) return std::nullopt;
+    std::uint64_t size = std::strtoull(word.substr(0, digits).c_str(), nullptr, 10);
+    for (std::size_t i = 0; i <= unit; ++i) {
+        if (size > (UINT64_MAX >> 10)) return std::nullopt;
+        size <<= 10;
+    }
+    return size;
+}
+
+/// "25%", "12.5%" as a number; nullopt when it is no percentage.
+std::optional<double> parseShare(const std::string& word) {
+    if (word.size() < 2 || word.back() != '%' || !std::isdigit(static_cast<unsigned char>(word[0]))) return std::nullopt;
+    std::string number = word.substr(0, word.size() - 1);
+    char* end = nullptr;
+    double share = std::strtod(number.c_str(), &end);
+    if (end != number.c_str() + number.size()) return std::nullopt;
+    return share;
+}
+
+}  // namespace
+
+std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string& problem) {
+    std::vector<std::string> parts = blankSeparatedWords(value);
+    if (parts.size() != 1 && parts.size() != 3) {
+        problem = "a share or a size, then optionally a floor and a cap";
+        return std::nullopt;
+    }
+    MaxHeapRequest request;
+    if (std::optional<double> share = parseShare(parts[0])) {
+        if (*share <= 0 || *share > 100) {
+            problem = "a share over 0 % and at most 100 %";
+            return std::nullopt;
+        }
+        request.sharePercent = *share;
+    } else if (std::optional<std::uint64_t> size = parseSize(parts[0])) {
+        request.fixedBytes = *size;
+    } else {
+        problem = "a share such as 25% or a size in k, m, g or t";
+        return std::nullopt;
+    }
+    if (parts.size() == 3) {
+        std::optional<std::uint64_t> floor = parseSize(parts[1]), cap = parseSize(parts[2]);
+        if (!floor || !cap) {
+            problem = "a floor and a cap in k, m, g or t";
+            return std::nullopt;
+        }
+        if (*cap < *floor) {
+            problem = "a cap that is not below the floor";
+            return std::nullopt;
+        }
+        request.floorBytes = *floor;
+        request.capBytes = *cap;
+    }
+    return request;
+}

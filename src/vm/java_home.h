@@ -1,0 +1,43 @@
+// What the launch reads of a Java home, once: its jvm.cfg and its release file, handed on as
+// one record to the VM's choice and the start-up cache.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "config/config_file_parser.h"
+#include "config/java_version.h"
+
+/// The facts of one runtime, read from its files.
+struct RuntimeFacts {
+    std::string home;
+    /// A jvm.cfg was read (the first of platform::jvmCfgCandidates that could be opened).
+    bool jvmCfgFound = false;
+    std::vector<VmEntry> vmTable;
+    /// The release file's text (its start), empty when there is none or it is no regular file.
+    std::string release;
+    /// The version the release file's JAVA_VERSION states; nullopt when it states none.
+    std::optional<JavaVersion> releaseVersion;
+};
+
+/// The entries of the jvm.cfg at `path`; nullopt when it cannot be opened. A jvm.cfg too long
+/// to be read throws JavaLauncherException (kMsgFileTooLarge).
+std::optional<std::vector<VmEntry>> readJvmCfg(const std::string& path);
+
+/// Adds to `table` the entry that one jvm.cfg line declares, if any.
+void parseJvmCfgLine(const std::string& line, std::vector<VmEntry>& table);
+
+/// The entries of the first jvm.cfg of `home` that can be opened; false in `found` when none
+/// can. Throws as readJvmCfg does.
+std::vector<VmEntry> jvmCfgOf(const std::string& home, bool& found);
+
+/// The release file of `home`: its text when it is a regular file (a FIFO would wait for a
+/// writer for ever), bounded; nullopt otherwise.
+std::optional<std::string> releaseText(const std::string& home);
+
+/// The value of `key` in a release file's text (KEY="value" lines), without its quotes.
+std::optional<std::string> releaseValue(const std::string& text, const std::string& key);
+
+/// Reads the facts of `home`: its release file and its jvm.cfg. Throws as readJvmCfg does.
+RuntimeFacts readRuntimeFacts(const std::string& home);
