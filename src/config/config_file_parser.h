@@ -40,6 +40,7 @@ enum DirectiveId : int {
     kSetMaxHeap = 17,
     kSetJavaDownloadUrl = 18,
     kSetSingleInstance = 19,
+    kSetSplashScreen = 20,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -144,6 +145,9 @@ public:
     bool verbose = false;
     /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
     std::string startupCache;
+    /// SetSplashScreen: the image the runtime's splash library shows before the VM starts
+    /// (native separators, relative to the executable's directory); empty for none.
+    std::string splashImage;
     /// SetJavaVersion: the accepted feature versions; 0 where there is no bound.
     int javaVersionMin = 0;
     int javaVersionMax = 0;

@@ -107,6 +107,9 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             // Process-wide, as the messages that show it are.
             setProductTitle(value);
             break;
+        case kSetSplashScreen:
+            splashImage = fixSlashes(value);
+            break;
         case kSetJavaVersion:
             setJavaVersion(value);
             break;

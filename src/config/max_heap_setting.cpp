@@ -2,12 +2,17 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 
+// Not through a string stream: the streams' locale machinery would more than double the size of
+// the statically linked Windows executables.
 std::vector<std::string> blankSeparatedWords(const std::string& text) {
-    std::istringstream stream(text);
     std::vector<std::string> result;
-    for (std::string word; stream >> word;) result.push_back(word);
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t", at)) != std::string::npos) {
+        std::size_t end = text.find_first_of(" \t", at);
+        result.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end;
+    }
     return result;
 }
 
@@ -29,13 +34,22 @@ std::optional<std::uint64_t> parseSize(const std::string& word) {
     return size;
 }
 
-/// "25%", "12.5%" as a number; nullopt when it is no percentage.
+/// "25%", "12.5%" as a number; nullopt when it is no percentage. Read digit by digit: the C
+/// library's strtod brings a whole floating-point reader into the Windows executables.
 std::optional<double> parseShare(const std::string& word) {
-    if (word.size() < 2 || word.back() != '%' || !std::isdigit(static_cast<unsigned char>(word[0]))) return std::nullopt;
-    std::string number = word.substr(0, word.size() - 1);
-    char* end = nullptr;
-    double share = std::strtod(number.c_str(), &end);
-    if (end != number.c_str() + number.size()) return std::nullopt;
+    if (word.size() < 2 || word.back() != '%' || word.size() > 12) return std::nullopt;
+    double share = 0, scale = 0;
+    for (std::size_t i = 0; i + 1 < word.size(); ++i) {
+        char c = word[i];
+        if (c == '.' && scale == 0 && i > 0) {
+            scale = 1;
+        } else if (std::isdigit(static_cast<unsigned char>(c))) {
+            if (scale == 0) share = share * 10 + (c - '0');
+            else share += (c - '0') / (scale *= 10);
+        } else {
+            return std::nullopt;
+        }
+    }
     return share;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cctype>
 #include <cstdlib>
-#include <sstream>
 
 #include "config/config_file_parser.h"
 #include "base/text_ops.h"
