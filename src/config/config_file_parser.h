@@ -206,6 +206,10 @@ std::vector<std::string> directiveKeys();
 /// JavaLauncherException (kMsgFileTooLarge, `path`) before any line is handled.
 bool readTextLines(const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
 
+/// Calls `handler` for each non-empty line of a file's `text`, read from `path`, decoded as
+/// readTextLines decodes it (a wide text without a mark is not read: a warning names `path`).
+void readTextOf(std::string text, const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
+
 /// This user's settings folder of the application of the configuration file at `configPath`
 /// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;
 /// empty when the environment names no settings directory.

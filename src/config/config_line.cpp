@@ -2,7 +2,7 @@
 #include <string_view>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 
 namespace {

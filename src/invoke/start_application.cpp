@@ -11,12 +11,15 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
-#include "config/path_names.h"
+#include "base/text_ops.h"
+#include "base/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 #include "splash/splash_screen.h"
 #include "vm/max_heap.h"
 #include "vm/startup_cache.h"

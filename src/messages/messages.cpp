@@ -5,6 +5,7 @@
 
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/user_interface.h"
 
 std::string programName;
 bool noMessageBox = false;

@@ -4,10 +4,12 @@
 #include <cstring>
 #include <vector>
 
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "messages/messages.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/libraries.h"
+#include "platform/text.h"
 #include "platform/splash_library.h"
 
 namespace {

@@ -4,7 +4,8 @@
 #include <cstdint>
 #include <string>
 
-#include "config/path_names.h"
+#include "base/path_names.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
 

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
 
 class ConfigFileParser;
 

@@ -8,8 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "vm/startup_cache_files.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/processes.h"
 
 namespace startup_cache {
 
