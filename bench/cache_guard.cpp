@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
 #include "vm/startup_cache_files.h"
 
 int main() {

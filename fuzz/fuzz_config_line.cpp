@@ -7,8 +7,9 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "fuzz_support.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
 
 namespace {

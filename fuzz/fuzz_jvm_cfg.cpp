@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "fuzz_support.h"
 
 namespace {

@@ -3,9 +3,10 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace {
@@ -26,14 +27,6 @@ const EarlyOverride kEarlyOverrides[] = {
     {kSetJavaSearch, Phase::BeforeSearch},
     {kAddJavaSearchPath, Phase::BeforeSearch},
 };
-
-bool isAbsolute(const std::string& path) {
-    if (path.empty()) return false;
-    if (path[0] == platform::kDirSeparator || path[0] == platform::kForeignSeparator) {
-        return platform::kHasDriveLetters || path[0] == '/';
-    }
-    return platform::kHasDriveLetters && path.size() > 1 && path[1] == ':';
-}
 
 bool takesConfigFile(const std::string& arg) { return arg == "-conf" || arg == "-configure"; }
 
@@ -156,7 +149,7 @@ void applyLateOverride(ConfigFileParser& settings, const Argument& arg) {
 std::string sanitizeArgument(const std::string& argument, const std::string& startDirectory) {
     // An empty argument, or one with no start directory to resolve against, stays as typed:
     // joining would turn it into the start directory itself, or a path below the root.
-    if (argument.empty() || startDirectory.empty() || argument[0] == '-' || isAbsolute(argument))
+    if (argument.empty() || startDirectory.empty() || argument[0] == '-' || !isRelativePath(argument))
         return argument;
     return startDirectory + platform::kDirSeparator + argument;
 }

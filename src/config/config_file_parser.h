@@ -40,6 +40,7 @@ enum DirectiveId : int {
     kSetMaxHeap = 17,
     kSetJavaDownloadUrl = 18,
     kSetSingleInstance = 19,
+    kSetSplashScreen = 20,
 };
 
 /// SetJavaSearch: searching for an installed runtime, on, off, or not said (then on exactly
@@ -144,6 +145,9 @@ public:
     bool verbose = false;
     /// SetStartupCache: "on", a directory, or empty when the start-up cache is off.
     std::string startupCache;
+    /// SetSplashScreen: the image the runtime's splash library shows before the VM starts
+    /// (native separators, relative to the executable's directory); empty for none.
+    std::string splashImage;
     /// SetJavaVersion: the accepted feature versions; 0 where there is no bound.
     int javaVersionMin = 0;
     int javaVersionMax = 0;
@@ -201,6 +205,10 @@ std::vector<std::string> directiveKeys();
 /// it cannot be opened or read; a file longer than kMaxConfigFileBytes throws
 /// JavaLauncherException (kMsgFileTooLarge, `path`) before any line is handled.
 bool readTextLines(const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
+
+/// Calls `handler` for each non-empty line of a file's `text`, read from `path`, decoded as
+/// readTextLines decodes it (a wide text without a mark is not read: a warning names `path`).
+void readTextOf(std::string text, const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler);
 
 /// This user's settings folder of the application of the configuration file at `configPath`
 /// ("<settings>/app" for app.conf): the remembered answers and the user's own settings file;

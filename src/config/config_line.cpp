@@ -2,7 +2,7 @@
 #include <string_view>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 
 namespace {
@@ -25,6 +25,7 @@ const DirectiveKey kDirectiveTable[] = {
     {"setproducttitle", kSetProductTitle},       {"setusersettings", kSetUserSettings},
     {"setmaxheap", kSetMaxHeap},                 {"setjavadownloadurl", kSetJavaDownloadUrl},
     {"setsingleinstance", kSetSingleInstance},
+    {"setsplashscreen", kSetSplashScreen},
 };
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once

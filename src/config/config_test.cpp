@@ -9,9 +9,10 @@
 
 #include "config/config_file_parser.h"
 #include "config/line_reader.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
 
@@ -67,27 +68,6 @@ std::vector<std::string> entriesOf(const std::string& classPath) {
 }
 
 }  // namespace
-
-TEST(TextOps, TrimLowerReplace) {
-    struct Case {
-        std::string in, trimmed;
-    } cases[] = {{"", ""}, {" \t\r\n", ""}, {"\t a b \r\n", "a b"}, {"x", "x"}, {"\va\v", "\va\v"}};
-    for (auto& c : cases) {
-        std::string s = c.in;
-        EXPECT_EQ(trim(s), c.trimmed) << "[" << c.in << "]";
-    }
-    std::string mixed = "AbC-\xC4Z";
-    EXPECT_EQ(toLower(mixed), "abc-\xC4z");  // only ASCII letters change
-    std::string cls = "a.b..c.";
-    EXPECT_EQ(replaceAll(cls, ".", "/"), "a/b//c/");
-    std::string none = "abc";
-    EXPECT_EQ(replaceAll(none, "x", "y"), "abc");
-    std::string path = "a/b\\c";
-    EXPECT_EQ(fixSlashes(path), nat("a/b/c"));
-    const std::string sep(1, platform::kPathListSeparator);
-    EXPECT_EQ(splitPathList(""), std::vector<std::string>{""});
-    EXPECT_EQ(splitPathList("a" + sep + sep + "b" + sep), (std::vector<std::string>{"a", "", "b", ""}));
-}
 
 TEST(LineReader, GrowsTheBufferGeometricallyAndKeepsNothingButTheLine) {
     std::string line511(511, 'x');

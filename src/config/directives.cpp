@@ -2,12 +2,14 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "config/startup_cache_setting.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "config/java_version.h"
 #include "config/max_heap_setting.h"
 
@@ -104,6 +106,9 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
         case kSetProductTitle:
             // Process-wide, as the messages that show it are.
             setProductTitle(value);
+            break;
+        case kSetSplashScreen:
+            splashImage = fixSlashes(value);
             break;
         case kSetJavaVersion:
             setJavaVersion(value);

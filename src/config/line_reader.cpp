@@ -8,10 +8,11 @@
 #include <utility>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/text.h"
 #include "platform/unicode_text.h"
 
 namespace {
@@ -150,12 +151,17 @@ bool readTextLines(const std::string& path, const std::function<void(const std::
     FileBytes outcome = readFileBytes(path, kMaxConfigFileBytes, text);
     if (outcome == FileBytes::kTooLarge) throw JavaLauncherException(kMsgFileTooLarge, path);
     if (outcome != FileBytes::kRead) return false;
+    readTextOf(std::move(text), path, handler);
+    return true;
+}
+
+void readTextOf(std::string text, const std::string& path, const std::function<void(const std::string&, LineNumber)>& handler) {
     // Read as UTF-16 or UTF-8, such a text gives lines cut at their first zero byte: nothing
     // of what was written, or single letters taken for settings. None of it is read.
     if (isWideTextWithoutMark(text)) {
         printErr("WARNING: " + path + " is in UTF-32, or in UTF-16 without a byte-order mark, and is not read: "
                  "save it as UTF-8.\n");
-        return true;
+        return;
     }
     text = decodeConfigText(std::move(text));
     TextCursor cursor{text};
@@ -164,7 +170,6 @@ bool readTextLines(const std::string& path, const std::function<void(const std::
     for (std::int64_t length; (length = readLine(buffer, cursor, false)) != -1; ++lineNumber) {
         if (length > 0) handler(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
     }
-    return true;
 }
 
 bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {

@@ -12,6 +12,10 @@
 /// real one. The text of message kMsgFileTooLarge names it.
 constexpr std::size_t kMaxConfigFileBytes = std::size_t(128) * 1024 * 1024;
 
+/// The most bytes a jvm.cfg may hold: 1 MiB, hundreds of times any real one, so that a search
+/// over many runtimes reads little of a damaged one.
+constexpr std::size_t kMaxJvmCfgBytes = std::size_t(1) * 1024 * 1024;
+
 /// What readFileBytes found.
 enum class FileBytes { kRead, kCannotRead, kTooLarge };
 

@@ -3,9 +3,11 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 
 void ConfigFileParser::loadPathVariable() {
     std::optional<std::string> path = platform::getEnv("PATH");

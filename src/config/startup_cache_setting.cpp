@@ -3,9 +3,10 @@
 #include <optional>
 #include <vector>
 
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 
 namespace {

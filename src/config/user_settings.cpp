@@ -4,10 +4,12 @@
 #include <string>
 
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/user_places.h"
 
 namespace {
 
@@ -62,8 +64,6 @@ void ConfigFileParser::parseUserConfigLine(const std::string& line, LineNumber l
 
 std::string userSettingsFolder(const std::string& configPath) {
     std::optional<std::string> settings = platform::userSettingsDirectory();
-    std::string name = fileNameOf(configPath);
-    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".conf") == 0) name.resize(name.size() - 5);
-    if (!settings || name.empty()) return std::string();
-    return *settings + platform::kDirSeparator + name;
+    if (!settings) return std::string();
+    return joinPath(*settings, safeFolderName(withoutConfigSuffix(fileNameOf(configPath))));
 }

@@ -1,13 +1,14 @@
 #include "instance/single_instance.h"
 
-#include <cstdint>
 #include <utility>
 #include <vector>
 
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/digest.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -65,16 +66,8 @@ std::optional<char> handOver(platform::ChannelConnection& connection, const std:
 
 std::string instanceKey(const std::string& configPath) {
     std::string path = platform::kNamesIgnoreCase ? lowerCaseCopy(configPath) : configPath;
-    // 64-bit FNV-1a: the same name from every build of the launcher.
-    std::uint64_t value = 14695981039346656037ULL;
-    for (unsigned char c : path) {
-        value ^= c;
-        value *= 1099511628211ULL;
-    }
-    static const char kDigits[] = "0123456789abcdef";
-    std::string key;
-    for (int shift = 60; shift >= 0; shift -= 4) key += kDigits[(value >> shift) & 0xF];
-    return key;
+    // The same name from every build of the launcher.
+    return Digest().addBytes(path).hex(16);
 }
 
 InstanceCheck checkForRunningInstance(const ConfigFileParser& settings, const std::string& workingDirectory) {

@@ -11,12 +11,16 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
-#include "config/path_names.h"
+#include "base/text_ops.h"
+#include "base/path_names.h"
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+#include "splash/splash_screen.h"
 #include "vm/max_heap.h"
 #include "vm/startup_cache.h"
 #include "vm/vm_selection.h"
@@ -194,6 +198,9 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     platform::connectApplicationStreams();
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
     platform::addLibraryDirectory(settings.javaHome + platform::kDirSeparator + "bin");
+    // Before the VM library, so that the runtime's AWT finds the splash its library shows.
+    if (!updateMode && !settings.splashImage.empty())
+        showSplashScreen({settings.splashImage, settings.javaHome, libraryPath, settings.verbose});
     JniEntryPoints entryPoints;
     std::string explanation;
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
@@ -232,6 +239,8 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     }
     jobjectArray arguments = buildArgumentArray(env, settings.appArgs);
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
+    // A tool that never opened a window leaves no splash behind.
+    closeSplashScreen();
 
     // An exception that main lets escape is reported with its stack trace, and the process
     // ends with 1, as the JDK's own launcher does.

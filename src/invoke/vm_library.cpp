@@ -1,9 +1,9 @@
 #include "invoke/vm_library.h"
 
-#include "config/path_names.h"
+#include "base/path_names.h"
 
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/libraries.h"
 
 namespace {
 

@@ -1,10 +1,12 @@
 #include <optional>
 #include <string>
 
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "launcher/java_launcher.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 
 namespace {
 
@@ -22,11 +24,6 @@ std::optional<std::string> searchPath(const std::string& name, bool (*present)(c
     return std::nullopt;
 }
 
-bool isAbsolutePath(const std::string& path) {
-    return (!path.empty() && path[0] == platform::kDirSeparator) ||
-           (platform::kHasDriveLetters && (path.find(':') == 1 || path[0] == platform::kForeignSeparator));
-}
-
 }  // namespace
 
 std::optional<std::string> invokedProgramPath(const std::string& program, const std::string& startDirectory) {
@@ -37,7 +34,7 @@ std::optional<std::string> invokedProgramPath(const std::string& program, const 
         if (!found) return std::nullopt;
         name = *found;  // a relative PATH entry is taken from the start directory, below
     }
-    if (!isAbsolutePath(name)) {
+    if (isRelativePath(name)) {
         if (startDirectory.empty()) return std::nullopt;
         name = startDirectory + platform::kDirSeparator + name;
     }
@@ -69,9 +66,7 @@ const std::string& JavaLauncher::getConfigFilePath(const std::string& program) {
 void JavaLauncher::setConfigFilePath(const std::string& path) {
     std::string native = path;
     fixSlashes(native);
-    bool absolute = (!native.empty() && native[0] == platform::kDirSeparator) ||
-                    (platform::kHasDriveLetters && native.find(':') == 1);
-    if (absolute) {
+    if (!isRelativePath(native)) {
         configFilePath = native;
         return;
     }

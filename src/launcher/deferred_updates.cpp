@@ -6,7 +6,9 @@
 #include "cmdline/command_line.h"
 #include "launcher/java_launcher.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 
 namespace {
 

@@ -9,7 +9,10 @@
 #include "vm/runtime_check.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "vm/java_search.h"
 
 JavaLauncher::JavaLauncher() {

@@ -7,7 +7,7 @@
 
 #include "cmdline/command_line.h"
 #include "config/config_file_parser.h"
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "vm/java_home.h"
 
 class InstanceListener;

@@ -8,6 +8,7 @@
 #include "launcher/java_launcher.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
 
@@ -64,57 +65,6 @@ TEST(Messages, ProductTitleByToolName) {
         {"dbwork.exe.exe", "Ombrix Halverant R7"},
     };
     for (auto& c : cases) EXPECT_EQ(titleForProgram(c.program), c.title) << c.program;
-}
-
-TEST(Driver, DirectoryOfTheExecutableAndWhiteSpace) {
-    struct Case {
-        std::string path, directory;
-    } cases[] = {
-        {nat("C:/prod/bin/app.exe"), nat("C:/prod/bin/")},
-        {"app.exe", "app.exe"},
-        {nat("/app"), nat("/app")},  // a separator only at the start is not cut
-        {nat("a/"), nat("a/")},
-    };
-    for (auto& c : cases) EXPECT_EQ(directoryOf(c.path), c.directory) << c.path;
-    EXPECT_EQ(trimWhitespace(" \t\v\fC:\\x y\r\n"), "C:\\x y");
-    EXPECT_EQ(trimWhitespace(" \n "), "");
-}
-
-TEST(Driver, ConfigurationFileNames) {
-    struct Case {
-        std::string exe, conf;
-    } cases[] = {
-#ifdef _WIN32
-        {"app.exe", "app.conf"},     {"appc.exe", "app.conf"},   {"APPC.exe", "APP.conf"},
-        {"basic.exe", "basi.conf"},  {"APP.EXE", "APP.conf"},    {"C:\\p\\tool.Exe", "C:\\p\\tool.conf"},
-        {"c.exe", "c.conf"},         {"C:\\p\\C.EXE", "C:\\p\\C.conf"}, {"cc.exe", "c.conf"},
-#else
-        {"app", "app.conf"},         {"appc", "appc.conf"},      {"app.exe", "app.exe.conf"},
-#endif
-    };
-    for (auto& c : cases) EXPECT_EQ(configNameFor(c.exe), c.conf) << c.exe;
-
-    // A console variant's name reads its own file when only that one is there.
-    TempDir dir;
-    ScopedCurrentDir cwd(dir.path());
-    const std::string exe = platform::kExeSuffix;
-    const bool variant = platform::kHasConsoleVariant;
-    struct Existing {
-        std::string exe, present, conf;
-    } existing[] = {
-        {"basic" + exe, "basic.conf", "basic.conf"},
-        {"appc" + exe, "appc.conf", "appc.conf"},
-        {"cc" + exe, "", variant ? "c.conf" : "cc.conf"},
-        {"ABC" + exe, "AB.conf", variant ? "AB.conf" : "ABC.conf"},
-        {"xc" + exe, "xc.conf", variant ? "x.conf" : "xc.conf"},  // both there: the plain one's
-    };
-    dir.write("x.conf");
-    for (auto& c : existing) {
-        if (!c.present.empty()) dir.write(c.present);
-        EXPECT_EQ(existingConfigNameFor(c.exe), c.conf) << c.exe;
-    }
-    EXPECT_EQ(withExeSuffix("app"), std::string("app") + platform::kExeSuffix);
-    EXPECT_EQ(withExeSuffix(std::string("x") + platform::kExeSuffix), std::string("x") + platform::kExeSuffix);
 }
 
 TEST(Driver, ConfigFileLocationFromNameConfAndPath) {

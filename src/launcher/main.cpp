@@ -6,7 +6,9 @@
 
 #include "launcher/java_launcher.h"
 #include "messages/messages.h"
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/libraries.h"
+#include "platform/processes.h"
 
 namespace {
 

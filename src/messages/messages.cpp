@@ -5,6 +5,7 @@
 
 #include "platform/console.h"
 #include "platform/platform.h"
+#include "platform/user_interface.h"
 
 std::string programName;
 bool noMessageBox = false;
@@ -48,9 +49,19 @@ constexpr std::size_t kMessageBoxLimit = 1023;
 
 bool useMessageBox() { return platform::kHasMessageBox && !noMessageBox; }
 
+void (*beforeMessage)() = nullptr;
+
+/// Clears the screen for a message: nothing the launcher shows may hide it.
+void prepareForMessage() {
+    if (beforeMessage) beforeMessage();
+}
+
 }  // namespace
 
+void setBeforeMessage(void (*hook)()) { beforeMessage = hook; }
+
 void reportNoConsole() {
+    prepareForMessage();
     platform::showMessageBox(messageTable[kMsgNoConsole], productTitle());
     std::exit(kMsgNoConsole);
 }
@@ -70,6 +81,7 @@ std::string messageBoxText(const JavaLauncherException& e) {
 }
 
 int showError(const JavaLauncherException& e) {
+    prepareForMessage();
     if (useMessageBox()) {
         std::string text = messageBoxText(e);
         if (text.size() > kMessageBoxLimit) text.resize(kMessageBoxLimit);
@@ -84,6 +96,7 @@ int showError(const JavaLauncherException& e) {
 void showWarning(int w) {
     int index = 9 + w;
     std::string text = (index >= 9 && index < kMessageCount) ? messageTable[index] : "";
+    prepareForMessage();
     if (useMessageBox())
         platform::showMessageBox(text, productTitle());
     else

@@ -70,6 +70,10 @@ int showError(const JavaLauncherException& e);
 /// says, and the process ends with 1.
 [[noreturn]] void reportNoConsole();
 
+/// Sets what runs before any message of the table is shown or printed (the splash screen
+/// closes, so that nothing hides a message box); null for nothing.
+void setBeforeMessage(void (*hook)());
+
 /// Shows warning number w and returns.
 void showWarning(int w);
 

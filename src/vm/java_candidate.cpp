@@ -4,7 +4,7 @@
 
 #include "config/config_file_parser.h"
 #include "messages/messages.h"
-#include "platform/platform.h"
+#include "platform/libraries.h"
 #include "vm/java_search.h"
 #include "vm/runtime_check.h"
 #include "vm/vm_selection.h"

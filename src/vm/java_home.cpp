@@ -1,9 +1,14 @@
 #include "vm/java_home.h"
 
 #include <string>
+#include <utility>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
+#include "config/line_reader.h"
+#include "messages/messages.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
 
 namespace {
@@ -51,9 +56,13 @@ void parseJvmCfgLine(const std::string& rawLine, std::vector<VmEntry>& table) {
 }
 
 std::optional<std::vector<VmEntry>> readJvmCfg(const std::string& path) {
+    // Only a regular file, never waited on: a FIFO of that name in any runtime examined would
+    // hang the launch. A device may never end: it is refused as a file too long to read.
+    platform::FileContent file = platform::readRegularFile(path, kMaxJvmCfgBytes);
+    if (file.outcome == platform::FileOutcome::Device) throw JavaLauncherException(kMsgFileTooLarge, path);
+    if (file.outcome != platform::FileOutcome::Read) return std::nullopt;
     std::vector<VmEntry> table;
-    if (!readTextLines(path, [&](const std::string& line, LineNumber) { parseJvmCfgLine(line, table); }))
-        return std::nullopt;
+    readTextOf(std::move(file.bytes), path, [&](const std::string& line, LineNumber) { parseJvmCfgLine(line, table); });
     return table;
 }
 
@@ -69,9 +78,8 @@ std::vector<VmEntry> jvmCfgOf(const std::string& home, bool& found) {
 }
 
 std::optional<std::string> releaseText(const std::string& home) {
-    std::string file = home + platform::kDirSeparator + "release";
-    if (!platform::isRegularFile(file)) return std::nullopt;
-    return platform::readFileStart(file, kMaxReleaseBytes);
+    // Only a regular file is read: a FIFO of that name would wait for a writer for ever.
+    return platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
 }
 
 std::optional<std::string> releaseValue(const std::string& text, const std::string& key) {

@@ -4,21 +4,18 @@
 
 #include <string>
 
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 
 namespace {
 
 const std::string kSeparator(1, platform::kDirSeparator);
 const std::size_t kMostRuntimesListed = 20;
-
-bool isAbsolutePath(const std::string& path) {
-    if (!platform::kHasDriveLetters) return !path.empty() && path[0] == '/';
-    return (path.size() > 2 && path[1] == ':' && (path[2] == '\\' || path[2] == '/')) ||
-           path.compare(0, 2, "\\\\") == 0;
-}
 
 /// `path` without trailing separators (a root keeps its own).
 std::string withoutTrailingSeparators(std::string path) {

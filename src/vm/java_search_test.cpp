@@ -9,7 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "support/temp_dir.h"
 #include "vm/java_search.h"
 

@@ -4,9 +4,10 @@
 #include <cstdlib>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/memory.h"
+#include "platform/processes.h"
 
 namespace {
 

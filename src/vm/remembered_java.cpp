@@ -4,8 +4,9 @@
 #include <cstdint>
 #include <string>
 
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "vm/java_search.h"
 

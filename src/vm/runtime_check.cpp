@@ -2,9 +2,11 @@
 
 #include <optional>
 
-#include "config/path_names.h"
+#include "base/path_names.h"
 #include "messages/messages.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/user_interface.h"
 #include "vm/java_search.h"
 
 bool hasJavaExe(const std::string& javaHome) { return platform::exists(javaHome + platform::kJavaExecutable); }

@@ -6,10 +6,13 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
-#include "config/path_names.h"
+#include "base/text_ops.h"
+#include "base/path_names.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+#include "platform/user_places.h"
 #include "vm/startup_cache_files.h"
 
 namespace {
@@ -150,11 +153,10 @@ std::vector<std::string> quietOptions(CacheMechanism mechanism) {
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath) {
     if (lowerCaseCopy(setting) != "on") return setting;
     std::optional<std::string> base = platform::userCacheDirectory();
-    std::string name = configNameFor(fileNameOf(launcherPath));
-    // configNameFor gives "<name>.conf" and has taken the suffix and the console variant's 'c'.
-    name = name.substr(0, name.size() - 5);
-    if (!base || name.empty()) return std::string();
-    return *base + kSeparator + name;
+    // configNameFor has taken the suffix and the console variant's 'c'.
+    std::string name = withoutConfigSuffix(configNameFor(fileNameOf(launcherPath)));
+    if (!base) return std::string();
+    return joinPath(*base, safeFolderName(name));
 }
 
 StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,

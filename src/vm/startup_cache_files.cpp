@@ -8,8 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/digest.h"
+#include "base/path_names.h"
 #include "config/config_file_parser.h"
-#include "config/text_ops.h"
+#include "base/text_ops.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/platform.h"
 
 namespace startup_cache {
 
@@ -17,27 +22,7 @@ const std::string kSeparator(1, platform::kDirSeparator);
 
 namespace {
 
-/// 64-bit FNV-1a: stable across builds and platforms, which std::hash is not.
-class Fingerprint {
-public:
-    void add(const std::string& text) {
-        for (unsigned char c : text) mix(c);
-        mix(0);  // "ab","c" and "a","bc" differ
-    }
-    std::string hex(int digits) const {
-        static const char kDigits[] = "0123456789abcdef";
-        std::string text;
-        for (int i = digits - 1; i >= 0; --i) text += kDigits[(value_ >> (4 * i)) & 0xF];
-        return text;
-    }
-
-private:
-    void mix(unsigned char c) {
-        value_ ^= c;
-        value_ *= 1099511628211ULL;
-    }
-    std::uint64_t value_ = 14695981039346656037ULL;
-};
+using Fingerprint = Digest;
 
 /// What tells a file from the one it replaced: its size, its times and its identity, so that a
 /// jar copied over in place or renamed into place both show. The change time shows even a copy
@@ -56,10 +41,6 @@ std::string stampText(const platform::FileStamp& stamp) {
 
 /// The cache files' endings; every file of the cache ends in one of them.
 const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.part", "*.making", "*.unfinished", "*.crashed", "*.ok", "*.failed", "*.err"};
-
-bool isAbsolute(const std::string& path) {
-    return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 2 && path[1] == ':');
-}
 
 /// Removes every file of the application whose files begin with `prefix` ("<hash>-").
 void removeApplication(const std::string& directory, const std::string& prefix) {
@@ -224,7 +205,7 @@ void removeCachesOfRemovedApplications(const CacheFiles& files) {
         std::string path = files.directory + kSeparator + name;
         if (path == files.owner || !platform::privateFileStamp(path)) continue;
         std::string owner = platform::readFileStart(path, 64 * 1024).value_or(std::string());
-        if (isAbsolute(owner) && !platform::exists(owner)) removeApplication(files.directory, name.substr(0, name.size() - 4) + "-");
+        if (isAbsolutePath(owner) && !platform::exists(owner)) removeApplication(files.directory, name.substr(0, name.size() - 4) + "-");
     }
 }
 

@@ -8,7 +8,6 @@
 #include <utility>
 #include <vector>
 
-#include "platform/platform.h"
 #include "vm/startup_cache.h"
 
 class ConfigFileParser;

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "config/path_names.h"
-#include "config/text_ops.h"
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "vm/startup_cache_files.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/processes.h"
 
 namespace startup_cache {
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "config/config_file_parser.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"

@@ -2,7 +2,8 @@
 
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
 
 std::optional<std::string> findVmLibrary(const std::string& javaHome, const std::string& vmDirectory) {
     // Only a regular file counts: loading a FIFO or a device would wait for ever, and a

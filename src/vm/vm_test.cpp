@@ -7,6 +7,7 @@
 
 #include "config/config_file_parser.h"
 #include "messages/messages.h"
+#include "platform/java_places.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"

@@ -358,6 +358,13 @@ void Installation::addRuntime(const std::string& home, const std::optional<std::
     for (const auto& directory : vmDirectories) placeVmLibrary(home + "/" + vmLibraryBelowHome(directory), library);
 }
 
+void Installation::addSplashLibrary(const std::string& home) const {
+    std::string name = isWindows() ? "bin/splashscreen.dll" : "lib/libsplashscreen.so";
+    fs::create_directories(fs::path(path(home + "/" + name)).parent_path());
+    fs::copy_file(fs::path(target().fakeJvmDir) / "splash" / fs::path(name).filename(), path(home + "/" + name),
+                  fs::copy_options::overwrite_existing);
+}
+
 void Installation::placeVmLibrary(const std::string& relativeFile, VmLibrary library) const {
     fs::path file = path(relativeFile);
     fs::create_directories(file.parent_path());

@@ -143,6 +143,9 @@ public:
     void addRuntime(const std::string& home = "jre",
                     const std::optional<std::string>& jvmCfg = std::string("-server KNOWN\n-hotspot ALIASED_TO -server\n"),
                     const std::vector<std::string>& vmDirectories = {"server"}, VmLibrary library = VmLibrary::Full) const;
+    /// The test runtime's stand-in splash library (it records its calls as the VM does) in
+    /// the runtime at `home`, where a runtime keeps its own.
+    void addSplashLibrary(const std::string& home = "jre") const;
     /// Places the VM library of `library` kind at `relativeFile`.
     void placeVmLibrary(const std::string& relativeFile, VmLibrary library) const;
 

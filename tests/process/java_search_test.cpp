@@ -1,7 +1,10 @@
 // Finding an installed runtime that fits the application's Java versions: the order of the
 // sources, the choice inside one, what --print-java and -verbose say, and message 8 when
 // nothing fits. Test runtimes carry the test-double VM library and a release file.
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -330,6 +333,131 @@ TEST_F(JavaSearch, RefusedAnswerIsNamedOnceWithWhatIsNeeded) {
         std::string ending = c.entry + ".\nThis application needs Java 90 or later, " + ownArchitecture() + ".\n\n";
         EXPECT_EQ(r.out.substr(r.out.size() - std::min(r.out.size(), ending.size())), ending) << r.out;
         EXPECT_EQ(r.exitCode, 8);
+    }
+}
+
+}  // namespace
+}  // namespace process_tests
+
+namespace process_tests {
+namespace {
+
+/// Where the damaged runtime lies, with its jvm.cfg no regular file.
+struct NotAFileCase {
+    const char* name;
+    std::string where;   // "jdks": ~/.jdks/*; "place": an AddJavaSearchPath; "home": the configured one
+    bool fifo;           // a FIFO; else a link to a device that never ends
+};
+
+class JvmCfgNotAFile : public ::testing::TestWithParam<NotAFileCase> {
+protected:
+    Installation inst;
+};
+
+// A jvm.cfg that is a FIFO or a device, in any runtime the search examines, is passed over at
+// once: no wait for a writer, nothing read. The search goes on to the runtime that fits.
+TEST_P(JvmCfgNotAFile, IsPassedOverWithoutWaiting) {
+    if (isWindows()) GTEST_SKIP() << "FIFOs and device links are the POSIX builds' cases";
+    const NotAFileCase& c = GetParam();
+    std::string damaged = c.where == "home" ? "jre" : c.where == "jdks" ? "home/.jdks/a91" : "rt/a91";
+    std::string good = c.where == "jdks" ? "home/.jdks/b90" : "rt/b90";
+    addJava(inst, damaged, "91");
+    addJava(inst, good, "90.0.1");
+    std::string cfg = inst.path(damaged + "/lib/jvm.cfg");
+    fs::remove(cfg);
+    if (c.fifo)
+        ASSERT_EQ(::mkfifo(cfg.c_str(), 0600), 0);
+    else
+        fs::create_symlink("/dev/zero", cfg);
+    inst.mkdir("home");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 90-91\n" +
+                     (c.where == "jdks" ? std::string() : "AddJavaSearchPath " + inst.seen("rt") + "/*\n"));
+    RunOptions o;
+    o.env = {{"HOME", inst.path("home")}};
+    o.timeoutSeconds = 20;
+    std::string source = c.where == "jdks" ? "folder " + inst.seen("home") + native("/.jdks/*")
+                                           : "AddJavaSearchPath " + inst.seen("rt") + native("/*");
+    Result r = inst.run({"-nomsgbox", "--print-java"}, o);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_RUN(r, javaReport(inst.seen(good), "90.0.1", source), "", 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    JavaSearch, JvmCfgNotAFile,
+    ::testing::Values(NotAFileCase{"FifoInJdksFolder", "jdks", true}, NotAFileCase{"FifoInSearchPlace", "place", true},
+                      NotAFileCase{"FifoInConfiguredHome", "home", true},
+                      NotAFileCase{"DeviceInSearchPlace", "place", false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The launch's own jvm.cfg as a FIFO: the launcher goes on as without one, instead of waiting
+// for ever.
+TEST(JvmCfgOfTheLaunch, FifoIsPassedOver) {
+    if (isWindows()) GTEST_SKIP() << "FIFOs are the POSIX builds' case";
+    Installation inst;
+    inst.addRuntime("jre", std::nullopt);
+    inst.mkdir("jre/lib");
+    std::string cfg = inst.path("jre/lib/jvm.cfg");
+    ASSERT_EQ(::mkfifo(cfg.c_str(), 0600), 0);
+    inst.writeConfig("SetMainClass test.Main\n");
+    RunOptions o;
+    o.timeoutSeconds = 20;
+    Result r = inst.run({"-nomsgbox", "-verbose"}, o);
+    EXPECT_FALSE(r.timedOut);
+    EXPECT_NE(r.err.find("WARNING: Could not find jvm.cfg!\n"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace process_tests
+
+namespace process_tests {
+namespace {
+
+/// The remembered answers' files below `root`, as paths relative to it.
+std::vector<std::string> rememberedFiles(const std::string& root) {
+    std::vector<std::string> files;
+    for (const auto& entry : fs::recursive_directory_iterator(root))
+        if (entry.path().filename().string().rfind("java-home-", 0) == 0)
+            files.push_back(fs::relative(entry.path(), root).generic_string());
+    return files;
+}
+
+// The answer is kept in a folder of the application's own inside the user's settings, whatever
+// the configuration is named: "..", "." or a relative HOME never steer it elsewhere.
+TEST(RememberedAnswerFolder, StaysInsideTheUsersSettings) {
+    if (isWindows()) GTEST_SKIP() << "the Windows builds ask in a dialog, or on a console the tests have not";
+    struct Case {
+        const char* config;     // in bin
+        bool relativeHome;      // HOME relative, no XDG_CONFIG_HOME
+        const char* expected;   // the answer's folder below the installation, "" for none
+    } cases[] = {
+        {"app.conf", false, "settings/inner/app"},
+        {"...conf", false, "settings/inner/app-"},
+        {"..conf", false, "settings/inner/app-"},
+        {"app.conf", true, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.config) + (c.relativeHome ? " relative HOME" : ""));
+        Installation inst;
+        addJava(inst, "mine", "90.0.1");
+        inst.write("bin/" + std::string(c.config), "SetMainClass test.Main\nSetJavaVersion 90\n");
+        inst.mkdir("settings/inner");
+        RunOptions o;
+        if (c.relativeHome)
+            o.env = {{"HOME", std::string("home")}, {"XDG_CONFIG_HOME", std::nullopt}};
+        else
+            o.env = {{"XDG_CONFIG_HOME", inst.path("settings/inner")}};
+        o.terminalInput = inst.seen("mine") + "\n";
+        Result r = inst.run({"-nomsgbox", "-conf", inst.path("bin/" + std::string(c.config))}, o);
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
+        std::vector<std::string> files = rememberedFiles(inst.root());
+        if (std::string(c.expected).empty()) {
+            EXPECT_EQ(files, std::vector<std::string>{});
+            continue;
+        }
+        ASSERT_EQ(files.size(), 1u);
+        std::string folder = fs::path(files[0]).parent_path().generic_string();
+        EXPECT_EQ(folder.substr(0, std::strlen(c.expected)), c.expected);
+        EXPECT_EQ(folder.size(), std::string(c.expected) == "settings/inner/app" ? 18u : 35u) << folder;
     }
 }
 

@@ -22,7 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "platform/platform.h"
+#include "platform/memory.h"
 #include "process/harness.h"
 
 namespace fs = std::filesystem;

@@ -19,7 +19,9 @@
 #include <functional>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/processes.h"
 
 namespace platform {
 
@@ -106,23 +108,67 @@ std::optional<unsigned long long> freeSpace(const std::string& directory) {
     return static_cast<unsigned long long>(info.f_bavail) * info.f_frsize;
 }
 
-std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    std::string content;
+namespace {
+
+/// Why a file of this type is not read.
+std::string notRegularReason(mode_t mode) {
+    if (S_ISDIR(mode)) return "it is a directory";
+    if (S_ISFIFO(mode)) return "it is a FIFO";
+    if (S_ISSOCK(mode)) return "it is a socket";
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return "it is a device";
+    return "it is no regular file";
+}
+
+/// Reads from `fd` until its end or `maxBytes` and one more; false on a read error.
+bool readUpTo(int fd, std::size_t maxBytes, std::string& content) {
     char buffer[4096];
-    while (content.size() < maxBytes) {
-        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, maxBytes - content.size()));
+    while (content.size() <= maxBytes) {
+        ssize_t got = ::read(fd, buffer, std::min(sizeof buffer, maxBytes + 1 - content.size()));
         if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            ::close(fd);
-            return std::nullopt;
-        }
+        if (got < 0) return false;
         if (got == 0) break;
         content.append(buffer, static_cast<std::size_t>(got));
     }
+    return true;
+}
+
+}  // namespace
+
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileContent file;
+    // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) {
+        int error = errno;  // a socket does not open at all
+        file.outcome = error == ENOENT || error == ENOTDIR ? FileOutcome::Missing
+                       : error == ENXIO                    ? FileOutcome::NotRegular
+                                                           : FileOutcome::Unreadable;
+        file.reason = error == ENXIO ? "it is a socket" : "it cannot be opened";
+        return file;
+    }
+    struct stat info;
+    if (::fstat(fd, &info) != 0) {
+        file.outcome = FileOutcome::Unreadable;
+        file.reason = "it cannot be read";
+    } else if (!S_ISREG(info.st_mode)) {
+        file.outcome = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? FileOutcome::Device : FileOutcome::NotRegular;
+        file.reason = notRegularReason(info.st_mode);
+    } else if (!readUpTo(fd, maxBytes, file.bytes)) {
+        file.outcome = FileOutcome::Unreadable;
+        file.reason = "it cannot be read";
+        file.bytes.clear();
+    } else {
+        file.outcome = file.bytes.size() > maxBytes ? FileOutcome::TooLarge : FileOutcome::Read;
+        if (file.bytes.size() > maxBytes) file.bytes.resize(maxBytes);
+    }
     ::close(fd);
-    return content;
+    return file;
+}
+
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
+    FileContent file = readRegularFile(path, maxBytes);
+    if (file.outcome != FileOutcome::Read && file.outcome != FileOutcome::TooLarge) return std::nullopt;
+    return std::move(file.bytes);
 }
 
 namespace {

@@ -1,11 +1,8 @@
-#include "platform/platform.h"
+#include "platform/text.h"
 
 namespace platform {
 
 // POSIX strings are the system's bytes (normally UTF-8) everywhere: nothing to convert.
 std::string codePageToUtf8(const std::string& bytes) { return bytes; }
-
-// A POSIX executable carries no version information.
-std::optional<std::string> stampedProductName() { return std::nullopt; }
 
 }  // namespace platform

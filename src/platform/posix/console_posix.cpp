@@ -1,5 +1,5 @@
 // POSIX programs have their standard streams from the start: nothing to prepare.
-#include "platform/platform.h"
+#include "platform/console.h"
 
 namespace platform {
 

@@ -1,5 +1,4 @@
-// Where Java runtimes are installed on a POSIX system, and what a library file's header says
-// of its architecture. Nothing here executes or loads what it finds.
+// Where Java runtimes are installed on a POSIX system. Nothing here executes what it finds.
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,40 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/user_places.h"
 
 namespace platform {
 
-#if defined(__x86_64__)
-constexpr unsigned kOwnMachine = 62;
-#elif defined(__i386__)
-constexpr unsigned kOwnMachine = 3;
-#elif defined(__aarch64__)
-constexpr unsigned kOwnMachine = 183;
-#else
-constexpr unsigned kOwnMachine = 0;  // unknown: the class alone decides
-#endif
-
-const char* const kOwnArchitecture = sizeof(void*) == 8 ? "64-bit" : "32-bit";
 const char* const kJavaExecutableName = "java";
-
-std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) {
-    // Without blocking: opening a FIFO for reading would wait for a writer.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
-    unsigned char header[20] = {};
-    ssize_t got = ::read(fd, header, sizeof header);
-    ::close(fd);
-    if (got < 20 || std::memcmp(header, "\x7f" "ELF", 4) != 0 || (header[4] != 1 && header[4] != 2))
-        return std::nullopt;
-    LibraryArchitecture architecture;
-    architecture.name = header[4] == 2 ? "64-bit" : "32-bit";
-    unsigned machine = header[5] == 1 ? header[18] | (header[19] << 8) : (header[18] << 8) | header[19];
-    bool ownClass = header[4] == (sizeof(void*) == 8 ? 2 : 1);
-    architecture.own = ownClass && (kOwnMachine == 0 || machine == kOwnMachine);
-    if (ownClass && !architecture.own) architecture.name += " (machine " + std::to_string(machine) + ")";
-    return architecture;
-}
 
 std::vector<std::string> listDirectories(const std::string& directory) {
     std::vector<std::string> names;
@@ -64,11 +36,8 @@ std::vector<RegisteredJavaHome> registeredJavaHomes() { return {}; }
 
 std::vector<std::string> usualJavaFolders() {
     std::vector<std::string> folders = {"/usr/lib/jvm/*", "/usr/java/*", "/opt/java/*"};
-    std::optional<std::string> home = getEnv("HOME");
-    if (home && !home->empty() && (*home)[0] == '/') {
-        std::string base = *home;
-        while (base.size() > 1 && base.back() == '/') base.pop_back();
-        if (base == "/") base.clear();
+    if (std::optional<std::string> home = userFolderVariable("HOME")) {
+        std::string base = *home == "/" ? std::string() : *home;
         for (const char* below : {"/.sdkman/candidates/java/*", "/.jdks/*", "/.gradle/jdks/*"})
             folders.push_back(base + below);
     }

@@ -7,7 +7,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/memory.h"
 
 namespace platform {
 

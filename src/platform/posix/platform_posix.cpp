@@ -1,5 +1,8 @@
 // The POSIX port of the platform layer.
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -206,29 +209,6 @@ std::u16string toUtf16(const std::string& text) {
     return out;
 }
 
-void showMessageBox(const std::string& text, const std::string& caption) {
-    // There is no message box here; callers write to the console instead.
-    (void)text;
-    (void)caption;
-}
-
-std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool,
-                                                const std::string& downloadUrl) {
-    if (!::isatty(STDIN_FILENO)) return std::nullopt;
-    std::string question = title + "\n" + (need.empty() ? "" : need + "\n") +
-                           (downloadUrl.empty() ? "" : "Get Java at " + downloadUrl + "\n") +
-                           "Enter the full pathname for java: ";
-    std::fputs(question.c_str(), stderr);
-    std::fflush(stderr);
-    std::string answer;
-    int c;
-    while ((c = std::getchar()) != EOF && c != '\n') answer += static_cast<char>(c);
-    while (!answer.empty() && (answer.back() == '\r' || answer.back() == ' ')) answer.pop_back();
-    if (answer.empty()) return std::nullopt;
-    if (answer.size() > 259) answer.resize(259);
-    return answer;
-}
-
 const char* const kJavaExecutable = "/bin/java";
 const char* const kJreJavaExecutable = "/jre/bin/java";
 const char* const kDefaultJavaHome = "../jre";
@@ -255,74 +235,6 @@ std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const 
     return {javaHome + "/lib/" + vmDirectory + "/libjvm.so",
             javaHome + "/lib/" + kArchDirectory + "/" + vmDirectory + "/libjvm.so"};
 }
-
-void keepWorkingDirectoryOutOfLibrarySearch() {
-    // dlopen looks in the working directory only where LD_LIBRARY_PATH names it, as its user
-    // chose.
-}
-
-void addLibraryDirectory(const std::string&) {
-    // The VM library finds its own dependencies through its run path.
-}
-
-namespace {
-
-/// Closes a file descriptor when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
-
-bool readWhole(int fd, void* buffer, std::size_t size, off_t offset) {
-    return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
-}
-
-/// True when `path` is an ELF file of this launcher's class whose program headers or loadable
-/// segments reach past its end, as a copy cut short leaves it. The dynamic loader maps such a
-/// file whole and the process dies of SIGBUS when it touches the part that is not there.
-bool isTruncatedElf(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
-    struct stat info;
-    if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return false;
-    ElfW(Ehdr) header;
-    const unsigned char ownClass = sizeof(void*) == 8 ? ELFCLASS64 : ELFCLASS32;
-    // Anything else is refused by the loader without being mapped.
-    if (!readWhole(file.get(), &header, sizeof header, 0) || std::memcmp(header.e_ident, ELFMAG, SELFMAG) != 0 ||
-        header.e_ident[EI_CLASS] != ownClass || header.e_phentsize != sizeof(ElfW(Phdr)))
-        return false;
-    for (unsigned i = 0; i < header.e_phnum; ++i) {
-        ElfW(Phdr) segment;
-        if (!readWhole(file.get(), &segment, sizeof segment, static_cast<off_t>(header.e_phoff + i * sizeof segment)))
-            return true;
-        if (segment.p_type == PT_LOAD && segment.p_offset + segment.p_filesz > static_cast<std::uint64_t>(info.st_size))
-            return true;
-    }
-    return false;
-}
-
-}  // namespace
-
-LoadedLibrary loadLibrary(const std::string& path) {
-    LoadedLibrary library;
-    if (isTruncatedElf(path)) return library;
-    library.handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_GLOBAL);
-    if (!library.handle) {
-        std::optional<LibraryArchitecture> architecture = libraryArchitecture(path);
-        library.wrongBitness = architecture && !architecture->own;
-    }
-    return library;
-}
-
-void* findSymbol(void* library, const char* name) { return ::dlsym(library, name); }
 
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
     ChildOutcome outcome;

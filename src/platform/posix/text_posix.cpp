@@ -2,7 +2,9 @@
 #include <cstdio>
 
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 
 namespace platform {
 

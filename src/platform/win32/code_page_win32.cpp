@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "platform/platform.h"
+#include "platform/text.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {

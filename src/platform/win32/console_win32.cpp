@@ -12,7 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "platform/platform.h"
+#include "platform/console.h"
 #include "platform/win32/console_win32.h"
 
 namespace platform {

@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "platform/command_line_quoting.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/user_places.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -43,14 +45,6 @@ bool insideDirectory(const std::string& path, std::string directory) {
 }
 
 }  // namespace
-
-std::optional<std::string> userCacheDirectory() {
-    std::optional<std::string> local = getEnv("LOCALAPPDATA");
-    if (!local || local->empty()) return std::nullopt;
-    std::string path = *local;
-    while (path.size() > 3 && (path.back() == '\\' || path.back() == '/')) path.pop_back();
-    return path;
-}
 
 bool makeDirectories(const std::string& directory) {
     std::wstring wide = toWide(directory);
@@ -111,7 +105,7 @@ bool isPrivateDirectory(const std::string& directory) {
     std::wstring wide = toWide(directory);
     if (wide.empty() || !isDirectory(wide)) return false;
     for (const char* name : {"LOCALAPPDATA", "USERPROFILE"}) {
-        std::optional<std::string> profile = getEnv(name);
+        std::optional<std::string> profile = userFolderVariable(name);
         if (profile && insideDirectory(directory, *profile)) return true;
     }
     return false;
@@ -138,28 +132,58 @@ std::optional<unsigned long long> freeSpace(const std::string& directory) {
     return available.QuadPart;
 }
 
-std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
-    std::wstring wide = toWide(path);
-    if (wide.empty()) return std::nullopt;
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
-    std::string content;
+namespace {
+
+/// Reads from `file` until its end or `maxBytes` and one more; false on a read error.
+bool readUpTo(HANDLE file, std::size_t maxBytes, std::string& content) {
     char buffer[4096];
-    bool ok = true;
-    while (content.size() < maxBytes) {
-        DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, maxBytes - content.size()));
+    while (content.size() <= maxBytes) {
+        DWORD want = static_cast<DWORD>(std::min<std::size_t>(sizeof buffer, maxBytes + 1 - content.size()));
         DWORD got = 0;
-        if (!ReadFile(file, buffer, want, &got, nullptr)) {
-            ok = false;
-            break;
-        }
+        if (!ReadFile(file, buffer, want, &got, nullptr)) return false;
         if (got == 0) break;
         content.append(buffer, got);
     }
+    return true;
+}
+
+}  // namespace
+
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
+    FileContent content;
+    std::wstring wide = toWide(path);
+    // A directory opens only with backup semantics: without them it is "cannot be opened".
+    HANDLE file = wide.empty() ? INVALID_HANDLE_VALUE
+                               : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+        content.outcome = missing ? FileOutcome::Missing : FileOutcome::Unreadable;
+        content.reason = "it cannot be opened";
+        return content;
+    }
+    // A pipe or a character device (CON, NUL, COM1) would block or never end.
+    DWORD type = GetFileType(file);
+    if (type != FILE_TYPE_DISK) {
+        content.outcome = type == FILE_TYPE_PIPE ? FileOutcome::NotRegular : FileOutcome::Device;
+        content.reason = type == FILE_TYPE_PIPE ? "it is a pipe" : "it is a device";
+    } else if (!readUpTo(file, maxBytes, content.bytes)) {
+        content.outcome = FileOutcome::Unreadable;
+        content.reason = "it cannot be read";
+        content.bytes.clear();
+    } else {
+        content.outcome = content.bytes.size() > maxBytes ? FileOutcome::TooLarge : FileOutcome::Read;
+        if (content.bytes.size() > maxBytes) content.bytes.resize(maxBytes);
+    }
     CloseHandle(file);
-    if (!ok) return std::nullopt;
     return content;
+}
+
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
+    FileContent file = readRegularFile(path, maxBytes);
+    if (file.outcome != FileOutcome::Read && file.outcome != FileOutcome::TooLarge) return std::nullopt;
+    return std::move(file.bytes);
 }
 
 bool holdLockUntilExit(const std::string& path) {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/user_interface.h"
 #include "platform/win32/wide_text.h"
 #include "res/resource.h"
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/platform.h"
+#include "platform/user_interface.h"
 #include "res/resource.h"
 
 namespace {

@@ -8,7 +8,11 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/memory.h"
+#include "platform/processes.h"
+#include "platform/user_places.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -146,9 +150,9 @@ std::vector<std::string> usualJavaFolders() {
         for (const char* vendor : {"Java", "Eclipse Adoptium", "Eclipse Foundation", "AdoptOpenJDK", "Zulu", "Microsoft",
                                    "Amazon Corretto", "BellSoft", "Semeru", "OpenJDK"})
             folders.push_back(programs + "\\" + vendor + "\\*");
-    std::string local = folderVariable("LOCALAPPDATA");
+    std::string local = userFolderVariable("LOCALAPPDATA").value_or(std::string());
     if (!local.empty()) folders.push_back(local + "\\Programs\\*");
-    std::string profile = folderVariable("USERPROFILE");
+    std::string profile = userFolderVariable("USERPROFILE").value_or(std::string());
     if (!profile.empty()) {
         folders.push_back(profile + "\\.jdks\\*");
         folders.push_back(profile + "\\scoop\\apps\\*\\current");
@@ -170,12 +174,6 @@ std::vector<std::string> listDirectories(const std::string& directory) {
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
-}
-
-std::optional<std::string> userSettingsDirectory() {
-    std::string roaming = folderVariable("APPDATA");
-    if (roaming.empty()) return std::nullopt;
-    return roaming;
 }
 
 }  // namespace platform

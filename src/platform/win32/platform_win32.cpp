@@ -2,7 +2,12 @@
 // (UTF-16) entry points, so that every name Windows can hold is handled exactly; the ANSI code
 // page is used only where a reader expects it (the VM's options, redirected output), and
 // never with a best-fit look-alike.
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/libraries.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+#include "platform/user_interface.h"
 
 #include <windows.h>
 
@@ -95,53 +100,6 @@ bool endsWithSeparator(const std::string& path) {
     char last = path[previousCharStart(path, path.size())];
     return last == '\\' || last == '/' || last == ':';
 }
-
-#ifdef _WIN64
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_AMD64;
-#else
-constexpr WORD kOwnMachine = IMAGE_FILE_MACHINE_I386;
-#endif
-
-bool readAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
-    if (SetFilePointer(file, static_cast<LONG>(offset), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-        return false;
-    DWORD read = 0;
-    return ReadFile(file, buffer, size, &read, nullptr) && read == size;
-}
-
-/// The machine type in a PE file's header, or 0 when the file is no PE image.
-WORD peMachine(const std::string& path) {
-    Handle file(CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file.valid()) return 0;
-    IMAGE_DOS_HEADER dos;
-    if (!readAt(file.get(), 0, &dos, sizeof dos) || dos.e_magic != IMAGE_DOS_SIGNATURE) return 0;
-    struct {
-        DWORD signature;
-        WORD machine;
-    } header;
-    static_assert(offsetof(decltype(header), machine) == 4, "the machine follows the signature");
-    if (!readAt(file.get(), static_cast<DWORD>(dos.e_lfanew), &header, 6) || header.signature != IMAGE_NT_SIGNATURE)
-        return 0;
-    return header.machine;
-}
-
-}  // namespace
-
-std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) {
-    WORD machine = peMachine(path);
-    if (machine == 0) return std::nullopt;
-    LibraryArchitecture architecture;
-    architecture.own = machine == kOwnMachine;
-    architecture.name = machine == IMAGE_FILE_MACHINE_I386    ? "32-bit"
-                        : machine == IMAGE_FILE_MACHINE_AMD64 ? "64-bit"
-                                                              : "machine " + std::to_string(machine);
-    return architecture;
-}
-
-const char* const kOwnArchitecture = kOwnMachine == IMAGE_FILE_MACHINE_AMD64 ? "64-bit" : "32-bit";
-
-namespace {
 
 /// The system's text for an error code without its line break, or empty when it has none.
 std::string systemErrorText(DWORD error) {
@@ -332,8 +290,8 @@ LoadedLibrary loadLibrary(const std::string& path) {
     if (result.handle == nullptr) {
         // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
         // a file that is no library at all: the header tells the two apart.
-        WORD machine = peMachine(path);
-        result.wrongBitness = machine != 0 && machine != kOwnMachine;
+        std::optional<LibraryArchitecture> architecture = libraryArchitecture(path);
+        result.wrongBitness = architecture && !architecture->own;
         if (!result.wrongBitness) result.missingDependencies = missingDependencies(path);
     }
     return result;

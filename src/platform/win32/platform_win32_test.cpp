@@ -1,7 +1,13 @@
 // The Windows platform layer against the real system (under Wine on the build machine).
 #ifdef _WIN32
 
-#include "platform/platform.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/java_places.h"
+#include "platform/libraries.h"
+#include "platform/processes.h"
+#include "platform/text.h"
+#include "platform/user_interface.h"
 #include "platform/win32/version_resource_win32.h"
 
 #include <windows.h>

@@ -9,7 +9,9 @@
 
 #include "platform/command_line_quoting.h"
 #include "platform/console.h"
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/processes.h"
+#include "platform/text.h"
 #include "platform/unicode_text.h"
 #include "platform/win32/wide_text.h"
 

@@ -4,7 +4,8 @@
 
 #include <vector>
 
-#include "platform/platform.h"
+#include "platform/files.h"
+#include "platform/user_interface.h"
 #include "platform/unicode_text.h"
 #include "res/resource.h"
 

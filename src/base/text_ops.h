@@ -1,10 +1,14 @@
-// Text operations shared by the configuration reader, the directives and the jvm.cfg reader.
+// Text operations shared by every room: trimming, ASCII case, replacing, separators and lists.
 #pragma once
 
 #include <string>
 #include <vector>
 
-/// Removes blanks, carriage returns, line feeds and tabs from both ends, in place.
+/// Removes every character of `chars` from both ends of `text`, in place.
+std::string& trimChars(std::string& text, const char* chars);
+
+/// Removes blanks, carriage returns, line feeds and tabs from both ends, in place: the
+/// configuration file's white space.
 std::string& trim(std::string& text);
 
 /// Lowers the ASCII letters A to Z, in place; no other byte changes.

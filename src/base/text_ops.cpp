@@ -1,24 +1,25 @@
-#include "config/text_ops.h"
+#include "base/text_ops.h"
 
 #include "platform/platform.h"
 
 namespace {
 
-bool isTrimmed(char c) { return c == ' ' || c == '\r' || c == '\n' || c == '\t'; }
-
 char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 }  // namespace
 
-std::string& trim(std::string& text) {
-    std::size_t first = 0;
-    while (first < text.size() && isTrimmed(text[first])) ++first;
-    std::size_t last = text.size();
-    while (last > first && isTrimmed(text[last - 1])) --last;
-    text.erase(last);
+std::string& trimChars(std::string& text, const char* chars) {
+    std::size_t first = text.find_first_not_of(chars);
+    if (first == std::string::npos) {
+        text.clear();
+        return text;
+    }
+    text.erase(text.find_last_not_of(chars) + 1);
     text.erase(0, first);
     return text;
 }
+
+std::string& trim(std::string& text) { return trimChars(text, " \r\n\t"); }
 
 std::string& toLower(std::string& text) {
     for (char& c : text) c = lowerAscii(c);

@@ -1,14 +1,14 @@
-#include "config/path_names.h"
+#include "base/path_names.h"
 
-#include "config/text_ops.h"
+#include "base/digest.h"
+#include "base/text_ops.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/text.h"
 
 std::string trimWhitespace(const std::string& text) {
-    const char* space = " \t\n\v\f\r";
-    std::size_t first = text.find_first_not_of(space);
-    if (first == std::string::npos) return std::string();
-    std::size_t last = text.find_last_not_of(space);
-    return text.substr(first, last - first + 1);
+    std::string copy = text;
+    return trimChars(copy, " \t\n\v\f\r");
 }
 
 std::string fileNameOf(std::string name) {
@@ -63,14 +63,14 @@ bool isConsoleVariantName(const std::string& exeName) {
 std::string ownConfigName(const std::string& exeName) {
     std::string stem = exeName;
     if (hasExeSuffix(exeName)) stem.erase(stem.size() - std::string(platform::kExeSuffix).size());
-    return stem + ".conf";
+    return stem + kConfigSuffix;
 }
 
 }  // namespace
 
 std::string configNameFor(const std::string& exeName) {
     if (isConsoleVariantName(exeName))  // appc.exe shares app.conf
-        return exeName.substr(0, exeName.size() - 5) + ".conf";
+        return exeName.substr(0, exeName.size() - 1 - std::string(platform::kExeSuffix).size()) + kConfigSuffix;
     return ownConfigName(exeName);
 }
 
@@ -90,14 +90,63 @@ std::string absolutePath(const std::string& path) {
     return directory ? *directory + path.substr(cut == std::string::npos ? 0 : cut + 1) : path;
 }
 
-std::size_t rootLength(const std::string& path) {
-    if (!platform::kHasDriveLetters) return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
-    if (path.size() >= 3 && path[1] == ':' && path[2] == platform::kDirSeparator) return 3;
-    // A network path's root holds the server and the share.
-    if (path.compare(0, 2, std::string(2, platform::kDirSeparator)) == 0) {
-        std::size_t share = path.find(platform::kDirSeparator, 2);
-        std::size_t end = share == std::string::npos ? std::string::npos : path.find(platform::kDirSeparator, share + 1);
-        return end == std::string::npos ? path.size() : end + 1;
+namespace {
+
+bool isSeparator(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
+
+bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+/// True when `path` begins with a drive: a letter and a colon.
+bool hasDrive(const std::string& path, PathStyle style) {
+    return style == PathStyle::Windows && path.size() >= 2 && path[1] == ':' && isDriveLetter(path[0]);
+}
+
+/// The length of a network root "\\server\share\", or of as much of it as `path` holds.
+std::size_t networkRootLength(const std::string& path, PathStyle style) {
+    std::size_t at = 2;
+    for (int part = 0; part < 2; ++part) {
+        while (at < path.size() && !isSeparator(path[at], style)) ++at;
+        if (at == path.size()) return at;
+        ++at;
     }
-    return !path.empty() && path[0] == platform::kDirSeparator ? 1 : 0;
+    return at;
+}
+
+}  // namespace
+
+std::size_t rootLength(const std::string& path, PathStyle style) {
+    if (path.empty()) return 0;
+    if (style == PathStyle::Posix) return path[0] == '/' ? 1 : 0;
+    if (hasDrive(path, style)) return path.size() >= 3 && isSeparator(path[2], style) ? 3 : 0;
+    if (path.size() >= 2 && isSeparator(path[0], style) && isSeparator(path[1], style))
+        return networkRootLength(path, style);
+    return isSeparator(path[0], style) ? 1 : 0;
+}
+
+bool isAbsolutePath(const std::string& path, PathStyle style) { return rootLength(path, style) != 0; }
+
+bool isRelativePath(const std::string& path, PathStyle style) {
+    return !isAbsolutePath(path, style) && !hasDrive(path, style);
+}
+
+std::string joinPath(const std::string& directory, const std::string& name) {
+    if (directory.empty()) return name;
+    char last = directory.back();
+    if (last == platform::kDirSeparator || (platform::kHasDriveLetters && last == platform::kForeignSeparator))
+        return directory + name;
+    return directory + platform::kDirSeparator + name;
+}
+
+std::string withoutConfigSuffix(const std::string& name) {
+    const std::string suffix = kConfigSuffix;
+    return name.size() > suffix.size() && endsWith(name, suffix) ? name.substr(0, name.size() - suffix.size()) : name;
+}
+
+std::string safeFolderName(const std::string& name) {
+    bool safe = !name.empty() && name != "." && name != "..";
+    for (unsigned char c : name)
+        if (c < 0x20 || c == 0x7F || c == platform::kDirSeparator ||
+            (platform::kHasDriveLetters && (c == platform::kForeignSeparator || c == ':')))
+            safe = false;
+    return safe ? name : "app-" + Digest().addBytes(name).hex(16);
 }

@@ -1,0 +1,80 @@
+// Path shapes and names: the root of a path, whether it is absolute, its directory and file
+// name, joining, and the names of executables, configuration files and per-application folders.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "platform/platform.h"
+
+/// How a system writes its paths. Windows: drive letters, network shares, either separator in a
+/// root. POSIX: one root, "/".
+enum class PathStyle { Posix, Windows };
+
+/// The style of the system the launcher runs on.
+constexpr PathStyle kNativePathStyle = platform::kHasDriveLetters ? PathStyle::Windows : PathStyle::Posix;
+
+/// The configuration file's ending.
+constexpr const char* kConfigSuffix = ".conf";
+
+/// A copy of `text` with A to Z lowered.
+std::string lowerCaseCopy(const std::string& text);
+
+/// The text without leading and trailing white space (blank, tab, LF, VT, FF, CR).
+std::string trimWhitespace(const std::string& text);
+
+/// The directory part of a path, with its trailing separator; the whole path when it holds
+/// no separator after its first character.
+std::string directoryOf(const std::string& path);
+
+/// The file-name part of a path: what follows its drive and its last separator (either
+/// separator where the system has drive letters).
+std::string fileNameOf(std::string path);
+
+/// True when `name` ends in the platform's executable suffix (on Windows in any letter case;
+/// always true where there is no suffix).
+bool hasExeSuffix(const std::string& name);
+
+/// `name` with the executable suffix appended unless it already has it.
+std::string withExeSuffix(const std::string& name);
+
+/// The configuration file name for an executable name: app.exe and appc.exe give app.conf
+/// (Windows), app gives app.conf (POSIX). c.exe, whose name leaves no plain executable's,
+/// gives c.conf.
+std::string configNameFor(const std::string& exeName);
+
+/// configNameFor's name, except that a name ending in "c" (basic.exe) gives its own
+/// basic.conf when that file exists and the shared basi.conf does not. Relative names are
+/// looked up in the current directory.
+std::string existingConfigNameFor(const std::string& exeName);
+
+/// `path` made absolute against the current directory (the launcher's), for a reader who does
+/// not know where the launcher lies; as it is when the system cannot say.
+std::string absolutePath(const std::string& path);
+
+/// The length of the root that begins `path`: "/" on POSIX; "C:\", "\" and
+/// "\\server\share\" on Windows (either separator). 0 for a relative path, a drive-relative one
+/// ("C:x") too: it names a place in the drive's own current directory.
+std::size_t rootLength(const std::string& path, PathStyle style = kNativePathStyle);
+
+/// True when `path` begins with a root (rootLength is not 0): it names its place without a
+/// current directory ("\x": without the current directory, on the current drive).
+bool isAbsolutePath(const std::string& path, PathStyle style = kNativePathStyle);
+
+/// True when `path` may be taken from a directory by joining: neither absolute nor
+/// drive-relative. "C:x" is neither: joined, it would name no file at all.
+bool isRelativePath(const std::string& path, PathStyle style = kNativePathStyle);
+
+/// `directory` and `name` with one native separator between them; `name` alone when
+/// `directory` is empty, no second separator when `directory` ends in one.
+std::string joinPath(const std::string& directory, const std::string& name);
+
+/// `name` without the configuration file's ending; as it is when it does not end in it or is
+/// nothing but the ending.
+std::string withoutConfigSuffix(const std::string& name);
+
+/// A single path component for a per-application folder named `name`: `name` itself when it is
+/// one ("app"), else a name made of its digest ("app-" and 16 hexadecimal digits) for an empty
+/// name, "." or "..", a name holding a separator, a drive colon or a control character, so that
+/// no name steers the folder out of the place it belongs in.
+std::string safeFolderName(const std::string& name);

@@ -1,0 +1,131 @@
+// Files and directories: names, listing, reading without blocking, writing small files safely,
+// stamps and locks.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+/// The current working directory, whole however long; nullopt when it cannot be read.
+std::optional<std::string> currentDirectory();
+
+/// Makes `directory` the current working directory; false when the system refuses.
+bool changeDirectory(const std::string& directory);
+
+/// The directory part, with its trailing separator, of the full path of `name` (a relative
+/// name is resolved against the current directory). nullopt when the system gives no path or
+/// no file-name part.
+std::optional<std::string> fullPathDirectory(const std::string& name);
+
+/// True when a file or a directory of that name is present.
+bool exists(const std::string& path);
+
+/// The names (no directory part) of the entries of `directory` that match `pattern`, a
+/// wildcard of the form "*.ext" matched ignoring letter case. Windows keeps the system's
+/// order; POSIX sorts by name. An unreadable or missing directory gives an empty list.
+std::vector<std::string> findFiles(const std::string& directory, const std::string& pattern);
+
+/// The names of the subdirectories of `directory` (links to directories included), sorted;
+/// empty when it cannot be read.
+std::vector<std::string> listDirectories(const std::string& directory);
+
+/// True when `path` names a regular file (after following symbolic links): not a directory,
+/// a FIFO, a socket or a device, which a reader could wait on for ever.
+bool isRegularFile(const std::string& path);
+
+/// True when `path` itself is a symbolic link (Windows: always false; its links are not
+/// treated specially).
+bool isSymbolicLink(const std::string& path);
+
+/// The absolute path of the file `path` names, every symbolic link resolved (POSIX); Windows
+/// gives `path` unchanged. nullopt when the file cannot be reached.
+std::optional<std::string> resolvedPath(const std::string& path);
+
+/// Opens a file by its exact name (Windows: through the wide API, so that any name Windows can
+/// hold is found) with a C runtime `mode` ("r", "rb"...); null when it cannot be opened.
+std::FILE* openFile(const std::string& path, const char* mode);
+
+/// Makes `directory` and every missing parent; true when it exists as a directory afterwards.
+bool makeDirectories(const std::string& directory);
+
+/// Renames `from` to `to`, replacing `to` in one step; false when the system refuses.
+bool replaceFile(const std::string& from, const std::string& to);
+
+/// Removes a file, a link (never what it names) or an empty directory; false when it is not
+/// there or cannot be removed.
+bool removeFile(const std::string& path);
+
+/// Size, last modification and identity of a file. All but `size` are in the system's own
+/// units and only compared for equality.
+struct FileStamp {
+    unsigned long long size = 0;
+    long long modified = 0;
+    /// When the file itself last changed in any way, which no user can set back (POSIX: the
+    /// status change time; Windows: the change time, or the creation time where it has none).
+    long long changed = 0;
+    unsigned long long node = 0;  ///< POSIX: the inode; Windows: the file's index and its volume's serial
+};
+
+/// The stamp of a regular file (links followed); nullopt when it is missing or not a regular file.
+std::optional<FileStamp> fileStamp(const std::string& path);
+
+/// The stamp of `path` when it is itself a regular file (not a link), this user's own and
+/// writable by nobody else; nullopt otherwise. Windows: a regular file that is no reparse point.
+std::optional<FileStamp> privateFileStamp(const std::string& path);
+
+/// True when `directory` is a directory of this user's that nobody else may write in (POSIX:
+/// owned by the effective user, no write permission for group or others; Windows: inside the
+/// user's own profile, %LOCALAPPDATA% or %USERPROFILE%, whose ACL grants only the user).
+bool isPrivateDirectory(const std::string& directory);
+
+/// Creates or truncates `path`, never through a link, and writes `content` to it; false
+/// when it cannot be written whole.
+bool writeSmallFile(const std::string& path, const std::string& content);
+
+/// A name under which the VM of this process can create `path` at its exit, even when the
+/// directory is removed meanwhile: `path` is opened now (created when missing, never through a
+/// link, only a regular file) and held open (Linux: "/proc/self/fd/<n>"). `path` itself where
+/// the system has no such names; nullopt when it cannot be opened.
+std::optional<std::string> lastingFileName(const std::string& path);
+
+/// The bytes this user may still write on the file system of `directory`; nullopt when the
+/// system cannot say.
+std::optional<unsigned long long> freeSpace(const std::string& directory);
+
+/// What readRegularFile found at a name.
+enum class FileOutcome {
+    Read,        ///< a regular file, read whole
+    TooLarge,    ///< a regular file larger than the bound: `bytes` holds its first bytes
+    Missing,     ///< nothing of that name
+    NotRegular,  ///< a directory, FIFO or socket, not read; `reason` says which
+    Device,      ///< a device, not read: it may never end (/dev/zero, CON)
+    Unreadable,  ///< there, but it cannot be opened or read; `reason` says why
+};
+
+/// A file's bytes, or why there are none.
+struct FileContent {
+    FileOutcome outcome = FileOutcome::Missing;
+    std::string bytes;
+    std::string reason;  ///< for NotRegular and Unreadable: "it is a FIFO", "it cannot be read"
+};
+
+/// Reads `path` when it is a regular file, at most `maxBytes` of it. Opened without blocking
+/// and without following into a terminal, and the type checked on the opened handle, so that
+/// a FIFO, a device or a socket at the name is never read nor waited on, whatever replaced the
+/// file between a check and the open.
+FileContent readRegularFile(const std::string& path, std::size_t maxBytes);
+
+/// At most `maxBytes` from the start of a regular file (as readRegularFile reads it); nullopt
+/// when it is missing, no regular file, or cannot be read.
+std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
+
+/// Takes an exclusive lock on `path` (created when missing) that this process holds until it
+/// ends, whatever way it ends; false when another process holds it or it cannot be made, or
+/// when `path` is a link or not a regular file.
+bool holdLockUntilExit(const std::string& path);
+
+}  // namespace platform

@@ -1,0 +1,28 @@
+// Windows of the launcher's own: the message box, the prompt for the Java executable and the
+// stamped product name of their titles.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace platform {
+
+/// Shows `text` in a modal message box with the exclamation icon and an OK button and waits
+/// until the user closes it. Only called where kHasMessageBox is true.
+void showMessageBox(const std::string& text, const std::string& caption);
+
+/// The ProductName stamped into the running executable's version information, when it has
+/// been stamped with one other than the launcher's own (Windows); nullopt otherwise, and
+/// always on POSIX.
+std::optional<std::string> stampedProductName();
+
+/// Asks the user for the full path of the Java executable, with `title` as the caption and,
+/// when not empty, `need` (what runtime the application needs) above the question. With
+/// `windowAllowed` false no window opens: the question goes to the console when standard
+/// input is one. With `downloadUrl` not empty, the window offers a button that opens it with the
+/// system's handler, and the console a line "Get Java at <downloadUrl>". Returns the answer as
+/// typed (at most 259 characters) or nullopt when the user cancels or no question can be asked.
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
+                                                bool windowAllowed = true, const std::string& downloadUrl = std::string());
+
+}  // namespace platform

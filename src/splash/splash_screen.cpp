@@ -1,0 +1,192 @@
+#include "splash/splash_screen.h"
+
+#include <cstddef>
+#include <cstring>
+#include <vector>
+
+#include "base/path_names.h"
+#include "messages/messages.h"
+#include "platform/console.h"
+#include "platform/files.h"
+#include "platform/libraries.h"
+#include "platform/text.h"
+#include "platform/splash_library.h"
+
+namespace {
+
+// The runtime's splash library, as its exports are declared (checked against the JDK 17 and
+// Java 25 libraries for Linux x86-64 by their machine code: the file name reaches fopen, the
+// memory's size is a 32-bit int, the scale factor a float, the scaled-name lookup sets its
+// float to the display's scale and returns 1 or 0 in a byte, its jar name unused there). They
+// are C functions of the platform's default calling convention, not JNICALL.
+extern "C" {
+using SplashInit = void (*)();
+using SplashLoadFile = int (*)(const char* fileName);
+using SplashLoadMemory = int (*)(void* data, int size);
+using SplashClose = void (*)();
+using SplashSetFileJarName = void (*)(const char* fileName, const char* jarName);
+using SplashSetScaleFactor = void (*)(float scaleFactor);
+using SplashGetScaledImgNameMaxPstfixLen = int (*)(const char* fileName);
+using SplashGetScaledImageName = unsigned char (*)(const char* jarName, const char* fileName, float* scaleFactor,
+                                                   char* scaledName, std::size_t scaledNameLength);
+}
+
+struct SplashLibrary {
+    SplashInit init = nullptr;
+    SplashLoadFile loadFile = nullptr;
+    SplashLoadMemory loadMemory = nullptr;
+    SplashClose close = nullptr;
+    SplashSetFileJarName setFileJarName = nullptr;
+    SplashSetScaleFactor setScaleFactor = nullptr;
+    SplashGetScaledImgNameMaxPstfixLen scaledNameLength = nullptr;
+    SplashGetScaledImageName scaledImageName = nullptr;
+};
+
+/// The splash shown by this process: its library's close, until it is closed. The image's
+/// bytes, where the library was given them rather than the name, live as long.
+struct ShownSplash {
+    SplashClose close = nullptr;
+    std::string imageBytes;
+};
+
+ShownSplash& shownSplash() {
+    static ShownSplash shown;
+    return shown;
+}
+
+void tellWhyNot(bool verbose, const std::string& why) {
+    if (verbose) printOut("No splash screen: " + why + "\n");
+}
+
+template <typename Function>
+bool findExport(void* handle, const char* name, Function& function, std::string& missing) {
+    function = reinterpret_cast<Function>(platform::findSymbol(handle, name));
+    if (!function && missing.empty()) missing = name;
+    return function != nullptr;
+}
+
+/// The runtime's splash library with every export found; nullopt, after the verbose line,
+/// when it is absent (a headless runtime), does not load or lacks an export.
+std::optional<SplashLibrary> loadSplashLibrary(const SplashRequest& request) {
+    // By its full path, as the runtime's AWT will name it: the loader then gives it this copy.
+    std::string path = absolutePath(request.javaHome + platform::kSplashLibraryBelowHome);
+    if (!platform::isRegularFile(path)) {
+        tellWhyNot(request.verbose, "the runtime has no splash library (" + path + ")");
+        return std::nullopt;
+    }
+    void* handle = platform::loadLibrary(path).handle;
+    // Some builds link their splash library against the VM library, which the library's own
+    // search path does not reach: loaded first, it is the one the dependency resolves to.
+    if (!handle && platform::loadLibrary(request.vmLibrary).handle) handle = platform::loadLibrary(path).handle;
+    if (!handle) {
+        tellWhyNot(request.verbose, "the runtime's splash library does not load (" + path + ")");
+        return std::nullopt;
+    }
+    SplashLibrary library;
+    std::string missing;
+    findExport(handle, "SplashInit", library.init, missing);
+    findExport(handle, "SplashLoadFile", library.loadFile, missing);
+    findExport(handle, "SplashLoadMemory", library.loadMemory, missing);
+    findExport(handle, "SplashClose", library.close, missing);
+    findExport(handle, "SplashSetFileJarName", library.setFileJarName, missing);
+    findExport(handle, "SplashSetScaleFactor", library.setScaleFactor, missing);
+    findExport(handle, "SplashGetScaledImgNameMaxPstfixLen", library.scaledNameLength, missing);
+    findExport(handle, "SplashGetScaledImageName", library.scaledImageName, missing);
+    if (missing.empty()) return library;
+    tellWhyNot(request.verbose, "the runtime's splash library lacks " + missing + " (" + path + ")");
+    return std::nullopt;
+}
+
+/// The image's name in the bytes the library's file functions read (the ANSI code page on
+/// Windows); nullopt when they cannot hold it.
+std::optional<std::string> libraryFileName(const std::string& path) {
+    std::string unrepresentable;
+    std::optional<std::string> text = platform::vmOptionText(path, platform::VmOptionValue::Text, unrepresentable);
+    if (!text) return std::nullopt;
+    return platform::vmOptionBytes(*text);
+}
+
+/// An image file and the display scale it is drawn for.
+struct Variant {
+    std::string image;
+    float scale = 1.0f;
+};
+
+/// The variant of `image` for the display's scale (image@2x.png, image@150pct.png) as the
+/// library finds it; `image` itself at scale 1 when there is none.
+Variant scaledVariant(const SplashLibrary& library, const std::string& image) {
+    std::optional<std::string> name = libraryFileName(image);
+    int length = name ? library.scaledNameLength(name->c_str()) : 0;
+    if (length <= 0) return {image};
+    // Room for the name and the longest suffix, whichever of the two the length counts.
+    std::vector<char> scaled(name->size() + static_cast<std::size_t>(length) + 1, '\0');
+    float scale = 1.0f;
+    if (!library.scaledImageName(nullptr, name->c_str(), &scale, scaled.data(), scaled.size())) return {image};
+    scaled.back() = '\0';
+    Variant variant{platform::codePageToUtf8(scaled.data()), scale};
+    if (splashImageProblem(variant.image)) return {image};
+    return variant;
+}
+
+/// Hands the image to the library, by name where its file functions can open it, else as
+/// bytes; true when it is an image the library shows.
+bool loadImage(const SplashLibrary& library, const std::string& image) {
+    if (std::optional<std::string> name = libraryFileName(image)) {
+        if (!library.loadFile(name->c_str())) return false;
+        library.setFileJarName(name->c_str(), nullptr);
+        return true;
+    }
+    std::optional<std::string> bytes = platform::readFileStart(image, static_cast<std::size_t>(kMaxSplashImageBytes));
+    if (!bytes) return false;
+    shownSplash().imageBytes = std::move(*bytes);
+    std::string& data = shownSplash().imageBytes;
+    return library.loadMemory(&data[0], static_cast<int>(data.size())) != 0;
+}
+
+}  // namespace
+
+std::optional<std::string> splashImageProblem(const std::string& image) {
+    if (!platform::exists(image)) return std::string("is missing");
+    if (!platform::isRegularFile(image)) return std::string("is not a regular file");
+    std::optional<platform::FileStamp> stamp = platform::fileStamp(image);
+    if (!stamp) return std::string("is not a regular file");
+    if (stamp->size == 0) return std::string("is empty");
+    if (stamp->size > kMaxSplashImageBytes) return std::string("is larger than 64 MiB");
+    if (!platform::readFileStart(image, 1)) return std::string("cannot be read");
+    return std::nullopt;
+}
+
+void showSplashScreen(const SplashRequest& request) {
+    std::string image = absolutePath(request.image);
+    if (std::optional<std::string> problem = splashImageProblem(image)) {
+        if (*problem == "is missing") printErr("WARNING: The splash screen image is missing: " + image + "\n");
+        tellWhyNot(request.verbose, "the image " + *problem + " (" + image + ")");
+        return;
+    }
+    std::optional<SplashLibrary> library = loadSplashLibrary(request);
+    if (!library) return;
+    library->init();
+    Variant chosen = scaledVariant(*library, image);
+    if (chosen.image != image) library->setScaleFactor(chosen.scale);
+    if (!loadImage(*library, chosen.image)) {
+        // The library has taken down what it set up for the image.
+        library->close();
+        shownSplash().imageBytes.clear();
+        tellWhyNot(request.verbose, "the runtime's splash library cannot show the image, which is no image it reads or has no display"
+                                        " (" + chosen.image + ")");
+        return;
+    }
+    shownSplash().close = library->close;
+    setBeforeMessage(closeSplashScreen);
+    if (request.verbose) printOut("Splash screen: " + chosen.image + "\n");
+}
+
+void closeSplashScreen() {
+    ShownSplash& shown = shownSplash();
+    if (!shown.close) return;
+    SplashClose close = shown.close;
+    shown.close = nullptr;
+    close();
+    shown.imageBytes.clear();
+    shown.imageBytes.shrink_to_fit();
+}

@@ -1,0 +1,51 @@
+package launchertest;
+
+import java.awt.Color;
+import java.awt.Graphics2D;
+import java.awt.SplashScreen;
+import javax.swing.JFrame;
+import javax.swing.SwingUtilities;
+
+/**
+ * What an application sees of the splash screen its launcher showed. "draw": draws on it and
+ * closes it; "window": opens its first window and reports whether that closed the splash;
+ * "wait MILLIS": keeps it up that long; "none": only reports whether there is one.
+ */
+public class SplashProbe {
+    public static void main(String[] args) throws Exception {
+        SplashScreen splash = SplashScreen.getSplashScreen();
+        if (splash == null) {
+            System.out.println("no splash");
+            return;
+        }
+        System.out.println("splash " + splash.getSize().width + "x" + splash.getSize().height + " "
+                + splash.getImageURL().getPath().replaceAll(".*/", ""));
+        switch (args.length > 0 ? args[0] : "none") {
+            case "draw":
+                Graphics2D g = splash.createGraphics();
+                g.setColor(Color.BLUE);
+                g.fillRect(0, 0, 10, 10);
+                splash.update();
+                System.out.println("drawn, visible " + splash.isVisible());
+                splash.close();
+                System.out.println("closed, splash now " + SplashScreen.getSplashScreen());
+                break;
+            case "window":
+                final JFrame[] frame = new JFrame[1];
+                SwingUtilities.invokeAndWait(() -> {
+                    frame[0] = new JFrame("SplashProbe");
+                    frame[0].setSize(200, 100);
+                    frame[0].setVisible(true);
+                });
+                System.out.println("window shown, splash visible " + splash.isVisible());
+                SwingUtilities.invokeAndWait(() -> frame[0].dispose());
+                break;
+            case "wait":
+                System.out.println("waiting");
+                Thread.sleep(Long.parseLong(args[1]));
+                break;
+            default:
+                break;
+        }
+    }
+}
