@@ -100,10 +100,10 @@ void runInstanceMethod(jstring directory, jobjectArray array) {
 
 /// FAKEJVM_MAIN=calls:N[:S]: main returns once the instance method has been called N times, or
 /// after S seconds (60 when not given).
-void waitForInstanceCalls(const std::string& spec) {
-    int count = std::atoi(spec.c_str());
-    std::size_t colon = spec.find(':');
-    int seconds = colon == std::string::npos ? 60 : std::atoi(spec.c_str() + colon + 1);
+void waitForInstanceCalls(const std::string& countAndSeconds) {
+    int count = std::atoi(countAndSeconds.c_str());
+    std::size_t colon = countAndSeconds.find(':');
+    int seconds = colon == std::string::npos ? 60 : std::atoi(countAndSeconds.c_str() + colon + 1);
     std::unique_lock<std::recursive_mutex> lock(vmMutex);
     threadsChanged.wait_for(lock, std::chrono::seconds(seconds), [count] { return instanceCalls >= count; });
 }
