@@ -57,13 +57,13 @@ ConfigFileParser filledRecord(const std::string& programName) {
 }
 
 // Each application argument must come from a later input argument than the one before it.
-void checkApplicationArguments(const ConfigFileParser& record, int argc, char** argv) {
-    int next = 1;
+void checkApplicationArguments(const ConfigFileParser& record, const CommandLine& line) {
+    std::size_t next = 0;
     for (const std::string& appArg : record.appArgs) {
         bool found = false;
-        for (; next < argc && !found; ++next) {
-            if (isConsumedArgument(argv[next])) continue;
-            std::string input = argv[next];
+        for (; next < line.arguments.size() && !found; ++next) {
+            if (line.arguments[next].kind == ArgumentKind::Consumed) continue;
+            const std::string& input = line.arguments[next].text;
             found = appArg == input || appArg == startDirectory + platform::kDirSeparator + input ||
                     (appArg == "-help" && isHelpOption(input));
         }
@@ -83,8 +83,8 @@ void checkVmOptions(const ConfigFileParser& record) {
             fuzzing::fail("a flag option was handed to the VM", option);
 }
 
-void checkUpdateChildCommandLine(int argc, char** argv) {
-    std::vector<std::string> childArgs = updateChildArguments(argc, argv, "ombrix/update/Installer");
+void checkUpdateChildCommandLine(const CommandLine& commandLine) {
+    std::vector<std::string> childArgs = updateChildArguments(commandLine, "ombrix/update/Installer");
     std::string line = quoteWindowsCommandLine(childArgs);
     std::vector<std::string> expected = childArgs;
     // A quotation mark cannot be part of a program name; the quoting leaves it out.
@@ -94,12 +94,11 @@ void checkUpdateChildCommandLine(int argc, char** argv) {
         fuzzing::fail("the update child's command line does not split back into its arguments", line);
 }
 
-void checkUpdateChildOptions(ConfigFileParser child, int argc, char** argv) {
-    std::vector<std::string> childArgs = updateChildArguments(argc, argv, "ombrix/update/Installer", &child);
-    std::vector<char*> childArgv;
-    for (std::string& arg : childArgs) childArgv.push_back(arg.data());
-    childArgv.push_back(nullptr);
-    child.parseCommandLine(static_cast<int>(childArgs.size()), childArgv.data(), startDirectory);
+void checkUpdateChildOptions(ConfigFileParser child, const CommandLine& line) {
+    std::vector<std::string> childArgs = updateChildArguments(line, "ombrix/update/Installer", child.vmTable);
+    CommandLine childLine = readCommandLine(childArgs);
+    knowVmNames(childLine, child.vmTable);
+    applyCommandLine(child, childLine, startDirectory);
     if (!child.isUpdateMode()) fuzzing::fail("the update child's own -update was taken as a value");
     if (child.mainClass != "ombrix/update/Installer")
         fuzzing::fail("the update child's main class is not the installer", child.mainClass);
@@ -134,17 +133,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     bool appHandledHelp = record.appHandlesHelp;
 
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    int argc = static_cast<int>(args.size());
+    CommandLine line = readCommandLine(args);
+    knowVmNames(line, record.vmTable);
+    launcher->takePrescan(line);
+    checkUpdateChildCommandLine(line);
+    checkUpdateChildOptions(record, line);
+    applyCommandLine(record, line, startDirectory);
 
-    launcher->prescanArguments(argc, argv.data());
-    checkUpdateChildCommandLine(argc, argv.data());
-    checkUpdateChildOptions(record, argc, argv.data());
-    record.parseCommandLine(argc, argv.data(), startDirectory);
-
-    checkApplicationArguments(record, argc, argv.data());
+    checkApplicationArguments(record, line);
     checkVmOptions(record);
     if (appHandledHelp && record.verbose) fuzzing::fail("-verbose was taken although the application handles help");
     return 0;
