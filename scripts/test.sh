@@ -122,7 +122,7 @@ done
 # measure and describe the release build, which the linux tree has run them on.
 if build linux-asan; then
     echo "==> testing linux-asan"
-    ctest --test-dir build/linux-asan --output-on-failure -j "$jobs" -R '^(unit_tests|process_linux.*)$' ||
+    ctest --test-dir build/linux-asan --output-on-failure -j "$jobs" --repeat until-pass:2 -R '^(unit_tests|process_linux.*)$' ||
         failed+=("tests linux-asan")
 fi
 
