@@ -206,10 +206,11 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
         throw JavaLauncherException(kMsgCannotLaunchJvm, libraryPath, "", explanation);
 
-    // The cache is made once the launch is sure to start the application: beside it, after its
-    // own start (forked off before the VM's threads exist), or now when it must be waited for.
-    if (cacheWork.work && cacheWork.beforeTheVm) cacheWork.work();
-    if (cacheWork.work && !cacheWork.beforeTheVm) platform::runInBackground(cacheWork.work, 10);
+    // The cache is made once the launch is sure to start the application: beside it, in a
+    // worker made before the VM's threads exist.
+    if (cacheWork.work)
+        platform::runInBackground({cacheWork.work, cacheWork.job},
+                                  cacheWork.untilTheLaunchEnds ? platform::kUntilTheLaunchEnds : 10);
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);
     std::fflush(stderr);
@@ -251,7 +252,8 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     }
     vm->DestroyJavaVM();
     if (cacheWork.guarded) startupCacheEnded();
-    // Where the making runs in this process (Windows), it is finished before the process ends.
+    // Where the making runs in this process (a worker could not be started), it is finished
+    // before the process ends.
     platform::waitForBackground();
     return exitCode;
 }

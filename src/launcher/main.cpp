@@ -1,6 +1,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,7 @@
 #include "platform/console.h"
 #include "platform/libraries.h"
 #include "platform/processes.h"
+#include "vm/startup_cache.h"
 
 namespace {
 
@@ -33,6 +35,9 @@ int main(int argc, char** argv) {
         // The arguments as the platform gives them whole (on Windows from the wide command
         // line, not the runtime's code-page copy in argv), held here for the whole launch.
         std::vector<std::string> args = platform::commandLineArguments(argc, argv);
+        // A worker that a launch started for the start-up cache's making (Windows).
+        if (std::optional<std::vector<std::string>> job = platform::backgroundWork(args))
+            return runStartupCacheJob(*job) ? 0 : 2;
         JavaLauncher launcher;
         return launcher.run(args);
     } catch (const std::bad_alloc&) {

@@ -44,24 +44,41 @@ struct ChildOutcome {
 ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args);
 
 #ifdef _WIN32
-/// The work beside the launch is a thread of its process: a file its VM maps cannot be
-/// replaced meanwhile.
-constexpr bool kBackgroundInProcess = true;
+/// A file that a VM maps cannot be replaced or removed while it does so.
+constexpr bool kMappedFilesStay = true;
 #else
-constexpr bool kBackgroundInProcess = false;
+constexpr bool kMappedFilesStay = false;
 #endif
 
-/// Runs `work` beside the launch, which goes on at once. POSIX: in a process of its own, made
-/// now, with no console streams and no open files but the locks this process holds, which it
-/// keeps until `work` is done; in a session of its own and at the lowest priority, it begins
-/// when this process has ended or has run for `delay` seconds. Windows: in a thread of this
-/// process at the lowest priority, at once; it ends with the process unless waitForBackground
-/// is called. Call it before the VM starts threads in this process.
-void runInBackground(const std::function<void()>& work, unsigned delay);
+/// Work beside the launch: what it does, and the same as the arguments a worker of this
+/// executable gets (see backgroundWork), where the work runs in a process started anew.
+struct BackgroundWork {
+    std::function<void()> run;
+    std::vector<std::string> asArguments;  ///< empty: the work can run in this process only
+};
 
-/// Waits until the work that runInBackground began in this process is done (Windows); at once
-/// where it runs in a process of its own (POSIX).
+/// runInBackground's delay that waits for the launch's end however long it runs.
+constexpr unsigned kUntilTheLaunchEnds = 0;
+
+/// Runs `work` beside the launch, which goes on at once, in a process of its own that outlives
+/// the launch: with no console and its standard streams on the null device, at the lowest
+/// priority, and keeping the locks this process holds until it is done. It begins when this
+/// process has ended or has run for `delay` seconds (kUntilTheLaunchEnds: only once it has
+/// ended). POSIX: a fork of this process, made now, in a session of its own, with no open
+/// files but the locks. Windows: this executable started anew with work.asArguments, out of
+/// the console; where it cannot be started (or the work has no arguments), a thread of this
+/// process at once, which waitForBackground waits for. Call it before the VM starts threads.
+void runInBackground(const BackgroundWork& work, unsigned delay);
+
+/// Waits until the work that runInBackground began in this process is done; at once where it
+/// runs in a process of its own.
 void waitForBackground();
+
+/// For a process that runInBackground started as a worker (Windows): takes over the locks it
+/// was handed, waits for the launch that started it as told, and returns the work's
+/// arguments (empty when they cannot be read). nullopt for every other start, whatever its
+/// arguments: a worker is told apart by a program name no file can have.
+std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>& args);
 
 /// Runs `program` with `args` (args[0] is the child's own name) in the background of this
 /// launch: no console window, its output discarded, and waits for it at most `timeLimit`

@@ -166,9 +166,17 @@ StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, con
         Plan plan = planCache(settings, runtime, vmLibrary, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
-        return {plan.background, plan.beforeTheVm, plan.whenStarted, plan.guarded};
+        return {plan.background, plan.job, plan.untilTheLaunchEnds, plan.whenStarted, plan.guarded};
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
         return {};
+    }
+}
+
+bool runStartupCacheJob(const std::vector<std::string>& job) {
+    try {
+        return startup_cache::runMaking(job);
+    } catch (...) {
+        return false;
     }
 }

@@ -35,11 +35,11 @@ std::vector<std::string> quietOptions(CacheMechanism mechanism);
 /// 'c'), anything else is a directory as given. Empty when no directory can be named.
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath);
 
-/// The work that makes the cache beside the application, and whether the application must
-/// wait for it (the last such work was cut short: the process ended before it did).
+/// The work that makes the cache beside the application, and what the launch is to do for it.
 struct StartupCacheWork {
     std::function<void()> work;  ///< empty when there is none
-    bool beforeTheVm = false;
+    std::vector<std::string> job;  ///< the same work as a worker's arguments, for runStartupCacheJob
+    bool untilTheLaunchEnds = false;  ///< the work may begin only once the launch has ended
     /// To be told, once the VM has started, whether it maps an archive of classes (its
     /// java.vm.info says "sharing"); empty when nothing is to be told.
     std::function<void(bool)> whenStarted;
@@ -47,6 +47,10 @@ struct StartupCacheWork {
     /// (the VM's "abort" hook), and startupCacheEnded when it ends otherwise.
     bool guarded = false;
 };
+
+/// Does the work that StartupCacheWork::job describes, in a worker the launch started for it;
+/// false when `job` describes no work of the cache.
+bool runStartupCacheJob(const std::vector<std::string>& job);
 
 /// Marks the cache the VM of this process maps as one a start died with, so that the next start
 /// runs without it and has it made anew, and after two such starts in a row the cache's key

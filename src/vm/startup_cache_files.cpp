@@ -79,11 +79,17 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
         if (!startsWith(option, "-Djava.library.path=") && !startsWith(option, "-Denv.")) key.add(option);
     Fingerprint app;
     app.add(application);
+    return filesNamed(directory, app.hex(8) + "-", key.hex(16), application);
+}
+
+CacheFiles filesNamed(const std::string& directory, const std::string& prefix, const std::string& key,
+                      const std::string& application) {
+    std::string app = directory + kSeparator + prefix.substr(0, prefix.size() - 1);
     CacheFiles files;
     files.directory = directory;
-    files.prefix = app.hex(8) + "-";
-    files.stem = directory + kSeparator + files.prefix + key.hex(16);
-    files.lock = directory + kSeparator + app.hex(8) + ".lock";
+    files.prefix = prefix;
+    files.stem = directory + kSeparator + prefix + key;
+    files.lock = app + ".lock";
     files.proof = files.stem + ".ok";
     files.failed = files.stem + ".failed";
     files.list = files.stem + ".classes";
@@ -91,9 +97,9 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     files.making = files.stem + ".making";
     files.unfinished = files.stem + ".unfinished";
     files.crashed = files.stem + ".crashed";
-    files.owner = directory + kSeparator + app.hex(8) + ".app";
-    files.unused = directory + kSeparator + app.hex(8) + ".unused";
-    files.uses = directory + kSeparator + app.hex(8) + ".uses";
+    files.owner = app + ".app";
+    files.unused = app + ".unused";
+    files.uses = app + ".uses";
     files.application = application;
     return files;
 }

@@ -24,7 +24,8 @@ struct Plan {
     std::vector<std::string> options;
     std::string note;
     std::function<void()> background;
-    bool beforeTheVm = false;  ///< the background work is done before the VM starts
+    std::vector<std::string> job;  ///< the background work as a worker's arguments (runMaking)
+    bool untilTheLaunchEnds = false;  ///< the background work begins only once the launch has ended
     /// Told, once the VM has started, whether it maps an archive of classes.
     std::function<void(bool)> whenStarted;
     bool guarded = false;  ///< the VM maps a cache: startupCacheCrashed marks it should the VM die
@@ -42,7 +43,7 @@ struct CacheFiles {
     std::string failed;  ///< stem + ".failed": how many caches the runtime refused
     std::string list;    ///< stem + ".classes": the classes the archive is made from
     std::string grown;   ///< stem + ".new.classes": the classes a later start loaded
-    std::string making;  ///< stem + ".making": the archive is being made, or its making was cut short
+    std::string making;  ///< stem + ".making": the archive is being made, or its worker was ended first
     std::string unfinished;  ///< stem + ".unfinished": makings that did not finish, and starts to wait
     std::string crashed; ///< stem + ".crashed": starts with a cache that died in a row, and the last one's archive
     std::string owner;   ///< "<application hash>.app": the application's configuration file
@@ -56,6 +57,11 @@ struct CacheFiles {
 CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& vmLibrary,
                       const std::string& application, const std::string& directory,
                       const std::vector<std::string>& options);
+
+/// The names of the files of the application `application` whose files begin with `prefix`
+/// ("<application hash>-"), for the key whose hash is `key`.
+CacheFiles filesNamed(const std::string& directory, const std::string& prefix, const std::string& key,
+                      const std::string& application);
 
 /// True when `path` is a private regular file that begins with `magic`.
 bool hasMagic(const std::string& path, const std::string& magic);
@@ -146,6 +152,9 @@ const MechanismRow* mechanismRow(int version);
 
 /// The row of `mechanism`; throws std::logic_error for one the table has no row for.
 const MechanismRow& rowOf(CacheMechanism mechanism);
+
+/// Runs the making that Plan::job describes; false when `job` describes none.
+bool runMaking(const std::vector<std::string>& job);
 
 /// What a launch with `row`'s mechanism does with the cache of its key.
 Plan planListArchive(const CacheFiles& files, const Launch& launch, const MechanismRow& row);

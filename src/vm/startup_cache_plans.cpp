@@ -4,6 +4,7 @@
 // cache changed or damaged since is never mapped, and the warm start pays one stat and one
 // small read for that certainty.
 #include <algorithm>
+#include <cstdlib>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -145,7 +146,7 @@ std::size_t classCount(const std::string& list) {
 /// cache, and counts as a refusal of the key.
 void assemble(const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& list,
               const std::string& archive) {
-    // Left behind only when the process ends before the work does: the next making is waited for.
+    // Left behind only when the worker ends before the work does.
     if (clearName(files.making)) platform::writeSmallFile(files.making, "");
     std::string part = archive + ".part";
     std::vector<std::string> dump = concat(kind.making, {"-XX:SharedClassListFile=" + list, "-XX:SharedArchiveFile=" + part});
@@ -168,19 +169,34 @@ void assemble(const CacheFiles& files, const Launch& launch, const MechanismRow&
     platform::removeFile(list);
 }
 
-/// `plan` with the work that makes `archive` from `list`: beside the application, or before its
-/// VM when the last making was cut short (a start that ends before its making does, again and
-/// again, would otherwise never have a cache).
+/// The first word of a making's job, and how many words follow it before the launch's options.
+const char* const kMakingJob = "make-startup-cache";
+constexpr std::size_t kJobWords = 12;
+
+/// The making of `archive` from `list` as the words of a job for runMaking.
+std::vector<std::string> makingJob(const CacheFiles& files, const Launch& launch, const MechanismRow& kind,
+                                   const std::string& list, const std::string& archive) {
+    std::vector<std::string> job{kMakingJob,     std::to_string(kind.from), files.directory, files.prefix,
+                                 files.stem.substr(files.directory.size() + kSeparator.size() + files.prefix.size()),
+                                 files.application, launch.javaHome, launch.classPath, launch.vmLibrary, list, archive,
+                                 std::to_string(launch.options.size())};
+    return concat(job, launch.options);
+}
+
+/// `plan` with the work that makes `archive` from `list` beside the application, unless the
+/// last makings did not finish and this one is to wait for more starts.
 Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& list,
                 const std::string& archive) {
+    // A mark left behind: the worker of the last making was ended before it was done (killed,
+    // or the user logged off), which is a making that did not finish.
+    if (platform::privateFileStamp(files.making) && platform::removeFile(files.making)) countUnfinished(files);
     if (int wait = makingDeferred(files)) {
         plan.note = plan.note.substr(0, plan.note.find("making ")) + "the last making of " + archive +
                     " did not finish; making it again in " + std::to_string(wait) + (wait == 1 ? " start" : " starts");
         return plan;
     }
-    plan.beforeTheVm = platform::privateFileStamp(files.making).has_value();
-    if (plan.beforeTheVm) plan.note += ", before the application, as the last making was cut short";
     plan.background = [=] { assemble(files, launch, kind, list, archive); };
+    plan.job = makingJob(files, launch, kind, list, archive);
     return plan;
 }
 
@@ -253,8 +269,8 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const MechanismRo
         if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(files.list) * 21 / 20) {
             Plan plan = withMaking(use(files, kind, archive, "; making it anew from the classes a later start loaded"),
                                    files, launch, kind, grown, archive);
-            // The archive this start's VM maps can be replaced only before it does so (Windows).
-            plan.beforeTheVm = plan.beforeTheVm || platform::kBackgroundInProcess;
+            // Where the archive this start's VM maps cannot be replaced, the making waits for its end.
+            plan.untilTheLaunchEnds = platform::kMappedFilesStay;
             return plan;
         }
         platform::removeFile(grown);
@@ -271,6 +287,22 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const MechanismRo
 }
 
 }  // namespace
+
+bool runMaking(const std::vector<std::string>& job) {
+    if (job.size() < kJobWords || job[0] != kMakingJob) return false;
+    const MechanismRow* kind = mechanismRow(std::atoi(job[1].c_str()));
+    std::size_t options = job[11].size() < 6 ? static_cast<std::size_t>(std::atoi(job[11].c_str())) : job.size();
+    if (!kind || std::to_string(kind->from) != job[1] || job[11].find_first_not_of("0123456789") != std::string::npos ||
+        job[3].empty() || options != job.size() - kJobWords)
+        return false;
+    CacheFiles files = filesNamed(job[2], job[3], job[4], job[5]);
+    const std::string &list = job[9], &archive = job[10];
+    // The job touches the files of its key only.
+    if (!startsWith(list, files.stem) || !startsWith(archive, files.stem)) return false;
+    Launch launch{job[6], job[7], std::vector<std::string>(job.begin() + kJobWords, job.end()), kind->quiet, job[8]};
+    assemble(files, launch, *kind, list, archive);
+    return true;
+}
 
 /// A training start lists the classes it loads; the next start has the
 /// runtime make the archive from the list and prove it, beside the application, and the

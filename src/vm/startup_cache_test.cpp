@@ -276,4 +276,31 @@ TEST(StartupCache, MakingsThatDidNotFinishWaitLongerEachTime) {
     }
 }
 
+// A worker's job names the making of one key's cache: anything else it is given does nothing.
+TEST(StartupCache, AWorkerDoesOnlyTheMakingOfItsKeysFiles) {
+    TempDir dir;
+    const std::string cache = dir / "cache";
+    std::filesystem::create_directories(cache);
+    const std::string stem = nat(cache + "/0123abcd-0123456789abcdef");
+    const std::vector<std::string> job = {"make-startup-cache", "25", cache, "0123abcd-", "0123456789abcdef", "app.conf",
+                                          dir / "no-runtime", "app.jar", "libjvm", stem + ".classes", stem + ".aot", "1", "-Dx=1"};
+    struct Case {
+        std::size_t word;
+        const char* value;
+    };
+    const Case faults[] = {{0, "make-something"}, {1, "24"}, {1, "2x"}, {3, ""}, {9, "/elsewhere.classes"},
+                           {10, "/elsewhere.aot"}, {11, "2"}, {11, "0"}, {11, "-1"}, {11, "99999999999"}};
+    for (const Case& fault : faults) {
+        std::vector<std::string> faulty = job;
+        faulty[fault.word] = fault.value;
+        EXPECT_FALSE(runStartupCacheJob(faulty)) << fault.word << " " << fault.value;
+    }
+    EXPECT_FALSE(runStartupCacheJob({}));
+    EXPECT_FALSE(runStartupCacheJob(std::vector<std::string>(job.begin(), job.end() - 2)));
+    EXPECT_TRUE(std::filesystem::is_empty(cache));
+    // Here the runtime is missing: the making is the runtime's refusal.
+    EXPECT_TRUE(runStartupCacheJob(job));
+    EXPECT_TRUE(std::filesystem::exists(stem + ".failed"));
+}
+
 }  // namespace

@@ -94,6 +94,9 @@ void handOutTables(JavaVM** vm, void** env) {
     envTable.CallStaticVoidMethod = &Vm::callStaticVoidMethod;
     envTable.CallStaticVoidMethodV = &Vm::callStaticVoidMethodV;
     envTable.CallStaticVoidMethodA = &Vm::callStaticVoidMethodA;
+    envTable.CallStaticObjectMethodV = &Vm::callStaticObjectMethodV;
+    envTable.GetStringUTFChars = &Vm::getStringUTFChars;
+    envTable.ReleaseStringUTFChars = &Vm::releaseStringUTFChars;
     envTable.ExceptionOccurred = &Vm::exceptionOccurred;
     envTable.ExceptionCheck = &Vm::exceptionCheck;
     envTable.ExceptionDescribe = &Vm::exceptionDescribe;

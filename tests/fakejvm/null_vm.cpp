@@ -63,6 +63,9 @@ struct NullVm {
     static void JNICALL callStaticVoidMethod(JNIEnv*, jclass, jmethodID, ...) { mainCalled(); }
     static void JNICALL callStaticVoidMethodV(JNIEnv*, jclass, jmethodID, va_list) { mainCalled(); }
     static void JNICALL callStaticVoidMethodA(JNIEnv*, jclass, jmethodID, const jvalue*) { mainCalled(); }
+    static jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass, jmethodID, va_list) { return nullptr; }
+    static const char* JNICALL getStringUTFChars(JNIEnv*, jstring, jboolean*) { return ""; }
+    static void JNICALL releaseStringUTFChars(JNIEnv*, jstring, const char*) {}
     static jthrowable JNICALL exceptionOccurred(JNIEnv*) { return nullptr; }
     static jboolean JNICALL exceptionCheck(JNIEnv*) { return JNI_FALSE; }
     static void JNICALL exceptionDescribe(JNIEnv*) {}

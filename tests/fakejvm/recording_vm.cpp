@@ -31,7 +31,11 @@ struct FakeArray {
 FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
 FakeClass errorClass;  // the class of a lookup's error: NoClassDefFoundError, NoSuchMethodError
+FakeClass systemClass{"java/lang/System"};
 int mainMethodTag;
+int getPropertyTag;  // System.getProperty, which knows java.vm.info only
+/// java.vm.info: "sharing" when the VM was given a class archive to map, as a runtime says.
+std::string vmInfo = "mixed mode";
 int instanceMethodTag;  // the static (String, String[]) method a single instance calls
 int throwableTag;
 const char* const kInstanceSignature = "(Ljava/lang/String;[Ljava/lang/String;)V";
@@ -146,6 +150,7 @@ struct RecordingVm {
         record(std::string("findclass=") + (name ? name : ""));
         std::string text = name ? name : "";
         if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
+        if (text == systemClass.name) return reinterpret_cast<jclass>(&systemClass);
         if (text == "java/lang/NoClassDefFoundError" || text == "java/lang/NoSuchMethodError") {
             errorClass.name = text;
             return reinterpret_cast<jclass>(&errorClass);
@@ -167,6 +172,8 @@ struct RecordingVm {
         Guard guard(vmMutex);
         checkAlive();
         record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
+        if (cls == reinterpret_cast<jclass>(&systemClass) && name && std::string(name) == "getProperty")
+            return reinterpret_cast<jmethodID>(&getPropertyTag);
         if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
         if (signature && std::string(signature) == kInstanceSignature)
             return failureRequested("instancemethod") ? nullptr : reinterpret_cast<jmethodID>(&instanceMethodTag);
@@ -234,6 +241,27 @@ struct RecordingVm {
         if (!args) fatal("fakejvm: CallStaticVoidMethodA without arguments\n");
         runMain(cls, method, reinterpret_cast<jobjectArray>(args[0].l));
     }
+
+    static jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass, jmethodID method, va_list args) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (method != reinterpret_cast<jmethodID>(&getPropertyTag)) fatal("fakejvm: CallStaticObjectMethod of another method\n");
+        jstring name = va_arg(args, jstring);
+        return textOf(name) == "java.vm.info" ? makeString(vmInfo) : nullptr;
+    }
+
+    static const char* JNICALL getStringUTFChars(JNIEnv*, jstring text, jboolean* copied) {
+        Guard guard(vmMutex);
+        checkAlive();
+        for (auto& s : strings)
+            if (reinterpret_cast<jstring>(&s) == text) {
+                if (copied) *copied = JNI_FALSE;
+                return s.utf8.c_str();
+            }
+        fatal("fakejvm: GetStringUTFChars of a string it did not make\n");
+    }
+
+    static void JNICALL releaseStringUTFChars(JNIEnv*, jstring, const char*) { checkAlive(); }
 
     static jthrowable JNICALL exceptionOccurred(JNIEnv*) {
         checkAlive();
@@ -335,6 +363,8 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
         const char* text = initArgs->options[i].optionString;
         if (!text) fatal("fakejvm: JNI_CreateJavaVM with a null option\n");
         recordOption(text);
+        for (const char* archive : {"-XX:AOTCache=", "-XX:SharedArchiveFile="})
+            if (std::string(text).rfind(archive, 0) == 0) vmInfo = "mixed mode, sharing";
     }
     if (failureRequested("create")) return JNI_ERR;
     created = true;

@@ -206,7 +206,28 @@ std::string archDirectory() {
 
 // ---- Running ---------------------------------------------------------------------------
 
+Result runWineProgram(const std::vector<std::string>& args, int timeoutSeconds) {
+    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin"};
+    for (const char* name : {"WINEPREFIX", "HOME"})
+        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
+    std::vector<std::string> argv{target().wine};
+    argv.insert(argv.end(), args.begin(), args.end());
+    return runProcess(target().wine, argv, env, "/", timeoutSeconds);
+}
+
+std::string windowsVariable(const std::string& name) {
+    Result r = runWineProgram({"cmd", "/c", "echo", "%" + name + "%"});
+    std::string value = r.out;
+    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
+    return value;
+}
+
 bool waitForCacheWork(const std::string& directory, int seconds) {
+    // The locks of wine's processes are the wine server's, which only a program of its asks.
+    if (isWindows())
+        return runWineProgram({target().fakeJvmDir + "/lock_wait.exe", seenPath(directory), std::to_string(seconds)},
+                              seconds + 30)
+                   .exitCode == 0;
     std::error_code ec;
     for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
         if (entry.path().extension() != ".lock") continue;

@@ -100,8 +100,15 @@ Result runProcess(const std::string& file, const std::vector<std::string>& argv,
                   const std::vector<std::string>& env, const std::string& workingDir, int timeoutSeconds,
                   const std::optional<std::string>& terminalInput = std::nullopt, bool discardOutput = false);
 
+/// Runs a program of the wine prefix under test (`args`: its name or path and its arguments)
+/// with the prefix's environment and no other, from "/".
+Result runWineProgram(const std::vector<std::string>& args, int timeoutSeconds = 60);
+/// The value of the Windows environment variable `name` (APPDATA, say) as the programs of the
+/// wine prefix under test see it.
+std::string windowsVariable(const std::string& name);
+
 /// Waits, at most `seconds`, until no process holds a lock of the start-up cache in
-/// `directory`: the cache's work beside a start (Linux) is done. True when none holds one.
+/// `directory`: the cache's work beside a start is done. True when none holds one.
 bool waitForCacheWork(const std::string& directory, int seconds = 120);
 
 // ---- Installations -----------------------------------------------------------------------

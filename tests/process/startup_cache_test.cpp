@@ -2,6 +2,7 @@
 // the test-double VM is given a Java home whose release file names the version. The cache's
 // file names hold hashes; the record shows them as KEY.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <cstdlib>
@@ -62,21 +63,9 @@ std::vector<std::string> optionsWithApplicationJar(const Installation& inst) {
     return expectedOptions(inst, parts);
 }
 
-/// %LOCALAPPDATA% as the programs of the wine prefix see it.
-std::string windowsLocalAppData() {
-    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin"};
-    for (const char* name : {"WINEPREFIX", "HOME"})
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    Result r = runProcess(target().wine, {target().wine, "cmd", "/c", "echo", "%LOCALAPPDATA%"}, env, "/", 60);
-    std::string value = r.out;
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-    EXPECT_EQ(r.exitCode, 0) << r.err;
-    return value;
-}
-
 CachePlace privateCacheDirectory(const Installation& inst) {
     if (!isWindows()) return {inst.seen("cache"), inst.path("cache")};
-    static const std::string local = windowsLocalAppData();
+    static const std::string local = windowsVariable("LOCALAPPDATA");
     std::string seen = local + "\\launcher-tests\\" + std::filesystem::path(inst.root()).filename().string();
     // "C:\users\..." lies in the prefix's drive_c.
     std::string host = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + seen.substr(3);
@@ -135,7 +124,7 @@ TEST(StartupCache, OffForOneLaunchAndTheDefaultPlace) {
     std::vector<std::string> options = optionsWithApplicationJar(inst);
     RunOptions o;
     // Wine sets LOCALAPPDATA itself: the Windows builds are checked against the prefix's.
-    std::string userCache = isWindows() ? windowsLocalAppData() : inst.seen("user-cache");
+    std::string userCache = isWindows() ? windowsVariable("LOCALAPPDATA") : inst.seen("user-cache");
     if (!isWindows()) o.env = {{"XDG_CACHE_HOME", userCache}};
     EXPECT_RUN(inst.run({"-nomsgbox", "--SetStartupCache=OFF", "a"}, o), "", "", 0);
     EXPECT_EQ(inst.record(), startedRecord(options, "test/Main", {"a"}));
@@ -248,8 +237,10 @@ protected:
         RunOptions o;
         o.env = env;
         o.timeoutSeconds = 20;
+        auto began = std::chrono::steady_clock::now();
         Result r = inst.run(args, o);
-        EXPECT_EQ(r.exitCode, 0);
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
+        EXPECT_EQ(r.exitCode, 0) << r.out << r.err;
         EXPECT_TRUE(waitForCacheWork(place.host));
         std::smatch found;
         if (!std::regex_search(r.out, found, std::regex("Startup cache: ([^\r\n]*)"))) return "(none)";
@@ -264,6 +255,10 @@ protected:
         std::ofstream(place.host + "/" + last + ending, std::ios::binary) << content;
     }
     bool present(const std::string& ending) const { return std::filesystem::exists(place.host + "/" + last + ending); }
+    std::string content(const std::string& ending) const {
+        std::ifstream in(place.host + "/" + last + ending, std::ios::binary);
+        return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    }
     /// A list cut short to nothing (a training start killed at once) is trained again; the
     /// archive of a list the runtime cannot make one from (here: no runtime at all) is not
     /// made, the list goes, and after two such a key trains no more; a cache that the runtime
@@ -273,6 +268,7 @@ protected:
     Installation inst;
     CachePlace place;
     std::string last;  ///< the hashes of the last cache file -verbose named
+    double seconds = 0;  ///< how long the last start took, the cache's work beside it not counted
 };
 
 /// A list of classes as the runtimes write one.
@@ -285,10 +281,10 @@ void CacheLife::listLeftoversAndRefusals(const std::string& version, const std::
     EXPECT_EQ(note(), "training, writing DIR/KEY.classes");
     for (int refusal = 0; refusal < 2; ++refusal) {
         plant(".classes", kClassList);
-        // A making cut short (the process ended first) leaves its mark: the next one is waited for.
+        // A worker ended before its making was leaves its mark: that making did not finish, and
+        // the first such is made again at once.
         if (refusal == 1) plant(".making", "");
-        EXPECT_EQ(note(), "not used this start, making DIR/KEY" + ending + " from the classes the last start loaded" +
-                              (refusal == 1 ? ", before the application, as the last making was cut short" : ""));
+        EXPECT_EQ(note(), "not used this start, making DIR/KEY" + ending + " from the classes the last start loaded");
         EXPECT_FALSE(present(".classes"));
         EXPECT_FALSE(present(".making"));
         EXPECT_FALSE(present(ending + ".part"));
@@ -308,6 +304,36 @@ void CacheLife::listLeftoversAndRefusals(const std::string& version, const std::
 
 TEST_F(CacheLife, AotCacheLeftoversAndRefusals) { listLeftoversAndRefusals("25.0.1", ".aot"); }
 TEST_F(CacheLife, ManagedArchiveLeftoversAndRefusals) { listLeftoversAndRefusals("17.0.2", ".jsa"); }
+
+// A making beside a start never holds the start up: with a runtime whose java takes 3 s to make
+// the archive, the start that has it made ends as soon as a start without a making does, and a
+// later start uses what it made.
+TEST_F(CacheLife, AMakingNeverHoldsTheStartUp) {
+    start("25.0.1");
+    if (isWindows()) {
+        std::filesystem::copy_file(std::filesystem::path(target().fakeJvmDir) / "fake_jdk_tool.exe",
+                                   inst.path("jre/" + javaExecutable()), std::filesystem::copy_options::overwrite_existing);
+    } else {
+        inst.write("jre/" + javaExecutable(),
+                   "#!/bin/sh\nfor arg; do case $arg in -XX:SharedArchiveFile=*) archive=${arg#*=};; -Xshare:dump) dump=1;; esac; done\n"
+                   "[ -z \"$dump\" ] || { sleep \"${LAUNCHER_TEST_MAKING_SECONDS:-0}\"; printf '\\242\\253\\013\\360 stand-in' >\"$archive\"; }\n");
+        std::filesystem::permissions(inst.path("jre/" + javaExecutable()), std::filesystem::perms::owner_all);
+    }
+    const std::map<std::string, std::optional<std::string>> slowMaking{{"LAUNCHER_TEST_MAKING_SECONDS", std::string("3")}};
+    EXPECT_EQ(note({}, slowMaking), "training, writing DIR/KEY.classes");
+    double training = seconds;
+    plant(".classes", kClassList);
+    EXPECT_EQ(note({}, slowMaking), "not used this start, making DIR/KEY.aot from the classes the last start loaded");
+    EXPECT_LT(seconds, training + 1.0);
+    // The VM maps it (its java.vm.info says so): it stays for the next start.
+    for (int use = 0; use < 2; ++use) EXPECT_EQ(note({}, slowMaking), "using DIR/KEY.aot");
+    // A longer list that a later start wrote has it made anew, after the start that maps it.
+    plant(".new.classes", kClassList + "java/lang/Thread\n");
+    EXPECT_EQ(note(), "using DIR/KEY.aot; making it anew from the classes a later start loaded");
+    EXPECT_FALSE(present(".new.classes"));
+    EXPECT_EQ(content(".classes"), kClassList + "java/lang/Thread\n");
+    EXPECT_EQ(note(), "using DIR/KEY.aot");
+}
 
 // The caches of the three option sets made last stay beside the current one, older ones go.
 TEST_F(CacheLife, OptionSets) {

@@ -30,24 +30,13 @@ std::string uniqueProgramName() {
     return "us" + std::to_string(::getpid()) + "n" + std::to_string(++count);
 }
 
-/// %APPDATA% as the programs of the wine prefix see it.
-std::string windowsAppData() {
-    std::vector<std::string> env{"WINEDEBUG=-all", "PATH=/usr/bin:/bin"};
-    for (const char* name : {"WINEPREFIX", "HOME"})
-        if (const char* value = std::getenv(name)) env.push_back(std::string(name) + "=" + value);
-    Result r = runProcess(target().wine, {target().wine, "cmd", "/c", "echo", "%APPDATA%"}, env, "/", 60);
-    std::string value = r.out;
-    while (!value.empty() && (value.back() == '\n' || value.back() == '\r')) value.pop_back();
-    return value;
-}
-
 /// An installation with this user's settings folder of its application, which is removed with it.
 class UserSettings : public ::testing::Test {
 protected:
     void SetUp() override {
         inst.addRuntime();
         if (isWindows()) {
-            static const std::string appData = windowsAppData();
+            static const std::string appData = windowsVariable("APPDATA");
             folderSeen = appData + "\\" + inst.programName();
             folderHost = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + folderSeen.substr(3);
             std::replace(folderHost.begin(), folderHost.end(), '\\', '/');

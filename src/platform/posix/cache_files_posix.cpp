@@ -207,7 +207,7 @@ bool holdLockUntilExit(const std::string& path) {
     return false;
 }
 
-void runInBackground(const std::function<void()>& work, unsigned delay) {
+void runInBackground(const BackgroundWork& work, unsigned delay) {
     std::fflush(stdout);
     std::fflush(stderr);
     // The worker learns that this process has ended when the pipe's one writer, this process,
@@ -231,13 +231,14 @@ void runInBackground(const std::function<void()>& work, unsigned delay) {
         // The application comes first: the work waits for the launch to end or to have run for
         // `delay` seconds, and takes what time the processors have left.
         struct pollfd launch = {ended[0], POLLIN, 0};
-        while (::poll(&launch, 1, static_cast<int>(delay * 1000)) < 0 && errno == EINTR) {
+        int limit = delay == kUntilTheLaunchEnds ? -1 : static_cast<int>(delay * 1000);
+        while (::poll(&launch, 1, limit) < 0 && errno == EINTR) {
         }
         ::close(ended[0]);
         if (::nice(19) == -1) {
         }
         try {
-            work();
+            work.run();
         } catch (...) {
         }
         ::_exit(0);
@@ -250,6 +251,11 @@ void runInBackground(const std::function<void()>& work, unsigned delay) {
 
 void waitForBackground() {
     // The worker is a process of its own: the launch need not wait for it.
+}
+
+std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>&) {
+    // A worker is a fork, which has its work from the start.
+    return std::nullopt;
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -186,6 +187,13 @@ std::optional<std::string> readFileStart(const std::string& path, std::size_t ma
     return std::move(file.bytes);
 }
 
+namespace {
+
+/// The locks this process holds, which a worker it starts takes over.
+std::vector<HANDLE> heldLocks;
+
+}  // namespace
+
 bool holdLockUntilExit(const std::string& path) {
     std::wstring wide = toWide(path);
     if (wide.empty()) return false;
@@ -197,8 +205,10 @@ bool holdLockUntilExit(const std::string& path) {
     // A link or a device at the lock's name is not a lock of this cache.
     DWORD attributes = GetFileAttributesW(wide.c_str());
     if (GetFileType(file) == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0)
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+        heldLocks.push_back(file);
         return true;
+    }
     CloseHandle(file);
     return false;
 }
@@ -207,6 +217,10 @@ namespace {
 
 /// The thread of the work beside the launch; null when there is none.
 HANDLE backgroundThread = nullptr;
+
+/// The program name a worker is started with: '<' is in no file's name, so no start by a
+/// user is taken for a worker.
+const char* const kWorkerName = "<launcher worker>";
 
 DWORD WINAPI runWork(void* parameter) {
     std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
@@ -217,12 +231,76 @@ DWORD WINAPI runWork(void* parameter) {
     return 0;
 }
 
+std::string handleText(HANDLE handle) { return std::to_string(reinterpret_cast<std::uintptr_t>(handle)); }
+
+/// What decimal() gives for a text that is no number.
+constexpr unsigned long long kNoNumber = ~0ULL;
+
+/// The number `text` holds, or kNoNumber when it is no decimal number of at most 18 digits.
+unsigned long long decimal(const std::string& text) {
+    if (text.empty() || text.size() > 18 || text.find_first_not_of("0123456789") != std::string::npos) return kNoNumber;
+    return std::stoull(text);
+}
+
+/// Starts this executable as a worker that runs `job` once this process has ended or has run
+/// for `delay` seconds. It gets, and inherits nothing but, a handle of this process to wait on
+/// and the locks' handles (the same open files: a lock stays held until both have closed it).
+bool startWorker(const std::vector<std::string>& job, unsigned delay) {
+    std::optional<std::string> self = ownExecutablePath();
+    HANDLE launch = nullptr;
+    if (!self || !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &launch, SYNCHRONIZE,
+                                  TRUE, 0))
+        return false;
+    std::vector<std::string> args{kWorkerName, std::to_string(delay), std::to_string(heldLocks.size()), handleText(launch)};
+    for (HANDLE lock : heldLocks) args.push_back(handleText(lock));
+    args.insert(args.end(), job.begin(), job.end());
+    std::wstring application = toWide(*self);
+    std::wstring command = toWide(quoteWindowsCommandLine(args));
+    SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                             OPEN_EXISTING, 0, nullptr);
+    std::vector<HANDLE> handed = heldLocks;
+    handed.push_back(launch);
+    handed.push_back(nul);
+    for (HANDLE lock : heldLocks) SetHandleInformation(lock, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
+    // Only these handles go to the worker, where the system can be told so.
+    SIZE_T size = 0;
+    InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
+    std::vector<unsigned char> listMemory(size);
+    auto* list = reinterpret_cast<LPPROC_THREAD_ATTRIBUTE_LIST>(listMemory.data());
+    bool listed = size > 0 && InitializeProcThreadAttributeList(list, 1, 0, &size) &&
+                  UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handed.data(),
+                                            handed.size() * sizeof(HANDLE), nullptr, nullptr);
+    STARTUPINFOEXW startup = {};
+    startup.StartupInfo.cb = listed ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
+    startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = nul;
+    if (listed) startup.lpAttributeList = list;
+    DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    PROCESS_INFORMATION process = {};
+    // Out of a job the launch may run in, which could end the worker with it; within it where
+    // the job allows no way out.
+    BOOL created = nul != INVALID_HANDLE_VALUE &&
+                   (CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags | CREATE_BREAKAWAY_FROM_JOB,
+                                   nullptr, nullptr, &startup.StartupInfo, &process) ||
+                    CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr,
+                                   &startup.StartupInfo, &process));
+    for (HANDLE lock : heldLocks) SetHandleInformation(lock, HANDLE_FLAG_INHERIT, 0);
+    if (listed) DeleteProcThreadAttributeList(list);
+    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
+    CloseHandle(launch);
+    if (!created) return false;
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return true;
+}
+
 }  // namespace
 
-void runInBackground(const std::function<void()>& work, unsigned) {
-    // A thread of this process: without fork, a worker of its own would need a second way of
-    // starting this executable. The runtime's children it starts take the lowest priority.
-    auto* copy = new std::function<void()>(work);
+void runInBackground(const BackgroundWork& work, unsigned delay) {
+    if (!work.asArguments.empty() && startWorker(work.asArguments, delay)) return;
+    // A thread of this process, at the lowest priority: the launch waits for it at its end.
+    auto* copy = new std::function<void()>(work.run);
     backgroundThread = CreateThread(nullptr, 0, runWork, copy, 0, nullptr);
     if (!backgroundThread) {
         runWork(copy);
@@ -236,6 +314,27 @@ void waitForBackground() {
     WaitForSingleObject(backgroundThread, INFINITE);
     CloseHandle(backgroundThread);
     backgroundThread = nullptr;
+}
+
+std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>& args) {
+    if (args.empty() || args[0] != kWorkerName) return std::nullopt;
+    unsigned long long delay = args.size() > 3 ? decimal(args[1]) : kNoNumber;
+    unsigned long long locks = args.size() > 3 ? decimal(args[2]) : kNoNumber;
+    if (delay > 3600 || locks > args.size() - 4) return std::vector<std::string>();
+    std::vector<HANDLE> handles;
+    for (std::size_t i = 3; i < 4 + locks; ++i) {
+        unsigned long long value = decimal(args[i]);
+        if (value == kNoNumber) return std::vector<std::string>();
+        handles.push_back(reinterpret_cast<HANDLE>(static_cast<std::uintptr_t>(value)));
+    }
+    // The locks stay open until this process ends, and go to none of its children.
+    for (std::size_t i = 1; i < handles.size(); ++i) {
+        SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, 0);
+        heldLocks.push_back(handles[i]);
+    }
+    WaitForSingleObject(handles[0], delay == kUntilTheLaunchEnds ? INFINITE : static_cast<DWORD>(delay * 1000));
+    CloseHandle(handles[0]);
+    return std::vector<std::string>(args.begin() + 4 + locks, args.end());
 }
 
 int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
