@@ -3,21 +3,16 @@
 // candidate runtimes of one of the application's own places, 29 too old and one that fits.
 // Both launches end in the same runtime; the median of the paired differences is the search's
 // cost. Prints the figure and fails (exit 1) when it is over 5 ms or a launch fails.
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
-namespace fs = std::filesystem;
+#include "process.h"
 
-extern char** environ;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,22 +39,8 @@ void makeRuntimes(const fs::path& places) {
 
 /// Wall time of one launch in milliseconds; negative when it did not end with 0.
 double timedLaunch(const std::string& program, const std::string& config) {
-    std::vector<std::string> args = {program, "-nomsgbox", "-conf", config};
-    std::vector<char*> argv;
-    for (std::string& arg : args) argv.push_back(arg.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = 0;
-    int status = -1;
-    bool ran = posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ) == 0 &&
-               waitpid(child, &status, 0) == child;
-    auto end = std::chrono::steady_clock::now();
-    posix_spawn_file_actions_destroy(&actions);
-    if (!ran || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
-    return std::chrono::duration<double, std::milli>(end - start).count();
+    bench::Sample sample = bench::run({{program, "-nomsgbox", "-conf", config}, fs::path(program).parent_path().string(), {}, "java search"});
+    return sample.exitCode == 0 ? sample.seconds * 1000 : -1;
 }
 
 }  // namespace

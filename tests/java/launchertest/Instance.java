@@ -29,12 +29,12 @@ public final class Instance {
         try {
             // An application takes what comes once it is ready: here, once main has begun.
             started.await(60, TimeUnit.SECONDS);
-            StringBuilder out = new StringBuilder("open dir=" + escape(workingDirectory) + " count=" + args.length + "\n");
+            StringBuilder out = new StringBuilder("open dir=" + Probe.escape(workingDirectory) + " count=" + args.length + "\n");
             for (int i = 0; i < args.length && i < 8; i++) {
-                out.append("open arg[").append(i).append("]=").append(escape(args[i])).append('\n');
+                out.append("open arg[").append(i).append("]=").append(Probe.escape(args[i])).append('\n');
             }
             if (args.length > 8) {
-                out.append("open last=").append(escape(args[args.length - 1])).append(" hash=").append(String.join("\n", args).hashCode()).append('\n');
+                out.append("open last=").append(Probe.escape(args[args.length - 1])).append(" hash=").append(String.join("\n", args).hashCode()).append('\n');
             }
             System.out.print(out);
             System.out.flush();
@@ -47,17 +47,5 @@ public final class Instance {
         } finally {
             opened.countDown();
         }
-    }
-
-    private static String escape(String text) {
-        StringBuilder out = new StringBuilder();
-        for (char c : text.toCharArray()) {
-            if (c >= 0x20 && c < 0x7f) {
-                out.append(c);
-            } else {
-                out.append(String.format("\\u%04x", (int) c));
-            }
-        }
-        return out.toString();
     }
 }

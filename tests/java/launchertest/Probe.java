@@ -40,7 +40,8 @@ public final class Probe {
         System.out.println(name + "=" + (value == null ? "<unset>" : escape(value)));
     }
 
-    private static String escape(String text) {
+    /** The text with every character outside printable ASCII written as a Java escape. */
+    static String escape(String text) {
         StringBuilder out = new StringBuilder();
         for (char c : text.toCharArray()) {
             if (c >= 0x20 && c < 0x7f) {
