@@ -52,10 +52,15 @@ protected:
         return inst.path("run") + "/launcher-instance-" + instanceKey(inst.path("bin/app.conf")) + ".sock";
     }
 
-    /// The first start, in the background; back once its socket is there.
-    std::future<Result> startFirst(const std::vector<std::string>& args) {
+    /// The first start, in the background; back once its socket is there and its main has
+    /// begun: a later start's wait for the answer does not include the VM's start, however
+    /// loaded the machine.
+    std::future<Result> startFirst(std::vector<std::string> args) {
+        std::string ready = inst.path("ready");
+        args.insert(args.begin(), "-J-Dready=" + ready);
         auto running = std::async(std::launch::async, [this, args] { return inst.run(args, options); });
-        for (int i = 0; i < 300 && !fs::exists(socketPath()); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        for (int i = 0; i < 1200 && !(fs::exists(socketPath()) && fs::exists(ready)); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
         EXPECT_TRUE(fs::exists(socketPath()));
         return running;
     }

@@ -325,6 +325,8 @@ TEST_F(CacheLife, AMakingNeverHoldsTheStartUp) {
     plant(".classes", kClassList);
     EXPECT_EQ(note({}, slowMaking), "not used this start, making DIR/KEY.aot from the classes the last start loaded");
     EXPECT_LT(seconds, training + 1.0);
+    RecordProperty("training_start_ms", static_cast<int>(training * 1000));
+    RecordProperty("making_start_ms", static_cast<int>(seconds * 1000));
     // The VM maps it (its java.vm.info says so): it stays for the next start.
     for (int use = 0; use < 2; ++use) EXPECT_EQ(note({}, slowMaking), "using DIR/KEY.aot");
     // A longer list that a later start wrote has it made anew, after the start that maps it.

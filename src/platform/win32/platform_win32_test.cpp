@@ -15,11 +15,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -523,6 +525,38 @@ TEST(PlatformWin32Processes, AProgramThatCannotStartGivesTheSystemText) {
     ASSERT_FALSE(outcome.errorText.empty());
     EXPECT_NE(outcome.errorText.back(), '\n');
     EXPECT_NE(outcome.errorText.back(), '\r');
+}
+
+// A worker is told apart by its program name alone; what it is given beside is checked
+// before any handle in it is used, and it waits for the launch it names before its work.
+TEST(PlatformWin32Processes, AWorkerTakesItsWorkOnlyFromAWellFormedCommandLine) {
+    EXPECT_FALSE(platform::backgroundWork({"app.exe", "10", "0", "1", "make"}));
+    EXPECT_FALSE(platform::backgroundWork({}));
+    const std::string worker = "<launcher worker>";
+    const std::vector<std::vector<std::string>> malformed = {
+        {worker},
+        {worker, "10", "0"},
+        {worker, "ten", "0", "1"},
+        {worker, "10", "-1", "1"},
+        {worker, "10", "2", "1", "2"},
+        {worker, "3601", "0", "1"},
+        {worker, "10", "0", "0x10"},
+        {worker, "10", "1", "1", "99999999999999999999"},
+    };
+    for (const auto& args : malformed) {
+        std::optional<std::vector<std::string>> job = platform::backgroundWork(args);
+        ASSERT_TRUE(job) << args.size();
+        EXPECT_TRUE(job->empty()) << args.size();
+    }
+    // The launch it waits for: here an event already set, which the worker closes.
+    HANDLE launch = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+    ASSERT_NE(launch, nullptr);
+    std::string handle = std::to_string(reinterpret_cast<std::uintptr_t>(launch));
+    std::optional<std::vector<std::string>> job = platform::backgroundWork({worker, "0", "0", handle, "make", "", "a b"});
+    ASSERT_TRUE(job);
+    EXPECT_EQ(*job, (std::vector<std::string>{"make", "", "a b"}));
+    DWORD flags = 0;
+    EXPECT_FALSE(GetHandleInformation(launch, &flags));
 }
 
 }  // namespace

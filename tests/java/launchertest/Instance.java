@@ -9,15 +9,19 @@ import java.util.concurrent.TimeUnit;
  * called as often as the property opens says (at most a minute); with halt=true it ends the
  * VM at once, as a killed process ends. An argument throw makes open throw, block makes it
  * sleep 12 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
+ * With the property ready, main makes the file it names once it has begun.
  */
 public final class Instance {
     private static final CountDownLatch started = new CountDownLatch(1);
     private static final CountDownLatch opened = new CountDownLatch(Integer.getInteger("opens", 0));
 
-    public static void main(String[] args) throws InterruptedException {
+    public static void main(String[] args) throws InterruptedException, java.io.IOException {
         System.out.println("main");
         System.out.flush();
         started.countDown();
+        if (System.getProperty("ready") != null) {
+            new java.io.File(System.getProperty("ready")).createNewFile();
+        }
         if (Boolean.getBoolean("halt")) {
             Runtime.getRuntime().halt(9);
         }
