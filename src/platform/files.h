@@ -46,7 +46,8 @@ bool isSymbolicLink(const std::string& path);
 std::optional<std::string> resolvedPath(const std::string& path);
 
 /// Opens a file by its exact name (Windows: through the wide API, so that any name Windows can
-/// hold is found) with a C runtime `mode` ("r", "rb"...); null when it cannot be opened.
+/// hold is found) with a C runtime `mode` ("r", "rb"...); null when it cannot be opened. For
+/// reading, opening never waits (POSIX: a FIFO without a writer reads as empty).
 std::FILE* openFile(const std::string& path, const char* mode);
 
 /// Makes `directory` and every missing parent; true when it exists as a directory afterwards.

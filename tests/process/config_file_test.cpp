@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,17 @@ TEST_F(ConfigFile, ConfigurationFromAPipe) {
     parts.fromFile = {"-Dfrom=pipe"};
     parts.configPath = "/dev/fd/3";
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "pipe/Main", {}));
+}
+
+// A FIFO at the configuration's name that nothing writes to holds no start up: it reads as an
+// empty configuration.
+TEST_F(ConfigFile, AFifoWithoutAWriterReadsAsEmpty) {
+    if (isWindows()) GTEST_SKIP() << "POSIX FIFOs";
+    inst.write("bin/app.conf", "");
+    Result empty = launch({});
+    std::filesystem::remove(inst.path("bin/app.conf"));
+    ASSERT_EQ(::mkfifo(inst.path("bin/app.conf").c_str(), 0600), 0);
+    EXPECT_RUN(launch({}), empty.out, empty.err, empty.exitCode);
 }
 
 // ---- Long lines --------------------------------------------------------------------------------
