@@ -263,7 +263,8 @@ bool startWorker(const std::vector<std::string>& job, unsigned delay) {
     handed.push_back(launch);
     handed.push_back(nul);
     for (HANDLE lock : heldLocks) SetHandleInformation(lock, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
-    // Only these handles go to the worker, where the system can be told so.
+    // Only these handles go to the worker: it must not keep open what the start inherited
+    // (a pipe that a script reads the start's output from until it ends).
     SIZE_T size = 0;
     InitializeProcThreadAttributeList(nullptr, 1, 0, &size);
     std::vector<unsigned char> listMemory(size);
@@ -272,15 +273,15 @@ bool startWorker(const std::vector<std::string>& job, unsigned delay) {
                   UpdateProcThreadAttribute(list, 0, PROC_THREAD_ATTRIBUTE_HANDLE_LIST, handed.data(),
                                             handed.size() * sizeof(HANDLE), nullptr, nullptr);
     STARTUPINFOEXW startup = {};
-    startup.StartupInfo.cb = listed ? sizeof startup : sizeof startup.StartupInfo;
+    startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
     startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = nul;
-    if (listed) startup.lpAttributeList = list;
-    DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS | (listed ? EXTENDED_STARTUPINFO_PRESENT : 0);
+    startup.lpAttributeList = list;
+    DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS | EXTENDED_STARTUPINFO_PRESENT;
     PROCESS_INFORMATION process = {};
     // Out of a job the launch may run in, which could end the worker with it; within it where
     // the job allows no way out.
-    BOOL created = nul != INVALID_HANDLE_VALUE &&
+    BOOL created = listed && nul != INVALID_HANDLE_VALUE &&
                    (CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags | CREATE_BREAKAWAY_FROM_JOB,
                                    nullptr, nullptr, &startup.StartupInfo, &process) ||
                     CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr,
