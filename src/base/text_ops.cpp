@@ -66,6 +66,19 @@ bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
     return true;
 }
 
+// Not through a string stream: the streams' locale machinery would more than double the size of
+// the statically linked Windows executables.
+std::vector<std::string> blankSeparatedWords(const std::string& text) {
+    std::vector<std::string> words;
+    std::size_t at = 0;
+    while ((at = text.find_first_not_of(" \t\r\n", at)) != std::string::npos) {
+        std::size_t end = text.find_first_of(" \t\r\n", at);
+        words.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+        at = end;
+    }
+    return words;
+}
+
 std::vector<std::string> splitPathList(const std::string& list) {
     std::vector<std::string> entries;
     std::size_t start = 0;

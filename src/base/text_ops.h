@@ -25,6 +25,10 @@ std::string& fixSlashes(std::string& text);
 /// platform's list separator; empty entries stay, so that "a;;b" gives three. "" gives one.
 std::vector<std::string> splitPathList(const std::string& list);
 
+/// The words of `text` between blanks, tabs and line ends, as the VM splits the options of its
+/// environment variables.
+std::vector<std::string> blankSeparatedWords(const std::string& text);
+
 /// True when `text` begins with `prefix`.
 bool startsWith(const std::string& text, const std::string& prefix);
 

@@ -3,18 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-// Not through a string stream: the streams' locale machinery would more than double the size of
-// the statically linked Windows executables.
-std::vector<std::string> blankSeparatedWords(const std::string& text) {
-    std::vector<std::string> result;
-    std::size_t at = 0;
-    while ((at = text.find_first_not_of(" \t", at)) != std::string::npos) {
-        std::size_t end = text.find_first_of(" \t", at);
-        result.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
-        at = end;
-    }
-    return result;
-}
+#include "base/text_ops.h"
 
 namespace {
 

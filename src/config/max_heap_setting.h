@@ -21,5 +21,3 @@ struct MaxHeapRequest {
 /// the floor, a size without a known unit, a wrong count of words.
 std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string& problem);
 
-/// The words of `text` between blanks, tabs and line ends.
-std::vector<std::string> blankSeparatedWords(const std::string& text);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace platform {
@@ -122,7 +123,11 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes);
 
 /// At most `maxBytes` from the start of a regular file (as readRegularFile reads it); nullopt
 /// when it is missing, no regular file, or cannot be read.
-std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes);
+inline std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
+    FileContent file = readRegularFile(path, maxBytes);
+    if (file.outcome != FileOutcome::Read && file.outcome != FileOutcome::TooLarge) return std::nullopt;
+    return std::move(file.bytes);
+}
 
 /// Takes an exclusive lock on `path` (created when missing) that this process holds until it
 /// ends, whatever way it ends; false when another process holds it or it cannot be made, or

@@ -24,20 +24,6 @@ using startup_cache::kSeparator;
 /// The places besides the launcher's list where the VM reads options of its own.
 const char* const kOptionVariables[] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 
-/// The options an environment variable gives the VM, split at blanks as the VM splits them
-/// (quotes aside, which cannot make a sharing option out of anything else).
-std::vector<std::string> variableOptions(const char* name) {
-    std::vector<std::string> options;
-    std::string value = platform::getEnv(name).value_or(std::string());
-    std::size_t start = 0;
-    while ((start = value.find_first_not_of(" \t\r\n", start)) != std::string::npos) {
-        std::size_t end = value.find_first_of(" \t\r\n", start);
-        options.push_back(value.substr(start, end == std::string::npos ? std::string::npos : end - start));
-        start = end;
-    }
-    return options;
-}
-
 /// The first option of `options` that begins with one of `starts`; empty when none does.
 template <std::size_t N>
 std::string firstOf(const std::vector<std::string>& options, const char* const (&starts)[N]) {
@@ -60,7 +46,8 @@ const char* const kReportingOptions[] = {"-Xlog", "-verbose:class", "-XX:+PrintF
 /// this start; empty when nothing does.
 std::string optionsKeepingItOff(const std::vector<std::string>& options) {
     std::vector<std::pair<std::string, std::vector<std::string>>> sources = {{"the VM options", options}};
-    for (const char* name : kOptionVariables) sources.push_back({name, variableOptions(name)});
+    for (const char* name : kOptionVariables)
+        sources.push_back({name, blankSeparatedWords(platform::getEnv(name).value_or(std::string()))});
     for (const auto& source : sources) {
         if (!firstOf(source.second, kSharingOptions).empty()) return source.first + " manage class data sharing";
         std::string reporting = firstOf(source.second, kReportingOptions);

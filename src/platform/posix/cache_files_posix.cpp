@@ -165,12 +165,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     return file;
 }
 
-std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
-    FileContent file = readRegularFile(path, maxBytes);
-    if (file.outcome != FileOutcome::Read && file.outcome != FileOutcome::TooLarge) return std::nullopt;
-    return std::move(file.bytes);
-}
-
 namespace {
 
 /// The descriptors of the locks this process holds; the background work keeps them.

@@ -181,12 +181,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     return content;
 }
 
-std::optional<std::string> readFileStart(const std::string& path, std::size_t maxBytes) {
-    FileContent file = readRegularFile(path, maxBytes);
-    if (file.outcome != FileOutcome::Read && file.outcome != FileOutcome::TooLarge) return std::nullopt;
-    return std::move(file.bytes);
-}
-
 namespace {
 
 /// The locks this process holds, which a worker it starts takes over.
