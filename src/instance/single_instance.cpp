@@ -145,7 +145,7 @@ void InstanceListener::serve() {
         std::optional<InstanceRequest> request = receiveRequest(*connection);
         if (!request) continue;
         decided_.wait();
-        if (state_ == State::Off) return;
+        if (state_ != State::Ready) return;
         // No answer when the VM is gone: the start then runs as an instance of its own.
         if (std::optional<bool> delivered = deliver(*request))
             connection->send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed), kInstanceRequestMs);

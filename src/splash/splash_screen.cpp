@@ -1,7 +1,9 @@
 #include "splash/splash_screen.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <optional>
 #include <vector>
 
 #include "base/path_names.h"
@@ -13,6 +15,22 @@
 #include "platform/splash_library.h"
 
 namespace {
+
+/// Images larger than this are not read: a splash that takes long to decode defeats itself.
+constexpr std::uint64_t kMaxSplashImageBytes = std::uint64_t(64) << 20;
+
+/// Why `image` cannot be a splash image, in words for a -verbose line ("is missing", "is
+/// empty"...); nullopt when it is a readable regular file of 1 byte to kMaxSplashImageBytes.
+/// Whether its bytes form an image only the splash library can say.
+std::optional<std::string> splashImageProblem(const std::string& image) {
+    if (!platform::exists(image)) return std::string("is missing");
+    std::optional<platform::FileStamp> stamp = platform::fileStamp(image);
+    if (!stamp) return std::string("is not a regular file");
+    if (stamp->size == 0) return std::string("is empty");
+    if (stamp->size > kMaxSplashImageBytes) return std::string("is larger than 64 MiB");
+    if (!platform::readFileStart(image, 1)) return std::string("cannot be read");
+    return std::nullopt;
+}
 
 // The runtime's splash library, as its exports are declared (checked against the JDK 17 and
 // Java 25 libraries for Linux x86-64 by their machine code: the file name reaches fopen, the
@@ -143,18 +161,8 @@ bool loadImage(const SplashLibrary& library, const std::string& image) {
     return library.loadMemory(&data[0], static_cast<int>(data.size())) != 0;
 }
 
-}  // namespace
 
-std::optional<std::string> splashImageProblem(const std::string& image) {
-    if (!platform::exists(image)) return std::string("is missing");
-    if (!platform::isRegularFile(image)) return std::string("is not a regular file");
-    std::optional<platform::FileStamp> stamp = platform::fileStamp(image);
-    if (!stamp) return std::string("is not a regular file");
-    if (stamp->size == 0) return std::string("is empty");
-    if (stamp->size > kMaxSplashImageBytes) return std::string("is larger than 64 MiB");
-    if (!platform::readFileStart(image, 1)) return std::string("cannot be read");
-    return std::nullopt;
-}
+}  // namespace
 
 void showSplashScreen(const SplashRequest& request) {
     std::string image = absolutePath(request.image);

@@ -4,17 +4,7 @@
 // the runtime closes it at the application's first window.
 #pragma once
 
-#include <cstdint>
-#include <optional>
 #include <string>
-
-/// Images larger than this are not read: a splash that takes long to decode defeats itself.
-constexpr std::uint64_t kMaxSplashImageBytes = std::uint64_t(64) << 20;
-
-/// Why `image` cannot be a splash image, in words for a -verbose line ("is missing", "is
-/// empty"...); nullopt when it is a readable regular file of 1 byte to kMaxSplashImageBytes.
-/// Whether its bytes form an image only the splash library can say.
-std::optional<std::string> splashImageProblem(const std::string& image);
 
 /// What showSplashScreen needs of the launch.
 struct SplashRequest {

@@ -196,12 +196,14 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         return claim;
     }
     std::wstring name = pipeName(sid, key);
+    // One limit for the lock and the connection together.
+    ULONGLONG deadline = deadlineAfter(timeoutMs);
     ClaimLock lock(L"Local\\launcher-instance-" + sid + L"-" + toWide(key), timeoutMs);
     if (!lock.held()) {
         claim.reason = "the lock of the pipe's name cannot be had";
         return claim;
     }
-    HANDLE pipe = openClientEnd(name, deadlineAfter(timeoutMs));
+    HANDLE pipe = openClientEnd(name, deadline);
     if (pipe != INVALID_HANDLE_VALUE) return runningAt(pipe, name, sid);
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) {

@@ -109,13 +109,6 @@ void addInstallerHomes(HKEY root, const char* rootName, const InstallerKey& inst
     }
 }
 
-/// The value of an environment variable without trailing separators; empty when unset.
-std::string folderVariable(const char* name) {
-    std::string value = getEnv(name).value_or(std::string());
-    while (value.size() > 3 && (value.back() == '\\' || value.back() == '/')) value.pop_back();
-    return value;
-}
-
 }  // namespace
 
 const char* const kJavaExecutableName = "java.exe";
@@ -144,8 +137,8 @@ std::vector<std::string> usualJavaFolders() {
     std::vector<std::string> folders;
     // A 32-bit launcher needs the runtimes of 32-bit installers, which go to "Program Files
     // (x86)" on 64-bit Windows (and to "Program Files" on 32-bit Windows, with no such variable).
-    std::string programs = folderVariable(sizeof(void*) == 8 ? "ProgramFiles" : "ProgramFiles(x86)");
-    if (programs.empty()) programs = folderVariable("ProgramFiles");
+    std::string programs = userFolderVariable(sizeof(void*) == 8 ? "ProgramFiles" : "ProgramFiles(x86)")
+                               .value_or(userFolderVariable("ProgramFiles").value_or(std::string()));
     if (!programs.empty())
         for (const char* vendor : {"Java", "Eclipse Adoptium", "Eclipse Foundation", "AdoptOpenJDK", "Zulu", "Microsoft",
                                    "Amazon Corretto", "BellSoft", "Semeru", "OpenJDK"})
