@@ -1,9 +1,8 @@
 // The user's answer to the prompt, kept in the user's own settings for the configuration file
 // it was given for. What is read back is only ever a candidate: it is examined like any other.
-#include <cstdio>
-#include <cstdint>
 #include <string>
 
+#include "base/digest.h"
 #include "base/path_names.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -14,25 +13,13 @@ namespace {
 
 const std::size_t kMaxFileBytes = 64 * 1024;
 
-/// FNV-1a over the path: a file name that stays the same for the same configuration file.
-std::string pathDigest(const std::string& path) {
-    std::uint64_t hash = 14695981039346656037ull;
-    for (unsigned char c : path) {
-        hash ^= c;
-        hash *= 1099511628211ull;
-    }
-    char text[17];
-    std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(hash));
-    return text;
-}
-
 /// The file in the application's settings folder that keeps the answer for this configuration
 /// path, and that folder; empty when the environment names no settings directory.
 std::string rememberedFile(const std::string& configPath, std::string* folder = nullptr) {
     std::string directory = userSettingsFolder(configPath);
     if (directory.empty()) return std::string();
     if (folder) *folder = directory;
-    return directory + platform::kDirSeparator + "java-home-" + pathDigest(configPath) + ".txt";
+    return directory + platform::kDirSeparator + "java-home-" + Digest().addBytes(configPath).hex(16) + ".txt";
 }
 
 std::string fileText(const std::string& configPath, const std::string& home) {

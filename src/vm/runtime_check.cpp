@@ -99,8 +99,7 @@ std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool 
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
     if (!candidate.empty() && hasJavaExe(candidate)) {
-        settings.processdirective(kSetJavaHome, candidate);
-        settings.javaHomeChosen = true;
+        useChosenJava(settings, candidate);
         return std::nullopt;
     }
     throw javaNotFound(settings.javaDownloadUrl, candidate);

@@ -101,7 +101,7 @@ Plan planCache(const ConfigFileParser& settings, const RuntimeFacts& runtime, co
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
     startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, vmLibrary, application, directory, keyed);
-    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet, vmLibrary};
+    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet};
     return planListArchive(files, launch, *row);
 }
 

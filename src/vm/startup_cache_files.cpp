@@ -22,12 +22,11 @@ const std::string kSeparator(1, platform::kDirSeparator);
 
 namespace {
 
-using Fingerprint = Digest;
 
 /// What tells a file from the one it replaced: its size, its times and its identity, so that a
 /// jar copied over in place or renamed into place both show. The change time shows even a copy
 /// of the same size whose modification time was set back (cp -p), which no user can set back.
-void addStamp(Fingerprint& print, const std::string& path) {
+void addStamp(Digest& print, const std::string& path) {
     std::optional<platform::FileStamp> stamp = platform::fileStamp(path);
     print.add(stamp ? std::to_string(stamp->size) + ":" + std::to_string(stamp->modified) + ":" +
                           std::to_string(stamp->changed) + ":" + std::to_string(stamp->node)
@@ -61,7 +60,7 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
                       const std::vector<std::string>& options) {
     const std::string& home = settings.javaHome;
     std::string vm = settings.vmName.empty() ? std::string(kDefaultVmName) : settings.vmName;
-    Fingerprint key;
+    Digest key;
     for (const std::string& part : {home, release, vm, vmLibrary, settings.classPath,
                                     settings.mainClass.empty() ? std::string(kDefaultMainClass) : settings.mainClass})
         key.add(part);
@@ -77,7 +76,7 @@ CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& relea
     // start from another shell or shortcut throw the cache away.
     for (const std::string& option : options)
         if (!startsWith(option, "-Djava.library.path=") && !startsWith(option, "-Denv.")) key.add(option);
-    Fingerprint app;
+    Digest app;
     app.add(application);
     return filesNamed(directory, app.hex(8) + "-", key.hex(16), application);
 }

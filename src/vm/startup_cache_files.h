@@ -125,7 +125,6 @@ struct Launch {
     std::string classPath;
     std::vector<std::string> options;  ///< the launch's own VM options
     std::vector<std::string> quiet;    ///< the options that keep the runtime's lines about archives off
-    std::string vmLibrary;             ///< the VM library the launch loads
 };
 
 /// How one range of runtime versions keeps class data: a training start lists the classes it

@@ -171,30 +171,32 @@ void assemble(const CacheFiles& files, const Launch& launch, const MechanismRow&
 
 /// The first word of a making's job, and how many words follow it before the launch's options.
 const char* const kMakingJob = "make-startup-cache";
-constexpr std::size_t kJobWords = 12;
+constexpr std::size_t kJobWords = 11;
 
 /// The making of `archive` from `list` as the words of a job for runMaking.
 std::vector<std::string> makingJob(const CacheFiles& files, const Launch& launch, const MechanismRow& kind,
                                    const std::string& list, const std::string& archive) {
     std::vector<std::string> job{kMakingJob,     std::to_string(kind.from), files.directory, files.prefix,
                                  files.stem.substr(files.directory.size() + kSeparator.size() + files.prefix.size()),
-                                 files.application, launch.javaHome, launch.classPath, launch.vmLibrary, list, archive,
+                                 files.application, launch.javaHome, launch.classPath, list, archive,
                                  std::to_string(launch.options.size())};
     return concat(job, launch.options);
 }
 
-/// `plan` with the work that makes `archive` from `list` beside the application, unless the
-/// last makings did not finish and this one is to wait for more starts.
-Plan withMaking(Plan plan, const CacheFiles& files, const Launch& launch, const MechanismRow& kind, const std::string& list,
-                const std::string& archive) {
+/// `plan` with the work that makes `archive` from `list` beside the application, its note
+/// followed by `making`, the words for it; unless the last makings did not finish and this one
+/// is to wait for more starts, which the note then says instead.
+Plan withMaking(Plan plan, const std::string& making, const CacheFiles& files, const Launch& launch, const MechanismRow& kind,
+                const std::string& list, const std::string& archive) {
     // A mark left behind: the worker of the last making was ended before it was done (killed,
     // or the user logged off), which is a making that did not finish.
     if (platform::privateFileStamp(files.making) && platform::removeFile(files.making)) countUnfinished(files);
     if (int wait = makingDeferred(files)) {
-        plan.note = plan.note.substr(0, plan.note.find("making ")) + "the last making of " + archive +
-                    " did not finish; making it again in " + std::to_string(wait) + (wait == 1 ? " start" : " starts");
+        plan.note += "the last making of " + archive + " did not finish; making it again in " + std::to_string(wait) +
+                     (wait == 1 ? " start" : " starts");
         return plan;
     }
+    plan.note += making;
     plan.background = [=] { assemble(files, launch, kind, list, archive); };
     plan.job = makingJob(files, launch, kind, list, archive);
     return plan;
@@ -267,7 +269,7 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const MechanismRo
     if (platform::exists(grown) || platform::isSymbolicLink(grown)) {
         if (!holdLock(files)) return use(files, kind, archive);
         if (isWholeList(grown) && refusals(files) < kMaxRefusals && classCount(grown) > classCount(files.list) * 21 / 20) {
-            Plan plan = withMaking(use(files, kind, archive, "; making it anew from the classes a later start loaded"),
+            Plan plan = withMaking(use(files, kind, archive, "; "), "making it anew from the classes a later start loaded",
                                    files, launch, kind, grown, archive);
             // Where the archive this start's VM maps cannot be replaced, the making waits for its end.
             plan.untilTheLaunchEnds = platform::kMappedFilesStay;
@@ -291,15 +293,15 @@ Plan useAndGrow(const CacheFiles& files, const Launch& launch, const MechanismRo
 bool runMaking(const std::vector<std::string>& job) {
     if (job.size() < kJobWords || job[0] != kMakingJob) return false;
     const MechanismRow* kind = mechanismRow(std::atoi(job[1].c_str()));
-    std::size_t options = job[11].size() < 6 ? static_cast<std::size_t>(std::atoi(job[11].c_str())) : job.size();
-    if (!kind || std::to_string(kind->from) != job[1] || job[11].find_first_not_of("0123456789") != std::string::npos ||
-        job[3].empty() || options != job.size() - kJobWords)
-        return false;
+    const std::string& count = job[10];
+    bool counted = !count.empty() && count.size() < 6 && count.find_first_not_of("0123456789") == std::string::npos &&
+                   static_cast<std::size_t>(std::atoi(count.c_str())) == job.size() - kJobWords;
+    if (!kind || std::to_string(kind->from) != job[1] || !counted || job[3].empty()) return false;
     CacheFiles files = filesNamed(job[2], job[3], job[4], job[5]);
-    const std::string &list = job[9], &archive = job[10];
+    const std::string &list = job[8], &archive = job[9];
     // The job touches the files of its key only.
-    if (!startsWith(list, files.stem) || !startsWith(archive, files.stem)) return false;
-    Launch launch{job[6], job[7], std::vector<std::string>(job.begin() + kJobWords, job.end()), kind->quiet, job[8]};
+    if ((list != files.list && list != files.grown) || archive != files.stem + kind->ending) return false;
+    Launch launch{job[6], job[7], std::vector<std::string>(job.begin() + kJobWords, job.end()), kind->quiet};
     assemble(files, launch, *kind, list, archive);
     return true;
 }
@@ -317,8 +319,9 @@ Plan planListArchive(const CacheFiles& files, const Launch& launch, const Mechan
     if (!holdLock(files)) return Plan{{}, kLockNote};
     std::string note = crashes.withThisArchive ? removeCrashed(files, archive) : removeUnproven(files, archive);
     if (isWholeList(files.list) && refusals(files) < kMaxRefusals) {
-        return withMaking({{}, note + "not used this start, making " + archive + " from the classes the last start loaded"},
-                          files, launch, kind, files.list, archive);
+        return withMaking({{}, note + "not used this start, "},
+                          "making " + archive + " from the classes the last start loaded", files, launch, kind, files.list,
+                          archive);
     }
     // An empty list (a training start killed at once) is made again.
     platform::removeFile(files.list);

@@ -283,13 +283,13 @@ TEST(StartupCache, AWorkerDoesOnlyTheMakingOfItsKeysFiles) {
     std::filesystem::create_directories(cache);
     const std::string stem = nat(cache + "/0123abcd-0123456789abcdef");
     const std::vector<std::string> job = {"make-startup-cache", "25", cache, "0123abcd-", "0123456789abcdef", "app.conf",
-                                          dir / "no-runtime", "app.jar", "libjvm", stem + ".classes", stem + ".aot", "1", "-Dx=1"};
+                                          dir / "no-runtime", "app.jar", stem + ".classes", stem + ".aot", "1", "-Dx=1"};
     struct Case {
         std::size_t word;
         const char* value;
     };
-    const Case faults[] = {{0, "make-something"}, {1, "24"}, {1, "2x"}, {3, ""}, {9, "/elsewhere.classes"},
-                           {10, "/elsewhere.aot"}, {11, "2"}, {11, "0"}, {11, "-1"}, {11, "99999999999"}};
+    const Case faults[] = {{0, "make-something"}, {1, "24"}, {1, "2x"}, {3, ""}, {8, "/elsewhere.classes"},
+                           {9, "/elsewhere.aot"}, {10, "2"}, {10, "0"}, {10, "-1"}, {10, "99999999999"}};
     for (const Case& fault : faults) {
         std::vector<std::string> faulty = job;
         faulty[fault.word] = fault.value;
