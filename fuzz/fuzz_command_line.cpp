@@ -1,9 +1,9 @@
 // The input is an argument vector, its elements separated by NUL bytes; the first is the
-// program name. It goes through the launcher's pre-scan and parseCommandLine on a record that
-// the configuration file and jvm.cfg have already filled. The program name, which
-// parseCommandLine never examines, picks the record's state: "help" in it means the
-// application handles help (otherwise the help options are left out, since they end the
-// process), "server" or "tavm" in it is the VM the configuration file chose.
+// program name. It goes through readCommandLine and applyCommandLine on a record that the
+// configuration file and jvm.cfg have already filled. The program name, which the reading
+// never examines, picks the record's state: "help" in it means the
+// application handles help (otherwise the help options are left out, since the launch stops at
+// them), "server" or "tavm" in it is the VM the configuration file chose.
 //
 // Checked: every application argument is one of the input's, in order (made absolute, or
 // "-help" for a help option); the count of non-option arguments matches; the file's VM

@@ -195,7 +195,7 @@ void applyEarlyOverrides(ConfigFileParser& settings, const CommandLine& line, Ph
 }
 
 bool launcherPrintsUsage(const CommandLine& line, bool appHandlesHelp) {
-    const std::string handOver = "-Dapplication.handle.help=true";
+    const std::string handOver = kAppHandlesHelpOption;
     for (const Argument& arg : line.arguments) {
         if (arg.kind == ArgumentKind::VmOption && arg.text.substr(2) == handOver) appHandlesHelp = true;
         if (arg.kind == ArgumentKind::Override && arg.directive == kAddVMOption && arg.value == handOver)

@@ -106,8 +106,6 @@ public:
 
     /// True when the launch searches for an installed runtime that fits.
     bool searchesForJava() const;
-    /// True when `name` is the name of an entry of vmTable.
-    bool isKnownVm(const std::string& name) const;
     /// vmName, set to "hotspot" first when empty.
     const std::string& getVmName();
     /// mainClass, set to the default main class first when empty.
@@ -194,6 +192,8 @@ private:
 extern const char* const kDefaultMainClass;
 /// The VM name when none is configured.
 extern const char* const kDefaultVmName;
+/// The VM option by which the application says it prints its own usage text.
+extern const char* const kAppHandlesHelpOption;
 
 /// The id of the directive whose key equals `key` byte for byte, or -1.
 int findDirective(const std::string& key);

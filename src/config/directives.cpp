@@ -55,7 +55,7 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
             classPath += getFileNames(fixSlashes(value));
             break;
         case kAddVMOption:
-            if (value == "-Dapplication.handle.help=true")
+            if (value == kAppHandlesHelpOption)
                 appHandlesHelp = true;
             else if (value == "-Dno.shell.integration=true")
                 noShellIntegration = true;
@@ -212,13 +212,8 @@ bool ConfigFileParser::searchesForJava() const {
     return javaSearch == JavaSearchSetting::On || (javaSearch == JavaSearchSetting::Unset && javaVersionMin != 0);
 }
 
-bool ConfigFileParser::isKnownVm(const std::string& name) const {
-    for (const VmEntry& entry : vmTable)
-        if (entry.name == name) return true;
-    return false;
-}
-
 const char* const kDefaultVmName = "hotspot";
+const char* const kAppHandlesHelpOption = "-Dapplication.handle.help=true";
 const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
 
 const std::string& ConfigFileParser::getVmName() {

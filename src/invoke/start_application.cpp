@@ -166,10 +166,10 @@ int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& r
     // library the launch loads.
     StartupCacheWork cacheWork;
     if (!updateMode && !settings.startupCache.empty() && !choice.libraryPath.empty()) {
-        std::vector<std::string> cacheOptions(options.begin(), options.end() - 1);
-        std::size_t before = cacheOptions.size();
-        cacheWork = appendStartupCacheOptions(settings, runtime, choice.libraryPath, settings.configPath, cacheOptions);
-        options.insert(options.end() - 1, cacheOptions.begin() + static_cast<std::ptrdiff_t>(before), cacheOptions.end());
+        std::string classPath = std::move(options.back());
+        options.pop_back();
+        cacheWork = appendStartupCacheOptions(settings, runtime, choice.libraryPath, settings.configPath, options);
+        options.push_back(std::move(classPath));
     }
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
     std::vector<JavaVMOption> jniOptions(options.size());
