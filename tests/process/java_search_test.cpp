@@ -237,10 +237,11 @@ TEST_F(JavaSearch, VerboseNamesEveryCandidateAndItsVerdict) {
 // A directive value that is no version or no switch is reported and changes nothing.
 TEST_F(JavaSearch, UnreadableValuesAreReported) {
     inst.addRuntime();
-    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion seventeen\nSetJavaSearch maybe\n");
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion seventeen\nSetJavaSearch maybe\nSetUserSettings maybe\n");
     EXPECT_RUN(inst.run({"-nomsgbox"}), "",
                "WARNING: SetJavaVersion takes a Java version or a range such as 17 or 11-21, not: seventeen\n"
-               "WARNING: SetJavaSearch takes on or off, not: maybe\n",
+               "WARNING: SetJavaSearch takes on or off, not: maybe\n"
+               "WARNING: SetUserSettings takes on or off, not: maybe\n",
                0);
 }
 

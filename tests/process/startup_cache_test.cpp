@@ -323,12 +323,21 @@ TEST_F(CacheLife, AMakingNeverHoldsTheStartUp) {
     EXPECT_EQ(note({}, slowMaking), "training, writing DIR/KEY.classes");
     double training = seconds;
     plant(".classes", kClassList);
+    // After makings that did not finish, one waits for a start.
+    plant(".unfinished", "1 1\n");
+    EXPECT_EQ(note({}, slowMaking), "not used this start, the last making of DIR/KEY.aot did not finish; making it again in 1 start");
     EXPECT_EQ(note({}, slowMaking), "not used this start, making DIR/KEY.aot from the classes the last start loaded");
     EXPECT_LT(seconds, training + 1.0);
     RecordProperty("training_start_ms", static_cast<int>(training * 1000));
     RecordProperty("making_start_ms", static_cast<int>(seconds * 1000));
     // The VM maps it (its java.vm.info says so): it stays for the next start.
     for (int use = 0; use < 2; ++use) EXPECT_EQ(note({}, slowMaking), "using DIR/KEY.aot");
+    // Two starts in a row that died with it stop the key's caches until the mark is removed.
+    plant(".crashed", "2 x\n");
+    EXPECT_EQ(note(), "not used: 2 starts in a row with the caches made for these options crashed; removing DIR/KEY.crashed "
+                      "lets them try again");
+    std::filesystem::remove(place.host + "/" + last + ".crashed");
+    EXPECT_EQ(note(), "using DIR/KEY.aot");
     // A longer list that a later start wrote has it made anew, after the start that maps it.
     plant(".new.classes", kClassList + "java/lang/Thread\n");
     EXPECT_EQ(note(), "using DIR/KEY.aot; making it anew from the classes a later start loaded");

@@ -237,6 +237,13 @@ TEST_F(UserSettings, ForgetJavaRemovesTheRememberedAnswer) {
                                            folderSeen + dirSeparator() + rememberedName(config) + ")\n", "", 0);
     EXPECT_FALSE(fs::exists(file));
     EXPECT_RUN(run({"--forget-java"}), "No Java is remembered for " + config + ".\n", "", 0);
+    // A damaged answer is removed too; what cannot be removed fails the option.
+    const std::string seenFile = folderSeen + dirSeparator() + rememberedName(config);
+    std::ofstream(file, std::ios::binary) << "no answer";
+    EXPECT_RUN(run({"--forget-java"}), "Forgot the Java remembered for " + config + ": (unreadable) (" + seenFile + ")\n", "", 0);
+    fs::create_directories(file + "/inside");
+    EXPECT_RUN(run({"--forget-java"}), "Could not remove " + seenFile + ".\n", "", 1);
+    fs::remove_all(file);
 }
 
 }  // namespace
