@@ -8,6 +8,9 @@ namespace platform {
 
 /// What follows a Java home to name its launcher executable: "\bin\java.exe" or "/bin/java".
 extern const char* const kJavaExecutable;
+/// What follows a Java home to name its splash-screen library: "\bin\splashscreen.dll" or
+/// "/lib/libsplashscreen.so". A headless runtime has none.
+extern const char* const kSplashLibraryBelowHome;
 
 /// The same below a jre directory: "\jre\bin\java.exe" or "/jre/bin/java".
 extern const char* const kJreJavaExecutable;

@@ -10,9 +10,9 @@
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/files.h"
+#include "platform/java_places.h"
 #include "platform/libraries.h"
 #include "platform/text.h"
-#include "platform/splash_library.h"
 
 namespace {
 

@@ -21,8 +21,9 @@ struct RuntimeFacts {
     std::optional<JavaVersion> releaseVersion;
 };
 
-/// The entries of the jvm.cfg at `path`; nullopt when it cannot be opened. A jvm.cfg too long
-/// to be read throws JavaLauncherException (kMsgFileTooLarge).
+/// The entries of the jvm.cfg at `path`; nullopt when it is missing, cannot be read, is no
+/// regular file or is larger than 1 MiB (passed over like a missing one). A device, which may
+/// never end, throws JavaLauncherException (kMsgFileTooLarge).
 std::optional<std::vector<VmEntry>> readJvmCfg(const std::string& path);
 
 /// Adds to `table` the entry that one jvm.cfg line declares, if any.

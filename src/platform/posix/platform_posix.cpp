@@ -210,6 +210,7 @@ std::u16string toUtf16(const std::string& text) {
 }
 
 const char* const kJavaExecutable = "/bin/java";
+const char* const kSplashLibraryBelowHome = "/lib/libsplashscreen.so";
 const char* const kJreJavaExecutable = "/jre/bin/java";
 const char* const kDefaultJavaHome = "../jre";
 

@@ -238,6 +238,7 @@ void showMessageBox(const std::string& text, const std::string& caption) {
 // ---- Java runtime layout ---------------------------------------------------------------
 
 const char* const kJavaExecutable = "\\bin\\java.exe";
+const char* const kSplashLibraryBelowHome = "\\bin\\splashscreen.dll";
 const char* const kJreJavaExecutable = "\\jre\\bin\\java.exe";
 const char* const kDefaultJavaHome = "..\\jre";
 

@@ -1,7 +1,0 @@
-#include "platform/splash_library.h"
-
-namespace platform {
-
-const char* const kSplashLibraryBelowHome = "\\bin\\splashscreen.dll";
-
-}  // namespace platform
