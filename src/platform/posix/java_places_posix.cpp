@@ -1,6 +1,5 @@
 // Where Java runtimes are installed on a POSIX system. Nothing here executes what it finds.
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 

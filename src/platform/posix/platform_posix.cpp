@@ -5,10 +5,8 @@
 #include "platform/text.h"
 
 #include <dirent.h>
-#include <dlfcn.h>
 #include <fcntl.h>
 #include <langinfo.h>
-#include <link.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>

@@ -10,7 +10,6 @@
 
 #include "platform/files.h"
 #include "platform/java_places.h"
-#include "platform/memory.h"
 #include "platform/processes.h"
 #include "platform/user_places.h"
 #include "platform/win32/wide_text.h"
@@ -168,20 +167,5 @@ std::vector<std::string> listDirectories(const std::string& directory) {
     std::sort(names.begin(), names.end());
     return names;
 }
-
-}  // namespace platform
-
-namespace platform {
-
-std::optional<unsigned long long> physicalMemory() {
-    MEMORYSTATUSEX status;
-    status.dwLength = sizeof status;
-    if (!GlobalMemoryStatusEx(&status) || status.ullTotalPhys == 0) return std::nullopt;
-    return status.ullTotalPhys;
-}
-
-// A job object's limit is the Windows form of a control group's; the launcher's own users run
-// outside any, so none is read.
-std::optional<unsigned long long> memoryLimit() { return std::nullopt; }
 
 }  // namespace platform
