@@ -172,14 +172,8 @@ public:
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
     std::vector<std::string> leftOutPathEntries;
-    /// java.library.path as the file and the runtime left the native code path: it is fixed
-    /// before the command line is applied (fixLibraryPath).
-    std::string javaLibraryPath;
-    /// How many of vmOptions came before java.library.path was fixed (the file's); the command
-    /// line's follow it.
-    std::size_t optionsBeforeLibraryPath = 0;
-
-    /// Fixes java.library.path at the native code path as it is now, after the options so far.
+    /// Adds java.library.path, the native code path as it is now, after the VM options so far
+    /// (the file's); the command line's follow it.
     void fixLibraryPath();
 
 private:

@@ -40,6 +40,5 @@ void ConfigFileParser::addInstallBinDir() {
 }
 
 void ConfigFileParser::fixLibraryPath() {
-    javaLibraryPath = nativeCodePath;
-    optionsBeforeLibraryPath = vmOptions.size();
+    vmOptions.push_back("-Djava.library.path=" + nativeCodePath);
 }

@@ -145,11 +145,7 @@ JavaVMOption hookOption(const char* name, Function hook) {
 }  // namespace
 
 std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool updateMode) {
-    const std::vector<std::string>& given = settings.vmOptions;
-    std::size_t fromFile = std::min(settings.optionsBeforeLibraryPath, given.size());
-    std::vector<std::string> options(given.begin(), given.begin() + static_cast<std::ptrdiff_t>(fromFile));
-    options.push_back("-Djava.library.path=" + settings.javaLibraryPath);
-    options.insert(options.end(), given.begin() + static_cast<std::ptrdiff_t>(fromFile), given.end());
+    std::vector<std::string> options = settings.vmOptions;
     options.push_back("-Dide.config_pathname=" + settings.configPath);
     appendMaxHeapOption(settings, options);
     options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
