@@ -51,6 +51,26 @@ std::string summaryEntry(const JavaCandidate& candidate) {
            "): " + verdictText(candidate.verdict);
 }
 
+/// "Java runtimes found: " and the entries of the runtimes among the first `count` examined
+/// that `leftOut` does not leave out (nor directories without a runtime: the user looks for
+/// what is installed), at most kMostRuntimesListed of them and "and N more" for the rest, so
+/// that a machine with thousands of runtimes (a build farm's cache) gets a line a person can
+/// read; `last` is named after them. Empty when nothing is named.
+template <typename LeftOut>
+std::string runtimesFound(const std::vector<JavaCandidate>& examined, std::size_t count, LeftOut leftOut,
+                          const std::string& last = std::string()) {
+    std::string list;
+    std::size_t listed = 0, more = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        if (examined[i].verdict == Verdict::NoMarker || leftOut(examined[i])) continue;
+        if (listed++ < kMostRuntimesListed) list += (list.empty() ? "" : "; ") + summaryEntry(examined[i]);
+        else ++more;
+    }
+    if (more != 0) list += "; and " + std::to_string(more) + " more";
+    if (!last.empty()) list += (list.empty() ? "" : "; ") + last;
+    return list.empty() ? list : "Java runtimes found: " + list + ".\n";
+}
+
 }  // namespace
 
 std::optional<JavaCandidate> JavaSearch::tryGroup(const std::string& source, const std::vector<Entry>& entries) {
@@ -140,35 +160,19 @@ std::optional<JavaCandidate> JavaSearch::searchInstalled(const std::vector<std::
 }
 
 std::string JavaSearch::foundSummary() const {
-    // Directories without a runtime are left out: the user looks for what is installed. A
-    // machine with thousands of runtimes (a build farm's cache) gets a line a person can read.
-    std::string list;
-    std::size_t listed = 0, more = 0;
-    for (const JavaCandidate& candidate : examined_) {
-        if (candidate.verdict == Verdict::NoMarker) continue;
-        if (listed++ < kMostRuntimesListed) list += (list.empty() ? "" : "; ") + summaryEntry(candidate);
-        else ++more;
-    }
-    if (more != 0) list += "; and " + std::to_string(more) + " more";
-    if (list.empty()) return "No installed Java runtime was found.\n";
-    return "Java runtimes found: " + list + ".\n";
+    std::string found = runtimesFound(examined_, examined_.size(), [](const JavaCandidate&) { return false; });
+    return found.empty() ? "No installed Java runtime was found.\n" : found;
 }
 
 std::string JavaSearch::summaryAfterRefusal(const JavaCandidate& answer) const {
     auto key = [](const std::string& home) {
         return seenKey(withoutTrailingSeparators(platform::resolvedPath(home).value_or(home)));
     };
-    // The answer is named last, with its verdict even when it holds no runtime; a runtime the
-    // search had examined already is named once, as the answer.
+    // The answer (the last examined) is named last, with its verdict even when it holds no
+    // runtime; a runtime the search had examined already is named once, as the answer.
     const std::string answerKey = key(answer.home);
-    std::string list;
-    std::size_t listed = 0, more = 0;
-    for (std::size_t i = 0; i + 1 < examined_.size(); ++i) {
-        const JavaCandidate& candidate = examined_[i];
-        if (candidate.verdict == Verdict::NoMarker || key(candidate.home) == answerKey) continue;
-        if (listed++ < kMostRuntimesListed) list += summaryEntry(candidate) + "; ";
-        else ++more;
-    }
-    if (more != 0) list += "and " + std::to_string(more) + " more; ";
-    return "Java runtimes found: " + list + summaryEntry(answer) + ".\n" + needText(request_) + "\n";
+    std::size_t before = examined_.empty() ? 0 : examined_.size() - 1;
+    return runtimesFound(examined_, before, [&](const JavaCandidate& candidate) { return key(candidate.home) == answerKey; },
+                         summaryEntry(answer)) +
+           needText(request_) + "\n";
 }
