@@ -37,7 +37,11 @@ if [ "$runs_32bit" = ON ]; then
 else
     # The loader's complaint, without the shell's "test.sh: line N: " before it.
     loader_says=${loader_says%%$'\n'*}
-    no_32bit_reason="this machine runs 64-bit programs only (${loader_says#*: line [0-9]*: })"
+    if [ -e /usr/lib/wine/wine ] || [ "${LAUNCHER_NO_32BIT:-}" = 1 ]; then
+        no_32bit_reason="this machine runs 64-bit programs only (${loader_says#*: line [0-9]*: })"
+    else
+        no_32bit_reason="Wine's 32-bit half (wine32) is not installed (scripts/setup.sh says why)"
+    fi
     echo "==> $no_32bit_reason: wine runs through its 64-bit loader, and no 32-bit Windows program runs"
     # Prefixes of their own, without wine's 32-bit half (cmake/wine.cmake names them too).
     wine=$PWD/scripts/wine64/wine wineboot=$PWD/scripts/wine64/wineboot wineprefix=wineprefix-wine64
