@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "cmdline/command_line.h"
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "fuzz_support.h"
 #include "launcher/java_launcher.h"
 #include "platform/command_line_quoting.h"
@@ -37,8 +37,8 @@ bool isHelpOption(const std::string& arg) {
 
 bool contains(const std::string& text, const char* part) { return text.find(part) != std::string::npos; }
 
-ConfigFileParser filledRecord(const std::string& programName) {
-    ConfigFileParser record;
+LaunchSettings filledRecord(const std::string& programName) {
+    LaunchSettings record;
     std::string home = "../jre";
     record.processdirective(kSetJavaHome, home);
     std::string option = "-Xmx256m";
@@ -57,7 +57,7 @@ ConfigFileParser filledRecord(const std::string& programName) {
 }
 
 // Each application argument must come from a later input argument than the one before it.
-void checkApplicationArguments(const ConfigFileParser& record, const CommandLine& line) {
+void checkApplicationArguments(const LaunchSettings& record, const CommandLine& line) {
     std::size_t next = 0;
     for (const std::string& appArg : record.appArgs) {
         bool found = false;
@@ -75,7 +75,7 @@ void checkApplicationArguments(const ConfigFileParser& record, const CommandLine
     if (record.nonOptionArgCount != nonOptions) fuzzing::fail("nonOptionArgCount does not count the non-options");
 }
 
-void checkVmOptions(const ConfigFileParser& record) {
+void checkVmOptions(const LaunchSettings& record) {
     if (record.vmOptions.size() < 2 || record.vmOptions[0] != "-Xmx256m" || record.vmOptions[1] != kLibraryPathOption)
         fuzzing::fail("the command line lost or reordered the file's VM options");
     for (const std::string& option : record.vmOptions)
@@ -94,7 +94,7 @@ void checkUpdateChildCommandLine(const CommandLine& commandLine) {
         fuzzing::fail("the update child's command line does not split back into its arguments", line);
 }
 
-void checkUpdateChildOptions(ConfigFileParser child, const CommandLine& line) {
+void checkUpdateChildOptions(LaunchSettings child, const CommandLine& line) {
     std::vector<std::string> childArgs = updateChildArguments(line, "ombrix/update/Installer", child.vmTable);
     CommandLine childLine = readCommandLine(childArgs);
     knowVmNames(childLine, child.vmTable);
@@ -124,7 +124,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::vector<std::string> args = fuzzing::splitAt(data, size, '\0');
-    ConfigFileParser record = filledRecord(args[0]);
+    LaunchSettings record = filledRecord(args[0]);
     if (!record.appHandlesHelp) {
         std::vector<std::string> kept;
         for (std::size_t i = 0; i < args.size(); ++i)

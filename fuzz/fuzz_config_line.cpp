@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "fuzz_support.h"
 #include "platform/java_places.h"
@@ -16,8 +16,8 @@ namespace {
 
 std::string configPath;
 
-ConfigFileParser freshRecord() {
-    ConfigFileParser record;
+LaunchSettings freshRecord() {
+    LaunchSettings record;
     std::string home = platform::kDefaultJavaHome;
     record.processdirective(kSetJavaHome, home);
     record.nativeCodePath = "/usr/local/bin:/usr/bin";
@@ -31,7 +31,7 @@ bool isTrimmed(const std::string& text) {
     return trim(copy) == text;
 }
 
-void checkRecord(const ConfigFileParser& record) {
+void checkRecord(const LaunchSettings& record) {
     using fuzzing::fail;
     for (const std::string& option : record.vmOptions) {
         if (option == "-Dapplication.handle.help=true" || option == "-Dno.shell.integration=true")
@@ -64,11 +64,11 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::writeFile(configPath, data, size);
-    ConfigFileParser fromFile = freshRecord();
-    if (!fromFile.readConfigFile(configPath, &ConfigFileParser::parseConfigLine))
+    LaunchSettings fromFile = freshRecord();
+    if (!fromFile.readConfigFile(configPath, &LaunchSettings::parseConfigLine))
         fuzzing::fail("a written configuration file could not be read");
 
-    ConfigFileParser byLine = freshRecord();
+    LaunchSettings byLine = freshRecord();
     for (const auto& [text, number] : fuzzing::readerLines(data, size)) byLine.parseConfigLine(text, number);
 
     fuzzing::expectSameRecord(byLine, fromFile, "reading the file and handing over its lines");

@@ -7,7 +7,7 @@
 #include <vector>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "vm/java_home.h"
 #include "base/text_ops.h"
 #include "fuzz_support.h"
@@ -21,7 +21,7 @@ bool contains(const std::string& text, const std::string& part) { return text.fi
 // What one line may add: nothing unless it starts with '-' once trimmed, otherwise at most one
 // entry whose name comes from the line and holds no blank or tab, and whose directory is the
 // line's own text, empty, or one of the texts the keywords give.
-void checkLine(const std::string& line, const ConfigFileParser& record, std::size_t before) {
+void checkLine(const std::string& line, const LaunchSettings& record, std::size_t before) {
     using fuzzing::fail;
     std::size_t added = record.vmTable.size() - before;
     if (added > 1) fail("one jvm.cfg line added several entries", line);
@@ -58,12 +58,12 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::writeFile(jvmCfgPath, data, size);
-    ConfigFileParser fromFile;
+    LaunchSettings fromFile;
     std::optional<std::vector<VmEntry>> read = readJvmCfg(jvmCfgPath);
     if (!read) fuzzing::fail("a written jvm.cfg could not be read");
     fromFile.vmTable = *read;
 
-    ConfigFileParser byLine;
+    LaunchSettings byLine;
     for (const auto& line : fuzzing::readerLines(data, size)) {
         const std::string& text = line.first;
         std::size_t before = byLine.vmTable.size();

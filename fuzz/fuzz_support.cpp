@@ -174,7 +174,7 @@ void fail(const std::string& reason, const std::string& detail) {
     std::abort();
 }
 
-void expectSameRecord(const ConfigFileParser& expected, const ConfigFileParser& actual, const char* what) {
+void expectSameRecord(const LaunchSettings& expected, const LaunchSettings& actual, const char* what) {
     expectSameField(expected.classPath, actual.classPath, what, "classPath");
     expectSameField(expected.nativeCodePath, actual.nativeCodePath, what, "nativeCodePath");
     expectSameField(expected.javaHome, actual.javaHome, what, "javaHome");

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 
 namespace fuzzing {
 
@@ -46,7 +46,7 @@ std::vector<std::pair<std::string, LineNumber>> readerLines(const std::uint8_t* 
 [[noreturn]] void fail(const std::string& reason, const std::string& detail = std::string());
 
 /// Fails unless the two records hold the same value in every field.
-void expectSameRecord(const ConfigFileParser& expected, const ConfigFileParser& actual, const char* what);
+void expectSameRecord(const LaunchSettings& expected, const LaunchSettings& actual, const char* what);
 
 /// The text with control bytes, backslashes and non-ASCII bytes escaped, for messages.
 std::string escaped(const std::string& text);

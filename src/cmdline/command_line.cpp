@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
@@ -102,7 +102,7 @@ bool prescan(CommandLine& line) {
     return false;
 }
 
-void setUpDebugging(ConfigFileParser& settings) {
+void setUpDebugging(LaunchSettings& settings) {
     std::string xxdebug = "-XXdebug";
     if (settings.vmName.empty()) {
         std::string tavm = "tavm";
@@ -120,7 +120,7 @@ void setUpDebugging(ConfigFileParser& settings) {
     settings.multiInstance = true;
 }
 
-void addApplicationArgument(ConfigFileParser& settings, const std::string& argument,
+void addApplicationArgument(LaunchSettings& settings, const std::string& argument,
                             const std::string& startDirectory) {
     std::string candidate = sanitizeArgument(argument, startDirectory);
     if (!argument.empty() && platform::exists(candidate)) {
@@ -136,7 +136,7 @@ void addApplicationArgument(ConfigFileParser& settings, const std::string& argum
 /// An override applied after the file: the runtime the prompt or the search chose stands (the
 /// override named a directory without one, and has had its say), and the search's own settings
 /// counted before it ran.
-void applyLateOverride(ConfigFileParser& settings, const Argument& arg) {
+void applyLateOverride(LaunchSettings& settings, const Argument& arg) {
     if (settings.javaHomeChosen && arg.directive == kSetJavaHome) return;
     if (arg.directive != kSetJavaHome && phaseOf(arg.directive) == Phase::BeforeSearch) return;
     std::string name = arg.name;
@@ -183,7 +183,7 @@ Phase phaseOf(int directive) {
     return Phase::AfterFile;
 }
 
-void applyEarlyOverrides(ConfigFileParser& settings, const CommandLine& line, Phase phase) {
+void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase) {
     for (const Argument& arg : line.arguments) {
         if (arg.kind != ArgumentKind::Override || arg.directive < 0 || phaseOf(arg.directive) != phase) continue;
         std::string value = arg.value;
@@ -217,7 +217,7 @@ bool hasArgument(const CommandLine& line, const std::string& text) {
     return false;
 }
 
-bool applyCommandLine(ConfigFileParser& settings, const CommandLine& line, const std::string& startDirectory) {
+bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory) {
     settings.updateMode = false;
     settings.multiInstance = false;
     settings.verbose = false;

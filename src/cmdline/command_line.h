@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 
 /// The moments of the launch at which a "--<directive>=<value>" override counts.
 enum class Phase {
@@ -70,7 +70,7 @@ Phase phaseOf(int directive);
 
 /// Applies the overrides whose directive first counts at `phase` (BeforeFile or BeforeSearch),
 /// in the order typed.
-void applyEarlyOverrides(ConfigFileParser& settings, const CommandLine& line, Phase phase);
+void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase);
 
 /// True when the launcher prints the usage text itself: a help option comes before any
 /// "-J-Dapplication.handle.help=true" (or its AddVMOption override) while the configuration
@@ -87,7 +87,7 @@ bool hasArgument(const CommandLine& line, const std::string& text);
 /// application's arguments (relative paths that exist made absolute against `startDirectory`)
 /// to `settings`. False when a help option asks the launcher for its usage text: the launch
 /// then prints it and ends.
-bool applyCommandLine(ConfigFileParser& settings, const CommandLine& line, const std::string& startDirectory);
+bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory);
 
 /// An argument that names a path relative to the user's start directory, made absolute
 /// against it; options and absolute paths unchanged.

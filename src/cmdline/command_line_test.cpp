@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cmdline/command_line.h"
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
@@ -16,13 +16,13 @@ using testing_support::TempDir;
 namespace {
 
 struct Parsed {
-    ConfigFileParser record;
+    LaunchSettings record;
     std::string out, err;
 };
 
 /// Reads `args` (the program name is added), applies them to `record` and captures what is
 /// written.
-Parsed parse(std::vector<std::string> args, ConfigFileParser record = ConfigFileParser(), const std::string& start = "") {
+Parsed parse(std::vector<std::string> args, LaunchSettings record = LaunchSettings(), const std::string& start = "") {
     args.insert(args.begin(), "app");
     CommandLine line = readCommandLine(args);
     knowVmNames(line, record.vmTable);
@@ -35,8 +35,8 @@ Parsed parse(std::vector<std::string> args, ConfigFileParser record = ConfigFile
     return run;
 }
 
-ConfigFileParser withVms(std::vector<VmEntry> table, std::string vmName = "") {
-    ConfigFileParser r;
+LaunchSettings withVms(std::vector<VmEntry> table, std::string vmName = "") {
+    LaunchSettings r;
     r.vmTable = std::move(table);
     r.vmName = std::move(vmName);
     return r;
@@ -70,7 +70,7 @@ TEST(CommandLine, OptionsAndApplicationArguments) {
 }
 
 TEST(CommandLine, EmptyAndConsumedArguments) {
-    ConfigFileParser r;
+    LaunchSettings r;
     applyCommandLine(r, readCommandLine({"app", "-nomsgbox", "", "a"}), "");
     EXPECT_EQ(r.appArgs, (Options{"", "a"})) << "the user's empty argument keeps its place";
 }
@@ -110,7 +110,7 @@ TEST(CommandLine, VerboseTracesTheArgumentsAfterItAndSanitizesExistingFiles) {
     TempDir start;
     start.write("file.txt");
     std::string sep(1, platform::kDirSeparator);
-    Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, ConfigFileParser(), start.path());
+    Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, LaunchSettings(), start.path());
     EXPECT_EQ(r.record.appArgs, (Options{"before", start.path() + sep + "file.txt", "absent.txt", "-x"}));
     EXPECT_EQ(r.out, "Added sanitized app cmd line arg: " + start.path() + sep +
                          "file.txt\nAdded app cmd line arg: absent.txt\nAdded app cmd line arg: -x\n");
@@ -179,7 +179,7 @@ TEST(CommandLine, EveryArgumentIsClassifiedOnce) {
 TEST(CommandLine, OverridesCountAtTheirPhase) {
     CommandLine line = readCommandLine({"app", "--SetJavaVersion=17", "--AddVMOption=-Dx",
                                         "--AddJavaSearchPath=j", "-conf", "--SetJavaSearch=on"});
-    ConfigFileParser settings;
+    LaunchSettings settings;
     applyEarlyOverrides(settings, line, Phase::BeforeSearch);
     EXPECT_EQ(settings.javaVersionMin, 17);
     EXPECT_EQ(settings.javaSearchPaths, Options{"j"});

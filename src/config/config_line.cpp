@@ -1,7 +1,7 @@
 #include <string>
 #include <string_view>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
 
@@ -50,7 +50,7 @@ std::vector<std::string> directiveKeys() {
     return keys;
 }
 
-void ConfigFileParser::parseConfigLine(const std::string& rawLine, LineNumber lineNumber) {
+void LaunchSettings::parseConfigLine(const std::string& rawLine, LineNumber lineNumber) {
     std::string line = rawLine;
     trim(line);
     if (line.empty() || line[0] == '#') return;
@@ -66,7 +66,7 @@ void ConfigFileParser::parseConfigLine(const std::string& rawLine, LineNumber li
     applyDirective(name, value);
 }
 
-bool ConfigFileParser::applyDirective(std::string& name, std::string& value) {
+bool LaunchSettings::applyDirective(std::string& name, std::string& value) {
     toLower(name);
     int id = findDirective(name);
     if (id == -1) {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "config/line_reader.h"
 #include "base/text_ops.h"
 #include "messages/messages.h"
@@ -25,7 +25,7 @@ using testing_support::TempDir;
 namespace {
 
 /// Records what the reader hands to its handler.
-class RecordingParser : public ConfigFileParser {
+class RecordingParser : public LaunchSettings {
 public:
     std::vector<std::pair<LineNumber, std::string>> lines;
     void record(const std::string& line, LineNumber number) { lines.emplace_back(number, line); }
@@ -33,7 +33,7 @@ public:
 
 std::vector<std::pair<LineNumber, std::string>> readLines(const std::string& path, bool* opened = nullptr) {
     RecordingParser parser;
-    bool ok = parser.readConfigFile(path, static_cast<ConfigFileParser::LineHandler>(&RecordingParser::record));
+    bool ok = parser.readConfigFile(path, static_cast<LaunchSettings::LineHandler>(&RecordingParser::record));
     if (opened) *opened = ok;
     return parser.lines;
 }
@@ -186,16 +186,16 @@ TEST(ConfigLine, FormatOfALine) {
         {"SetMainClass e.Main # note", "", "", "e/Main # note"},
     };
     for (auto& c : cases) {
-        ConfigFileParser parser;
+        LaunchSettings parser;
         Captured out = capture([&] { parser.parseConfigLine(c.line, 7); });
         EXPECT_EQ(out.out, c.out) << c.line;
         EXPECT_EQ(out.err, c.err) << c.line;
         EXPECT_EQ(parser.mainClass, c.mainClass) << c.line;
     }
     // Line numbers beyond 32 bits are reported as they are.
-    Captured far = capture([] { ConfigFileParser().parseConfigLine("x", LineNumber(1) << 33); });
+    Captured far = capture([] { LaunchSettings().parseConfigLine("x", LineNumber(1) << 33); });
     EXPECT_EQ(far.out, "[line #8589934592][x] is invalid!\n");
-    ConfigFileParser parser;
+    LaunchSettings parser;
     parser.parseConfigLine("AddVMOption -Dname=a b", 1);
     parser.parseConfigLine("SetJavaVM \"quoted\"", 2);
     EXPECT_EQ(parser.vmOptions, std::vector<std::string>{"-Dname=a b"});
@@ -221,7 +221,7 @@ TEST(Directives, EffectOnTheRecord) {
         {"", "", kSetJavaHome, "", "", "", ""},
     };
     for (auto& c : cases) {
-        ConfigFileParser parser;
+        LaunchSettings parser;
         parser.classPath = c.classPath;
         parser.nativeCodePath = c.nativeCodePath;
         std::string value = c.value;
@@ -254,7 +254,7 @@ TEST(Directives, StartupCacheValues) {
 #endif
     };
     for (auto& c : cases) {
-        ConfigFileParser parser;
+        LaunchSettings parser;
         std::string value = c.value;
         parser.processdirective(kSetStartupCache, value);
         EXPECT_EQ(parser.startupCache, c.kept) << c.value;
@@ -262,7 +262,7 @@ TEST(Directives, StartupCacheValues) {
 }
 
 TEST(Directives, ProductTitleIsTheMessagesTitle) {
-    ConfigFileParser parser;
+    LaunchSettings parser;
     std::string defaultTitle = productTitle();
     std::string title = "  My  App";
     parser.processdirective(kSetProductTitle, title);
@@ -273,7 +273,7 @@ TEST(Directives, ProductTitleIsTheMessagesTitle) {
 }
 
 TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {
-    ConfigFileParser p;
+    LaunchSettings p;
     std::string v;
     p.processdirective(kSetMainClass, v = "a.b.Main");
     p.processdirective(kSetUpdateMainClass, v = "u.Installer");
@@ -329,7 +329,7 @@ TEST(Directives, AddJavaLibPathListsJarsThenZipsOfARealDirectory) {
         {"", "missing", ""},
     };
     for (auto& c : cases) {
-        ConfigFileParser p;
+        LaunchSettings p;
         p.classPath = c.start;
         std::string value = c.directory;
         p.processdirective(kAddJavaLibPath, value);
@@ -344,7 +344,7 @@ TEST(Directives, EnvironmentDirectivesReadRealVariables) {
     ScopedEnv mixed("Launcher_Test_Mixed", std::string("mixed value"));
     ScopedEnv unset("LAUNCHER_TEST_UNSET", std::nullopt);
 
-    ConfigFileParser p;
+    LaunchSettings p;
     std::string v;
     p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_MYHOME");
     EXPECT_EQ(p.userHome, "D:\\u");  // fallback, trimmed
@@ -362,17 +362,17 @@ TEST(Directives, EnvironmentDirectivesReadRealVariables) {
 }
 
 TEST(Record, CopyIsDeepAndDefaultsLandInTheCopyOnly) {
-    ConfigFileParser fresh;
+    LaunchSettings fresh;
     EXPECT_TRUE(fresh.classPath.empty() && fresh.vmOptions.empty() && fresh.vmTable.empty() && fresh.appArgs.empty());
     EXPECT_FALSE(fresh.updateMode || fresh.appHandlesHelp || fresh.multiInstance || fresh.noShellIntegration ||
                  fresh.verbose);
     EXPECT_EQ(fresh.nonOptionArgCount, 0);
 
-    ConfigFileParser source;
+    LaunchSettings source;
     source.classPath = "a.jar";
     source.vmOptions = {"-Xmx1m"};
     source.vmTable = {{"server", "server"}};
-    ConfigFileParser copy = source;
+    LaunchSettings copy = source;
     EXPECT_EQ(copy.getVmName(), "hotspot");
     EXPECT_EQ(copy.getMainClass(), "ombrix/ideimpl/IdeMain");
     copy.vmOptions.push_back("-Xss1m");

@@ -1,7 +1,7 @@
 #include <cctype>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "config/startup_cache_setting.h"
 #include "base/text_ops.h"
@@ -44,7 +44,7 @@ std::string nativeUpdateClassPath(std::string value) {
 
 }  // namespace
 
-bool ConfigFileParser::processdirective(int id, std::string& value) {
+bool LaunchSettings::processdirective(int id, std::string& value) {
     switch (id) {
         case kAddJavaLibFile:
             separateEntry(classPath);
@@ -147,7 +147,7 @@ bool ConfigFileParser::processdirective(int id, std::string& value) {
     return true;
 }
 
-void ConfigFileParser::setSingleInstance(const std::string& value) {
+void LaunchSettings::setSingleInstance(const std::string& value) {
     singleInstanceClass.clear();
     singleInstanceMethod.clear();
     if (value.empty()) return;
@@ -162,7 +162,7 @@ void ConfigFileParser::setSingleInstance(const std::string& value) {
     singleInstanceMethod = value.substr(dot + 1);
 }
 
-void ConfigFileParser::setJavaVersion(const std::string& value) {
+void LaunchSettings::setJavaVersion(const std::string& value) {
     std::optional<VersionRange> range = parseVersionRange(value);
     if (!range) {
         printErr("WARNING: SetJavaVersion takes a Java version or a range such as 17 or 11-21, not: " + value + "\n");
@@ -172,7 +172,7 @@ void ConfigFileParser::setJavaVersion(const std::string& value) {
     javaVersionMax = range->max;
 }
 
-void ConfigFileParser::setMaxHeap(const std::string& value) {
+void LaunchSettings::setMaxHeap(const std::string& value) {
     std::string problem;
     if (parseMaxHeap(value, problem))
         maxHeap = value;
@@ -180,7 +180,7 @@ void ConfigFileParser::setMaxHeap(const std::string& value) {
         printErr("WARNING: SetMaxHeap takes " + problem + ", not: " + value + "\n");
 }
 
-std::string ConfigFileParser::getFileNames(std::string& directory) {
+std::string LaunchSettings::getFileNames(std::string& directory) {
     std::string result;
     if (directory.empty()) return result;
     if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
@@ -190,7 +190,7 @@ std::string ConfigFileParser::getFileNames(std::string& directory) {
     return result;
 }
 
-std::string ConfigFileParser::getFileNamesImpl(const std::string& directory, const std::string& pattern) {
+std::string LaunchSettings::getFileNamesImpl(const std::string& directory, const std::string& pattern) {
     std::string result;
     for (const std::string& name : platform::findFiles(directory, pattern)) {
         separateEntry(result);
@@ -200,7 +200,7 @@ std::string ConfigFileParser::getFileNamesImpl(const std::string& directory, con
     return result;
 }
 
-void ConfigFileParser::readEnvVar(const std::string& name, std::string& target) {
+void LaunchSettings::readEnvVar(const std::string& name, std::string& target) {
     std::optional<std::string> value = platform::getEnv(name);
     if (value && !value->empty()) {
         target = *value;
@@ -208,7 +208,7 @@ void ConfigFileParser::readEnvVar(const std::string& name, std::string& target) 
     }
 }
 
-bool ConfigFileParser::searchesForJava() const {
+bool LaunchSettings::searchesForJava() const {
     return javaSearch == JavaSearchSetting::On || (javaSearch == JavaSearchSetting::Unset && javaVersionMin != 0);
 }
 
@@ -216,12 +216,12 @@ const char* const kDefaultVmName = "hotspot";
 const char* const kAppHandlesHelpOption = "-Dapplication.handle.help=true";
 const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
 
-const std::string& ConfigFileParser::getVmName() {
+const std::string& LaunchSettings::getVmName() {
     if (vmName.empty()) vmName = kDefaultVmName;
     return vmName;
 }
 
-const std::string& ConfigFileParser::getMainClass() {
+const std::string& LaunchSettings::getMainClass() {
     if (mainClass.empty()) mainClass = kDefaultMainClass;
     return mainClass;
 }

@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -172,6 +172,6 @@ void readTextOf(std::string text, const std::string& path, const std::function<v
     }
 }
 
-bool ConfigFileParser::readConfigFile(const std::string& path, LineHandler handler) {
+bool LaunchSettings::readConfigFile(const std::string& path, LineHandler handler) {
     return readTextLines(path, [&](const std::string& line, LineNumber number) { (this->*handler)(line, number); });
 }

@@ -2,14 +2,14 @@
 // for native code, and the library path they make.
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
 #include "platform/text.h"
 
-void ConfigFileParser::loadPathVariable() {
+void LaunchSettings::loadPathVariable() {
     std::optional<std::string> path = platform::getEnv("PATH");
     if (!path || path->empty()) return;
     // PATH is the user's whole system, not the application's: an entry the VM could not be
@@ -29,7 +29,7 @@ void ConfigFileParser::loadPathVariable() {
     nativeCodePath = kept;
 }
 
-void ConfigFileParser::addInstallBinDir() {
+void LaunchSettings::addInstallBinDir() {
     std::optional<std::string> root = platform::getEnv("OMBRIX_HOME");
     if (!root || root->empty()) return;
     std::string bin = *root;
@@ -39,6 +39,6 @@ void ConfigFileParser::addInstallBinDir() {
     processdirective(kAddNativeCodePath, bin);
 }
 
-void ConfigFileParser::fixLibraryPath() {
+void LaunchSettings::fixLibraryPath() {
     vmOptions.push_back("-Djava.library.path=" + nativeCodePath);
 }

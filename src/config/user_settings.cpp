@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
@@ -31,7 +31,7 @@ std::string refusal(const std::string& folder, const std::string& file) {
 
 }  // namespace
 
-void ConfigFileParser::readUserSettings(bool verboseLoad) {
+void LaunchSettings::readUserSettings(bool verboseLoad) {
     std::string folder = userSettingsFolder(configPath);
     if (!userSettings || folder.empty()) return;
     std::string name = fileNameOf(configPath);
@@ -47,11 +47,11 @@ void ConfigFileParser::readUserSettings(bool verboseLoad) {
     if (javaSearch == JavaSearchSetting::Off) lockedForUser.insert(lockedForUser.end(), {kSetJavaSearch, kAddJavaSearchPath});
     verboseUserSettings = verboseLoad;
     if (verboseLoad) printOut("User settings file: " + file + "\n");
-    readConfigFile(file, &ConfigFileParser::parseUserConfigLine);
+    readConfigFile(file, &LaunchSettings::parseUserConfigLine);
     lockedForUser.clear();
 }
 
-void ConfigFileParser::parseUserConfigLine(const std::string& line, LineNumber lineNumber) {
+void LaunchSettings::parseUserConfigLine(const std::string& line, LineNumber lineNumber) {
     int id = findDirective(directiveName(line));
     if (id != -1 && std::find(lockedForUser.begin(), lockedForUser.end(), id) != lockedForUser.end()) {
         if (verboseUserSettings)

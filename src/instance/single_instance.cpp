@@ -70,7 +70,7 @@ std::string instanceKey(const std::string& configPath) {
     return Digest().addBytes(path).hex(16);
 }
 
-InstanceCheck checkForRunningInstance(const ConfigFileParser& settings, const std::string& workingDirectory) {
+InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std::string& workingDirectory) {
     InstanceCheck check;
     if (settings.singleInstanceClass.empty() || settings.multiInstance || settings.updateMode) return check;
     platform::ChannelClaim claim = platform::claimInstanceChannel(instanceKey(settings.configPath), kInstanceAnswerMs);

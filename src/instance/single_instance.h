@@ -10,7 +10,7 @@
 #include <optional>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "instance/instance_request.h"
 #include "platform/instance_channel.h"
 
@@ -71,7 +71,7 @@ struct InstanceCheck {
 /// option). Every way to the running instance that fails (another user's or a damaged
 /// channel, no answer within kInstanceAnswerMs, a connection cut) makes this start a new
 /// instance, with a -verbose line saying why.
-InstanceCheck checkForRunningInstance(const ConfigFileParser& settings, const std::string& workingDirectory);
+InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std::string& workingDirectory);
 
 /// The channel's key of an application: a digest of its configuration file's full path (in
 /// one letter case where file names ignore it).

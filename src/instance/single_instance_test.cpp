@@ -4,7 +4,7 @@
 #include <functional>
 #include <thread>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "instance/instance_request.h"
 #include "instance/single_instance.h"
 #include "platform/instance_channel.h"
@@ -61,7 +61,7 @@ TEST(SingleInstanceDirective, NamesAClassAndAStaticMethod) {
         {"", "", ""}, {"open", "", ""}, {".open", "", ""}, {"app.Main.", "", ""},
     };
     for (const Case& c : cases) {
-        ConfigFileParser parser;
+        LaunchSettings parser;
         std::string value = "old.Class.method";
         parser.processdirective(kSetSingleInstance, value);
         parser.processdirective(kSetSingleInstance, value = c.value);

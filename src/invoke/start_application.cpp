@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "base/path_names.h"
 #include "invoke/vm_library.h"
@@ -76,7 +76,7 @@ std::string pathInFull(const std::string& unrepresentable) {
 /// on Windows): a text it could not be given stops the launch with message 13 rather than going
 /// over damaged. With -verbose, the PATH entries left out and each option are printed.
 std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<std::string>& options,
-                                                 const ConfigFileParser& settings) {
+                                                 const LaunchSettings& settings) {
     if (settings.verbose)
         for (const std::string& entry : settings.leftOutPathEntries)
             printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
@@ -144,7 +144,7 @@ JavaVMOption hookOption(const char* name, Function hook) {
 
 }  // namespace
 
-std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool updateMode) {
+std::vector<std::string> vmOptionsFor(const LaunchSettings& settings, bool updateMode) {
     std::vector<std::string> options = settings.vmOptions;
     options.push_back("-Dide.config_pathname=" + settings.configPath);
     appendMaxHeapOption(settings, options);
@@ -152,9 +152,9 @@ std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool upd
     return options;
 }
 
-int startJavaApplication(const ConfigFileParser& original, const RuntimeFacts& runtime, bool updateMode,
+int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& runtime, bool updateMode,
                          const VmObserver& observer) {
-    ConfigFileParser settings = original;
+    LaunchSettings settings = original;
     std::string vmName = settings.getVmName();
     VmChoice choice = selectVm(settings.javaHome, vmName, runtime.vmTable);
     std::vector<std::string> options = vmOptionsFor(settings, updateMode);

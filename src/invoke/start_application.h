@@ -8,7 +8,7 @@
 
 #include <jni.h>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "vm/java_home.h"
 
 /// What a room above the launch's last step does beside it: `beforeCreation` runs right
@@ -24,12 +24,12 @@ struct VmObserver {
 /// RegisterEnvVar's), java.library.path, the command line's, the configuration's path,
 /// SetMaxHeap's (saying with -verbose how it was computed), and last the class path (the
 /// installer's in `updateMode`).
-std::vector<std::string> vmOptionsFor(const ConfigFileParser& settings, bool updateMode);
+std::vector<std::string> vmOptionsFor(const LaunchSettings& settings, bool updateMode);
 
 /// Chooses the VM library of `runtime` (read once, by the runtime check), builds the VM's
 /// options, plans the start-up cache from the chosen library, then loads the library, creates
 /// the VM and runs the main class (the installer class when `updateMode` is set). Throws
 /// JavaLauncherException on failure; returns the exit code the process should end with (0
 /// after a normal return of main, 1 after an uncaught exception).
-int startJavaApplication(const ConfigFileParser& settings, const RuntimeFacts& runtime, bool updateMode,
+int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode,
                          const VmObserver& observer = {});

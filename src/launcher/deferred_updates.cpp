@@ -33,7 +33,7 @@ std::optional<std::string> installationMarker(const std::string& executable, con
 
 }  // namespace
 
-bool JavaLauncher::needToUpdate(const std::string& program, const ConfigFileParser& settings) {
+bool JavaLauncher::needToUpdate(const std::string& program, const LaunchSettings& settings) {
     std::optional<std::string> updatesFile = installationMarker(ownExecutable, program);
     if (updatesFile && platform::exists(*updatesFile)) {
         printOut("updatesFile exists. needToUpdate will return true.\n");
@@ -44,7 +44,7 @@ bool JavaLauncher::needToUpdate(const std::string& program, const ConfigFilePars
 
 const char* const kUpdateChildVariable = "HLV_UPDATE_CHILD";
 
-void JavaLauncher::installDeferredUpdates(const CommandLine& line, const ConfigFileParser& settings) {
+void JavaLauncher::installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings) {
     std::vector<std::string> args = updateChildArguments(line, settings.getUpdateMainClass(), settings.vmTable);
     std::string program = ownExecutable.empty() ? args[0] : ownExecutable;
     std::fflush(stdout);

@@ -60,7 +60,7 @@ namespace {
 
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
 /// the title again, which wins over the file's. Message 7 when the file cannot be read.
-void readSettings(ConfigFileParser& settings, const std::string& configPath, const CommandLine& line) {
+void readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line) {
     settings.configPath = configPath;
     std::string defaultHome = platform::kDefaultJavaHome;
     settings.processdirective(kSetJavaHome, defaultHome);
@@ -84,7 +84,7 @@ std::string runtimeFile(const std::string& javaHome, const char* name) {
 
 /// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class
 /// path; nullopt after --print-java has reported it.
-std::optional<RuntimeFacts> chooseRuntime(ConfigFileParser& settings, const CommandLine& line) {
+std::optional<RuntimeFacts> chooseRuntime(LaunchSettings& settings, const CommandLine& line) {
     // The search's settings of the command line count for the search, which comes first.
     applyEarlyOverrides(settings, line, Phase::BeforeSearch);
     // -verbose is the launcher's unless the application handles it (the file said so).
@@ -113,7 +113,7 @@ int JavaLauncher::launch(CommandLine line) {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
-        ConfigFileParser settings;
+        LaunchSettings settings;
         std::string configPath = getConfigFilePath(programName);
         // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
         if (hasArgument(line, "--forget-java")) return forgetJava(configPath);
@@ -159,7 +159,7 @@ int JavaLauncher::forgetJava(const std::string& configPath) {
     return removed ? 0 : 1;
 }
 
-int JavaLauncher::startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
+int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
                                    InstanceListener* instance) {
     VmObserver observer;
     if (instance) {

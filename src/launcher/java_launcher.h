@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cmdline/command_line.h"
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "vm/java_home.h"
 
@@ -38,17 +38,17 @@ public:
     void setConfigFilePath(const std::string& path);
 
     /// True when a deferred-updates marker is present.
-    bool needToUpdate(const std::string& programName, const ConfigFileParser& settings);
+    bool needToUpdate(const std::string& programName, const LaunchSettings& settings);
     /// Runs the update child and waits for it, reporting a failure on stderr; the launch
     /// goes on whatever the outcome.
-    void installDeferredUpdates(const CommandLine& line, const ConfigFileParser& settings);
+    void installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings);
 
     /// Creates the Java VM from a copy of `settings` on `runtime` and runs the main class (the
     /// installer class in update mode). With `instance`, its listener starts before the VM is
     /// made and learns of the VM once it is. Throws JavaLauncherException on failure; returns
     /// the exit code the process should end with (0 after a normal return of main, 1 after an
     /// uncaught exception).
-    int startApplication(bool updateMode, const ConfigFileParser& settings, const RuntimeFacts& runtime,
+    int startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
                          InstanceListener* instance = nullptr);
 
     const std::string& getStartDirectory() const { return startDirectory; }

@@ -144,7 +144,7 @@ TEST(Driver, UpdateChildLeavesOutOnlyDanglingOptions) {
         {{"x", "-mainclass"}, {"x", "-mainclass"}, true},  // it chooses that VM
     };
     for (auto& c : cases) {
-        ConfigFileParser settings;
+        LaunchSettings settings;
         if (c.mainclassIsAVm) settings.vmTable = {{"mainclass", "server"}};
         std::vector<std::string> storage = c.args;
         storage.insert(storage.begin(), "app");

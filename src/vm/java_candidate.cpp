@@ -2,7 +2,7 @@
 // release file's version, the VMs of jvm.cfg and their library's architecture.
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "messages/messages.h"
 #include "platform/libraries.h"
 #include "vm/java_search.h"

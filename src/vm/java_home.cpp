@@ -3,7 +3,7 @@
 #include <string>
 #include <utility>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "config/line_reader.h"
 #include "messages/messages.h"

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "config/java_version.h"
 
 /// The facts of one runtime, read from its files.

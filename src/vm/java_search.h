@@ -9,7 +9,7 @@
 #include <utility>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "config/java_version.h"
 #include "vm/java_home.h"
 

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstdlib>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/memory.h"
@@ -55,7 +55,7 @@ bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std:
     return false;
 }
 
-void appendMaxHeapOption(const ConfigFileParser& settings, std::vector<std::string>& options) {
+void appendMaxHeapOption(const LaunchSettings& settings, std::vector<std::string>& options) {
     if (settings.maxHeap.empty()) return;
     std::vector<std::string> variables;
     for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "config/max_heap_setting.h"
 
 /// What the computation reads of the machine.
@@ -39,4 +39,4 @@ bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std:
 /// Adds SetMaxHeap's -Xmx option to `options` (the VM's options so far) computed from this
 /// machine, unless SetMaxHeap is not set or an option or JAVA_TOOL_OPTIONS/_JAVA_OPTIONS sets the
 /// maximum heap already. -verbose says which, and the inputs.
-void appendMaxHeapOption(const ConfigFileParser& settings, std::vector<std::string>& options);
+void appendMaxHeapOption(const LaunchSettings& settings, std::vector<std::string>& options);

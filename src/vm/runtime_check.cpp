@@ -29,7 +29,7 @@ std::optional<JavaCandidate> fitting(const JavaCandidate& candidate) {
 }
 
 /// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
-void useChosenJava(ConfigFileParser& settings, std::string home) {
+void useChosenJava(LaunchSettings& settings, std::string home) {
     if (home == settings.javaHome) return;
     settings.processdirective(kSetJavaHome, home);
     settings.javaHomeChosen = true;
@@ -37,7 +37,7 @@ void useChosenJava(ConfigFileParser& settings, std::string home) {
 
 /// The configured home when it fits, else the remembered answer when it fits, else the first
 /// fitting runtime of the installed ones.
-std::optional<JavaCandidate> searchFitting(JavaSearch& search, const ConfigFileParser& settings) {
+std::optional<JavaCandidate> searchFitting(JavaSearch& search, const LaunchSettings& settings) {
     // The configured home that fits costs nothing more: no other place is looked at.
     std::optional<JavaCandidate> chosen = fitting(search.tryHome(settings.javaHome, kConfiguredSource));
     if (!chosen)
@@ -47,12 +47,12 @@ std::optional<JavaCandidate> searchFitting(JavaSearch& search, const ConfigFileP
     return chosen;
 }
 
-JavaRequest requestOf(const ConfigFileParser& settings, bool searching) {
+JavaRequest requestOf(const LaunchSettings& settings, bool searching) {
     if (!searching) return JavaRequest{{}, settings.vmName};
     return JavaRequest{{settings.javaVersionMin, settings.javaVersionMax}, settings.vmName};
 }
 
-JavaCandidate askForFittingJava(ConfigFileParser& settings, JavaSearch& search) {
+JavaCandidate askForFittingJava(LaunchSettings& settings, JavaSearch& search) {
     const std::string& downloadUrl = settings.javaDownloadUrl;
     std::string answer = promptForJavaExe(needText(search.request()), downloadUrl);
     if (answer.empty()) throw javaNotFound(downloadUrl, answer, search.foundSummary());
@@ -85,7 +85,7 @@ std::string promptForJavaExe(const std::string& need, const std::string& downloa
     return javaHomeFromAnswer(*answer);
 }
 
-std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool verboseSearch) {
+std::optional<JavaCandidate> ensureJavaRuntime(LaunchSettings& settings, bool verboseSearch) {
     if (settings.searchesForJava()) {
         JavaSearch search(requestOf(settings, true), verboseSearch);
         if (std::optional<JavaCandidate> chosen = searchFitting(search, settings)) {
@@ -105,7 +105,7 @@ std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool 
     throw javaNotFound(settings.javaDownloadUrl, candidate);
 }
 
-JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch) {
+JavaCandidate javaToReport(LaunchSettings& settings, bool verboseSearch) {
     JavaSearch search(requestOf(settings, settings.searchesForJava()), verboseSearch);
     if (!settings.searchesForJava()) {
         JavaCandidate candidate = search.tryHome(settings.javaHome, kConfiguredSource);

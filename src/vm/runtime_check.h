@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "messages/messages.h"
 #include "vm/java_search.h"
 
@@ -33,8 +33,8 @@ JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::st
 /// and throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
 /// line per candidate. Returns the candidate the search chose, its facts read; nullopt when
 /// the configured home (or the prompt's answer, without a search) is used as it is.
-std::optional<JavaCandidate> ensureJavaRuntime(ConfigFileParser& settings, bool verboseSearch);
+std::optional<JavaCandidate> ensureJavaRuntime(LaunchSettings& settings, bool verboseSearch);
 
 /// The runtime --print-java reports: the one the search chooses, or the configured home
 /// examined as it is; throws JavaLauncherException (message 8, no prompt) when there is none.
-JavaCandidate javaToReport(ConfigFileParser& settings, bool verboseSearch);
+JavaCandidate javaToReport(LaunchSettings& settings, bool verboseSearch);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "base/path_names.h"
 #include "platform/console.h"
@@ -66,7 +66,7 @@ bool classPathHoldsDirectory(const std::string& classPath) {
 
 /// The cache's directory, made when missing; empty with `note` set when there is none this
 /// start may use: one that others may write in could hold files they planted.
-std::string usableDirectory(const ConfigFileParser& settings, std::string& note) {
+std::string usableDirectory(const LaunchSettings& settings, std::string& note) {
     std::optional<std::string> launcher = platform::ownExecutablePath();
     std::string directory = startupCacheDirectory(settings.startupCache, launcher.value_or(std::string()));
     // A path the VM's code page cannot hold would stop the launch: the cache stays out instead.
@@ -83,7 +83,7 @@ std::string usableDirectory(const ConfigFileParser& settings, std::string& note)
     return directory;
 }
 
-Plan planCache(const ConfigFileParser& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
+Plan planCache(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
                const std::string& application, const std::vector<std::string>& options) {
     const std::string& release = runtime.release;
     int version = runtime.releaseVersion ? runtime.releaseVersion->feature() : 0;
@@ -146,7 +146,7 @@ std::string startupCacheDirectory(const std::string& setting, const std::string&
     return joinPath(*base, safeFolderName(name));
 }
 
-StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,
+StartupCacheWork appendStartupCacheOptions(const LaunchSettings& settings, const RuntimeFacts& runtime,
                                            const std::string& vmLibrary, const std::string& application,
                                            std::vector<std::string>& options) {
     try {

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "vm/java_home.h"
 
 /// The ways a runtime can keep class data between starts, from its feature version.
@@ -70,6 +70,6 @@ void startupCacheEnded();
 /// what it did. Never throws; on any failure `options` stays as it was. Returns the work that
 /// makes the cache, for platform::runInBackground (or to run at once) once the launch's own
 /// checks have passed.
-StartupCacheWork appendStartupCacheOptions(const ConfigFileParser& settings, const RuntimeFacts& runtime,
+StartupCacheWork appendStartupCacheOptions(const LaunchSettings& settings, const RuntimeFacts& runtime,
                                            const std::string& vmLibrary, const std::string& application,
                                            std::vector<std::string>& options);

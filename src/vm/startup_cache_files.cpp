@@ -10,7 +10,7 @@
 
 #include "base/digest.h"
 #include "base/path_names.h"
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "base/text_ops.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
@@ -55,7 +55,7 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
 
 }  // namespace
 
-CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& vmLibrary,
+CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release, const std::string& vmLibrary,
                       const std::string& application, const std::string& directory,
                       const std::vector<std::string>& options) {
     const std::string& home = settings.javaHome;

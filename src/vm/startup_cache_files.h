@@ -10,7 +10,7 @@
 
 #include "vm/startup_cache.h"
 
-class ConfigFileParser;
+class LaunchSettings;
 
 namespace startup_cache {
 
@@ -54,7 +54,7 @@ struct CacheFiles {
 
 /// The names of the application's cache files with the key of this launch, whose VM is
 /// loaded from `vmLibrary`.
-CacheFiles cacheFiles(const ConfigFileParser& settings, const std::string& release, const std::string& vmLibrary,
+CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release, const std::string& vmLibrary,
                       const std::string& application, const std::string& directory,
                       const std::vector<std::string>& options);
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "support/native.h"
@@ -111,7 +111,7 @@ TEST(StartupCache, FileOperations) {
 std::vector<std::string> optionsFor(const TempDir& dir, const std::string& release, const std::string& directory,
                                     std::vector<std::string> vmOptions = {}, const std::string& application = "app.conf",
                                     const std::string& library = "jre/lib/server/libjvm.so") {
-    ConfigFileParser settings;
+    LaunchSettings settings;
     settings.javaHome = dir.mkdir("jre");
     // Written only when it changes: its time is part of the cache's key.
     if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 
 /// The library of the VM directory `vmDirectory` under `javaHome`, when one of its candidate
 /// places holds a regular file.

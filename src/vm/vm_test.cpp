@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "messages/messages.h"
 #include "platform/java_places.h"
 #include "platform/platform.h"
@@ -44,7 +44,7 @@ struct Selection {
     std::string path, err;
 };
 
-Selection select(ConfigFileParser& p) {
+Selection select(LaunchSettings& p) {
     VmChoice choice = selectVm(p.javaHome, p.vmName, p.vmTable);
     return {!choice.libraryPath.empty(), choice.libraryPath, choice.warnings};
 }
@@ -98,7 +98,7 @@ TEST(RuntimeCheck, HasJavaExeAndMessage8WithoutAPrompt) {
     std::string home = makeRuntime(dir, {});
     EXPECT_TRUE(hasJavaExe(home));
     EXPECT_FALSE(hasJavaExe(dir.path()));
-    ConfigFileParser p;
+    LaunchSettings p;
     p.javaHome = home;
     EXPECT_NO_THROW(ensureJavaRuntime(p, false));
     // Where the prompt is a window it would wait for a person; the cancelled window is
@@ -139,7 +139,7 @@ TEST(VmSelection, PassesAndMessages) {
              "\nAborting!\n"},
     };
     for (auto& c : cases) {
-        ConfigFileParser p;
+        LaunchSettings p;
         p.javaHome = home;
         p.vmName = c.vmName;
         p.vmTable = c.table;

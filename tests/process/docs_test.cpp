@@ -18,7 +18,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/config_file_parser.h"
+#include "config/launch_settings.h"
 #include "messages/messages.h"
 #include "process/harness.h"
 

@@ -50,12 +50,12 @@ enum class JavaSearchSetting { Unset, On, Off };
 /// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
 using LineNumber = std::int64_t;
 
-class ConfigFileParser {
+class LaunchSettings {
 public:
     /// The handler readConfigFile calls for each non-empty line, with its 1-based number.
-    using LineHandler = void (ConfigFileParser::*)(const std::string& line, LineNumber lineNumber);
+    using LineHandler = void (LaunchSettings::*)(const std::string& line, LineNumber lineNumber);
 
-    ConfigFileParser() = default;
+    LaunchSettings() = default;
 
     // ---- Defaults and environment -----------------------------------------------------
 
@@ -74,7 +74,7 @@ public:
     bool readConfigFile(const std::string& path, LineHandler handler);
     /// Reads the configuration file at `path` into the record (readConfigFile with
     /// parseConfigLine).
-    bool loadConfigFile(const std::string& path) { return readConfigFile(path, &ConfigFileParser::parseConfigLine); }
+    bool loadConfigFile(const std::string& path) { return readConfigFile(path, &LaunchSettings::parseConfigLine); }
     /// The configuration-file line handler: comments, invalid lines, directives. Only running
     /// out of memory throws (std::bad_alloc), which ends the launch.
     void parseConfigLine(const std::string& line, LineNumber lineNumber);
