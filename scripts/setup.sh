@@ -16,6 +16,7 @@ packages=(
     xvfb xdotool imagemagick x11-utils
     valgrind
     clang libclang-rt-14-dev
+    osslsigncode  # signs a stamped copy in the stamping check
     icoutils  # wrestool reads back the icons launcher-stamp writes
     unzip     # the documentation walks unpack the Windows packages as a user would
     locales

@@ -88,10 +88,25 @@ check_stamped gui-stamped.exe
 host host.exe again.exe --set-icon app.ico || fail "a stamped copy could not be stamped again"
 [ "$(stat -c %s again.exe)" = "$(stat -c %s host.exe)" ] || fail "stamping again grew the file"
 
+# ---- Signing: stamp first, then sign ---------------------------------------------------------------
+# A certificate made on the spot signs the stamped copy; the copy verifies (its checksum too),
+# keeps its icon and version information, starts and shows its stamped title in -help.
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 2 -subj "/CN=Example Ltd" \
+    -addext extendedKeyUsage=codeSigning > openssl.log 2>&1 || fail "openssl made no certificate: $(cat openssl.log)"
+osslsigncode sign -certs cert.pem -key key.pem -h sha256 -n Hello -in host.exe -out signed.exe > sign.log 2>&1 ||
+    fail "osslsigncode did not sign: $(cat sign.log)"
+osslsigncode verify -CAfile cert.pem signed.exe > verify.log 2>&1 || fail "the signed copy does not verify: $(cat verify.log)"
+! grep -qi mismatch verify.log || fail "the signed copy's checksum or digest does not match: $(cat verify.log)"
+check_stamped signed.exe
+: > signed.conf
+title=$("$wine" signed.exe -help 2> /dev/null | tr -d '\r' | head -n 1)
+[[ "$title" == "Hello "?"pp" || "$title" == "Hello Äpp" ]] || fail "the signed copy's -help begins: $title"
+
 # ---- Refusals -----------------------------------------------------------------------------------
 mkdir refusals logs
 cd refusals || exit 1
 cp ../launcher.exe launcher.exe
+cp ../signed.exe signed.exe
 cp ../app.ico app.ico
 printf 'hello\n' > notpe.exe
 head -c 4096 launcher.exe > cut.exe
@@ -140,6 +155,7 @@ for tool in host windows; do
         launcher.exe out.exe --set-icon shared.ico
     refuse $tool "launcher-stamp: OUTPUT hardlink.exe is the same file as INPUT launcher.exe: write the stamped copy to another file" \
         launcher.exe hardlink.exe --set-icon app.ico
+    refuse $tool "launcher-stamp: signed.exe is signed: stamp it before signing it" signed.exe out.exe --set-icon app.ico
 done
 # OUTPUT that cannot be written: a directory (the temporary file is made, the rename fails) and
 # a file in a directory that does not exist. The system's reason ends the message.
