@@ -43,10 +43,6 @@ const char* const kUsageText =
 
 namespace {
 
-// A message-box text is at most this long, as the system's formatting buffer allows; the
-// console gets the whole text.
-constexpr std::size_t kMessageBoxLimit = 1023;
-
 bool useMessageBox() { return platform::kHasMessageBox && !noMessageBox; }
 
 void (*beforeMessage)() = nullptr;
@@ -83,9 +79,9 @@ std::string messageBoxText(const JavaLauncherException& e) {
 int showError(const JavaLauncherException& e) {
     prepareForMessage();
     if (useMessageBox()) {
-        std::string text = messageBoxText(e);
-        if (text.size() > kMessageBoxLimit) text.resize(kMessageBoxLimit);
-        platform::showMessageBox(text, productTitle());
+        // The box shortens what does not fit by whole lines (platform::showMessageBox); the
+        // console gets the whole text.
+        platform::showMessageBox(messageBoxText(e), productTitle());
     } else {
         // The explanation is on stderr already, written where the failure was met.
         printOut("Error: " + formatMessage(e) + "\n");

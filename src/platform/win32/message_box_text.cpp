@@ -8,6 +8,8 @@ namespace {
 
 constexpr std::size_t kLineLength = 60, kLongestRun = 240, kRunHead = 120, kRunTail = 119;
 constexpr std::size_t kHeadLines = 20, kTailLines = 19;
+// The most a box's text holds, as the system's formatting buffer of 1,024 units allows.
+constexpr std::size_t kBoxLimit = 1023;
 
 bool isBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
 bool isLowSurrogate(wchar_t c) { return c >= 0xDC00 && c <= 0xDFFF; }
@@ -54,6 +56,44 @@ std::wstring withoutMiddleLines(const std::wstring& text) {
     return text.substr(0, starts[kHeadLines]) + L"\u2026\n" + text.substr(starts[starts.size() - kTailLines]);
 }
 
+/// The text's lines, each with its '\n' but the last.
+std::vector<std::wstring> linesOf(const std::wstring& text) {
+    std::vector<std::wstring> lines;
+    for (std::size_t at = 0; at <= text.size();) {
+        std::size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) {
+            lines.push_back(text.substr(at));
+            break;
+        }
+        lines.push_back(text.substr(at, end + 1 - at));
+        at = end + 1;
+    }
+    return lines;
+}
+
+/// The text within kBoxLimit units, shortened by whole lines: its last lines (at most
+/// kTailLines) stay, since a message ends with what it needs and where to get it, then as many
+/// of its first lines as fit, and a "…" line stands where lines went. Only a single line longer
+/// than the limit is cut, at a character's start.
+std::wstring withinLimit(const std::wstring& text) {
+    if (text.size() <= kBoxLimit) return text;
+    std::vector<std::wstring> lines = linesOf(text);
+    if (lines.size() == 1) return text.substr(0, characterStart(text, kBoxLimit));
+    const std::wstring gap = L"\u2026\n";
+    std::size_t tail = lines.size() - 1, size = gap.size() + lines.back().size();
+    while (tail > 0 && lines.size() - tail < kTailLines && size + lines[tail - 1].size() <= kBoxLimit)
+        size += lines[--tail].size();
+    std::wstring out;
+    for (std::size_t i = 0; i < tail && lines[i] != gap && size + lines[i].size() <= kBoxLimit; ++i) {
+        out += lines[i];
+        size += lines[i].size();
+    }
+    out += gap;
+    for (std::size_t i = tail; i < lines.size(); ++i) out += lines[i];
+    if (out.size() > kBoxLimit) out.resize(characterStart(out, kBoxLimit));
+    return out;
+}
+
 }  // namespace
 
 std::wstring messageBoxText(const std::wstring& text) {
@@ -66,7 +106,7 @@ std::wstring messageBoxText(const std::wstring& text) {
         out += run.size() > kLineLength ? wrapped(run) : run;
         for (at = end; at < text.size() && isBlank(text[at]); ++at) out += text[at];
     }
-    return withoutMiddleLines(out);
+    return withinLimit(withoutMiddleLines(out));
 }
 
 }  // namespace platform

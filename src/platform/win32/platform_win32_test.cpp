@@ -434,6 +434,14 @@ TEST(PlatformWin32Text, MessageBoxTextFitsTheScreen) {
         for (int i = first; i < end; ++i) text += L"line " + std::to_wstring(i) + (i + 1 < count ? L"\n" : L"");
         return text;
     };
+    // Lines `first` to `end` of `count` lines of 49 letters each, over the box's limit together.
+    auto wide = [](int first, int end, int count) {
+        std::wstring text;
+        for (int i = first; i < end; ++i) text += std::wstring(49, L'a' + i % 26) + (i + 1 < count ? L"\n" : L"");
+        return text;
+    };
+    std::wstring words;
+    for (int i = 0; i < 367; ++i) words += L"ab ";
     struct Case {
         const char* what;
         std::wstring text, shown;
@@ -453,6 +461,9 @@ TEST(PlatformWin32Text, MessageBoxTextFitsTheScreen) {
              std::wstring(56, L'h') + L"\xD83D\xDE00t"},
         {"forty lines", lines(0, 40, 40), lines(0, 40, 40)},
         {"forty-one lines", lines(0, 41, 41), lines(0, 20, 41) + L"\u2026\n" + lines(22, 41, 41)},
+        {"over the limit: the last lines stay whole", wide(0, 30, 30),
+         wide(0, 1, 30) + L"\u2026\n" + wide(11, 30, 30)},
+        {"one line over the limit", words, words.substr(0, 1023)},
     };
     for (const Case& c : cases) EXPECT_EQ(platform::messageBoxText(c.text), c.shown) << c.what;
 }
