@@ -2,97 +2,72 @@
 
 #include "base/digest.h"
 #include "base/text_ops.h"
-#include "platform/files.h"
-#include "platform/platform.h"
-#include "platform/text.h"
 
 std::string trimWhitespace(const std::string& text) {
     std::string copy = text;
     return trimChars(copy, " \t\n\v\f\r");
 }
 
-std::string fileNameOf(std::string name) {
-    if (platform::kHasDriveLetters && name.size() > 2 && name[1] == ':') name.erase(0, 2);
-    std::size_t cut = name.rfind(platform::kDirSeparator);
-    if (cut != std::string::npos) name.erase(0, cut + 1);
-    if (platform::kHasDriveLetters) {  // '/' separates there too
-        cut = name.rfind(platform::kForeignSeparator);
-        if (cut != std::string::npos) name.erase(0, cut + 1);
-    }
-    return name;
+std::size_t fileNameStart(const std::string& path, PathStyle style) {
+    for (std::size_t at = path.size(); at > 0; --at)
+        if (isSeparator(path[at - 1], style)) return at;
+    return style == PathStyle::Windows && path.size() > 2 && path[1] == ':' ? 2 : 0;
 }
 
-std::string directoryOf(const std::string& path) {
-    // Step backwards character by character, so that a trail byte of a double-byte character
-    // is never taken for a separator.
-    std::size_t pos = path.size();
-    while (pos > 0) {
-        pos = platform::previousCharStart(path, pos);
-        if (pos == 0) break;
-        if (path[pos] == platform::kDirSeparator) return path.substr(0, pos + 1);
-    }
-    return path;
+std::string fileNameOf(const std::string& path, PathStyle style) { return path.substr(fileNameStart(path, style)); }
+
+// Text is UTF-8 inside the launcher on Windows, and a POSIX system's multibyte encodings never
+// hold '/' inside a character: the last separator byte is the last separator.
+std::string directoryOf(const std::string& path, PathStyle style) {
+    std::size_t cut = path.rfind(separatorOf(style));
+    return cut == std::string::npos || cut == 0 ? path : path.substr(0, cut + 1);
 }
 
-std::string lowerCaseCopy(const std::string& text) {
-    std::string copy = text;
-    return toLower(copy);
+bool hasExeSuffix(const std::string& name, PathStyle style) {
+    return namesIgnoreCase(style) ? endsWithIgnoringCase(name, exeSuffixOf(style)) : endsWith(name, exeSuffixOf(style));
 }
 
-bool hasExeSuffix(const std::string& name) {
-    return platform::kNamesIgnoreCase ? endsWithIgnoringCase(name, platform::kExeSuffix)
-                                      : endsWith(name, platform::kExeSuffix);
-}
-
-std::string withExeSuffix(const std::string& name) {
-    return hasExeSuffix(name) ? name : name + platform::kExeSuffix;
+std::string withExeSuffix(const std::string& name, PathStyle style) {
+    return hasExeSuffix(name, style) ? name : name + exeSuffixOf(style);
 }
 
 namespace {
 
 /// True when `exeName` is a console variant's name: it ends in "c" and the suffix, and a plain
-/// executable's name remains without them (c.exe is no variant of ".exe").
-bool isConsoleVariantName(const std::string& exeName) {
-    const std::string ending = std::string("c") + platform::kExeSuffix;
-    if (!platform::kHasConsoleVariant || !endsWith(lowerCaseCopy(exeName), ending)) return false;
+/// executable's name remains without them (c.exe is no variant of ".exe"). Only Windows has
+/// console variants.
+bool isConsoleVariantName(const std::string& exeName, PathStyle style) {
+    const std::string ending = std::string("c") + exeSuffixOf(style);
+    if (style != PathStyle::Windows || !endsWithIgnoringCase(exeName, ending)) return false;
     std::size_t stemLength = exeName.size() - ending.size();
-    return stemLength > 0 && exeName[stemLength - 1] != platform::kDirSeparator &&
-           exeName[stemLength - 1] != platform::kForeignSeparator && exeName[stemLength - 1] != ':';
+    return stemLength > 0 && !isSeparator(exeName[stemLength - 1], style) && exeName[stemLength - 1] != ':';
 }
 
-std::string ownConfigName(const std::string& exeName) {
+std::string ownConfigName(const std::string& exeName, PathStyle style) {
     std::string stem = exeName;
-    if (hasExeSuffix(exeName)) stem.erase(stem.size() - std::string(platform::kExeSuffix).size());
+    if (hasExeSuffix(exeName, style)) stem.erase(stem.size() - std::string(exeSuffixOf(style)).size());
     return stem + kConfigSuffix;
 }
 
 }  // namespace
 
-std::string configNameFor(const std::string& exeName) {
-    if (isConsoleVariantName(exeName))  // appc.exe shares app.conf
-        return exeName.substr(0, exeName.size() - 1 - std::string(platform::kExeSuffix).size()) + kConfigSuffix;
-    return ownConfigName(exeName);
+std::string configNameFor(const std::string& exeName, PathStyle style) {
+    if (isConsoleVariantName(exeName, style))  // appc.exe shares app.conf
+        return exeName.substr(0, exeName.size() - 1 - std::string(exeSuffixOf(style)).size()) + kConfigSuffix;
+    return ownConfigName(exeName, style);
 }
 
-std::string existingConfigNameFor(const std::string& exeName) {
-    std::string shared = configNameFor(exeName);
+std::string existingConfigNameFor(const std::string& exeName, bool (*exists)(const std::string&), PathStyle style) {
+    std::string shared = configNameFor(exeName, style);
     // basic.exe is no console variant of basi.exe when only basic.conf is there.
-    if (isConsoleVariantName(exeName) && !platform::exists(shared)) {
-        std::string own = ownConfigName(exeName);
-        if (platform::exists(own)) return own;
+    if (isConsoleVariantName(exeName, style) && !exists(shared)) {
+        std::string own = ownConfigName(exeName, style);
+        if (exists(own)) return own;
     }
     return shared;
 }
 
-std::string absolutePath(const std::string& path) {
-    std::optional<std::string> directory = platform::fullPathDirectory(path);
-    std::size_t cut = path.find_last_of(std::string(1, platform::kDirSeparator) + platform::kForeignSeparator);
-    return directory ? *directory + path.substr(cut == std::string::npos ? 0 : cut + 1) : path;
-}
-
 namespace {
-
-bool isSeparator(char c, PathStyle style) { return c == '/' || (style == PathStyle::Windows && c == '\\'); }
 
 bool isDriveLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -129,12 +104,10 @@ bool isRelativePath(const std::string& path, PathStyle style) {
     return !isAbsolutePath(path, style) && !hasDrive(path, style);
 }
 
-std::string joinPath(const std::string& directory, const std::string& name) {
+std::string joinPath(const std::string& directory, const std::string& name, PathStyle style) {
     if (directory.empty()) return name;
-    char last = directory.back();
-    if (last == platform::kDirSeparator || (platform::kHasDriveLetters && last == platform::kForeignSeparator))
-        return directory + name;
-    return directory + platform::kDirSeparator + name;
+    if (isSeparator(directory.back(), style)) return directory + name;
+    return directory + separatorOf(style) + name;
 }
 
 std::string withoutConfigSuffix(const std::string& name) {
@@ -142,11 +115,10 @@ std::string withoutConfigSuffix(const std::string& name) {
     return name.size() > suffix.size() && endsWith(name, suffix) ? name.substr(0, name.size() - suffix.size()) : name;
 }
 
-std::string safeFolderName(const std::string& name) {
+std::string safeFolderName(const std::string& name, PathStyle style) {
     bool safe = !name.empty() && name != "." && name != "..";
     for (unsigned char c : name)
-        if (c < 0x20 || c == 0x7F || c == platform::kDirSeparator ||
-            (platform::kHasDriveLetters && (c == platform::kForeignSeparator || c == ':')))
+        if (c < 0x20 || c == 0x7F || isSeparator(static_cast<char>(c), style) || (style == PathStyle::Windows && c == ':'))
             safe = false;
     return safe ? name : "app-" + Digest().addBytes(name).hex(16);
 }

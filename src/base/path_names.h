@@ -5,52 +5,42 @@
 #include <cstddef>
 #include <string>
 
-#include "platform/platform.h"
-
-/// How a system writes its paths. Windows: drive letters, network shares, either separator in a
-/// root. POSIX: one root, "/".
-enum class PathStyle { Posix, Windows };
-
-/// The style of the system the launcher runs on.
-constexpr PathStyle kNativePathStyle = platform::kHasDriveLetters ? PathStyle::Windows : PathStyle::Posix;
+#include "base/path_style.h"
 
 /// The configuration file's ending.
 constexpr const char* kConfigSuffix = ".conf";
 
-/// A copy of `text` with A to Z lowered.
-std::string lowerCaseCopy(const std::string& text);
-
 /// The text without leading and trailing white space (blank, tab, LF, VT, FF, CR).
 std::string trimWhitespace(const std::string& text);
 
-/// The directory part of a path, with its trailing separator; the whole path when it holds
-/// no separator after its first character.
-std::string directoryOf(const std::string& path);
+/// The directory part of a path, with its trailing separator (the style's own, not the
+/// foreign one); the whole path when it holds no separator after its first character.
+std::string directoryOf(const std::string& path, PathStyle style = kNativePathStyle);
+
+/// The position just after the last separator of `path` (either separator on Windows), or
+/// after a Windows drive's colon ("C:x") when no separator follows it; 0 when there is neither.
+std::size_t fileNameStart(const std::string& path, PathStyle style = kNativePathStyle);
 
 /// The file-name part of a path: what follows its drive and its last separator (either
-/// separator where the system has drive letters).
-std::string fileNameOf(std::string path);
+/// separator on Windows).
+std::string fileNameOf(const std::string& path, PathStyle style = kNativePathStyle);
 
-/// True when `name` ends in the platform's executable suffix (on Windows in any letter case;
+/// True when `name` ends in the style's executable suffix (on Windows in any letter case;
 /// always true where there is no suffix).
-bool hasExeSuffix(const std::string& name);
+bool hasExeSuffix(const std::string& name, PathStyle style = kNativePathStyle);
 
 /// `name` with the executable suffix appended unless it already has it.
-std::string withExeSuffix(const std::string& name);
+std::string withExeSuffix(const std::string& name, PathStyle style = kNativePathStyle);
 
 /// The configuration file name for an executable name: app.exe and appc.exe give app.conf
 /// (Windows), app gives app.conf (POSIX). c.exe, whose name leaves no plain executable's,
 /// gives c.conf.
-std::string configNameFor(const std::string& exeName);
+std::string configNameFor(const std::string& exeName, PathStyle style = kNativePathStyle);
 
 /// configNameFor's name, except that a name ending in "c" (basic.exe) gives its own
-/// basic.conf when that file exists and the shared basi.conf does not. Relative names are
-/// looked up in the current directory.
-std::string existingConfigNameFor(const std::string& exeName);
-
-/// `path` made absolute against the current directory (the launcher's), for a reader who does
-/// not know where the launcher lies; as it is when the system cannot say.
-std::string absolutePath(const std::string& path);
+/// basic.conf when `exists` says that file is there and the shared basi.conf is not.
+std::string existingConfigNameFor(const std::string& exeName, bool (*exists)(const std::string&),
+                                  PathStyle style = kNativePathStyle);
 
 /// The length of the root that begins `path`: "/" on POSIX; "C:\", "\" and
 /// "\\server\share\" on Windows (either separator). 0 for a relative path, a drive-relative one
@@ -65,9 +55,9 @@ bool isAbsolutePath(const std::string& path, PathStyle style = kNativePathStyle)
 /// drive-relative. "C:x" is neither: joined, it would name no file at all.
 bool isRelativePath(const std::string& path, PathStyle style = kNativePathStyle);
 
-/// `directory` and `name` with one native separator between them; `name` alone when
+/// `directory` and `name` with one separator of the style between them; `name` alone when
 /// `directory` is empty, no second separator when `directory` ends in one.
-std::string joinPath(const std::string& directory, const std::string& name);
+std::string joinPath(const std::string& directory, const std::string& name, PathStyle style = kNativePathStyle);
 
 /// `name` without the configuration file's ending; as it is when it does not end in it or is
 /// nothing but the ending.
@@ -77,4 +67,4 @@ std::string withoutConfigSuffix(const std::string& name);
 /// one ("app"), else a name made of its digest ("app-" and 16 hexadecimal digits) for an empty
 /// name, "." or "..", a name holding a separator, a drive colon or a control character, so that
 /// no name steers the folder out of the place it belongs in.
-std::string safeFolderName(const std::string& name);
+std::string safeFolderName(const std::string& name, PathStyle style = kNativePathStyle);

@@ -8,6 +8,7 @@
 #include "base/digest.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
+#include "platform/files.h"
 #include "platform/platform.h"
 #include "support/native.h"
 #include "support/temp_dir.h"
@@ -82,7 +83,7 @@ TEST(Driver, ConfigurationFileNames) {
     dir.write("x.conf");
     for (auto& c : existing) {
         if (!c.present.empty()) dir.write(c.present);
-        EXPECT_EQ(existingConfigNameFor(c.exe), c.conf) << c.exe;
+        EXPECT_EQ(existingConfigNameFor(c.exe, platform::exists), c.conf) << c.exe;
     }
     EXPECT_EQ(withExeSuffix("app"), std::string("app") + platform::kExeSuffix);
     EXPECT_EQ(withExeSuffix(std::string("x") + platform::kExeSuffix), std::string("x") + platform::kExeSuffix);
@@ -123,6 +124,53 @@ TEST(PathNames, ShapesOfPathsOnBothSystems) {
     EXPECT_EQ(joinPath(nat("/a"), "b"), nat("/a/b"));
     EXPECT_EQ(joinPath(nat("/a/"), "b"), nat("/a/b"));
     EXPECT_EQ(joinPath("", "b"), "b");
+}
+
+// Each style's names on any host: where a path's file name begins, its directory, joining, the
+// configuration file's name and the program suffix, a list and the foreign separator.
+TEST(PathNames, NamesInEachStyle) {
+    const PathStyle W = PathStyle::Windows, P = PathStyle::Posix;
+    struct Case {
+        PathStyle style;
+        std::string path, directory, fileName, joined, configName;
+    } cases[] = {
+        {W, "C:\\p\\bin\\app.exe", "C:\\p\\bin\\", "app.exe", "C:\\p\\bin\\app.exe\\x", "C:\\p\\bin\\app.conf"},
+        {W, "C:/p/appc.EXE", "C:/p/appc.EXE", "appc.EXE", "C:/p/appc.EXE\\x", "C:/p/app.conf"},
+        {W, "C:\\p/c.exe", "C:\\", "c.exe", "C:\\p/c.exe\\x", "C:\\p/c.conf"},
+        {W, "C:tool.Exe", "C:tool.Exe", "tool.Exe", "C:tool.Exe\\x", "C:tool.conf"},
+        {W, "C:c.exe", "C:c.exe", "c.exe", "C:c.exe\\x", "C:c.conf"},
+        {W, "\\\\server\\share\\", "\\\\server\\share\\", "", "\\\\server\\share\\x", "\\\\server\\share\\.conf"},
+        {W, "dir/", "dir/", "", "dir/x", "dir/.conf"},
+        {W, "\\app", "\\app", "app", "\\app\\x", "\\app.conf"},
+        {P, "/p/bin/app", "/p/bin/", "app", "/p/bin/app/x", "/p/bin/app.conf"},
+        {P, "/p/appc.exe", "/p/", "appc.exe", "/p/appc.exe/x", "/p/appc.exe.conf"},
+        {P, "a\\b", "a\\b", "a\\b", "a\\b/x", "a\\b.conf"},
+        {P, "C:x", "C:x", "C:x", "C:x/x", "C:x.conf"},
+        {P, "/", "/", "", "/x", "/.conf"},
+        {P, "", "", "", "x", ".conf"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(directoryOf(c.path, c.style), c.directory);
+        EXPECT_EQ(fileNameOf(c.path, c.style), c.fileName);
+        EXPECT_EQ(joinPath(c.path, "x", c.style), c.joined);
+        EXPECT_EQ(configNameFor(c.path, c.style), c.configName);
+    }
+    EXPECT_TRUE(hasExeSuffix("A.EXE", W));
+    EXPECT_FALSE(hasExeSuffix("a.exe.txt", W));
+    EXPECT_EQ(withExeSuffix("a", W), "a.exe");
+    EXPECT_EQ(withExeSuffix("a", P), "a");
+    std::string slashes = "a/b\\c";
+    EXPECT_EQ(fixSlashes(slashes, W), "a\\b\\c");
+    EXPECT_EQ(fixSlashes(slashes, P), "a/b/c");
+    EXPECT_EQ(splitPathList("C:\\a;b:c", W), (std::vector<std::string>{"C:\\a", "b:c"}));
+    EXPECT_EQ(splitPathList("C:\\a;b:c", P), (std::vector<std::string>{"C", "\\a;b", "c"}));
+    EXPECT_NE(safeFolderName("a\\b", W), "a\\b");
+    EXPECT_EQ(safeFolderName("a\\b:c", P), "a\\b:c");
+    // A backslash is part of a POSIX name: the absolute path keeps it.
+    if (!platform::kHasDriveLetters) {
+        EXPECT_EQ(fileNameOf(platform::absolutePath("a\\b")), "a\\b");
+    }
 }
 
 // A per-application folder's name stays in its place: what could name another place, or

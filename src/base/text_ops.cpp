@@ -1,12 +1,5 @@
 #include "base/text_ops.h"
 
-#include "platform/platform.h"
-
-namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-}  // namespace
 
 std::string& trimChars(std::string& text, const char* chars) {
     std::size_t first = text.find_first_not_of(chars);
@@ -24,6 +17,11 @@ std::string& trim(std::string& text) { return trimChars(text, " \r\n\t"); }
 std::string& toLower(std::string& text) {
     for (char& c : text) c = lowerAscii(c);
     return text;
+}
+
+std::string lowerCaseCopy(const std::string& text) {
+    std::string copy = text;
+    return toLower(copy);
 }
 
 std::string& replaceAll(std::string& text, const std::string& search, const std::string& replacement) {
@@ -44,9 +42,9 @@ std::string& replaceAll(std::string& text, const std::string& search, const std:
     return text;
 }
 
-std::string& fixSlashes(std::string& text) {
+std::string& fixSlashes(std::string& text, PathStyle style) {
     for (char& c : text)
-        if (c == platform::kForeignSeparator) c = platform::kDirSeparator;
+        if (c == foreignSeparatorOf(style)) c = separatorOf(style);
     return text;
 }
 
@@ -79,11 +77,11 @@ std::vector<std::string> blankSeparatedWords(const std::string& text) {
     return words;
 }
 
-std::vector<std::string> splitPathList(const std::string& list) {
+std::vector<std::string> splitPathList(const std::string& list, PathStyle style) {
     std::vector<std::string> entries;
     std::size_t start = 0;
     while (start <= list.size()) {
-        std::size_t end = list.find(platform::kPathListSeparator, start);
+        std::size_t end = list.find(listSeparatorOf(style), start);
         if (end == std::string::npos) end = list.size();
         entries.push_back(list.substr(start, end - start));
         start = end + 1;

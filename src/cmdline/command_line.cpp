@@ -151,7 +151,7 @@ std::string sanitizeArgument(const std::string& argument, const std::string& sta
     // joining would turn it into the start directory itself, or a path below the root.
     if (argument.empty() || startDirectory.empty() || argument[0] == '-' || !isRelativePath(argument))
         return argument;
-    return startDirectory + platform::kDirSeparator + argument;
+    return joinPath(startDirectory, argument);
 }
 
 CommandLine readCommandLine(const std::vector<std::string>& args) {

@@ -32,10 +32,7 @@ void LaunchSettings::loadPathVariable() {
 void LaunchSettings::addInstallBinDir() {
     std::optional<std::string> root = platform::getEnv("OMBRIX_HOME");
     if (!root || root->empty()) return;
-    std::string bin = *root;
-    if (bin.back() == platform::kDirSeparator) bin.pop_back();
-    bin += platform::kDirSeparator;
-    bin += "bin";
+    std::string bin = joinPath(*root, "bin");
     processdirective(kAddNativeCodePath, bin);
 }
 

@@ -13,7 +13,7 @@ std::optional<std::uint64_t> parseSize(const std::string& word) {
     while (digits < word.size() && std::isdigit(static_cast<unsigned char>(word[digits]))) ++digits;
     if (digits == 0 || digits + 1 != word.size() || digits > 12) return std::nullopt;
     const std::string units = "kmgt";
-    std::size_t unit = units.find(static_cast<char>(std::tolower(static_cast<unsigned char>(word.back()))));
+    std::size_t unit = units.find(lowerAscii(word.back()));
     if (unit == std::string::npos) return std::nullopt;
     std::uint64_t size = std::strtoull(word.substr(0, digits).c_str(), nullptr, 10);
     for (std::size_t i = 0; i <= unit; ++i) {

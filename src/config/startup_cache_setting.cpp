@@ -57,7 +57,7 @@ std::string startupCacheSetting(const std::string& value) {
             return std::string();
         }
         std::optional<std::string> here = platform::currentDirectory();
-        full = here.value_or(std::string()) + kSep + directory;
+        full = joinPath(here.value_or(std::string()), directory);
     }
     if (isFileSystemRoot(full)) {
         refuse(value, "the root of a file system is no place for it");

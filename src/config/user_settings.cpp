@@ -35,7 +35,7 @@ void LaunchSettings::readUserSettings(bool verboseLoad) {
     std::string folder = userSettingsFolder(configPath);
     if (!userSettings || folder.empty()) return;
     std::string name = fileNameOf(configPath);
-    std::string file = folder + platform::kDirSeparator + name;
+    std::string file = joinPath(folder, name);
     if (!platform::exists(file) && !platform::isSymbolicLink(file)) return;
     std::string why = refusal(folder, file);
     if (!why.empty()) {

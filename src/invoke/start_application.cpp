@@ -16,6 +16,7 @@
 #include "invoke/vm_library.h"
 #include "messages/messages.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
@@ -67,7 +68,7 @@ std::string pathInFull(const std::string& unrepresentable) {
     bool relativePath = !unrepresentable.empty() && unrepresentable[0] != '-' &&
                         rootLength(unrepresentable) == 0 && unrepresentable.find(':') == std::string::npos;
     if (!relativePath) return std::string();
-    std::string explanation = "The path in full: " + absolutePath(unrepresentable);
+    std::string explanation = "The path in full: " + platform::absolutePath(unrepresentable);
     printErr("ERROR: " + explanation + "\n");
     return explanation;
 }
@@ -193,7 +194,7 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     // The VM's C runtime takes its standard handles when it loads.
     platform::connectApplicationStreams();
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
-    platform::addLibraryDirectory(settings.javaHome + platform::kDirSeparator + "bin");
+    platform::addLibraryDirectory(joinPath(settings.javaHome, "bin"));
     // Before the VM library, so that the runtime's AWT finds the splash its library shows.
     if (!updateMode && !settings.splashImage.empty())
         showSplashScreen({settings.splashImage, settings.javaHome, libraryPath, settings.verbose});

@@ -3,6 +3,7 @@
 #include "base/path_names.h"
 
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/libraries.h"
 
 namespace {
@@ -12,7 +13,7 @@ const std::string kLauncherBits = std::to_string(sizeof(void*) * 8);
 /// Writes the reasons a library did not load to stderr, and returns them as one text for a
 /// message box, the library named by its absolute path there.
 std::string reportLoadFailure(const platform::LoadedLibrary& library, const std::string& libraryPath) {
-    std::string full = absolutePath(libraryPath);
+    std::string full = platform::absolutePath(libraryPath);
     std::string explanation;
     auto add = [&explanation](const std::string& line) {
         explanation += (explanation.empty() ? "" : "\n") + line;

@@ -18,7 +18,7 @@ std::optional<std::string> searchPath(const std::string& name, bool (*present)(c
     if (!path) return std::nullopt;
     for (const std::string& entry : splitPathList(*path)) {
         if (entry.empty()) continue;
-        std::string candidate = entry + platform::kDirSeparator + name;
+        std::string candidate = joinPath(entry, name);
         if (present(candidate)) return candidate;
     }
     return std::nullopt;
@@ -36,7 +36,7 @@ std::optional<std::string> invokedProgramPath(const std::string& program, const 
     }
     if (isRelativePath(name)) {
         if (startDirectory.empty()) return std::nullopt;
-        name = startDirectory + platform::kDirSeparator + name;
+        name = joinPath(startDirectory, name);
     }
     return platform::isRegularFile(name) ? std::optional<std::string>(name) : std::nullopt;
 }
@@ -59,7 +59,7 @@ const std::string& JavaLauncher::getConfigFilePath(const std::string& program) {
             if (std::optional<std::string> found = searchPath(name, platform::exists)) name = *found;
         }
     }
-    setConfigFilePath(existingConfigNameFor(name));
+    setConfigFilePath(existingConfigNameFor(name, platform::exists));
     return configFilePath;
 }
 
@@ -71,5 +71,5 @@ void JavaLauncher::setConfigFilePath(const std::string& path) {
         return;
     }
     std::optional<std::string> cwd = platform::currentDirectory();
-    configFilePath = cwd ? *cwd + platform::kDirSeparator + native : native;
+    configFilePath = cwd ? joinPath(*cwd, native) : native;
 }

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_names.h"
 #include "cmdline/command_line.h"
 #include "launcher/java_launcher.h"
 #include "platform/console.h"
@@ -13,8 +14,7 @@
 namespace {
 
 std::string markerBelow(const std::string& directory) {
-    const char sep = platform::kDirSeparator;
-    return directory + sep + "lib" + sep + "deferred-updates.xml";
+    return joinPath(joinPath(directory, "lib"), "deferred-updates.xml");
 }
 
 /// The installation's marker: lib under the parent of the executable's directory. The
@@ -27,8 +27,7 @@ std::optional<std::string> installationMarker(const std::string& executable, con
     else
         directory = platform::fullPathDirectory(program);
     if (!directory || directory->empty()) return std::nullopt;
-    if (directory->back() == platform::kDirSeparator) directory->pop_back();
-    return markerBelow(*directory + platform::kDirSeparator + "..");
+    return markerBelow(joinPath(*directory, ".."));
 }
 
 }  // namespace

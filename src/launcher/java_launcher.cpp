@@ -2,6 +2,7 @@
 
 #include <optional>
 
+#include "base/path_names.h"
 #include "cmdline/command_line.h"
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
@@ -79,7 +80,7 @@ void readSettings(LaunchSettings& settings, const std::string& configPath, const
 }
 
 std::string runtimeFile(const std::string& javaHome, const char* name) {
-    return javaHome + platform::kDirSeparator + "lib" + platform::kDirSeparator + name;
+    return joinPath(joinPath(javaHome, "lib"), name);
 }
 
 /// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
 #include "platform/platform.h"
 #include "platform/user_interface.h"
@@ -101,11 +103,7 @@ void showWarning(int w) {
 
 std::string titleForProgram(const std::string& name) {
     // Tool names are ASCII; file names ignore their case on Windows.
-    std::string lowered = name;
-    for (char& c : lowered)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    std::size_t cut = lowered.find_last_of("\\/:");
-    std::string base = cut == std::string::npos ? lowered : lowered.substr(cut + 1);
+    std::string base = fileNameOf(lowerCaseCopy(name), PathStyle::Windows);
     struct Tool {
         const char* name;
         const char* title;

@@ -9,6 +9,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/path_names.h"
+
 namespace platform {
 
 /// The current working directory, whole however long; nullopt when it cannot be read.
@@ -21,6 +23,13 @@ bool changeDirectory(const std::string& directory);
 /// name is resolved against the current directory). nullopt when the system gives no path or
 /// no file-name part.
 std::optional<std::string> fullPathDirectory(const std::string& name);
+
+/// `path` made absolute against the current directory (the launcher's), for a reader who does
+/// not know where the launcher lies; as it is when the system cannot say.
+inline std::string absolutePath(const std::string& path) {
+    std::optional<std::string> directory = fullPathDirectory(path);
+    return directory ? *directory + fileNameOf(path) : path;
+}
 
 /// True when a file or a directory of that name is present.
 bool exists(const std::string& path);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "config/launch_settings.h"
+#include "base/path_names.h"
 #include "base/text_ops.h"
 #include "config/line_reader.h"
 #include "messages/messages.h"
@@ -79,7 +80,7 @@ std::vector<VmEntry> jvmCfgOf(const std::string& home, bool& found) {
 
 std::optional<std::string> releaseText(const std::string& home) {
     // Only a regular file is read: a FIFO of that name would wait for a writer for ever.
-    return platform::readFileStart(home + platform::kDirSeparator + "release", kMaxReleaseBytes);
+    return platform::readFileStart(joinPath(home, "release"), kMaxReleaseBytes);
 }
 
 std::optional<std::string> releaseValue(const std::string& text, const std::string& key) {

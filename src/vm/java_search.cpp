@@ -27,13 +27,8 @@ std::string withoutTrailingSeparators(std::string path) {
 
 /// The directory that holds `path`'s last part; empty when it has none.
 std::string parentOf(const std::string& path) {
-    std::size_t cut = path.find_last_of(kSeparator);
-    return cut == std::string::npos ? std::string() : path.substr(0, cut);
-}
-
-std::string lastPart(const std::string& path) {
-    std::size_t cut = path.find_last_of(kSeparator);
-    return cut == std::string::npos ? path : path.substr(cut + 1);
+    std::size_t start = fileNameStart(path);
+    return start > 0 && isSeparator(path[start - 1], kNativePathStyle) ? path.substr(0, start - 1) : std::string();
 }
 
 /// The newer of two fitting candidates: a known version is newer than an unknown one.
@@ -93,7 +88,7 @@ std::optional<JavaCandidate> JavaSearch::tryGroup(const std::string& source, con
 }
 
 JavaCandidate JavaSearch::tryHome(const std::string& home, const std::string& source) {
-    JavaCandidate candidate = examineJavaHome(home, source, lastPart(home), request_);
+    JavaCandidate candidate = examineJavaHome(home, source, fileNameOf(home), request_);
     seenHomes_.insert(seenKey(withoutTrailingSeparators(platform::resolvedPath(home).value_or(home))));
     if (verbose_) printOut(candidateLine(candidate, candidate.verdict == Verdict::Fits, request_));
     examined_.push_back(candidate);
@@ -109,12 +104,12 @@ std::optional<JavaCandidate> JavaSearch::tryPattern(const std::string& pattern, 
         star = full.find(kSeparator + "*", star + 1);
     std::vector<Entry> entries;
     if (star == std::string::npos) {
-        entries.push_back({full, lastPart(withoutTrailingSeparators(full))});
+        entries.push_back({full, fileNameOf(withoutTrailingSeparators(full))});
     } else {
         std::string parent = full.substr(0, star);
         std::string rest = full.substr(star + 2);
         for (const std::string& name : platform::listDirectories(parent.empty() ? kSeparator : parent))
-            entries.push_back({parent + kSeparator + name + rest, name});
+            entries.push_back({joinPath(parent.empty() ? kSeparator : parent, name) + rest, name});
     }
     return tryGroup(source, entries);
 }
@@ -138,7 +133,7 @@ std::optional<JavaCandidate> JavaSearch::tryPathJava() {
     for (std::string entry : splitPathList(platform::getEnv("PATH").value_or(std::string()))) {
         entry = withoutTrailingSeparators(entry);
         if (!isAbsolutePath(entry)) continue;
-        std::string java = entry + kSeparator + platform::kJavaExecutableName;
+        std::string java = joinPath(entry, platform::kJavaExecutableName);
         if (!platform::isRegularFile(java)) continue;
         std::string resolved = platform::resolvedPath(java).value_or(java);
         return tryGroup("PATH", {{parentOf(parentOf(resolved)), ""}});
@@ -151,7 +146,7 @@ std::optional<JavaCandidate> JavaSearch::searchInstalled(const std::vector<std::
         if (std::optional<JavaCandidate> chosen = tryPattern(place, "AddJavaSearchPath " + place)) return chosen;
     std::optional<std::string> javaHome = platform::getEnv("JAVA_HOME");
     if (javaHome && isAbsolutePath(*javaHome))
-        if (std::optional<JavaCandidate> chosen = tryGroup("JAVA_HOME", {{*javaHome, lastPart(*javaHome)}}))
+        if (std::optional<JavaCandidate> chosen = tryGroup("JAVA_HOME", {{*javaHome, fileNameOf(*javaHome)}}))
             return chosen;
     if (std::optional<JavaCandidate> chosen = tryRegistry()) return chosen;
     for (const std::string& folder : platform::usualJavaFolders())

@@ -19,7 +19,7 @@ std::string rememberedFile(const std::string& configPath, std::string* folder = 
     std::string directory = userSettingsFolder(configPath);
     if (directory.empty()) return std::string();
     if (folder) *folder = directory;
-    return directory + platform::kDirSeparator + "java-home-" + Digest().addBytes(configPath).hex(16) + ".txt";
+    return joinPath(directory, "java-home-" + Digest().addBytes(configPath).hex(16) + ".txt");
 }
 
 std::string fileText(const std::string& configPath, const std::string& home) {

@@ -19,8 +19,6 @@ namespace {
 
 using startup_cache::Plan;
 
-using startup_cache::kSeparator;
-
 /// The places besides the launcher's list where the VM reads options of its own.
 const char* const kOptionVariables[] = {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"};
 

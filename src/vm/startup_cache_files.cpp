@@ -18,7 +18,6 @@
 
 namespace startup_cache {
 
-const std::string kSeparator(1, platform::kDirSeparator);
 
 namespace {
 
@@ -45,12 +44,12 @@ const char* const kEndings[] = {"*.jsa", "*.aot", "*.aotconf", "*.classes", "*.p
 void removeApplication(const std::string& directory, const std::string& prefix) {
     for (const char* pattern : kEndings)
         for (const std::string& name : platform::findFiles(directory, pattern))
-            if (startsWith(name, prefix)) platform::removeFile(directory + kSeparator + name);
+            if (startsWith(name, prefix)) platform::removeFile(joinPath(directory, name));
     std::string hash = prefix.substr(0, prefix.size() - 1);
-    platform::removeFile(directory + kSeparator + hash + ".lock");
-    platform::removeFile(directory + kSeparator + hash + ".app");
-    platform::removeFile(directory + kSeparator + hash + ".unused");
-    platform::removeFile(directory + kSeparator + hash + ".uses");
+    platform::removeFile(joinPath(directory, hash + ".lock"));
+    platform::removeFile(joinPath(directory, hash + ".app"));
+    platform::removeFile(joinPath(directory, hash + ".unused"));
+    platform::removeFile(joinPath(directory, hash + ".uses"));
 }
 
 }  // namespace
@@ -65,8 +64,8 @@ CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release
                                     settings.mainClass.empty() ? std::string(kDefaultMainClass) : settings.mainClass})
         key.add(part);
     // The runtime as it is on disk: an update in the same directory names another cache.
-    addStamp(key, home + kSeparator + "release");
-    addStamp(key, home + kSeparator + "lib" + kSeparator + "modules");
+    addStamp(key, joinPath(home, "release"));
+    addStamp(key, joinPath(joinPath(home, "lib"), "modules"));
     addStamp(key, home + platform::kJavaExecutable);
     addStamp(key, vmLibrary);
     // What the class path holds: the runtimes do not all notice a jar replaced in place.
@@ -83,11 +82,11 @@ CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release
 
 CacheFiles filesNamed(const std::string& directory, const std::string& prefix, const std::string& key,
                       const std::string& application) {
-    std::string app = directory + kSeparator + prefix.substr(0, prefix.size() - 1);
+    std::string app = joinPath(directory, prefix.substr(0, prefix.size() - 1));
     CacheFiles files;
     files.directory = directory;
     files.prefix = prefix;
-    files.stem = directory + kSeparator + prefix + key;
+    files.stem = joinPath(directory, prefix + key);
     files.lock = app + ".lock";
     files.proof = files.stem + ".ok";
     files.failed = files.stem + ".failed";
@@ -207,7 +206,7 @@ bool clearName(const std::string& path) {
 void removeCachesOfRemovedApplications(const CacheFiles& files) {
     if (clearName(files.owner)) platform::writeSmallFile(files.owner, files.application);
     for (const std::string& name : platform::findFiles(files.directory, "*.app")) {
-        std::string path = files.directory + kSeparator + name;
+        std::string path = joinPath(files.directory, name);
         if (path == files.owner || !platform::privateFileStamp(path)) continue;
         std::string owner = platform::readFileStart(path, 64 * 1024).value_or(std::string());
         if (isAbsolutePath(owner) && !platform::exists(owner)) removeApplication(files.directory, name.substr(0, name.size() - 4) + "-");
@@ -223,14 +222,14 @@ void removeEarlierCaches(const CacheFiles& files, std::size_t keep) {
             if (!startsWith(name, files.prefix) || startsWith(name, current)) continue;
             std::string key = name.substr(0, current.size());
             byKey[key].push_back(name);
-            std::optional<platform::FileStamp> stamp = platform::privateFileStamp(files.directory + kSeparator + name);
+            std::optional<platform::FileStamp> stamp = platform::privateFileStamp(joinPath(files.directory, name));
             made[key] = std::max(made[key], stamp ? stamp->modified : 0LL);
         }
     std::vector<std::pair<long long, std::string>> keys;
     for (const auto& entry : made) keys.push_back({entry.second, entry.first});
     std::sort(keys.rbegin(), keys.rend());
     for (std::size_t i = keep; i < keys.size(); ++i)
-        for (const std::string& name : byKey[keys[i].second]) platform::removeFile(files.directory + kSeparator + name);
+        for (const std::string& name : byKey[keys[i].second]) platform::removeFile(joinPath(files.directory, name));
 }
 
 }  // namespace startup_cache

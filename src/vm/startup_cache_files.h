@@ -14,8 +14,6 @@ class LaunchSettings;
 
 namespace startup_cache {
 
-extern const std::string kSeparator;
-
 /// What one launch does with the cache: the options it adds, the line -verbose prints, and
 /// the work that goes on beside the application once the launch's own checks have passed.
 struct Plan {

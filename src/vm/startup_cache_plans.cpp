@@ -86,7 +86,7 @@ enum class Ended {
 Ended runRuntime(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& extra,
                  const std::vector<std::string>& last, unsigned seconds) {
     // By its full path: the child is no longer where a relative one is taken from.
-    std::string java = absolutePath(launch.javaHome + platform::kJavaExecutable);
+    std::string java = platform::absolutePath(launch.javaHome + platform::kJavaExecutable);
     std::string errors = files.stem + ".err";
     std::vector<std::string> args = concat({java}, launch.quiet);
     for (const std::string& option : launch.options)
@@ -177,7 +177,7 @@ constexpr std::size_t kJobWords = 11;
 std::vector<std::string> makingJob(const CacheFiles& files, const Launch& launch, const MechanismRow& kind,
                                    const std::string& list, const std::string& archive) {
     std::vector<std::string> job{kMakingJob,     std::to_string(kind.from), files.directory, files.prefix,
-                                 files.stem.substr(files.directory.size() + kSeparator.size() + files.prefix.size()),
+                                 files.stem.substr(fileNameStart(files.stem) + files.prefix.size()),
                                  files.application, launch.javaHome, launch.classPath, list, archive,
                                  std::to_string(launch.options.size())};
     return concat(job, launch.options);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <vector>
 
+#include "base/path_names.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/processes.h"
@@ -28,8 +29,8 @@ namespace platform {
 bool makeDirectories(const std::string& directory) {
     struct stat info;
     if (::stat(directory.c_str(), &info) == 0) return S_ISDIR(info.st_mode);
-    std::size_t slash = directory.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeDirectories(directory.substr(0, slash))) return false;
+    std::size_t start = fileNameStart(directory);
+    if (start > 1 && !makeDirectories(directory.substr(0, start - 1))) return false;
     if (::mkdir(directory.c_str(), 0700) == 0) return true;
     // Another process may have made it in the meantime.
     return errno == EEXIST && ::stat(directory.c_str(), &info) == 0 && S_ISDIR(info.st_mode);

@@ -1,3 +1,4 @@
+#include "base/path_names.h"
 #include "platform/posix/memory_posix.h"
 
 #include <unistd.h>
@@ -32,8 +33,8 @@ void lowestLimitUpwards(const std::string& mount, std::string group, const char*
             if (limit < (1ull << 62) && (!lowest || limit < *lowest)) lowest = limit;
         }
         if (group.empty() || group == "/") return;
-        std::size_t slash = group.find_last_of('/');
-        group = slash == 0 || slash == std::string::npos ? "/" : group.substr(0, slash);
+        std::size_t start = fileNameStart(group, PathStyle::Posix);  // a control group's path is POSIX-style
+        group = start <= 1 ? "/" : group.substr(0, start - 1);
     }
 }
 

@@ -1,4 +1,6 @@
 // The POSIX port of the platform layer.
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/processes.h"
@@ -27,8 +29,6 @@ extern char** environ;
 namespace platform {
 
 namespace {
-
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 bool equalIgnoringCase(const char* a, const char* b, std::size_t length) {
     for (std::size_t i = 0; i < length; ++i)
@@ -122,11 +122,11 @@ std::optional<std::string> fullPathDirectory(const std::string& name) {
     if (name[0] != '/') {
         std::optional<std::string> cwd = currentDirectory();
         if (!cwd) return std::nullopt;
-        full = *cwd + (cwd->back() == '/' ? "" : "/") + name;
+        full = joinPath(*cwd, name);
     }
-    std::size_t cut = full.rfind('/');
-    if (cut == full.size() - 1) return std::nullopt;  // no file-name part
-    return full.substr(0, cut + 1);
+    std::size_t start = fileNameStart(full);
+    if (start == full.size()) return std::nullopt;  // no file-name part
+    return full.substr(0, start);
 }
 
 bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/command_line_quoting.h"
 #include "platform/files.h"
 #include "platform/processes.h"
@@ -39,7 +41,7 @@ bool insideDirectory(const std::string& path, std::string directory) {
         char a = path[i], b = directory[i];
         if (a == '/') a = '\\';
         if (b == '/') b = '\\';
-        if (std::tolower(static_cast<unsigned char>(a)) != std::tolower(static_cast<unsigned char>(b))) return false;
+        if (lowerAscii(a) != lowerAscii(b)) return false;
     }
     return path.size() == directory.size() || path[directory.size()] == '\\' || path[directory.size()] == '/' ||
            directory.back() == '\\';
@@ -51,9 +53,9 @@ bool makeDirectories(const std::string& directory) {
     std::wstring wide = toWide(directory);
     if (wide.empty()) return false;
     if (isDirectory(wide)) return true;
-    std::size_t slash = directory.find_last_of("\\/");
+    std::size_t start = fileNameStart(directory);
     // A drive root ("C:") or a share's name is never made here.
-    if (slash != std::string::npos && slash > 2 && !makeDirectories(directory.substr(0, slash))) return false;
+    if (start > 3 && !makeDirectories(directory.substr(0, start - 1))) return false;
     if (CreateDirectoryW(wide.c_str(), nullptr)) return true;
     return isDirectory(wide);
 }

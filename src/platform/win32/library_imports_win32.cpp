@@ -1,6 +1,8 @@
 // Loading a library from the runtime's own places, and why it did not load, where the loader
 // does not say: the DLLs it imports (and that those import in turn) that are nowhere on the
 // search path the loader used for them.
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/win32/library_imports_win32.h"
 
 #include <windows.h>
@@ -250,10 +252,7 @@ bool isApiSet(const std::string& name) {
 }
 
 /// The name as the loader compares names: ASCII letters in lower case.
-std::string lowerCase(std::string name) {
-    for (char& c : name) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-    return name;
-}
+std::string lowerCase(std::string name) { return toLower(name); }
 
 /// The name as it may be printed: a control character or a byte outside ASCII as \xHH, so that
 /// a name cannot start lines of its own or carry what is no text.
@@ -325,7 +324,7 @@ HMODULE loadLibraryFromOwnPlaces(const std::wstring& fullPath) {
 
 std::vector<std::string> missingDependencies(const std::string& libraryPath) {
     std::vector<std::string> missing;
-    std::set<std::string> seen{lowerCase(libraryPath.substr(libraryPath.find_last_of("\\/") + 1))};
+    std::set<std::string> seen{lowerCase(fileNameOf(libraryPath))};
     Budget budget;
     std::wstring library = toWide(libraryPath);
     collectMissing(library, loaderSearchPath(library), seen, missing, budget);

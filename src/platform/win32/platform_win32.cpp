@@ -2,6 +2,7 @@
 // (UTF-16) entry points, so that every name Windows can hold is handled exactly; the ANSI code
 // page is used only where a reader expects it (the VM's options, redirected output), and
 // never with a best-fit look-alike.
+#include "base/text_ops.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/libraries.h"
@@ -75,13 +76,11 @@ private:
 // The usual Windows path limit; buffers start there and grow when a value is longer.
 constexpr DWORD kInitialPathBuffer = MAX_PATH;
 
-wchar_t foldAscii(wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
 bool endsWithIgnoringCase(const std::wstring& name, const std::wstring& suffix) {
     if (name.size() < suffix.size()) return false;
     std::size_t offset = name.size() - suffix.size();
     for (std::size_t i = 0; i < suffix.size(); ++i)
-        if (foldAscii(name[offset + i]) != foldAscii(suffix[i])) return false;
+        if (lowerAscii(name[offset + i]) != lowerAscii(suffix[i])) return false;
     return true;
 }
 
