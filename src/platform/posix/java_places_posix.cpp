@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_names.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/user_places.h"
@@ -16,19 +17,32 @@ namespace platform {
 
 const char* const kJavaExecutableName = "java";
 
-std::vector<std::string> listDirectories(const std::string& directory) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(directory.c_str());
-    if (!dir) return names;
-    while (dirent* entry = ::readdir(dir)) {
-        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
-        struct stat info;
-        std::string full = directory + "/" + entry->d_name;
-        if (::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) names.emplace_back(entry->d_name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end());
-    return names;
+const char* const kJavaExecutable = "/bin/java";
+const char* const kSplashLibraryBelowHome = "/lib/libsplashscreen.so";
+const char* const kJreJavaExecutable = "/jre/bin/java";
+const char* const kDefaultJavaHome = "../jre";
+
+namespace {
+
+#if defined(__x86_64__)
+const char* const kArchDirectory = "amd64";
+#elif defined(__aarch64__)
+const char* const kArchDirectory = "aarch64";
+#elif defined(__i386__)
+const char* const kArchDirectory = "i386";
+#else
+const char* const kArchDirectory = "";
+#endif
+
+}  // namespace
+
+std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
+    return {javaHome + "/lib/jvm.cfg", javaHome + "/lib/" + kArchDirectory + "/jvm.cfg"};
+}
+
+std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
+    return {javaHome + "/lib/" + vmDirectory + "/libjvm.so",
+            javaHome + "/lib/" + kArchDirectory + "/" + vmDirectory + "/libjvm.so"};
 }
 
 std::vector<RegisteredJavaHome> registeredJavaHomes() { return {}; }
@@ -36,9 +50,8 @@ std::vector<RegisteredJavaHome> registeredJavaHomes() { return {}; }
 std::vector<std::string> usualJavaFolders() {
     std::vector<std::string> folders = {"/usr/lib/jvm/*", "/usr/java/*", "/opt/java/*"};
     if (std::optional<std::string> home = userFolderVariable("HOME")) {
-        std::string base = *home == "/" ? std::string() : *home;
-        for (const char* below : {"/.sdkman/candidates/java/*", "/.jdks/*", "/.gradle/jdks/*"})
-            folders.push_back(base + below);
+        for (const char* below : {".sdkman/candidates/java/*", ".jdks/*", ".gradle/jdks/*"})
+            folders.push_back(joinPath(*home, below));
     }
     return folders;
 }

@@ -11,9 +11,11 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
 
 #include "platform/console.h"
 #include "platform/win32/console_win32.h"
+#include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
@@ -110,6 +112,32 @@ void passStandardHandles(STARTUPINFOW& startup) {
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+}
+
+void writeText(std::FILE* stream, const std::string& text) {
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    DWORD mode = 0;
+    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
+        std::string bytes = toCodePage(text);
+        std::fwrite(bytes.data(), 1, bytes.size(), stream);
+        return;
+    }
+    // What the runtime holds for the stream goes first, so that the order stays.
+    std::fflush(stream);
+    std::string lines;
+    for (char c : text) {
+        if (c == '\n') lines += '\r';  // as the runtime writes a line break in text mode
+        lines += c;
+    }
+    std::wstring wide = toWide(lines);
+    const wchar_t* rest = wide.data();
+    DWORD left = static_cast<DWORD>(wide.size());
+    while (left > 0) {
+        DWORD written = 0;
+        if (!WriteConsoleW(handle, rest, left, &written, nullptr) || written == 0) break;
+        rest += written;
+        left -= written;
+    }
 }
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/path_names.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/processes.h"
@@ -141,31 +142,34 @@ std::vector<std::string> usualJavaFolders() {
     if (!programs.empty())
         for (const char* vendor : {"Java", "Eclipse Adoptium", "Eclipse Foundation", "AdoptOpenJDK", "Zulu", "Microsoft",
                                    "Amazon Corretto", "BellSoft", "Semeru", "OpenJDK"})
-            folders.push_back(programs + "\\" + vendor + "\\*");
+            folders.push_back(joinPath(joinPath(programs, vendor), "*"));
     std::string local = userFolderVariable("LOCALAPPDATA").value_or(std::string());
-    if (!local.empty()) folders.push_back(local + "\\Programs\\*");
+    if (!local.empty()) folders.push_back(joinPath(local, "Programs\\*"));
     std::string profile = userFolderVariable("USERPROFILE").value_or(std::string());
     if (!profile.empty()) {
-        folders.push_back(profile + "\\.jdks\\*");
-        folders.push_back(profile + "\\scoop\\apps\\*\\current");
-        folders.push_back(profile + "\\.gradle\\jdks\\*");
+        folders.push_back(joinPath(profile, ".jdks\\*"));
+        folders.push_back(joinPath(profile, "scoop\\apps\\*\\current"));
+        folders.push_back(joinPath(profile, ".gradle\\jdks\\*"));
     }
     return folders;
 }
 
-std::vector<std::string> listDirectories(const std::string& directory) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAW entry;
-    HANDLE search = FindFirstFileW(toWide(directory + "\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if (name != L"." && name != L".." && (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0)
-            names.push_back(fromWide(name));
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
+const char* const kJavaExecutable = "\\bin\\java.exe";
+const char* const kSplashLibraryBelowHome = "\\bin\\splashscreen.dll";
+const char* const kJreJavaExecutable = "\\jre\\bin\\java.exe";
+const char* const kDefaultJavaHome = "..\\jre";
+
+std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
+#ifdef _WIN64
+    const char* archDirectory = "\\lib\\amd64\\jvm.cfg";
+#else
+    const char* archDirectory = "\\lib\\i386\\jvm.cfg";
+#endif
+    return {javaHome + "\\lib\\jvm.cfg", javaHome + archDirectory};
+}
+
+std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
+    return {javaHome + "\\bin\\" + vmDirectory + "\\jvm.dll"};
 }
 
 }  // namespace platform

@@ -1,4 +1,5 @@
-// What a PE file's header says of the architecture it is built for. Nothing is loaded.
+// Libraries on Windows: loaded by their full path with the DLL search path kept out of the
+// working directory, and what a PE file's header says of the architecture it is built for.
 #include "platform/libraries.h"
 
 #include <windows.h>
@@ -6,6 +7,7 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/win32/library_imports_win32.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -55,5 +57,51 @@ std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) 
 }
 
 const char* const kOwnArchitecture = kOwnMachine == IMAGE_FILE_MACHINE_AMD64 ? "64-bit" : "32-bit";
+
+namespace {
+
+/// `path` made absolute against the current directory; itself when the system cannot say.
+std::wstring fullWidePath(const std::string& path) {
+    std::wstring wide = toWide(path);
+    std::wstring buffer(kInitialPathBuffer, L'\0');
+    for (;;) {
+        DWORD size = static_cast<DWORD>(buffer.size());
+        DWORD length = GetFullPathNameW(wide.c_str(), size, &buffer[0], nullptr);
+        if (length == 0) return wide;
+        if (length < size) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.assign(length, L'\0');  // the size needed, terminator included
+    }
+}
+
+}  // namespace
+
+void keepWorkingDirectoryOutOfLibrarySearch() { SetDllDirectoryW(L""); }
+
+void addLibraryDirectory(const std::string& directory) { SetDllDirectoryW(fullWidePath(directory).c_str()); }
+
+LoadedLibrary loadLibrary(const std::string& path) {
+    LoadedLibrary result;
+    // By its full path: the loader looks for a relative path with directories ("..\jre\...")
+    // in every directory of the DLL search path, so the file that was found to exist here
+    // might not be the one loaded. Wide, as every path here: LoadLibraryA refuses a path over
+    // MAX_PATH.
+    result.handle = reinterpret_cast<void*>(loadLibraryFromOwnPlaces(fullWidePath(path)));
+    if (result.handle == nullptr) {
+        // A library built for the other machine fails with ERROR_BAD_EXE_FORMAT, but so does
+        // a file that is no library at all: the header tells the two apart.
+        std::optional<LibraryArchitecture> architecture = libraryArchitecture(path);
+        result.wrongBitness = architecture && !architecture->own;
+        if (!result.wrongBitness) result.missingDependencies = missingDependencies(path);
+    }
+    return result;
+}
+
+void* findSymbol(void* library, const char* name) {
+    if (library == nullptr) return nullptr;
+    return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
+}
 
 }  // namespace platform

@@ -1,17 +1,13 @@
 // Text at the edges on Windows: the command line, the VM's options and the standard streams.
 // The launcher's texts are UTF-8; the system's are UTF-16, and the ANSI code page where a
 // reader knows no other (the VM's options, a redirected stream).
+#include "platform/text.h"
+
 #include <windows.h>
 
-#include <io.h>
+#include <new>
+#include <string>
 
-#include <cstdio>
-
-#include "platform/command_line_quoting.h"
-#include "platform/console.h"
-#include "platform/files.h"
-#include "platform/processes.h"
-#include "platform/text.h"
 #include "platform/unicode_text.h"
 #include "platform/win32/wide_text.h"
 
@@ -109,14 +105,6 @@ std::string toCodePage(const std::string& text, bool* complete) {
     return out;
 }
 
-std::vector<std::string> commandLineArguments(int argc, char** argv) {
-    const wchar_t* line = GetCommandLineW();
-    if (line != nullptr && *line != L'\0') return splitWindowsCommandLine(fromWide(line));
-    std::vector<std::string> args;
-    for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? argv[i] : "");
-    return args;
-}
-
 std::optional<std::string> vmOptionText(const std::string& option, VmOptionValue value, std::string& unrepresentable) {
     if (fitsCodePage(option)) return option;
     std::size_t start = value == VmOptionValue::Text ? std::string::npos : valueStart(option);
@@ -153,34 +141,31 @@ bool vmCanTakePath(const std::string& path) { return fittingEntry(path).has_valu
 
 std::string vmOptionBytes(const std::string& text) { return toCodePage(text); }
 
-std::FILE* openFile(const std::string& path, const char* mode) {
-    return _wfopen(toWide(path).c_str(), toWide(mode).c_str());
+std::size_t previousCharStart(const std::string& text, std::size_t pos) {
+    return unicode_text::previousUtf8Start(text, pos);
 }
 
-void writeText(std::FILE* stream, const std::string& text) {
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    DWORD mode = 0;
-    if (handle == INVALID_HANDLE_VALUE || !GetConsoleMode(handle, &mode)) {
-        std::string bytes = toCodePage(text);
-        std::fwrite(bytes.data(), 1, bytes.size(), stream);
-        return;
-    }
-    // What the runtime holds for the stream goes first, so that the order stays.
-    std::fflush(stream);
-    std::string lines;
-    for (char c : text) {
-        if (c == '\n') lines += '\r';  // as the runtime writes a line break in text mode
-        lines += c;
-    }
-    std::wstring wide = toWide(lines);
-    const wchar_t* rest = wide.data();
-    DWORD left = static_cast<DWORD>(wide.size());
-    while (left > 0) {
-        DWORD written = 0;
-        if (!WriteConsoleW(handle, rest, left, &written, nullptr) || written == 0) break;
-        rest += written;
-        left -= written;
-    }
+std::u16string toUtf16(const std::string& text) { return unicode_text::utf8ToUtf16(text); }
+
+namespace {
+
+// Far below the int counts of the conversion calls, even when every byte becomes three.
+constexpr std::size_t kLargestText = std::size_t(1) << 30;
+
+std::wstring codePageToWide(const std::string& bytes) {
+    int count = static_cast<int>(bytes.size());
+    int length = MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, nullptr, 0);
+    std::wstring wide(length > 0 ? static_cast<std::size_t>(length) : 0, L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, bytes.data(), count, &wide[0], length);
+    return wide;
+}
+
+}  // namespace
+
+std::string codePageToUtf8(const std::string& bytes) {
+    if (bytes.size() >= kLargestText) throw std::bad_alloc();
+    if (bytes.empty()) return bytes;
+    return fromWide(codePageToWide(bytes));
 }
 
 }  // namespace platform

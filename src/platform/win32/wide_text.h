@@ -8,6 +8,9 @@
 
 namespace platform {
 
+/// The usual Windows path limit (MAX_PATH); buffers start there and grow when a value is longer.
+constexpr unsigned long kInitialPathBuffer = 260;
+
 /// UTF-8 to the system's UTF-16, lone surrogates kept (see unicode_text.h).
 inline std::wstring toWide(const std::string& text) {
     std::u16string wide = unicode_text::utf8ToUtf16(text);

@@ -1,4 +1,5 @@
-// The prompt for java.exe: dialog template 101 of the launcher's own resources.
+// The user interface on Windows: message boxes, and the prompt for java.exe (dialog template
+// 101 of the launcher's own resources).
 #include <windows.h>
 
 #include <cderr.h>
@@ -9,6 +10,7 @@
 
 #include "platform/console.h"
 #include "platform/user_interface.h"
+#include "platform/win32/message_box_text.h"
 #include "platform/win32/wide_text.h"
 #include "res/resource.h"
 
@@ -197,6 +199,10 @@ std::optional<std::string> askForJavaExecutable(const std::string& title, const 
                                      reinterpret_cast<LPARAM>(&texts));
     if (result != IDOK) return std::nullopt;
     return fromWide(enteredPath);
+}
+
+void showMessageBox(const std::string& text, const std::string& caption) {
+    MessageBoxW(nullptr, messageBoxText(toWide(text)).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
 }
 
 }  // namespace platform

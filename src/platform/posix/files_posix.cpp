@@ -1,30 +1,117 @@
-// The POSIX platform layer's files of the start-up cache: private files opened without
-// following links, the lock, free space, and the runtime's quiet child.
+// Files and directories on POSIX: names and listings, private files opened without following
+// links, reading without blocking, the lock and free space.
+#include "platform/files.h"
+
 #include <dirent.h>
 #include <fcntl.h>
-#include <poll.h>
-#include <sys/resource.h>
 #include <sys/file.h>
-#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <functional>
+#include <cstring>
 #include <vector>
 
 #include "base/path_names.h"
-#include "platform/console.h"
-#include "platform/files.h"
-#include "platform/processes.h"
+#include "base/text_ops.h"
+#include "platform/posix/held_locks.h"
 
 namespace platform {
+
+std::optional<std::string> currentDirectory() {
+    std::string buffer(256, '\0');
+    for (;;) {
+        if (::getcwd(&buffer[0], buffer.size())) {
+            buffer.resize(std::strlen(buffer.c_str()));
+            return buffer;
+        }
+        if (errno != ERANGE) return std::nullopt;
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+bool changeDirectory(const std::string& directory) { return ::chdir(directory.c_str()) == 0; }
+
+std::optional<std::string> fullPathDirectory(const std::string& name) {
+    if (name.empty()) return std::nullopt;
+    std::string full = name;
+    if (name[0] != '/') {
+        std::optional<std::string> cwd = currentDirectory();
+        if (!cwd) return std::nullopt;
+        full = joinPath(*cwd, name);
+    }
+    std::size_t start = fileNameStart(full);
+    if (start == full.size()) return std::nullopt;  // no file-name part
+    return full.substr(0, start);
+}
+
+bool exists(const std::string& path) { return ::access(path.c_str(), F_OK) == 0; }
+
+std::vector<std::string> findFiles(const std::string& directory, const std::string& pattern) {
+    std::vector<std::string> names;
+    // Only the "*.ext" form is used: the entries whose names end in ".ext", ignoring case.
+    std::string suffix = pattern.substr(pattern.find('*') == 0 ? 1 : 0);
+    DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+    if (!dir) return names;
+    while (dirent* entry = ::readdir(dir)) {
+        std::string name = entry->d_name;
+        if (name.size() >= suffix.size() && name != "." && name != ".." && endsWithIgnoringCase(name, suffix))
+            names.push_back(name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool isRegularFile(const std::string& path) {
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+bool isSymbolicLink(const std::string& path) {
+    struct stat info;
+    return ::lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode);
+}
+
+std::optional<std::string> resolvedPath(const std::string& path) {
+    char* resolved = ::realpath(path.c_str(), nullptr);
+    if (!resolved) return std::nullopt;
+    std::string result(resolved);
+    std::free(resolved);
+    return result;
+}
+
+std::vector<std::string> listDirectories(const std::string& directory) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(directory.c_str());
+    if (!dir) return names;
+    while (dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        struct stat info;
+        std::string full = joinPath(directory, entry->d_name);
+        if (::stat(full.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::FILE* openFile(const std::string& path, const char* mode) {
+    if (mode[0] != 'r' || std::strchr(mode, '+')) return std::fopen(path.c_str(), mode);
+    // Opening a FIFO waits for a writer: without waiting, one that has none reads as empty at
+    // once, and a pipe that has one (the shell's <(...)) is read to its end as before.
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    int flags = ::fcntl(fd, F_GETFL);
+    std::FILE* file = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, mode) : nullptr;
+    if (!file) ::close(fd);
+    return file;
+}
+
 
 bool makeDirectories(const std::string& directory) {
     struct stat info;
@@ -169,25 +256,11 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
 namespace {
 
 /// The descriptors of the locks this process holds; the background work keeps them.
-std::vector<int> heldLocks;
-
-/// Closes every descriptor above the standard streams but the locks' and `kept`. Those at or
-/// above the limit of open files are not the program's (a tool that runs it keeps its own there).
-void closeAllButLocks(int kept) {
-    struct rlimit limit;
-    int below = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 1048576 ? static_cast<int>(limit.rlim_cur) : 1024;
-    std::vector<int> open;
-    if (DIR* fds = ::opendir("/proc/self/fd")) {
-        while (const struct dirent* entry = ::readdir(fds))
-            if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') open.push_back(std::atoi(entry->d_name));
-        ::closedir(fds);
-    }
-    for (int fd : open)
-        if (fd > 2 && fd < below && fd != kept && std::find(heldLocks.begin(), heldLocks.end(), fd) == heldLocks.end())
-            ::close(fd);
-}
+std::vector<int> locks;
 
 }  // namespace
+
+const std::vector<int>& heldLocks() { return locks; }
 
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends
@@ -195,92 +268,12 @@ bool holdLockUntilExit(const std::string& path) {
     int fd = openPrivate(path, O_RDWR | O_CREAT);
     if (fd < 0) return false;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        heldLocks.push_back(fd);
+        locks.push_back(fd);
         return true;
     }
     ::close(fd);
     return false;
 }
 
-void runInBackground(const BackgroundWork& work, unsigned delay) {
-    std::fflush(stdout);
-    std::fflush(stderr);
-    // The worker learns that this process has ended when the pipe's one writer, this process,
-    // is gone: its descriptor stays open on purpose until then.
-    int ended[2];
-    if (::pipe2(ended, O_CLOEXEC) != 0) return;
-    pid_t child = ::fork();
-    if (child < 0) {
-        ::close(ended[0]);
-        ::close(ended[1]);
-        return;
-    }
-    if (child == 0) {
-        // The worker's parent ends at once, so that the worker belongs to no one who must
-        // wait for it; it keeps the locks (the same open descriptions) until it is done.
-        if (::fork() != 0) ::_exit(0);
-        ::setsid();
-        int null = ::open("/dev/null", O_RDWR);
-        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
-        closeAllButLocks(ended[0]);
-        // The application comes first: the work waits for the launch to end or to have run for
-        // `delay` seconds, and takes what time the processors have left.
-        struct pollfd launch = {ended[0], POLLIN, 0};
-        int limit = delay == kUntilTheLaunchEnds ? -1 : static_cast<int>(delay * 1000);
-        while (::poll(&launch, 1, limit) < 0 && errno == EINTR) {
-        }
-        ::close(ended[0]);
-        if (::nice(19) == -1) {
-        }
-        try {
-            work.run();
-        } catch (...) {
-        }
-        ::_exit(0);
-    }
-    ::close(ended[0]);
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
-    }
-}
-
-void waitForBackground() {
-    // The worker is a process of its own: the launch need not wait for it.
-}
-
-std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>&) {
-    // A worker is a fork, which has its work from the start.
-    return std::nullopt;
-}
-
-int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
-    std::vector<char*> argv;
-    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
-    argv.push_back(nullptr);
-    pid_t parent = ::getpid();
-    pid_t pid = ::fork();
-    if (pid < 0) return -1;
-    if (pid == 0) {
-        // The child dies with the launch, however the launch ends.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != parent) ::_exit(127);
-        int null = ::open("/dev/null", O_RDWR);
-        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
-    }
-    int status = 0;
-    for (unsigned long waited = 0;; waited += 10) {
-        pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? kChildCutShort : -1;
-        if (done < 0 && errno != EINTR) return -1;
-        if (waited >= timeLimit * 1000UL) break;
-        ::usleep(10000);
-    }
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    return kChildCutShort;
-}
 
 }  // namespace platform

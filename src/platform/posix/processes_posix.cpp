@@ -1,0 +1,199 @@
+// Processes on POSIX: the program's own path and arguments, the environment, children run and
+// waited for, and the start-up cache's worker and quiet child.
+#include "platform/processes.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/text_ops.h"
+#include "platform/posix/held_locks.h"
+
+extern char** environ;
+
+namespace platform {
+
+namespace {
+
+bool equalIgnoringCase(const char* a, const char* b, std::size_t length) {
+    for (std::size_t i = 0; i < length; ++i)
+        if (lowerAscii(a[i]) != lowerAscii(b[i])) return false;
+    return true;
+}
+
+/// Closes every descriptor above the standard streams but the locks' and `kept`. Those at or
+/// above the limit of open files are not the program's (a tool that runs it keeps its own there).
+void closeAllButLocks(int kept) {
+    struct rlimit limit;
+    int below = ::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < 1048576 ? static_cast<int>(limit.rlim_cur) : 1024;
+    std::vector<int> open;
+    if (DIR* fds = ::opendir("/proc/self/fd")) {
+        while (const struct dirent* entry = ::readdir(fds))
+            if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') open.push_back(std::atoi(entry->d_name));
+        ::closedir(fds);
+    }
+    for (int fd : open)
+        if (fd > 2 && fd < below && fd != kept && std::find(heldLocks().begin(), heldLocks().end(), fd) == heldLocks().end())
+            ::close(fd);
+}
+
+}  // namespace
+
+std::optional<std::string> ownExecutablePath() {
+    std::string buffer(256, '\0');
+    for (;;) {
+        ssize_t length = ::readlink("/proc/self/exe", &buffer[0], buffer.size());
+        if (length < 0) return std::nullopt;
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            buffer.resize(length);
+            return buffer;
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+}
+
+std::optional<std::string> getEnv(const std::string& name) {
+    if (const char* value = std::getenv(name.c_str())) return std::string(value);
+    for (char** entry = environ; entry && *entry; ++entry) {
+        const char* equals = std::strchr(*entry, '=');
+        if (!equals || static_cast<std::size_t>(equals - *entry) != name.size()) continue;
+        if (equalIgnoringCase(*entry, name.c_str(), name.size())) return std::string(equals + 1);
+    }
+    return std::nullopt;
+}
+
+std::optional<std::string> getEnvExactName(const std::string& name) {
+    const char* value = std::getenv(name.c_str());
+    return value ? std::optional<std::string>(value) : std::nullopt;
+}
+
+ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
+    ChildOutcome outcome;
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = 0;
+    int error = ::posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    if (error != 0) {
+        outcome.errorText = std::strerror(error);
+        return outcome;
+    }
+    outcome.started = true;
+    int status = 0;
+    pid_t waited;
+    do {
+        waited = ::waitpid(pid, &status, 0);
+    } while (waited < 0 && errno == EINTR);
+    if (waited == pid) {
+        if (WIFEXITED(status))
+            outcome.exitCode = WEXITSTATUS(status);
+        else if (WIFSIGNALED(status))
+            outcome.exitCode = 128 + WTERMSIG(status);
+    }
+    return outcome;
+}
+
+bool setEnv(const std::string& name, const std::optional<std::string>& value) {
+    return (value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str())) == 0;
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    std::vector<std::string> args;
+    for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? argv[i] : "");
+    return args;
+}
+
+void runInBackground(const BackgroundWork& work, unsigned delay) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    // The worker learns that this process has ended when the pipe's one writer, this process,
+    // is gone: its descriptor stays open on purpose until then.
+    int ended[2];
+    if (::pipe2(ended, O_CLOEXEC) != 0) return;
+    pid_t child = ::fork();
+    if (child < 0) {
+        ::close(ended[0]);
+        ::close(ended[1]);
+        return;
+    }
+    if (child == 0) {
+        // The worker's parent ends at once, so that the worker belongs to no one who must
+        // wait for it; it keeps the locks (the same open descriptions) until it is done.
+        if (::fork() != 0) ::_exit(0);
+        ::setsid();
+        int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        closeAllButLocks(ended[0]);
+        // The application comes first: the work waits for the launch to end or to have run for
+        // `delay` seconds, and takes what time the processors have left.
+        struct pollfd launch = {ended[0], POLLIN, 0};
+        int limit = delay == kUntilTheLaunchEnds ? -1 : static_cast<int>(delay * 1000);
+        while (::poll(&launch, 1, limit) < 0 && errno == EINTR) {
+        }
+        ::close(ended[0]);
+        if (::nice(19) == -1) {
+        }
+        try {
+            work.run();
+        } catch (...) {
+        }
+        ::_exit(0);
+    }
+    ::close(ended[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+}
+
+void waitForBackground() {
+    // The worker is a process of its own: the launch need not wait for it.
+}
+
+std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>&) {
+    // A worker is a fork, which has its work from the start.
+    return std::nullopt;
+}
+
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    pid_t parent = ::getpid();
+    pid_t pid = ::fork();
+    if (pid < 0) return -1;
+    if (pid == 0) {
+        // The child dies with the launch, however the launch ends.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent) ::_exit(127);
+        int null = ::open("/dev/null", O_RDWR);
+        for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        ::execv(program.c_str(), argv.data());
+        ::_exit(127);
+    }
+    int status = 0;
+    for (unsigned long waited = 0;; waited += 10) {
+        pid_t done = ::waitpid(pid, &status, WNOHANG);
+        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? kChildCutShort : -1;
+        if (done < 0 && errno != EINTR) return -1;
+        if (waited >= timeLimit * 1000UL) break;
+        ::usleep(10000);
+    }
+    ::kill(pid, SIGKILL);
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    return kChildCutShort;
+}
+
+}  // namespace platform
