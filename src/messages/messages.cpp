@@ -87,6 +87,7 @@ int showError(const JavaLauncherException& e) {
     } else {
         // The explanation is on stderr already, written where the failure was met.
         printOut("Error: " + formatMessage(e) + "\n");
+        if (!noMessageBox) platform::showDesktopMessage(messageBoxText(e), productTitle());
     }
     return e.messageIndex;
 }
@@ -95,10 +96,12 @@ void showWarning(int w) {
     int index = 9 + w;
     std::string text = (index >= 9 && index < kMessageCount) ? messageTable[index] : "";
     prepareForMessage();
-    if (useMessageBox())
+    if (useMessageBox()) {
         platform::showMessageBox(text, productTitle());
-    else
+    } else {
         printOut("Warning: " + text + "\n");
+        if (!noMessageBox) platform::showDesktopMessage(text, productTitle());
+    }
 }
 
 std::string titleForProgram(const std::string& name) {

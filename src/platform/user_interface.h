@@ -11,6 +11,17 @@ namespace platform {
 /// until the user closes it. Only called where kHasMessageBox is true.
 void showMessageBox(const std::string& text, const std::string& caption);
 
+/// Where the system has no message box of its own (POSIX): shows `text`, captioned `caption`,
+/// in a window of the desktop's own tools when no terminal sees this process (none of its
+/// standard streams is one) and a display is there (DISPLAY or WAYLAND_DISPLAY): the first of
+/// zenity, kdialog, notify-send and xmessage found on PATH, run without a shell with the text as
+/// one argument, and waited for at most kDesktopMessageSeconds (then it is closed). False when
+/// no window was shown: a terminal, no display, no tool, or none of them started. Windows:
+/// always false, its message boxes are the system's.
+bool showDesktopMessage(const std::string& text, const std::string& caption);
+/// How long a start waits for the user to close a desktop message window.
+constexpr unsigned kDesktopMessageSeconds = 600;
+
 /// The ProductName stamped into the running executable's version information, when it has
 /// been stamped with one other than the launcher's own (Windows); nullopt otherwise, and
 /// always on POSIX.

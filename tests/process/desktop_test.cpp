@@ -5,7 +5,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -126,6 +128,60 @@ INSTANTIATE_TEST_SUITE_P(
                                    "ERROR: A DLL that the Java VM library needs cannot be found: "
                                    "launcher-test-absent-runtime.dll\r\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Without a terminal, on a desktop, a message also goes to a window of the desktop's own tools:
+// the first of zenity, kdialog, notify-send and xmessage on PATH, with the text as one argument.
+// The console gets its lines as before. Not with -nomsgbox, nor without a display, nor when a
+// terminal sees the start. Stand-ins on PATH record how they were called.
+TEST(DesktopMessage, WithoutATerminalGoesToTheFirstDesktopToolOnPath) {
+    if (isWindows()) GTEST_SKIP() << "Windows shows its own message box";
+    Installation inst;
+    const std::string text = "Unable to open the following configuration file:\n[" + inst.seen("bin/app.conf") + "]";
+    const std::map<std::string, std::string> shown = {
+        {"zenity", "zenity\n--warning\n--no-markup\n--title=Hello\n--text=" + text + "\n"},
+        {"kdialog", "kdialog\n--title\nHello\n--sorry\n" + text + "\n"},
+        {"notify-send", "notify-send\n--urgency=critical\n--\nHello\n" + text + "\n"},
+        {"xmessage", "xmessage\n-title\nHello\n-center\n-buttons\nOK\n-default\nOK\n" + text + "\n"},
+    };
+    const std::vector<std::string> all = {"zenity", "kdialog", "notify-send", "xmessage"};
+    struct Case {
+        const char* what;
+        std::vector<std::string> tools;
+        std::string displayVariable;  // empty: neither DISPLAY nor WAYLAND_DISPLAY
+        std::vector<std::string> args;
+        bool terminal;
+        std::string shownBy;  // empty: no window
+    } cases[] = {
+        {"every tool", all, "DISPLAY", {}, false, "zenity"},
+        {"kdialog first", {"kdialog", "notify-send", "xmessage"}, "DISPLAY", {}, false, "kdialog"},
+        {"a notification on Wayland", {"notify-send", "xmessage"}, "WAYLAND_DISPLAY", {}, false, "notify-send"},
+        {"xmessage alone", {"xmessage"}, "DISPLAY", {}, false, "xmessage"},
+        {"no tool", {}, "DISPLAY", {}, false, ""},
+        {"-nomsgbox", all, "DISPLAY", {"-nomsgbox"}, false, ""},
+        {"no display", all, "", {}, false, ""},
+        {"a terminal", all, "DISPLAY", {}, true, ""},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(inst.path("tools"));
+        inst.mkdir("tools");
+        for (const std::string& tool : c.tools) {
+            inst.write("tools/" + tool, "#!/bin/sh\n{ printf '%s\\n' \"${0##*/}\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"${0%/*}/shown\"\n");
+            std::filesystem::permissions(inst.path("tools/" + tool), std::filesystem::perms::owner_all);
+        }
+        RunOptions o;
+        o.env = {{"PATH", inst.path("tools") + ":/usr/bin:/bin"}};
+        if (!c.displayVariable.empty()) o.env[c.displayVariable] = std::string(":9");
+        if (c.terminal) o.terminalInput = "";
+        std::vector<std::string> args = {"--SetProductTitle=Hello"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Result r = inst.run(args, o);
+        EXPECT_EQ(r.exitCode, 7) << c.what;
+        EXPECT_NE(r.out.find("Error: " + text + "\n"), std::string::npos) << c.what << ": " << r.out;
+        std::ifstream in(inst.path("tools/shown"));
+        std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        EXPECT_EQ(recorded, c.shownBy.empty() ? "" : shown.at(c.shownBy)) << c.what;
+    }
+}
 
 }  // namespace
 }  // namespace process_tests

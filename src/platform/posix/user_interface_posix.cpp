@@ -1,20 +1,71 @@
-// The launcher's own windows on a POSIX system: there are none; the question goes to the
-// terminal and messages to the console.
+// The launcher's own windows on a POSIX system: none of its own. The question goes to the
+// terminal and messages to the console; without a terminal, on a desktop, a message also goes
+// to a window of the desktop's own tools.
 #include "platform/user_interface.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "base/path_names.h"
+#include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/processes.h"
 
 namespace platform {
+namespace {
+
+bool anyTerminal() { return ::isatty(STDIN_FILENO) || ::isatty(STDOUT_FILENO) || ::isatty(STDERR_FILENO); }
+
+bool hasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"})
+        if (!getEnvExactName(name).value_or(std::string()).empty()) return true;
+    return false;
+}
+
+/// The executable regular file `name` in the first directory of PATH that has one.
+std::optional<std::string> onPath(const std::string& name) {
+    for (const std::string& directory : splitPathList(getEnvExactName("PATH").value_or(std::string()))) {
+        // A relative entry is the working directory's, which names no desktop tool.
+        if (!isAbsolutePath(directory)) continue;
+        std::string file = joinPath(directory, name);
+        struct stat st;
+        if (::stat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(file.c_str(), X_OK) == 0) return file;
+    }
+    return std::nullopt;
+}
+
+/// The desktop tools that show a message, in the order they are tried, with their arguments.
+std::vector<std::vector<std::string>> messageTools(const std::string& text, const std::string& caption) {
+    return {
+        {"zenity", "--warning", "--no-markup", "--title=" + caption, "--text=" + text},
+        {"kdialog", "--title", caption, "--sorry", text},
+        {"notify-send", "--urgency=critical", "--", caption, text},
+        {"xmessage", "-title", caption, "-center", "-buttons", "OK", "-default", "OK", text},
+    };
+}
+
+}  // namespace
 
 void showMessageBox(const std::string& text, const std::string& caption) {
     // There is no message box here; callers write to the console instead.
     (void)text;
     (void)caption;
+}
+
+bool showDesktopMessage(const std::string& text, const std::string& caption) {
+    if (anyTerminal() || !hasDisplay()) return false;
+    for (const std::vector<std::string>& tool : messageTools(text, caption)) {
+        std::optional<std::string> program = onPath(tool[0]);
+        if (!program) continue;
+        // 127: the tool could not be run after all (the child's exec failed): try the next.
+        int code = runQuietly(*program, tool, kDesktopMessageSeconds);
+        if (code != -1 && code != 127) return true;
+    }
+    return false;
 }
 
 std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool,

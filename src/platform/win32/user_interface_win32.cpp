@@ -205,4 +205,7 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     MessageBoxW(nullptr, messageBoxText(toWide(text)).c_str(), toWide(caption).c_str(), MB_ICONWARNING);
 }
 
+// A message goes to the system's own box.
+bool showDesktopMessage(const std::string&, const std::string&) { return false; }
+
 }  // namespace platform
