@@ -85,12 +85,15 @@ struct FileStamp {
 std::optional<FileStamp> fileStamp(const std::string& path);
 
 /// The stamp of `path` when it is itself a regular file (not a link), this user's own and
-/// writable by nobody else; nullopt otherwise. Windows: a regular file that is no reparse point.
+/// writable by nobody else (as isPrivateDirectory says it); nullopt otherwise. Windows: a
+/// regular file that is no reparse point.
 std::optional<FileStamp> privateFileStamp(const std::string& path);
 
 /// True when `directory` is a directory of this user's that nobody else may write in (POSIX:
-/// owned by the effective user, no write permission for group or others; Windows: inside the
-/// user's own profile, %LOCALAPPDATA% or %USERPROFILE%, whose ACL grants only the user).
+/// owned by the effective user, no write permission for others, nor for the group unless it is
+/// the user's private group: the user's primary group, named as the user, with no other
+/// member; Windows: inside the user's own profile, %LOCALAPPDATA% or %USERPROFILE%, whose ACL
+/// grants only the user).
 bool isPrivateDirectory(const std::string& directory);
 
 /// Creates or truncates `path`, never through a link, and writes `content` to it; false

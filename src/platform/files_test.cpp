@@ -1,7 +1,15 @@
 // The one reader of the launcher's small files, on real files, directories and devices.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+
+#ifndef _WIN32
+#include <grp.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 #include "platform/files.h"
 #include "platform/user_places.h"
@@ -45,6 +53,47 @@ TEST(Files, ReadRegularFileKnowsWhatIsAtTheName) {
     EXPECT_EQ(platform::readFileStart(dir / "small", 2), std::optional<std::string>("ab"));
     EXPECT_EQ(platform::readFileStart(device, 2), std::nullopt);
 }
+
+#ifndef _WIN32
+// Private means nobody else may write: a group's write bit counts against a folder or a file
+// unless the group is the user's own private group (user-private groups, umask 002).
+TEST(Files, PrivateAllowsTheUsersOwnPrivateGroupOnly) {
+    TempDir dir;
+    struct passwd* user = ::getpwuid(::geteuid());
+    ASSERT_NE(user, nullptr);
+    struct group* own = ::getgrgid(user->pw_gid);
+    bool ownIsPrivate = own && std::string(own->gr_name) == user->pw_name &&
+                        (!own->gr_mem[0] || (std::string(own->gr_mem[0]) == user->pw_name && !own->gr_mem[1]));
+    // A group of which the user is not the only one: as root, any group but root's.
+    struct group* other = ::geteuid() == 0 ? ::getgrnam("daemon") : nullptr;
+    struct Case {
+        const char* what;
+        mode_t mode;
+        std::optional<gid_t> group;  // nullopt: the user's primary group
+        bool isPrivate;
+        bool applies;
+    } cases[] = {
+        {"only the user writes", 0700, std::nullopt, true, true},
+        {"others write", 0702, std::nullopt, false, true},
+        {"the user's private group writes", 0770, std::nullopt, true, ownIsPrivate},
+        {"the user's group, not private, writes", 0770, std::nullopt, false, own != nullptr && !ownIsPrivate},
+        {"another group writes", 0770, other ? std::optional<gid_t>(other->gr_gid) : std::nullopt, false, other != nullptr},
+        {"another group reads", 0750, other ? std::optional<gid_t>(other->gr_gid) : std::nullopt, true, other != nullptr},
+    };
+    for (const Case& c : cases) {
+        if (!c.applies) continue;
+        std::string folder = dir / c.what, file = folder + "/file";
+        dir.mkdir(c.what);
+        dir.write(std::string(c.what) + "/file", "x");
+        for (const std::string& path : {folder, file}) {
+            ASSERT_EQ(::chown(path.c_str(), ::geteuid(), c.group.value_or(user->pw_gid)), 0) << c.what;
+            ASSERT_EQ(::chmod(path.c_str(), c.mode), 0) << c.what;
+        }
+        EXPECT_EQ(platform::isPrivateDirectory(folder), c.isPrivate) << c.what;
+        EXPECT_EQ(platform::privateFileStamp(file).has_value(), c.isPrivate) << c.what;
+    }
+}
+#endif
 
 // A user folder variable counts only when it names an absolute folder.
 TEST(UserPlaces, RelativeFolderVariablesCountAsUnset) {

@@ -4,6 +4,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <grp.h>
+#include <pwd.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
@@ -140,8 +142,32 @@ FileStamp stampOf(const struct stat& info) {
     return stamp;
 }
 
-/// This user's, and nobody else may change it.
-bool isPrivate(const struct stat& info) { return info.st_uid == ::geteuid() && (info.st_mode & (S_IWGRP | S_IWOTH)) == 0; }
+/// True when `group` is this user's private group: the user's primary group, named as the user
+/// is, with no member but the user. Systems that give every user such a group (user-private
+/// groups) make new files group-writable (umask 002): the group's write bit gives nobody else
+/// a way in.
+bool isUserPrivateGroup(gid_t group) {
+    std::vector<char> buffer(16384);
+    struct passwd user, *userFound = nullptr;
+    if (::getpwuid_r(::geteuid(), &user, buffer.data(), buffer.size() / 2, &userFound) != 0 || !userFound ||
+        user.pw_gid != group)
+        return false;
+    struct group entry, *groupFound = nullptr;
+    char* groupBuffer = buffer.data() + buffer.size() / 2;
+    if (::getgrgid_r(group, &entry, groupBuffer, buffer.size() / 2, &groupFound) != 0 || !groupFound ||
+        std::strcmp(entry.gr_name, user.pw_name) != 0)
+        return false;
+    for (char** member = entry.gr_mem; *member; ++member)
+        if (std::strcmp(*member, user.pw_name) != 0) return false;
+    return true;
+}
+
+/// This user's, and nobody else may change it: no write permission for others, nor for the
+/// group unless it is the user's private group.
+bool isPrivate(const struct stat& info) {
+    if (info.st_uid != ::geteuid() || (info.st_mode & S_IWOTH) != 0) return false;
+    return (info.st_mode & S_IWGRP) == 0 || isUserPrivateGroup(info.st_gid);
+}
 
 /// Opens a cache file without following a link and without waiting on a FIFO; -1 unless it
 /// is a regular file of this user's that nobody else may write.
