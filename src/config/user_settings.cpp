@@ -22,10 +22,12 @@ std::string directiveName(std::string line) {
 }
 
 /// Why the user's file may not be read, or empty when it may: another user could have written
-/// it, or put another in its place.
+/// it, or put another in its place. Where a permission is the cause, the command that mends it.
 std::string refusal(const std::string& folder, const std::string& file) {
-    if (!platform::isPrivateDirectory(folder)) return "its folder may be written by other users";
-    if (!platform::privateFileStamp(file)) return "it is not a regular file of yours that only you may write";
+    if (!platform::isPrivateDirectory(folder)) return "its folder may be written by other users (chmod go-w " + folder + ")";
+    if (platform::isSymbolicLink(file)) return "it is not a regular file of yours that only you may write";
+    if (!platform::privateFileStamp(file))
+        return "it is not a regular file of yours that only you may write (chmod go-w " + file + ", if it is yours)";
     return std::string();
 }
 

@@ -110,12 +110,15 @@ TEST_F(UserSettings, RefusedWhenAnotherUserMayWriteIt) {
         std::function<void()> make;
         std::string why;
     } cases[] = {
-        {"folder writable by the group", [&] { fs::permissions(folderHost, fs::perms::group_write, fs::perm_options::add); },
-         "its folder may be written by other users"},
+        {"folder writable by another group", [&] {
+             ASSERT_EQ(::chown(folderHost.c_str(), ::geteuid(), 65534), 0);
+             fs::permissions(folderHost, fs::perms::group_write, fs::perm_options::add);
+         },
+         "its folder may be written by other users (chmod go-w " + folderSeen + ")"},
         {"file writable by others", [&] { fs::permissions(userFileHost(), fs::perms::others_write, fs::perm_options::add); },
-         "it is not a regular file of yours that only you may write"},
+         "it is not a regular file of yours that only you may write (chmod go-w " + userFileSeen() + ", if it is yours)"},
         {"file of another user", [&] { ASSERT_EQ(::chown(userFileHost().c_str(), 65534, 65534), 0); },
-         "it is not a regular file of yours that only you may write"},
+         "it is not a regular file of yours that only you may write (chmod go-w " + userFileSeen() + ", if it is yours)"},
         {"a link", [&] {
              inst.write("elsewhere.conf", "AddVMOption -Dfrom=user\n");
              fs::remove(userFileHost());
@@ -134,6 +137,21 @@ TEST_F(UserSettings, RefusedWhenAnotherUserMayWriteIt) {
                    "WARNING: The user settings file " + userFileSeen() + " is not read: " + c.why + ".\n", 0);
         EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst), "test/Main", {}));
     }
+}
+
+// A folder and a file that only the user's own private group may write besides the user (the
+// umask 002 of systems with user-private groups) are the user's: the file is read. The tests
+// run as root, whose group is its own.
+TEST_F(UserSettings, TheUsersOwnPrivateGroupMayWrite) {
+    if (isWindows() || ::geteuid() != 0) GTEST_SKIP() << "needs a user whose primary group is private: root's";
+    inst.writeConfig("SetMainClass test.Main\n");
+    writeUserFile("AddVMOption -Dfrom=user\n");
+    fs::permissions(folderHost, fs::perms::group_write, fs::perm_options::add);
+    fs::permissions(userFileHost(), fs::perms::group_write, fs::perm_options::add);
+    EXPECT_RUN(run({"-nomsgbox"}), "", "", 0);
+    LaunchOptions parts;
+    parts.fromFile = {"-Dfrom=user"};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
 }
 
 // ---- The maximum heap --------------------------------------------------------------------------
