@@ -70,6 +70,11 @@ bool replaceFile(const std::string& from, const std::string& to);
 /// there or cannot be removed.
 bool removeFile(const std::string& path);
 
+/// Removes what is at `path` as removeFile does, and a directory with everything in it: a link
+/// (Windows: a reparse point) met inside goes itself, never what it names. False when
+/// something stays, such as a tree deeper than 64 levels.
+bool removeTree(const std::string& path);
+
 /// Size, last modification and identity of a file. All but `size` are in the system's own
 /// units and only compared for equality.
 struct FileStamp {

@@ -54,6 +54,29 @@ TEST(Files, ReadRegularFileKnowsWhatIsAtTheName) {
     EXPECT_EQ(platform::readFileStart(device, 2), std::nullopt);
 }
 
+// What is at a name goes whole, a directory with all it holds; a link inside goes itself, and
+// what it names stays.
+TEST(Files, RemoveTreeNeverFollowsALink) {
+    TempDir dir;
+    std::string outside = dir.write("outside/kept", "x");
+    dir.write("file", "x");
+    dir.mkdir("empty");
+    dir.write("full/a/b/c", "x");
+    dir.write("full/d", "x");
+#ifndef _WIN32
+    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "full/a/to-outside").c_str()), 0);
+    ASSERT_EQ(::symlink((dir / "outside").c_str(), (dir / "link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "full/fifo").c_str(), 0600), 0);
+    EXPECT_TRUE(platform::removeTree(dir / "link"));
+#endif
+    for (const char* name : {"file", "empty", "full"}) {
+        EXPECT_TRUE(platform::removeTree(dir / name)) << name;
+        EXPECT_FALSE(platform::exists(dir / name)) << name;
+    }
+    EXPECT_FALSE(platform::removeTree(dir / "missing"));
+    EXPECT_TRUE(platform::exists(outside));
+}
+
 #ifndef _WIN32
 // Private means nobody else may write: a group's write bit counts against a folder or a file
 // unless the group is the user's own private group (user-private groups, umask 002).

@@ -198,8 +198,9 @@ int makingDeferred(const CacheFiles& files) {
 bool clearName(const std::string& path) {
     if (!platform::exists(path) && !platform::isSymbolicLink(path)) return true;
     if (platform::privateFileStamp(path)) return true;
-    // Removing a link removes the link, never what it names.
-    platform::removeFile(path);
+    // Removing a link removes the link, never what it names; a directory goes with what it
+    // holds, nothing inside followed.
+    platform::removeTree(path);
     return !platform::exists(path) && !platform::isSymbolicLink(path);
 }
 

@@ -103,7 +103,8 @@ std::string crashRecord(const CacheFiles& files, const std::string& archive);
 int readCount(const std::string& path);
 
 /// Makes `path` free for a file of the cache: anything there that is not a private regular
-/// file (a link, a FIFO, another user's file) is removed. False when something stays there.
+/// file (a link, a FIFO, another user's file, a directory and what it holds) is removed,
+/// nothing followed. False when something stays there.
 bool clearName(const std::string& path);
 
 /// Removes the files of the application's other keys but those of the `keep` most recently

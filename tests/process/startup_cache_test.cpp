@@ -446,14 +446,28 @@ TEST_F(CacheLife, PlantedFilesAndOtherUsersDirectories) {
     ASSERT_EQ(::mkfifo((place.host + "/" + last + ".classes").c_str(), 0600), 0);
     EXPECT_EQ(note(), "training, writing DIR/KEY.classes");
     EXPECT_TRUE(fs::is_regular_file(place.host + "/" + last + ".classes"));
-    // Anything else at the lock's name goes, never followed: that start stays out, the next takes it.
-    for (const char* kind : {"FIFO", "directory"}) {
-        fs::remove(lock);
-        ASSERT_EQ(kind[0] == 'F' ? ::mkfifo(lock.c_str(), 0600) : ::mkdir(lock.c_str(), 0700), 0);
+    // Anything else at the lock's name goes, never followed: that start stays out, the next takes
+    // it. A directory goes with what it holds, a link in it without what the link names.
+    inst.write("outside/kept", "x");
+    for (const std::string kind : {"FIFO", "directory", "full directory"}) {
+        // Afresh each time, so that no count of unused caches stops the training.
+        for (const auto& entry : fs::directory_iterator(place.host)) fs::remove_all(entry.path());
+        ASSERT_EQ(kind == "FIFO" ? ::mkfifo(lock.c_str(), 0600) : ::mkdir(lock.c_str(), 0700), 0);
+        if (kind == "full directory") {
+            fs::create_directories(lock + "/a/b");
+            fs::create_directory_symlink(inst.path("outside"), lock + "/a/outside");
+        }
         EXPECT_EQ(note(), "not used: another start is preparing it, or the place cannot be written") << kind;
         EXPECT_FALSE(fs::exists(fs::symlink_status(lock))) << kind;
         EXPECT_EQ(note(), "training, writing DIR/KEY.classes") << kind;
     }
+    EXPECT_TRUE(fs::exists(inst.path("outside/kept")));
+    // A full directory at the class list's name goes too, and the list is written in its place.
+    std::string list = place.host + "/" + last + ".classes";
+    for (const auto& entry : fs::directory_iterator(place.host)) fs::remove_all(entry.path());
+    fs::create_directories(list + "/a");
+    EXPECT_EQ(note(), "training, writing DIR/KEY.classes");
+    EXPECT_TRUE(fs::is_regular_file(list));
 }
 
 }  // namespace

@@ -133,6 +133,40 @@ bool removeFile(const std::string& path) {
 
 namespace {
 
+constexpr int kDeepestTree = 64;
+
+/// Removes everything in the directory open as `fd`, which it closes, through the descriptor
+/// alone: a link is unlinked, and a directory is opened without following a link.
+bool emptyDirectory(int fd, int depth) {
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<std::string> names;
+    while (const struct dirent* entry = ::readdir(dir))
+        if (std::strcmp(entry->d_name, ".") != 0 && std::strcmp(entry->d_name, "..") != 0) names.push_back(entry->d_name);
+    bool whole = true;
+    for (const std::string& name : names) {
+        if (::unlinkat(::dirfd(dir), name.c_str(), 0) == 0) continue;
+        int below = depth < kDeepestTree ? ::openat(::dirfd(dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        if (below < 0 || !emptyDirectory(below, depth + 1) || ::unlinkat(::dirfd(dir), name.c_str(), AT_REMOVEDIR) != 0)
+            whole = false;
+    }
+    ::closedir(dir);
+    return whole;
+}
+
+}  // namespace
+
+bool removeTree(const std::string& path) {
+    if (removeFile(path)) return true;
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    return fd >= 0 && emptyDirectory(fd, 1) && ::rmdir(path.c_str()) == 0;
+}
+
+namespace {
+
 FileStamp stampOf(const struct stat& info) {
     FileStamp stamp;
     stamp.size = static_cast<unsigned long long>(info.st_size);
