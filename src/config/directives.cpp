@@ -60,7 +60,7 @@ bool LaunchSettings::processdirective(int id, std::string& value) {
             else if (value == "-Dno.shell.integration=true")
                 noShellIntegration = true;
             else
-                vmOptions.push_back(value);
+                addVmOption(value);
             break;
         case kAddNativeCodePath:
             if (!nativeCodePath.empty()) nativeCodePath += kListSeparator;
@@ -89,7 +89,7 @@ bool LaunchSettings::processdirective(int id, std::string& value) {
             std::string name = value;
             toLower(value);
             std::optional<std::string> content = platform::getEnv(name);
-            if (content && !content->empty()) vmOptions.push_back("-Denv." + value + "=\"" + *content + "\"");
+            if (content && !content->empty()) addVmOption("-Denv." + value + "=\"" + *content + "\"");
             break;
         }
         case kSetUpdateMainClass:

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -172,9 +173,16 @@ public:
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
     std::vector<std::string> leftOutPathEntries;
-    /// Adds java.library.path, the native code path as it is now, after the VM options so far
-    /// (the file's); the command line's follow it.
+    /// java.library.path: the native code path as it is once the files are read; nullopt before.
+    std::optional<std::string> fixedLibraryPath;
+    /// The VM options of the command line (AddVMOption and RegisterEnvVar after the library
+    /// path is fixed), which the VM receives after java.library.path; vmOptions are the files'.
+    std::vector<std::string> commandLineVmOptions;
+    /// Fixes java.library.path to the native code path as it is now; from then on VM options
+    /// are the command line's.
     void fixLibraryPath();
+    /// Adds a VM option: the files' until the library path is fixed, the command line's after.
+    void addVmOption(std::string option);
 
 private:
     void setJavaVersion(const std::string& value);

@@ -36,6 +36,8 @@ void LaunchSettings::addInstallBinDir() {
     processdirective(kAddNativeCodePath, bin);
 }
 
-void LaunchSettings::fixLibraryPath() {
-    vmOptions.push_back("-Djava.library.path=" + nativeCodePath);
+void LaunchSettings::fixLibraryPath() { fixedLibraryPath = nativeCodePath; }
+
+void LaunchSettings::addVmOption(std::string option) {
+    (fixedLibraryPath ? commandLineVmOptions : vmOptions).push_back(std::move(option));
 }

@@ -114,7 +114,12 @@ InstanceListener::~InstanceListener() {
 
 void InstanceListener::start() { thread_ = std::make_unique<platform::LauncherThread>([this] { serve(); }); }
 
-void InstanceListener::turnOff() {
+void InstanceListener::vmEnding() noexcept {
+    turnOff();
+    thread_.reset();
+}
+
+void InstanceListener::turnOff() noexcept {
     state_ = State::Off;
     decided_.raise();
     if (channel_) channel_->stop();
@@ -140,15 +145,22 @@ void InstanceListener::vmCreated(JavaVM* vm, JNIEnv* env) {
     decided_.raise();
 }
 
-void InstanceListener::serve() {
-    while (std::unique_ptr<platform::ChannelConnection> connection = channel_->accept()) {
-        std::optional<InstanceRequest> request = receiveRequest(*connection);
-        if (!request) continue;
-        decided_.wait();
-        if (state_ != State::Ready) return;
-        // No answer when the VM is gone: the start then runs as an instance of its own.
-        if (std::optional<bool> delivered = deliver(*request))
-            connection->send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed), kInstanceRequestMs);
+void InstanceListener::serve() noexcept {
+    try {
+        while (std::unique_ptr<platform::ChannelConnection> connection = channel_->accept()) {
+            std::optional<InstanceRequest> request = receiveRequest(*connection);
+            if (!request) continue;
+            decided_.wait();
+            if (state_ != State::Ready) return;
+            // No answer when the VM is gone: the start then runs as an instance of its own.
+            if (std::optional<bool> delivered = deliver(*request))
+                connection->send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed),
+                                 kInstanceRequestMs);
+        }
+    } catch (...) {
+        // Out of memory on this thread: the instance takes no more requests, and every later
+        // start runs as an instance of its own.
+        turnOff();
     }
 }
 

@@ -36,14 +36,18 @@ public:
     /// class loader. When there is none of that signature, a WARNING line on stderr, and the
     /// channel closes (the application runs on, every later start is a new instance).
     void vmCreated(JavaVM* vm, JNIEnv* env);
+    /// Before the VM is destroyed: no longer ready, takes no more requests, and returns once a
+    /// delivery under way has ended, so that nothing of the VM is called after it.
+    void vmEnding() noexcept;
 
 private:
     enum class State { WaitingForVm, Ready, Off };
-    void serve();
+    /// The thread's work; nothing escapes it.
+    void serve() noexcept;
     /// Calls the method with the request; false when the thread cannot attach to the VM
     /// (nullopt) or the method threw (after its stack trace on stderr).
     std::optional<bool> deliver(const InstanceRequest& request);
-    void turnOff();
+    void turnOff() noexcept;
 
     std::unique_ptr<platform::ChannelListener> channel_;
     std::string className_;

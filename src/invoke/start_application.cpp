@@ -76,15 +76,19 @@ std::string pathInFull(const std::string& unrepresentable) {
 /// The bytes the VM reads for each option, in an encoding of the platform's (the ANSI code page
 /// on Windows): a text it could not be given stops the launch with message 13 rather than going
 /// over damaged. With -verbose, the PATH entries left out and each option are printed.
-std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<std::string>& options,
-                                                 const LaunchSettings& settings) {
+std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<VmOption>& options, const LaunchSettings& settings) {
     if (settings.verbose)
         for (const std::string& entry : settings.leftOutPathEntries)
             printOut("Left out of java.library.path, the system's code page cannot represent it: " + entry + "\n");
     std::vector<std::string> bytes;
-    for (const std::string& option : options) {
+    for (const VmOption& option : options) {
+        // A hook's name is the VM's own word, not a text of the user's.
+        if (option.hook) {
+            bytes.emplace_back();
+            continue;
+        }
         std::string unrepresentable;
-        std::optional<std::string> text = platform::vmOptionText(option, valueOf(option), unrepresentable);
+        std::optional<std::string> text = platform::vmOptionText(option.text, valueOf(option.text), unrepresentable);
         if (!text) throw JavaLauncherException(kMsgTextNotForVm, unrepresentable, "", pathInFull(unrepresentable));
         if (settings.verbose) printOut("JNI Option: " + *text + "\n");
         bytes.push_back(platform::vmOptionBytes(*text));
@@ -130,27 +134,79 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
 
 /// The VM's hooks for a start that maps a start-up cache: it calls "abort" as it dies of a
 /// fatal error, and "exit" at System.exit.
-void JNICALL cacheAbortHook() { startupCacheCrashed(); }
-void JNICALL cacheExitHook(jint) { startupCacheEnded(); }
+/// The VM calls them from its own frames, which no exception may cross.
+void JNICALL cacheAbortHook() noexcept {
+    try {
+        startupCacheCrashed();
+    } catch (...) {
+    }
+}
+void JNICALL cacheExitHook(jint) noexcept {
+    try {
+        startupCacheEnded();
+    } catch (...) {
+    }
+}
 
-/// A JNI option whose extraInfo is the function `hook`.
+/// A hook of the VM's: the option `name` whose extraInfo is the function `hook`.
 template <typename Function>
-JavaVMOption hookOption(const char* name, Function hook) {
-    JavaVMOption option;
-    option.optionString = const_cast<char*>(name);
-    static_assert(sizeof hook == sizeof option.extraInfo, "a function's address fits the option's pointer");
-    std::memcpy(&option.extraInfo, &hook, sizeof hook);
+VmOption hookOption(const char* name, Function hook) {
+    VmOption option{name, nullptr};
+    static_assert(sizeof hook == sizeof option.hook, "a function's address fits the option's pointer");
+    std::memcpy(&option.hook, &hook, sizeof hook);
     return option;
 }
 
+/// The VM this start made, destroyed once on every way out of the start: what works beside it
+/// (the instance's listener) lets go of it first, and a start-up cache it maps learns that it
+/// ended without a crash.
+class CreatedVm {
+public:
+    CreatedVm(JavaVM* vm, const VmObserver& observer, bool cacheGuarded)
+        : vm_(vm), observer_(observer), cacheGuarded_(cacheGuarded) {}
+    ~CreatedVm() { destroy(); }
+    CreatedVm(const CreatedVm&) = delete;
+    CreatedVm& operator=(const CreatedVm&) = delete;
+
+    /// DestroyJavaVM, which waits for the VM's other non-daemon threads; the first call only.
+    void destroy() noexcept {
+        JavaVM* vm = vm_;
+        if (!vm) return;
+        vm_ = nullptr;
+        try {
+            if (observer_.beforeDestruction) observer_.beforeDestruction();
+        } catch (...) {
+        }
+        vm->DestroyJavaVM();
+        if (cacheGuarded_) cacheExitHook(0);
+    }
+
+private:
+    JavaVM* vm_;
+    const VmObserver& observer_;
+    bool cacheGuarded_;
+};
+
 }  // namespace
 
-std::vector<std::string> vmOptionsFor(const LaunchSettings& settings, bool updateMode) {
-    std::vector<std::string> options = settings.vmOptions;
-    options.push_back("-Dide.config_pathname=" + settings.configPath);
-    appendMaxHeapOption(settings, options);
-    options.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
-    return options;
+VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
+                       bool updateMode) {
+    VmOptions result;
+    std::vector<std::string> texts = settings.vmOptions;
+    if (settings.fixedLibraryPath) texts.push_back("-Djava.library.path=" + *settings.fixedLibraryPath);
+    texts.insert(texts.end(), settings.commandLineVmOptions.begin(), settings.commandLineVmOptions.end());
+    texts.push_back("-Dide.config_pathname=" + settings.configPath);
+    appendMaxHeapOption(settings, texts);
+    // The cache is planned for the library the launch loads, from the options before its own.
+    if (!updateMode && !settings.startupCache.empty() && !vmLibrary.empty())
+        result.cacheWork = appendStartupCacheOptions(settings, runtime, vmLibrary, settings.configPath, texts);
+    texts.push_back("-Djava.class.path=" + (updateMode ? settings.updateClassPath : settings.classPath));
+    for (std::string& text : texts) result.options.push_back({std::move(text), nullptr});
+    if (result.cacheWork.guarded) {
+        result.options.push_back(hookOption("abort", &cacheAbortHook));
+        result.options.push_back(hookOption("exit", &cacheExitHook));
+    }
+    return result;
 }
 
 int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& runtime, bool updateMode,
@@ -158,25 +214,14 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     LaunchSettings settings = original;
     std::string vmName = settings.getVmName();
     VmChoice choice = selectVm(settings.javaHome, vmName, runtime.vmTable);
-    std::vector<std::string> options = vmOptionsFor(settings, updateMode);
-    // The cache's options go before the class path, which stays last; it is planned for the
-    // library the launch loads.
-    StartupCacheWork cacheWork;
-    if (!updateMode && !settings.startupCache.empty() && !choice.libraryPath.empty()) {
-        std::string classPath = std::move(options.back());
-        options.pop_back();
-        cacheWork = appendStartupCacheOptions(settings, runtime, choice.libraryPath, settings.configPath, options);
-        options.push_back(std::move(classPath));
-    }
-    std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options, settings);
-    std::vector<JavaVMOption> jniOptions(options.size());
-    for (std::size_t i = 0; i < options.size(); ++i) {
-        jniOptions[i].optionString = &vmBytes[i][0];
-        jniOptions[i].extraInfo = nullptr;
-    }
-    if (cacheWork.guarded) {
-        jniOptions.push_back(hookOption("abort", &cacheAbortHook));
-        jniOptions.push_back(hookOption("exit", &cacheExitHook));
+    VmOptions options = vmOptionsFor(settings, runtime, choice.libraryPath, updateMode);
+    StartupCacheWork& cacheWork = options.cacheWork;
+    std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options.options, settings);
+    std::vector<JavaVMOption> jniOptions(options.options.size());
+    for (std::size_t i = 0; i < options.options.size(); ++i) {
+        const VmOption& option = options.options[i];
+        jniOptions[i].optionString = option.hook ? const_cast<char*>(option.text.c_str()) : &vmBytes[i][0];
+        jniOptions[i].extraInfo = option.hook;
     }
     JavaVMInitArgs initArgs;
     initArgs.version = JNI_VERSION_1_2;
@@ -216,6 +261,7 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     if (observer.beforeCreation) observer.beforeCreation();
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    CreatedVm created(vm, observer, cacheWork.guarded);
     if (observer.created) observer.created(vm, env);
 
     if (cacheWork.whenStarted)
@@ -247,8 +293,7 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
         env->ExceptionDescribe();
         exitCode = 1;
     }
-    vm->DestroyJavaVM();
-    if (cacheWork.guarded) startupCacheEnded();
+    created.destroy();
     // Where the making runs in this process (a worker could not be started), it is finished
     // before the process ends.
     platform::waitForBackground();

@@ -13,6 +13,7 @@ namespace {
 const std::string kMainLookup = "findclass=test/Main\n";
 const std::string kMethodLookup = "method=main ([Ljava/lang/String;)V\n";
 const std::string kStringLookup = "findclass=java/lang/String\n";
+const std::string kDestroy = "destroy\n";
 
 std::string outOfMemory() { return errorReport("Out of memory, unable to invoke application."); }
 std::string noMainClass(const std::string& name) {
@@ -31,12 +32,12 @@ struct VmFailure {
     std::string out;
     std::string err;
     int exitCode;
-    std::string recordAfterCreation;  // what the VM saw after its creation
+    std::string recordAfterCreation;  // what the VM saw after its creation, its destruction included
 };
 
 class FailingVm : public ::testing::TestWithParam<VmFailure> {};
 
-// The VM that was created is left as it is: the report ends the process.
+// A VM once created is destroyed on the way to the report.
 TEST_P(FailingVm, EndsWithItsMessage) {
     Installation inst;
     inst.addRuntime();
@@ -54,17 +55,18 @@ std::vector<VmFailure> vmFailures() {
         {"Creation", "create", {"a"},
          errorReport("Unable to create an instance of the Java Virtual Machine\nLocated at path:\n" + vmLibraryPath()), "", 4,
          ""},
-        {"MainClass", "findclass", {"a"}, noMainClass("test/Main"), "ERROR: Can't find test/Main\n", 5, kMainLookup},
+        {"MainClass", "findclass", {"a"}, noMainClass("test/Main"), "ERROR: Can't find test/Main\n", 5, kMainLookup + kDestroy},
         {"MainMethod", "method", {"a"}, noMainClass("test/Main"), "ERROR: Can't find Prog.main\n", 5,
-         kMainLookup + kMethodLookup},
+         kMainLookup + kMethodLookup + kDestroy},
         // What the class's static initialiser threw is printed before the message, which stays.
         {"StaticInitialiser", "initializer", {"a"}, noMainClass("test/Main"),
          "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
          "Caused by: fake.Failure: thrown by the static initialiser\nERROR: Can't find test/Main\n",
-         5, kMainLookup + "findclass=java/lang/NoClassDefFoundError\n"},
-        {"ArgumentArray", "array", {}, outOfMemory(), "ERROR: Out of memory\n", 6, kMainLookup + kMethodLookup + kStringLookup},
+         5, kMainLookup + "findclass=java/lang/NoClassDefFoundError\n" + kDestroy},
+        {"ArgumentArray", "array", {}, outOfMemory(), "ERROR: Out of memory\n", 6,
+         kMainLookup + kMethodLookup + kStringLookup + kDestroy},
         {"ArgumentString", "string", {"a", "b"}, outOfMemory(), "ERROR: Out of memory\n", 6,
-         kMainLookup + kMethodLookup + kStringLookup},
+         kMainLookup + kMethodLookup + kStringLookup + kDestroy},
     };
 }
 
@@ -235,7 +237,7 @@ TEST(UpdateMode, WithoutAnInstallerClassNoClassIsFound) {
     EXPECT_RUN(inst.run({"-nomsgbox", "-update"}), noMainClass(""), "ERROR: Can't find \n", 5);
     LaunchOptions parts;
     parts.classPath = std::vector<std::string>{};
-    EXPECT_EQ(inst.record(), creationRecord(expectedOptions(inst, parts)) + "findclass=\n");
+    EXPECT_EQ(inst.record(), creationRecord(expectedOptions(inst, parts)) + "findclass=\n" + kDestroy);
 }
 
 }  // namespace

@@ -228,9 +228,13 @@ struct LauncherThread::Handle {
 
 namespace {
 
-DWORD WINAPI runWork(void* parameter) {
+/// The system calls it from a frame of its own, which no exception may cross.
+DWORD WINAPI runWork(void* parameter) noexcept {
     std::unique_ptr<std::function<void()>> work(static_cast<std::function<void()>*>(parameter));
-    (*work)();
+    try {
+        (*work)();
+    } catch (...) {
+    }
     return 0;
 }
 
