@@ -67,7 +67,10 @@ void classify(std::vector<Argument>& arguments, const std::vector<VmEntry>& vms)
         if (!text.empty() && text[0] == '-' && second == 'J') {
             arg.kind = ArgumentKind::VmOption;
         } else if (!text.empty() && text[0] == '-' && second == '-') {
-            arg.kind = text.find('=') == std::string::npos ? ArgumentKind::Ignored : ArgumentKind::Override;
+            arg.kind = text.find('=') != std::string::npos ? ArgumentKind::Override
+                       : text == "--print-java"               ? ArgumentKind::PrintJava
+                       : text == "--forget-java"              ? ArgumentKind::ForgetJava
+                                                               : ArgumentKind::Ignored;
         } else if (!text.empty() && text[0] == '-' && isVmName(text.substr(1), vms)) {
             arg.kind = ArgumentKind::VmName;
         } else {
@@ -120,15 +123,16 @@ void setUpDebugging(LaunchSettings& settings) {
     settings.multiInstance = true;
 }
 
-void addApplicationArgument(LaunchSettings& settings, const std::string& argument,
-                            const std::string& startDirectory) {
+/// Adds an application argument; `trace` names it on stdout.
+void addApplicationArgument(LaunchSettings& settings, const std::string& argument, const std::string& startDirectory,
+                            bool trace) {
     std::string candidate = sanitizeArgument(argument, startDirectory);
     if (!argument.empty() && platform::exists(candidate)) {
         settings.appArgs.push_back(candidate);
-        if (settings.verbose) printOut("Added sanitized app cmd line arg: " + candidate + "\n");
+        if (trace) printOut("Added sanitized app cmd line arg: " + candidate + "\n");
     } else {
         settings.appArgs.push_back(argument);
-        if (settings.verbose) printOut("Added app cmd line arg: " + argument + "\n");
+        if (trace) printOut("Added app cmd line arg: " + argument + "\n");
     }
     if (argument.empty() || argument[0] != '-') ++settings.nonOptionArgCount;
 }
@@ -194,13 +198,13 @@ void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phas
     }
 }
 
-bool launcherPrintsUsage(const CommandLine& line, bool appHandlesHelp) {
+bool launcherTakes(const CommandLine& line, ArgumentKind kind, bool appHandlesHelp) {
     const std::string handOver = kAppHandlesHelpOption;
     for (const Argument& arg : line.arguments) {
         if (arg.kind == ArgumentKind::VmOption && arg.text.substr(2) == handOver) appHandlesHelp = true;
         if (arg.kind == ArgumentKind::Override && arg.directive == kAddVMOption && arg.value == handOver)
             appHandlesHelp = true;
-        if (arg.kind == ArgumentKind::Help && !appHandlesHelp) return true;
+        if (arg.kind == kind && !appHandlesHelp) return true;
     }
     return false;
 }
@@ -211,17 +215,12 @@ bool hasArgument(const CommandLine& line, ArgumentKind kind) {
     return false;
 }
 
-bool hasArgument(const CommandLine& line, const std::string& text) {
-    for (const Argument& arg : line.arguments)
-        if (arg.kind != ArgumentKind::Consumed && arg.text == text) return true;
-    return false;
-}
-
 bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory) {
     settings.updateMode = false;
     settings.multiInstance = false;
-    settings.verbose = false;
     settings.nonOptionArgCount = 0;
+    // The arguments are traced from the launcher's own -verbose on.
+    bool trace = false;
     settings.appArgs.clear();
     const std::vector<Argument>& arguments = line.arguments;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
@@ -230,6 +229,8 @@ bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
         switch (arg.kind) {
             case ArgumentKind::Consumed:
             case ArgumentKind::Ignored:
+            case ArgumentKind::PrintJava:
+            case ArgumentKind::ForgetJava:
             case ArgumentKind::ConfigFile:
             case ArgumentKind::ConfigFileValue:
                 break;
@@ -265,20 +266,20 @@ bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
                 break;
             case ArgumentKind::UiDebug:
                 setUpDebugging(settings);
-                addApplicationArgument(settings, text, startDirectory);
+                addApplicationArgument(settings, text, startDirectory, trace);
                 break;
             case ArgumentKind::Help:
                 if (!settings.appHandlesHelp) return false;
-                addApplicationArgument(settings, "-help", startDirectory);
+                addApplicationArgument(settings, "-help", startDirectory, trace);
                 break;
             case ArgumentKind::Verbose:
                 if (settings.appHandlesHelp)
-                    addApplicationArgument(settings, text, startDirectory);
+                    addApplicationArgument(settings, text, startDirectory, trace);
                 else
-                    settings.verbose = true;
+                    trace = settings.verbose;
                 break;
             case ArgumentKind::Application:
-                addApplicationArgument(settings, text, startDirectory);
+                addApplicationArgument(settings, text, startDirectory, trace);
                 break;
         }
     }

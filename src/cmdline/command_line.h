@@ -22,6 +22,8 @@ enum class ArgumentKind {
     ConfigFileValue,  ///< the argument after "-conf" (the pre-scan keeps its own view: configFile)
     Override,         ///< "--<directive>=<value>"
     Ignored,          ///< "--" without '=': nothing
+    PrintJava,        ///< "--print-java": the launcher's own action
+    ForgetJava,       ///< "--forget-java": the launcher's own action
     VmOption,         ///< "-J<option>"
     VmName,           ///< "-<name>" of a VM that jvm.cfg lists
     MainClass,        ///< "-mainclass"
@@ -72,21 +74,19 @@ Phase phaseOf(int directive);
 /// in the order typed.
 void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase);
 
-/// True when the launcher prints the usage text itself: a help option comes before any
-/// "-J-Dapplication.handle.help=true" (or its AddVMOption override) while the configuration
-/// did not hand help to the application.
-bool launcherPrintsUsage(const CommandLine& line, bool appHandlesHelp);
+/// True when an argument of `kind` (a help option, "-verbose") is the launcher's: it comes
+/// before any "-J-Dapplication.handle.help=true" (or its AddVMOption override) while the
+/// configuration did not hand help to the application. Otherwise the application takes it.
+bool launcherTakes(const CommandLine& line, ArgumentKind kind, bool appHandlesHelp);
 
 /// True when an argument of `kind` is on the line.
 bool hasArgument(const CommandLine& line, ArgumentKind kind);
 
-/// True when an argument reads exactly `text` (such as "--print-java").
-bool hasArgument(const CommandLine& line, const std::string& text);
-
 /// Applies the launcher's options, the overrides that count after the file and the
 /// application's arguments (relative paths that exist made absolute against `startDirectory`)
-/// to `settings`. False when a help option asks the launcher for its usage text: the launch
-/// then prints it and ends.
+/// to `settings`; with `settings.verbose`, each application argument after the launcher's
+/// "-verbose" is named on stdout. False when a help option asks the launcher for its usage
+/// text: the launch then prints it and ends.
 bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory);
 
 /// An argument that names a path relative to the user's start directory, made absolute

@@ -110,11 +110,13 @@ TEST(CommandLine, VerboseTracesTheArgumentsAfterItAndSanitizesExistingFiles) {
     TempDir start;
     start.write("file.txt");
     std::string sep(1, platform::kDirSeparator);
-    Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, LaunchSettings(), start.path());
+    // The launch decided from the line that -verbose is the launcher's (launcherTakes).
+    LaunchSettings verbose;
+    verbose.verbose = true;
+    Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, verbose, start.path());
     EXPECT_EQ(r.record.appArgs, (Options{"before", start.path() + sep + "file.txt", "absent.txt", "-x"}));
     EXPECT_EQ(r.out, "Added sanitized app cmd line arg: " + start.path() + sep +
                          "file.txt\nAdded app cmd line arg: absent.txt\nAdded app cmd line arg: -x\n");
-    EXPECT_TRUE(r.record.verbose);
 }
 
 TEST(CommandLine, SanitizeArgument) {
@@ -189,20 +191,31 @@ TEST(CommandLine, OverridesCountAtTheirPhase) {
     EXPECT_EQ(settings.vmOptions, Options{"-Dx"});
     EXPECT_EQ(settings.javaSearchPaths, Options{"j"}) << "counted once";
 
+    // Help options and -verbose are the launcher's until help is handed over.
+    using K = ArgumentKind;
     struct Case {
         Options args;
-        bool handles, usage;
-    } usage[] = {
-        {{"-help"}, false, true},
-        {{"-help"}, true, false},
-        {{"-J-Dapplication.handle.help=true", "/?"}, false, false},
-        {{"/?", "-J-Dapplication.handle.help=true"}, false, true},
-        {{"--addvmoption=-Dapplication.handle.help=true", "-?"}, false, false},
-        {{"-mainclass", "-help"}, false, false},
+        K kind;
+        bool handles, launcherTakes;
+    } cases[] = {
+        {{"-help"}, K::Help, false, true},
+        {{"-help"}, K::Help, true, false},
+        {{"-J-Dapplication.handle.help=true", "/?"}, K::Help, false, false},
+        {{"/?", "-J-Dapplication.handle.help=true"}, K::Help, false, true},
+        {{"--addvmoption=-Dapplication.handle.help=true", "-?"}, K::Help, false, false},
+        {{"-mainclass", "-help"}, K::Help, false, false},
+        {{"-verbose"}, K::Verbose, false, true},
+        {{"-verbose"}, K::Verbose, true, false},
+        {{"-J-Dapplication.handle.help=true", "-verbose"}, K::Verbose, false, false},
+        {{"-conf", "-verbose"}, K::Verbose, false, false},
+        {{"-conf", "--print-java"}, K::PrintJava, false, false},
+        {{"x", "--print-java"}, K::PrintJava, false, true},
+        {{"--print-java=1"}, K::PrintJava, false, false},
+        {{"--forget-java"}, K::ForgetJava, false, true},
     };
-    for (const Case& c : usage) {
+    for (const Case& c : cases) {
         Options args = c.args;
         args.insert(args.begin(), "app");
-        EXPECT_EQ(launcherPrintsUsage(readCommandLine(args), c.handles), c.usage) << c.args[0];
+        EXPECT_EQ(launcherTakes(readCommandLine(args), c.kind, c.handles), c.launcherTakes) << c.args[0] << " " << c.args.back();
     }
 }

@@ -6,6 +6,7 @@
 #include "cmdline/command_line.h"
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
+#include "launcher/launcher_actions.h"
 #include "vm/java_search.h"
 #include "vm/runtime_check.h"
 #include "messages/messages.h"
@@ -14,7 +15,6 @@
 #include "platform/java_places.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
-#include "vm/java_search.h"
 
 JavaLauncher::JavaLauncher() {
     if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);
@@ -60,7 +60,9 @@ void JavaLauncher::takePrescan(const CommandLine& line) {
 namespace {
 
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
-/// the title again, which wins over the file's. Message 7 when the file cannot be read.
+/// the title again, which wins over the file's. Whether the launch is verbose is decided once the
+/// application's file has said whether the application handles -verbose itself. Message 7 when
+/// the file cannot be read.
 void readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line) {
     settings.configPath = configPath;
     std::string defaultHome = platform::kDefaultJavaHome;
@@ -73,9 +75,9 @@ void readSettings(LaunchSettings& settings, const std::string& configPath, const
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
-    // The user's file counts after the application's and before the command line; -verbose is
-    // the launcher's unless the application handles it (its file said so).
-    settings.readUserSettings(hasArgument(line, "-verbose") && !settings.appHandlesHelp);
+    settings.verbose = launcherTakes(line, ArgumentKind::Verbose, settings.appHandlesHelp);
+    // The user's file counts after the application's and before the command line.
+    settings.readUserSettings(settings.verbose);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
 }
 
@@ -84,17 +86,9 @@ std::string runtimeFile(const std::string& javaHome, const char* name) {
 }
 
 /// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class
-/// path; nullopt after --print-java has reported it.
-std::optional<RuntimeFacts> chooseRuntime(LaunchSettings& settings, const CommandLine& line) {
-    // The search's settings of the command line count for the search, which comes first.
-    applyEarlyOverrides(settings, line, Phase::BeforeSearch);
-    // -verbose is the launcher's unless the application handles it (the file said so).
-    bool verboseSearch = hasArgument(line, "-verbose") && !settings.appHandlesHelp;
-    if (hasArgument(line, "--print-java")) {
-        printOut(javaReport(javaToReport(settings, verboseSearch)));
-        return std::nullopt;
-    }
-    std::optional<JavaCandidate> chosen = ensureJavaRuntime(settings, verboseSearch);
+/// path.
+RuntimeFacts chooseRuntime(LaunchSettings& settings) {
+    std::optional<JavaCandidate> chosen = ensureJavaRuntime(settings, settings.verbose);
     RuntimeFacts runtime = chosen ? chosen->facts : readRuntimeFacts(settings.javaHome);
     if (!runtime.jvmCfgFound) printErr("WARNING: Could not find jvm.cfg!\n");
     settings.vmTable = runtime.vmTable;
@@ -116,13 +110,14 @@ int JavaLauncher::launch(CommandLine line) {
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
         LaunchSettings settings;
         std::string configPath = getConfigFilePath(programName);
-        // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
-        if (hasArgument(line, "--forget-java")) return forgetJava(configPath);
+        ActionInputs actionInputs{line, configPath, settings};
+        if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationNamed, actionInputs)) return *code;
         readSettings(settings, configPath, line);
-        // A user without Java can read the help: no runtime is looked for first.
-        if (launcherPrintsUsage(line, settings.appHandlesHelp)) return printUsage(), 0;
-        std::optional<RuntimeFacts> runtime = chooseRuntime(settings, line);
-        if (!runtime) return 0;
+        if (std::optional<int> code = runLauncherAction(ActionPoint::SettingsRead, actionInputs)) return *code;
+        // The search's settings of the command line count for the search, which comes first.
+        applyEarlyOverrides(settings, line, Phase::BeforeSearch);
+        if (std::optional<int> code = runLauncherAction(ActionPoint::SearchSettled, actionInputs)) return *code;
+        RuntimeFacts runtime = chooseRuntime(settings);
         // The installation's own bin directory counts for native libraries: it is added before
         // the library path is fixed, after the file's AddNativeCodePath entries.
         settings.addInstallBinDir();
@@ -146,18 +141,11 @@ int JavaLauncher::launch(CommandLine line) {
             else
                 installDeferredUpdates(line, settings);
         }
-        return startApplication(updateMode, settings, *runtime, instance.get());
+        return startApplication(updateMode, settings, runtime, instance.get());
     } catch (const JavaLauncherException& e) {
         instance.reset();
         return showError(e);
     }
-}
-
-int JavaLauncher::forgetJava(const std::string& configPath) {
-    std::string report;
-    bool removed = forgetJavaHome(configPath, report);
-    printOut(report);
-    return removed ? 0 : 1;
 }
 
 int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
@@ -166,6 +154,7 @@ int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settin
     if (instance) {
         observer.beforeCreation = [instance] { instance->start(); };
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
+        observer.beforeDestruction = [instance] { instance->vmEnding(); };
     }
     return startJavaApplication(settings, runtime, updateMode, observer);
 }

@@ -56,9 +56,6 @@ public:
 private:
     /// Records the working directory and moves to the directory of `executable`.
     void moveToDirectoryOf(const std::string& executable);
-    /// --forget-java: removes this user's remembered Java for `configPath` and says what it
-    /// removed. Returns the exit code: 0; 1 when the file could not be removed.
-    static int forgetJava(const std::string& configPath);
 
     std::string startDirectory;
     std::string configFilePath;

@@ -216,6 +216,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ConfOption{"LastWins", {"-conf", "a.conf", "x", "-conf", "b.conf"}, "{root}/bin/b.conf"},
                       ConfOption{"Absolute", {"-conf", "{root}/etc/abs.conf"}, "{root}/etc/abs.conf"},
                       ConfOption{"LastArgumentIsIgnored", {"-conf"}, "{root}/bin/app.conf"},
+                      // Its value is the file's name whatever it reads: "-verbose" is no option there.
+                      ConfOption{"OptionAsItsValue", {"-conf", "-verbose"}, "{root}/bin/-verbose"},
                       ConfOption{"CaseSensitive", {"-CONF", "my.conf"}, "{root}/bin/app.conf"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -169,6 +169,14 @@ TEST_F(JavaSearch, ChoiceIsTheJavaHomeOfTheLaunch) {
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {"x"}));
 }
 
+// The value of -conf names the file, whatever it reads: the search it asks for is not verbose.
+TEST_F(JavaSearch, VerboseAsTheConfigurationsNameIsNoOption) {
+    addJava(inst, "jre", "17.0.2");
+    inst.write("bin/-verbose", "SetMainClass test.Main\nSetJavaVersion 17\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "-conf", "-verbose", "--print-java"}),
+               javaReport(defaultJavaHome(), "17.0.2", "the configured Java home"), "", 0);
+}
+
 TEST_F(JavaSearch, WithoutTheDirectivesNothingIsSearched) {
     addJava(inst, "rt/jdk17", "17.0.2");
     inst.writeConfig("SetMainClass test.Main\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
