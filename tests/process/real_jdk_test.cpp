@@ -372,7 +372,12 @@ std::vector<int> processesNaming(const std::string& text) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator("/proc", ec)) {
         std::ifstream file(entry.path() / "cmdline", std::ios::binary);
-        std::string line((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::string line;
+        try {
+            line.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+        } catch (const std::ios_base::failure&) {
+            continue;  // the process ended while its command line was read
+        }
         if (line.find(text) != std::string::npos) found.push_back(std::atoi(entry.path().filename().c_str()));
     }
     return found;
