@@ -10,26 +10,6 @@
 
 namespace bench {
 
-double quantile(std::vector<double> values, double q) {
-    if (values.empty()) return NAN;
-    std::sort(values.begin(), values.end());
-    double at = q * static_cast<double>(values.size() - 1);
-    std::size_t low = static_cast<std::size_t>(std::floor(at));
-    std::size_t high = std::min(low + 1, values.size() - 1);
-    return values[low] + (values[high] - values[low]) * (at - static_cast<double>(low));
-}
-
-double median(const std::vector<double>& values) { return quantile(values, 0.5); }
-
-/// The standard error of a median, from the spread of the values (1.4826 MAD is the normal
-/// deviation; the median's error is about 1.25 times the mean's).
-double medianError(const std::vector<double>& values) {
-    double m = median(values);
-    std::vector<double> deviations;
-    for (double v : values) deviations.push_back(std::fabs(v - m));
-    return 1.25 * 1.4826 * median(deviations) / std::sqrt(static_cast<double>(values.size()));
-}
-
 std::vector<double> Rounds::ratiosOf(const std::vector<std::vector<double>>& values, std::size_t a, std::size_t b) {
     std::vector<double> out;
     for (std::size_t r = 0; r < values[a].size(); ++r)
@@ -102,9 +82,10 @@ void printRatio(const char* label, const Rounds& rounds, std::size_t a, std::siz
     std::vector<double> wall = rounds.ratios(a, b);
     std::string verdict;
     if (bound > 0) {
-        char text[32];
-        std::snprintf(text, sizeof text, "<= %.2f  ", bound);
-        verdict = text + verdicts.check(median(wall) <= bound);
+        char text[64];
+        double allowed = boundWithNoise(wall, bound);
+        std::snprintf(text, sizeof text, "<= %.2f (+ noise: %.3f)  ", bound, allowed);
+        verdict = text + verdicts.check(median(wall) <= allowed);
     }
     std::printf("   %-48s %s  cpu %6.3f  %s\n", label, formatRatio(wall).c_str(), median(rounds.cpuRatios(a, b)),
                 verdict.c_str());

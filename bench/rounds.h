@@ -7,16 +7,9 @@
 #include <vector>
 
 #include "process.h"
+#include "statistics.h"
 
 namespace bench {
-
-// ---- Statistics ----------------------------------------------------------------------------
-
-/// The q-quantile (0..1) of the values, interpolated between neighbours; NaN when empty.
-double quantile(std::vector<double> values, double q);
-double median(const std::vector<double>& values);
-/// The standard error of a median, from the spread of the values.
-double medianError(const std::vector<double>& values);
 
 // ---- Rounds --------------------------------------------------------------------------------
 
