@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Builds the libFuzzer targets (preset "fuzz") and runs each for a bounded time on a copy of
-# its seed corpus. Exits non-zero when a target crashes, fails one of its checks, hangs or
-# runs out of memory; the input that did it is kept in build/fuzz/findings/<target>/.
+# Builds the libFuzzer targets (preset "fuzz"); each target first replays every input of its
+# corpus (the seeds and every input that once failed), then fuzzes for a bounded time on a
+# copy of it. Exits non-zero when a target crashes, fails one of its checks, hangs or runs out
+# of memory; the input that did it is kept in build/fuzz/findings/<target>/.
 #
-#   fuzz/run.sh [seconds-per-target]      (default 60)
-#   FUZZ_TARGETS="fuzz_quoting fuzz_jvm_cfg" fuzz/run.sh 30
+#   fuzz/run.sh [seconds-per-target]      (default: FUZZ_SECONDS, else 5)
+#   FUZZ_TARGETS="fuzz_quoting fuzz_jvm_cfg" fuzz/run.sh 600    (fuzzing long)
 set -euo pipefail
 
-seconds="${1:-60}"
+seconds="${1:-${FUZZ_SECONDS:-5}}"
 if ! [[ "$seconds" =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: fuzz/run.sh [seconds-per-target]" >&2
   exit 2
@@ -60,13 +61,20 @@ for target in "${targets[@]}"; do
   [ -f "$dict" ] && args+=(-dict="$dict")
 
   set +e
-  "$binary" "${args[@]}" "$work/corpus" > "$work/log" 2>&1
+  # -runs=0: every input of the corpus once, and nothing else, whatever the time given.
+  "$binary" "${args[@]}" -runs=0 "$work/corpus" > "$work/replay.log" 2>&1
   status=$?
+  if [ "$status" -eq 0 ]; then
+    "$binary" "${args[@]}" "$work/corpus" > "$work/log" 2>&1
+    status=$?
+  else
+    cp "$work/replay.log" "$work/log"
+  fi
   set -e
   runs="$(sed -n 's/^Done \([0-9]*\) runs.*/\1/p' "$work/log" | tail -n 1)"
   if [ "$status" -eq 0 ]; then
     passed=$((passed + 1))
-    echo "fuzz: $target: ${runs:-?} runs in ${seconds} s, no failure"
+    echo "fuzz: $target: corpus replayed, then ${runs:-?} runs in ${seconds} s, no failure"
   else
     failed=$((failed + 1))
     echo "fuzz: $target FAILED (exit $status); log: $work/log" >&2
