@@ -44,3 +44,14 @@ function(add_wine_test kind name)
     add_test(NAME ${name} ${ARGN})
   endif()
 endfunction()
+
+# add_gtest_test(KIND NAME COMMAND PROGRAM [ARGUMENT...]): add_wine_test for a googletest
+# program (a target, run under the tree's emulator, or a command whose last arguments reach
+# one), through tests/retry/gtest_cases.sh: a failed case runs once more by itself, and one that then
+# passes is reported as flaky and fails the test unless tests/retry/allowed.txt allows it.
+function(add_gtest_test kind name command program)
+  if(TARGET ${program})
+    set(program ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${program}>)
+  endif()
+  add_wine_test("${kind}" ${name} COMMAND bash ${CMAKE_SOURCE_DIR}/tests/retry/gtest_cases.sh ${name} -- ${program} ${ARGN})
+endfunction()

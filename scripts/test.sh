@@ -80,27 +80,49 @@ start_wine() {
     WINEPREFIX="$prefix" "$wine" cmd /c exit </dev/null >/dev/null 2>&1 || true
 }
 
-build() {
-    local preset="$1"
+# The seconds each step took, for the closing summary.
+timings=()
+timed() {
+    local what="$1" began=$SECONDS status
     shift
+    "$@"
+    status=$?
+    timings+=("$what $((SECONDS - began)) s")
+    return "$status"
+}
+
+# build PRESET [CMAKE-ARGUMENT...] [-- TARGET...]: configures and builds the tree (the targets
+# named, else all).
+build() {
+    local preset="$1" configure=() targets=()
+    shift
+    while [ $# -gt 0 ] && [ "$1" != "--" ]; do configure+=("$1"); shift; done
+    [ $# -gt 0 ] && shift && for target in "$@"; do targets+=(--target "$target"); done
     echo "==> building $preset"
-    if cmake --preset "$preset" -DLAUNCHER_RUN_32BIT="$runs_32bit" "$@" && cmake --build "build/$preset" -j "$jobs"; then
+    if timed "build $preset" eval 'cmake --preset "$preset" -DLAUNCHER_RUN_32BIT="$runs_32bit" "${configure[@]}" &&
+        cmake --build "build/$preset" -j "$jobs" "${targets[@]}"'; then
         return 0
     fi
     failed+=("build $preset")
     return 1
 }
 
+# ctest, its output also in $ctest_log.
+ctest_logged() {
+    ctest "$@" | tee "$ctest_log"
+}
+
+# run_tests PRESET [CTEST-ARGUMENT...]
 run_tests() {
     local preset="$1"
     echo "==> testing $preset"
-    if [ "$preset" != linux ]; then
+    if [[ "$preset" == win* ]]; then
         export WINEPREFIX="$PWD/build/$preset/$wineprefix"
     fi
-    # Now and then wine fails to start a program at all (cmd: "Can't recognize ..."; nothing
-    # of the launcher ran). A suite that fails is run once more, whole: a fault of the
-    # launcher's fails both times, and the first failure stays in the log above.
-    ctest --test-dir "build/$preset" --output-on-failure -j "$jobs" --repeat until-pass:2 | tee "$ctest_log" ||
+    # No entry runs twice: a googletest case that fails runs once more by itself
+    # (tests/retry/gtest_cases.sh), and one that then passes is named in the closing summary as
+    # flaky and fails its entry, unless tests/retry/allowed.txt names its outside cause.
+    timed "tests $preset" ctest_logged --test-dir "build/$preset" --output-on-failure -j "$jobs" "${@:2}" ||
         failed+=("tests $preset")
     unset WINEPREFIX
     # ctest ends with the tests that did not run: "  12 - process_win32 (Skipped)".
@@ -108,6 +130,9 @@ run_tests() {
 }
 
 ctest_log=$(mktemp)
+# Where tests/retry/gtest_cases.sh names the cases that failed and then passed.
+export LAUNCHER_FLAKY_LOG
+LAUNCHER_FLAKY_LOG=$(mktemp)
 skipped=()
 built=()
 for preset in win32 win64; do
@@ -122,20 +147,27 @@ for preset in "${built[@]}"; do
     run_tests "$preset"
 done
 
-# The sanitizer tree runs the unit and process suites; the benchmark and the README walk
-# measure and describe the release build, which the linux tree has run them on.
-if build linux-asan; then
-    echo "==> testing linux-asan"
-    ctest --test-dir build/linux-asan --output-on-failure -j "$jobs" --repeat until-pass:2 -R '^(unit_tests|process_linux.*)$' ||
-        failed+=("tests linux-asan")
+# The sanitizer tree runs the unit suites and its shards of the process suite with the leak
+# check (cmake/test_variants.cmake), and the real-JDK launches without it; the benchmark, the
+# walks and the package measure and describe the release build, which the linux tree has run
+# them on: only what its tests start is built.
+if build linux-asan -- unit_tests stamp_unit_tests process_tests; then
+    run_tests linux-asan -R '^(unit_tests|stamp_unit_tests|process_linux.*)$'
 fi
 
+# Each fuzz target replays its whole corpus, then fuzzes FUZZ_SECONDS (fuzz/README.md: fuzzing long).
 if [ -f fuzz/run.sh ]; then
-    echo "==> fuzzing, ${FUZZ_SECONDS:-60} s a target"
-    bash fuzz/run.sh "${FUZZ_SECONDS:-60}" || failed+=("fuzz")
+    echo "==> fuzzing, ${FUZZ_SECONDS:-5} s a target after its corpus"
+    timed fuzz bash fuzz/run.sh "${FUZZ_SECONDS:-5}" || failed+=("fuzz")
 fi
 
 rm -f "$ctest_log"
+# Every retried case, allowed or not, is named here, where it cannot scroll out of sight.
+if [ -s "$LAUNCHER_FLAKY_LOG" ]; then
+    cat "$LAUNCHER_FLAKY_LOG"
+fi
+rm -f "$LAUNCHER_FLAKY_LOG"
+echo "Times: ${timings[*]/%/,} $((SECONDS / 60)) min $((SECONDS % 60)) s in all"
 if [ ${#skipped[@]} -ne 0 ]; then
     reason="their reasons in build/<tree>/Testing/Temporary/LastTest.log"
     [ "$runs_32bit" = ON ] || reason=$no_32bit_reason

@@ -140,8 +140,12 @@ TEST_F(Faults, ConfigurationFileWithoutReadPermission) {
 
 // ---- Huge configuration files ------------------------------------------------------------------------
 
+/// The cases that move the most data: run once, against the linux build (Heavy* suites,
+/// cmake/test_variants.cmake), not again under every variant and memory checker.
+class HeavyFaults : public Faults {};
+
 // 100 MiB of comments, then the directives, which still take effect.
-TEST_F(Faults, HundredMegabyteConfigurationFile) {
+TEST_F(HeavyFaults, HundredMegabyteConfigurationFile) {
     inst.addRuntime();
     const std::string comment = "# " + std::string(97, 'c') + "\n";  // 100 bytes
     std::string content;
@@ -183,7 +187,7 @@ TEST_F(Faults, EndlessConfigurationFileAndJvmCfg) {
 }
 
 // A line of 10 MiB reaches the VM whole, and the lines after it are read.
-TEST_F(Faults, TenMegabyteLine) {
+TEST_F(HeavyFaults, TenMegabyteLine) {
     inst.addRuntime();
     const std::string option = "-Dhuge=" + std::string(10u * 1024 * 1024, 'v');
     inst.writeConfig("AddVMOption " + option + "\nSetMainClass big.Main\n");
@@ -247,7 +251,7 @@ TEST_F(Faults, InvalidSequencesInArguments) {
 
 // 10,000 arguments reach the installer that the update child runs and then the application,
 // in order. Two characters each, so that all of them fit on a Windows command line.
-TEST_F(Faults, TenThousandArguments) {
+TEST_F(HeavyFaults, TenThousandArguments) {
     inst.addRuntime();
     inst.writeConfig("SetMainClass test.Main\n" + kUpdateDirectives);
     inst.write("lib/deferred-updates.xml", "");

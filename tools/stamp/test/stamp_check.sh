@@ -7,6 +7,8 @@
 #
 #   stamp_check.sh HOST_STAMPER WINDOWS_TREE [TOOLS_TREE]   (WINEPREFIX names TOOLS_TREE's prefix)
 #
+# STAMP_RUNNER, when set, is a command (words separated by blanks) that each run of the host's
+# tool runs under: valgrind with its leak check, say.
 # The Windows programs (launcher-stamp.exe, stamp_version_query.exe) are TOOLS_TREE's, by default
 # WINDOWS_TREE's: the win64 tree's stamp and read the win32 launcher where 32-bit programs
 # cannot run.
@@ -33,7 +35,8 @@ cp "$here/app.ico" app.ico
 icons_before=$(wrestool -l --type=3 launcher.exe | wc -l)
 
 # The two ways of running the tool: natively, or the Windows build under wine.
-host() { "$host_stamper" "$@"; }
+# shellcheck disable=SC2086  # the runner's words
+host() { ${STAMP_RUNNER:-} "$host_stamper" "$@"; }
 windows() { "$wine" "$tools/launcher-stamp.exe" "$@" | tr -d '\r'; return "${PIPESTATUS[0]}"; }
 
 # stamp_with TOOL OUTPUT [INPUT]
