@@ -101,9 +101,13 @@ osslsigncode sign -certs cert.pem -key key.pem -h sha256 -n Hello -in host.exe -
 osslsigncode verify -CAfile cert.pem signed.exe > verify.log 2>&1 || fail "the signed copy does not verify: $(cat verify.log)"
 ! grep -qi mismatch verify.log || fail "the signed copy's checksum or digest does not match: $(cat verify.log)"
 check_stamped signed.exe
-: > signed.conf
-title=$("$wine" signed.exe -help 2> /dev/null | tr -d '\r' | head -n 1)
-[[ "$title" == "Hello "?"pp" || "$title" == "Hello Äpp" ]] || fail "the signed copy's -help begins: $title"
+# The signed copy starts where the tree's own programs run (not the win32 launcher where only
+# the win64 tree's tools can).
+if [ "$tools" = "$tree" ]; then
+    : > signed.conf
+    title=$("$wine" signed.exe -help 2> /dev/null | tr -d '\r' | head -n 1)
+    [[ "$title" == "Hello "?"pp" || "$title" == "Hello Äpp" ]] || fail "the signed copy's -help begins: $title"
+fi
 
 # ---- Refusals -----------------------------------------------------------------------------------
 mkdir refusals logs
