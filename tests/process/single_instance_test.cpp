@@ -80,8 +80,12 @@ TEST_F(SingleInstance, ASecondStartHandsItsArgumentsOver) {
     EXPECT_EQ(linesEqual(record, "arg=multi"), 1u);
 }
 
-// Of two starts at the same moment exactly one makes a VM, and it receives the other's arguments.
+// Of two starts at the same moment exactly one makes a VM, and it receives the other's arguments;
+// only that one shows the application's splash.
 TEST_F(SingleInstance, OfTwoStartsAtOnceOneIsTheInstance) {
+    inst.addSplashLibrary();
+    inst.write("bin/splash.png", "\x89PNG\r\n\x1a\n not decoded by the stand-in");
+    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetSplashScreen splash.png\n");
     auto one = startInBackground(inst, {"-nomsgbox", "x"}, instanceOptions(inst, "calls:1"));
     auto other = startInBackground(inst, {"-nomsgbox", "x"}, instanceOptions(inst, "calls:1"));
     EXPECT_RUN(one.get(), "", "", 0);
@@ -89,6 +93,7 @@ TEST_F(SingleInstance, OfTwoStartsAtOnceOneIsTheInstance) {
     std::string record = inst.record();
     EXPECT_EQ(linesEqual(record, "main"), 1u) << record;
     EXPECT_EQ(linesEqual(record, "instance arg=x"), 1u) << record;
+    EXPECT_EQ(linesEqual(record, "SplashInit"), 1u) << record;
 }
 
 // An instance whose method does not exist says so, runs, and leaves later starts to themselves;
