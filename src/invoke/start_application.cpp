@@ -251,7 +251,7 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     // The cache is made once the launch is sure to start the application: beside it, in a
     // worker made before the VM's threads exist.
     if (cacheWork.work)
-        platform::runInBackground({cacheWork.work, cacheWork.job},
+        platform::runInBackground({cacheWork.work, cacheWork.job, "cache worker"},
                                   cacheWork.untilTheLaunchEnds ? platform::kUntilTheLaunchEnds : 10);
     // The VM writes to the same streams through its own buffers.
     std::fflush(stdout);

@@ -55,6 +55,10 @@ constexpr bool kMappedFilesStay = false;
 struct BackgroundWork {
     std::function<void()> run;
     std::vector<std::string> asArguments;  ///< empty: the work can run in this process only
+    /// What the work is ("cache worker"): POSIX names the worker "<program>: <role>" in the
+    /// system's list of processes (its short name: "<program> cache"), so that it is not taken
+    /// for a second copy of the application.
+    std::string role;
 };
 
 /// runInBackground's delay that waits for the launch's end however long it runs.

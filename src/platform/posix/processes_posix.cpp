@@ -109,9 +109,40 @@ bool setEnv(const std::string& name, const std::optional<std::string>& value) {
     return (value ? ::setenv(name.c_str(), value->c_str(), 1) : ::unsetenv(name.c_str())) == 0;
 }
 
+namespace {
+
+/// The memory that holds the program's arguments, one after the other, which the system's
+/// list of processes reads (/proc/PID/cmdline): a worker writes its name there.
+char* argumentsStart = nullptr;
+std::size_t argumentsLength = 0;
+
+/// Names this process, a worker of the launch, in the list of processes: its command line
+/// "<program>: <role>", and its name (15 bytes at most) the program's and the role's first word.
+void nameWorker(const std::string& role) {
+    std::string program = program_invocation_short_name ? program_invocation_short_name : "";
+    std::string name = program + ": " + role;
+    std::string word = role.substr(0, role.find(' '));
+    std::string shortName = program.substr(0, word.size() < 14 ? 14 - word.size() : 0) + " " + word;
+    ::prctl(PR_SET_NAME, shortName.substr(0, 15).c_str(), 0, 0, 0);
+    if (argumentsStart && argumentsLength > 1) {
+        std::size_t length = std::min(name.size(), argumentsLength - 1);
+        std::memcpy(argumentsStart, name.data(), length);
+        std::memset(argumentsStart + length, 0, argumentsLength - length);
+    }
+}
+
+}  // namespace
+
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
     std::vector<std::string> args;
     for (int i = 0; i < argc; ++i) args.push_back(argv[i] ? argv[i] : "");
+    // The arguments stand one after the other; their memory ends with the last one's.
+    if (argc > 0 && argv[0]) {
+        argumentsStart = argv[0];
+        char* end = argv[0] + std::strlen(argv[0]) + 1;
+        for (int i = 1; i < argc && argv[i] == end; ++i) end = argv[i] + std::strlen(argv[i]) + 1;
+        argumentsLength = static_cast<std::size_t>(end - argumentsStart);
+    }
     return args;
 }
 
@@ -133,6 +164,7 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
         // wait for it; it keeps the locks (the same open descriptions) until it is done.
         if (::fork() != 0) ::_exit(0);
         ::setsid();
+        if (!work.role.empty()) nameWorker(work.role);
         int null = ::open("/dev/null", O_RDWR);
         for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
         closeAllButLocks(ended[0]);
