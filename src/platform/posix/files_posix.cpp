@@ -21,6 +21,7 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/posix/held_locks.h"
+#include "platform/posix/owned_descriptor.h"
 
 namespace platform {
 
@@ -106,11 +107,11 @@ std::FILE* openFile(const std::string& path, const char* mode) {
     if (mode[0] != 'r' || std::strchr(mode, '+')) return std::fopen(path.c_str(), mode);
     // Opening a FIFO waits for a writer: without waiting, one that has none reads as empty at
     // once, and a pipe that has one (the shell's <(...)) is read to its end as before.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    int flags = ::fcntl(fd, F_GETFL);
-    std::FILE* file = flags >= 0 && ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd, mode) : nullptr;
-    if (!file) ::close(fd);
+    OwnedDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return nullptr;
+    int flags = ::fcntl(fd.get(), F_GETFL);
+    std::FILE* file = flags >= 0 && ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK) == 0 ? ::fdopen(fd.get(), mode) : nullptr;
+    if (file) fd.release();  // the stream closes it
     return file;
 }
 
@@ -203,14 +204,13 @@ bool isPrivate(const struct stat& info) {
     return (info.st_mode & S_IWGRP) == 0 || isUserPrivateGroup(info.st_gid);
 }
 
-/// Opens a cache file without following a link and without waiting on a FIFO; -1 unless it
-/// is a regular file of this user's that nobody else may write.
-int openPrivate(const std::string& path, int flags) {
-    int fd = ::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+/// Opens a cache file without following a link and without waiting on a FIFO; no descriptor
+/// unless it is a regular file of this user's that nobody else may write.
+OwnedDescriptor openPrivate(const std::string& path, int flags) {
+    OwnedDescriptor fd(::open(path.c_str(), flags | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600));
     struct stat info;
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && isPrivate(info)) return fd;
-    if (fd >= 0) ::close(fd);
-    return -1;
+    if (fd.valid() && ::fstat(fd.get(), &info) == 0 && S_ISREG(info.st_mode) && isPrivate(info)) return fd;
+    return OwnedDescriptor();
 }
 
 }  // namespace
@@ -233,21 +233,22 @@ bool isPrivateDirectory(const std::string& directory) {
 }
 
 bool writeSmallFile(const std::string& path, const std::string& content) {
-    int fd = openPrivate(path, O_WRONLY | O_CREAT);
-    if (fd < 0) return false;
-    bool whole = ::ftruncate(fd, 0) == 0 && ::write(fd, content.data(), content.size()) == static_cast<ssize_t>(content.size());
-    return ::close(fd) == 0 && whole;
+    OwnedDescriptor fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (!fd.valid()) return false;
+    bool whole = ::ftruncate(fd.get(), 0) == 0 &&
+                 ::write(fd.get(), content.data(), content.size()) == static_cast<ssize_t>(content.size());
+    return fd.close() && whole;
 }
 
 std::optional<std::string> lastingFileName(const std::string& path) {
     // Held open on purpose, without close-on-exec being needed: the VM runs in this process.
-    int fd = openPrivate(path, O_WRONLY | O_CREAT);
-    if (fd < 0) return std::nullopt;
-    std::string name = "/proc/self/fd/" + std::to_string(fd);
+    OwnedDescriptor fd = openPrivate(path, O_WRONLY | O_CREAT);
+    if (!fd.valid()) return std::nullopt;
+    std::string name = "/proc/self/fd/" + std::to_string(fd.get());
     struct stat info;
-    if (::stat(name.c_str(), &info) == 0) return name;
-    ::close(fd);
-    return path;
+    if (::stat(name.c_str(), &info) != 0) return path;
+    fd.release();
+    return name;
 }
 
 std::optional<unsigned long long> freeSpace(const std::string& directory) {
@@ -285,8 +286,8 @@ bool readUpTo(int fd, std::size_t maxBytes, std::string& content) {
 FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     FileContent file;
     // Non-blocking: opening a FIFO for reading would otherwise wait for a writer.
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) {
+    OwnedDescriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY));
+    if (!fd.valid()) {
         int error = errno;  // a socket does not open at all
         file.outcome = error == ENOENT || error == ENOTDIR ? FileOutcome::Missing
                        : error == ENXIO                    ? FileOutcome::NotRegular
@@ -295,13 +296,13 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
         return file;
     }
     struct stat info;
-    if (::fstat(fd, &info) != 0) {
+    if (::fstat(fd.get(), &info) != 0) {
         file.outcome = FileOutcome::Unreadable;
         file.reason = "it cannot be read";
     } else if (!S_ISREG(info.st_mode)) {
         file.outcome = S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode) ? FileOutcome::Device : FileOutcome::NotRegular;
         file.reason = notRegularReason(info.st_mode);
-    } else if (!readUpTo(fd, maxBytes, file.bytes)) {
+    } else if (!readUpTo(fd.get(), maxBytes, file.bytes)) {
         file.outcome = FileOutcome::Unreadable;
         file.reason = "it cannot be read";
         file.bytes.clear();
@@ -309,7 +310,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
         file.outcome = file.bytes.size() > maxBytes ? FileOutcome::TooLarge : FileOutcome::Read;
         if (file.bytes.size() > maxBytes) file.bytes.resize(maxBytes);
     }
-    ::close(fd);
     return file;
 }
 
@@ -325,14 +325,10 @@ const std::vector<int>& heldLocks() { return locks; }
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends
     // (System.exit included). Close-on-exec keeps it from any child.
-    int fd = openPrivate(path, O_RDWR | O_CREAT);
-    if (fd < 0) return false;
-    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-        locks.push_back(fd);
-        return true;
-    }
-    ::close(fd);
-    return false;
+    OwnedDescriptor fd = openPrivate(path, O_RDWR | O_CREAT);
+    if (!fd.valid() || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    locks.push_back(fd.release());
+    return true;
 }
 
 

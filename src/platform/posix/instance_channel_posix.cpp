@@ -21,18 +21,18 @@
 
 #include "platform/instance_channel.h"
 
+#include "base/path_names.h"
+#include "platform/posix/owned_descriptor.h"
+
 namespace platform {
 
 struct ChannelConnection::Handle {
-    int fd = -1;
-    ~Handle() {
-        if (fd >= 0) ::close(fd);
-    }
+    OwnedDescriptor fd;
 };
 
 struct ChannelListener::Handle {
-    int fd = -1;
-    int stopPipe[2] = {-1, -1};
+    OwnedDescriptor fd;
+    OwnedDescriptor stopRead, stopWrite;
     std::string path;
     std::string lockPath;
     dev_t device = 0;
@@ -58,7 +58,7 @@ std::optional<std::string> socketDirectory() {
     const char* temporary = std::getenv("TMPDIR");
     std::string base = temporary && temporary[0] == '/' ? temporary : "/tmp";
     while (base.size() > 1 && base.back() == '/') base.pop_back();
-    std::string directory = base + "/launcher-" + std::to_string(::geteuid());
+    std::string directory = joinPath(base, "launcher-" + std::to_string(::geteuid()));
     if (::mkdir(directory.c_str(), 0700) != 0 && errno != EEXIST) return std::nullopt;
     if (!isOwnPrivateDirectory(directory)) return std::nullopt;
     return directory;
@@ -83,30 +83,28 @@ bool socketAddress(const std::string& path, sockaddr_un& address) {
     return true;
 }
 
-/// The lock that orders claims and removals of one socket name; -1 when it cannot be had.
-int takeLock(const std::string& lockPath) {
-    int fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600);
+/// The lock that orders claims and removals of one socket name, held until its owner goes;
+/// no descriptor when it cannot be had.
+OwnedDescriptor takeLock(const std::string& lockPath) {
+    OwnedDescriptor fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
     struct stat info;
-    if (fd >= 0 && ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()) {
-        while (::flock(fd, LOCK_EX) != 0)
-            if (errno != EINTR) break;
-        return fd;
-    }
-    if (fd >= 0) ::close(fd);
-    return -1;
+    if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
+        return OwnedDescriptor();
+    while (::flock(fd.get(), LOCK_EX) != 0)
+        if (errno != EINTR) break;
+    return fd;
 }
 
 /// Connects to a listening socket, waiting at most `timeoutMs` when its queue is full. The
 /// error number on failure (ECONNREFUSED: nobody listens).
-int connectTo(const sockaddr_un& address, unsigned timeoutMs, int& fd) {
-    fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) return errno;
+int connectTo(const sockaddr_un& address, unsigned timeoutMs, OwnedDescriptor& fd) {
+    fd.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    if (!fd.valid()) return errno;
     timeval limit{static_cast<time_t>(timeoutMs / 1000), static_cast<suseconds_t>((timeoutMs % 1000) * 1000)};
-    ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
-    if (::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
+    ::setsockopt(fd.get(), SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit);
+    if (::connect(fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0) return 0;
     int error = errno;
-    ::close(fd);
-    fd = -1;
+    fd.reset();
     return error;
 }
 
@@ -116,16 +114,19 @@ std::unique_ptr<ChannelListener> bindAt(const sockaddr_un& address, const std::s
     auto handle = std::make_unique<ChannelListener::Handle>();
     handle->path = path;
     handle->lockPath = lockPath;
-    handle->fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    handle->fd.reset(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
     struct stat info;
-    bool bound = handle->fd >= 0 && ::bind(handle->fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (!bound || ::listen(handle->fd, 64) != 0 || ::lstat(path.c_str(), &info) != 0 ||
-        ::pipe2(handle->stopPipe, O_CLOEXEC) != 0) {
+    int stopPipe[2] = {-1, -1};
+    bool bound =
+        handle->fd.valid() && ::bind(handle->fd.get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    if (!bound || ::listen(handle->fd.get(), 64) != 0 || ::lstat(path.c_str(), &info) != 0 ||
+        ::pipe2(stopPipe, O_CLOEXEC) != 0) {
         reason = std::string("the socket cannot be made: ") + std::strerror(errno);
-        if (handle->fd >= 0) ::close(handle->fd);
         if (bound) ::unlink(path.c_str());
         return nullptr;
     }
+    handle->stopRead.reset(stopPipe[0]);
+    handle->stopWrite.reset(stopPipe[1]);
     handle->device = info.st_dev;
     handle->node = info.st_ino;
     return std::make_unique<ChannelListener>(std::move(handle));
@@ -145,17 +146,17 @@ ChannelClaim claimLocked(const std::string& path, const std::string& lockPath, u
         else if (!S_ISSOCK(info.st_mode)) claim.reason = "something other than a socket is at its name: " + path;
         else if (info.st_uid != ::geteuid()) claim.reason = "another user's socket is at its name: " + path;
         if (!claim.reason.empty()) return claim;
-        int fd = -1;
+        OwnedDescriptor fd;
         int error = connectTo(address, timeoutMs, fd);
         struct ucred peer;
-        if (error == 0 && peerCredentials(fd, peer) && peer.uid == ::geteuid()) {
+        if (error == 0 && peerCredentials(fd.get(), peer) && peer.uid == ::geteuid()) {
             claim.outcome = ChannelClaim::Outcome::Running;
             auto handle = std::make_unique<ChannelConnection::Handle>();
-            handle->fd = fd;
+            handle->fd = std::move(fd);
             claim.connection = std::make_unique<ChannelConnection>(std::move(handle));
             return claim;
         }
-        if (fd >= 0) ::close(fd);
+        fd.reset();
         if (error == 0) claim.reason = "another user listens at the socket: " + path;
         else if (error != ECONNREFUSED) claim.reason = "the running instance does not take the connection: " + path;
         if (!claim.reason.empty()) return claim;
@@ -172,7 +173,7 @@ ChannelClaim claimLocked(const std::string& path, const std::string& lockPath, u
 std::optional<std::string> instanceChannelName(const std::string& key) {
     std::optional<std::string> directory = socketDirectory();
     if (!directory) return std::nullopt;
-    return *directory + "/launcher-instance-" + key + ".sock";
+    return joinPath(*directory, "launcher-instance-" + key + ".sock");
 }
 
 ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
@@ -183,14 +184,13 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         return claim;
     }
     std::string lockPath = path->substr(0, path->size() - 5) + ".lock";
-    int lock = takeLock(lockPath);
-    if (lock < 0) {
+    // Held until the claim is made, or has failed however it fails.
+    OwnedDescriptor lock = takeLock(lockPath);
+    if (!lock.valid()) {
         claim.reason = "the socket's lock file cannot be opened: " + lockPath;
         return claim;
     }
-    claim = claimLocked(*path, lockPath, timeoutMs);
-    ::close(lock);
-    return claim;
+    return claimLocked(*path, lockPath, timeoutMs);
 }
 
 void allowToComeForward(unsigned long) {}
@@ -240,11 +240,11 @@ bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
     std::size_t sent = 0;
     while (sent < bytes.size()) {
-        pollfd ready{handle_->fd, POLLOUT, 0};
+        pollfd ready{handle_->fd.get(), POLLOUT, 0};
         int polled = ::poll(&ready, 1, millisecondsLeft(deadline));
         if (polled < 0 && errno == EINTR) continue;
         if (polled <= 0) return false;
-        ssize_t written = ::send(handle_->fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
+        ssize_t written = ::send(handle_->fd.get(), bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL | MSG_DONTWAIT);
         if (written < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (written <= 0) return false;
         sent += static_cast<std::size_t>(written);
@@ -257,11 +257,11 @@ std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigne
     std::string bytes(count, '\0');
     std::size_t got = 0;
     while (got < count) {
-        pollfd ready{handle_->fd, POLLIN, 0};
+        pollfd ready{handle_->fd.get(), POLLIN, 0};
         int polled = ::poll(&ready, 1, millisecondsLeft(deadline));
         if (polled < 0 && errno == EINTR) continue;
         if (polled <= 0) return std::nullopt;
-        ssize_t read = ::recv(handle_->fd, &bytes[got], count - got, MSG_DONTWAIT);
+        ssize_t read = ::recv(handle_->fd.get(), &bytes[got], count - got, MSG_DONTWAIT);
         if (read < 0 && (errno == EINTR || errno == EAGAIN)) continue;
         if (read <= 0) return std::nullopt;
         got += static_cast<std::size_t>(read);
@@ -271,48 +271,44 @@ std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigne
 
 unsigned long ChannelConnection::peerProcessId() const {
     struct ucred peer;
-    return peerCredentials(handle_->fd, peer) ? static_cast<unsigned long>(peer.pid) : 0;
+    return peerCredentials(handle_->fd.get(), peer) ? static_cast<unsigned long>(peer.pid) : 0;
 }
 
 ChannelListener::ChannelListener(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 
 ChannelListener::~ChannelListener() {
-    ::close(handle_->fd);
+    handle_->fd.reset();
     // Under the lock, and only the socket this listener bound: a start that found it closed
     // may have bound a new one at the name already.
-    int lock = takeLock(handle_->lockPath);
+    OwnedDescriptor lock = takeLock(handle_->lockPath);
     struct stat info;
     if (::lstat(handle_->path.c_str(), &info) == 0 && info.st_dev == handle_->device && info.st_ino == handle_->node)
         ::unlink(handle_->path.c_str());
-    if (lock >= 0) ::close(lock);
-    ::close(handle_->stopPipe[0]);
-    ::close(handle_->stopPipe[1]);
 }
 
 std::unique_ptr<ChannelConnection> ChannelListener::accept() {
     for (;;) {
-        pollfd ready[2] = {{handle_->fd, POLLIN, 0}, {handle_->stopPipe[0], POLLIN, 0}};
+        pollfd ready[2] = {{handle_->fd.get(), POLLIN, 0}, {handle_->stopRead.get(), POLLIN, 0}};
         int polled = ::poll(ready, 2, -1);
         if (polled < 0 && errno == EINTR) continue;
         if (polled < 0 || ready[1].revents != 0) return nullptr;
-        int fd = ::accept4(handle_->fd, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd < 0) {
+        OwnedDescriptor fd(::accept4(handle_->fd.get(), nullptr, nullptr, SOCK_CLOEXEC));
+        if (!fd.valid()) {
             if (errno == EINTR || errno == ECONNABORTED || errno == EAGAIN) continue;
             return nullptr;
         }
         struct ucred peer;
-        if (peerCredentials(fd, peer) && peer.uid == ::geteuid()) {
+        if (peerCredentials(fd.get(), peer) && peer.uid == ::geteuid()) {
             auto handle = std::make_unique<ChannelConnection::Handle>();
-            handle->fd = fd;
+            handle->fd = std::move(fd);
             return std::make_unique<ChannelConnection>(std::move(handle));
         }
-        ::close(fd);
     }
 }
 
 void ChannelListener::stop() {
     char byte = 0;
-    while (::write(handle_->stopPipe[1], &byte, 1) < 0 && errno == EINTR) {
+    while (::write(handle_->stopWrite.get(), &byte, 1) < 0 && errno == EINTR) {
     }
 }
 

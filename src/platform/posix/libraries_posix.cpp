@@ -13,6 +13,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/owned_descriptor.h"
+
 namespace platform {
 
 #if defined(__x86_64__)
@@ -29,11 +31,10 @@ const char* const kOwnArchitecture = sizeof(void*) == 8 ? "64-bit" : "32-bit";
 
 std::optional<LibraryArchitecture> libraryArchitecture(const std::string& path) {
     // Without blocking: opening a FIFO for reading would wait for a writer.
-    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return std::nullopt;
+    OwnedDescriptor fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    if (!fd.valid()) return std::nullopt;
     unsigned char header[20] = {};
-    ssize_t got = ::read(fd, header, sizeof header);
-    ::close(fd);
+    ssize_t got = ::read(fd.get(), header, sizeof header);
     if (got < 20 || std::memcmp(header, "\x7f" "ELF", 4) != 0 || (header[4] != 1 && header[4] != 2))
         return std::nullopt;
     LibraryArchitecture architecture;
@@ -56,20 +57,6 @@ void addLibraryDirectory(const std::string&) {
 
 namespace {
 
-/// Closes a file descriptor when it goes.
-class FileDescriptor {
-public:
-    explicit FileDescriptor(int fd) : fd_(fd) {}
-    ~FileDescriptor() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    FileDescriptor(const FileDescriptor&) = delete;
-    FileDescriptor& operator=(const FileDescriptor&) = delete;
-    int get() const { return fd_; }
-
-private:
-    int fd_;
-};
 
 bool readWhole(int fd, void* buffer, std::size_t size, off_t offset) {
     return ::pread(fd, buffer, size, offset) == static_cast<ssize_t>(size);
@@ -79,7 +66,7 @@ bool readWhole(int fd, void* buffer, std::size_t size, off_t offset) {
 /// segments reach past its end, as a copy cut short leaves it. The dynamic loader maps such a
 /// file whole and the process dies of SIGBUS when it touches the part that is not there.
 bool isTruncatedElf(const std::string& path) {
-    FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    OwnedDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     struct stat info;
     if (file.get() < 0 || ::fstat(file.get(), &info) != 0) return false;
     ElfW(Ehdr) header;

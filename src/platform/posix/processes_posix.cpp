@@ -20,6 +20,7 @@
 
 #include "base/text_ops.h"
 #include "platform/posix/held_locks.h"
+#include "platform/posix/owned_descriptor.h"
 
 extern char** environ;
 
@@ -153,12 +154,9 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
     // is gone: its descriptor stays open on purpose until then.
     int ended[2];
     if (::pipe2(ended, O_CLOEXEC) != 0) return;
+    OwnedDescriptor endSeen(ended[0]), launchLives(ended[1]);
     pid_t child = ::fork();
-    if (child < 0) {
-        ::close(ended[0]);
-        ::close(ended[1]);
-        return;
-    }
+    if (child < 0) return;
     if (child == 0) {
         // The worker's parent ends at once, so that the worker belongs to no one who must
         // wait for it; it keeps the locks (the same open descriptions) until it is done.
@@ -167,14 +165,14 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
         if (!work.role.empty()) nameWorker(work.role);
         int null = ::open("/dev/null", O_RDWR);
         for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
-        closeAllButLocks(ended[0]);
+        closeAllButLocks(endSeen.get());
         // The application comes first: the work waits for the launch to end or to have run for
         // `delay` seconds, and takes what time the processors have left.
-        struct pollfd launch = {ended[0], POLLIN, 0};
+        struct pollfd launch = {endSeen.get(), POLLIN, 0};
         int limit = delay == kUntilTheLaunchEnds ? -1 : static_cast<int>(delay * 1000);
         while (::poll(&launch, 1, limit) < 0 && errno == EINTR) {
         }
-        ::close(ended[0]);
+        endSeen.reset();
         if (::nice(19) == -1) {
         }
         try {
@@ -183,7 +181,8 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
         }
         ::_exit(0);
     }
-    ::close(ended[0]);
+    endSeen.reset();
+    launchLives.release();
     int status = 0;
     while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
     }

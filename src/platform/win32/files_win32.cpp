@@ -233,15 +233,14 @@ std::optional<FileStamp> fileStamp(const std::string& path) {
     std::wstring wide = toWide(path);
     if (wide.empty()) return std::nullopt;
     // Opened for no access at all: a file the VM maps or another program writes is still read.
-    HANDLE file = CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return std::nullopt;
+    OwnedHandle file(CreateFileW(wide.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!file.valid()) return std::nullopt;
     BY_HANDLE_FILE_INFORMATION data;
     FILE_BASIC_INFO basic;
-    bool regular = GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &data) &&
+    bool regular = GetFileType(file.get()) == FILE_TYPE_DISK && GetFileInformationByHandle(file.get(), &data) &&
                    (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    bool changeTime = regular && GetFileInformationByHandleEx(file, FileBasicInfo, &basic, sizeof basic);
-    CloseHandle(file);
+    bool changeTime = regular && GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic);
     if (!regular) return std::nullopt;
     FileStamp stamp;
     stamp.size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
@@ -275,13 +274,14 @@ bool isPrivateDirectory(const std::string& directory) {
 bool writeSmallFile(const std::string& path, const std::string& content) {
     std::wstring wide = toWide(path);
     if (wide.empty()) return false;
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    OwnedHandle file(
+        CreateFileW(wide.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return false;
     DWORD written = 0;
-    bool whole = GetFileType(file) == FILE_TYPE_DISK &&
-                 WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
+    bool whole = GetFileType(file.get()) == FILE_TYPE_DISK &&
+                 WriteFile(file.get(), content.data(), static_cast<DWORD>(content.size()), &written, nullptr) &&
                  written == content.size();
-    return CloseHandle(file) && whole;
+    return CloseHandle(file.release()) && whole;
 }
 
 std::optional<std::string> lastingFileName(const std::string& path) { return path; }
@@ -314,10 +314,11 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     FileContent content;
     std::wstring wide = toWide(path);
     // A directory opens only with backup semantics: without them it is "cannot be opened".
-    HANDLE file = wide.empty() ? INVALID_HANDLE_VALUE
-                               : CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                             nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    OwnedHandle file(wide.empty() ? INVALID_HANDLE_VALUE
+                                  : CreateFileW(wide.c_str(), GENERIC_READ,
+                                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) {
         DWORD error = GetLastError();
         bool missing = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
         content.outcome = missing ? FileOutcome::Missing : FileOutcome::Unreadable;
@@ -325,11 +326,11 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
         return content;
     }
     // A pipe or a character device (CON, NUL, COM1) would block or never end.
-    DWORD type = GetFileType(file);
+    DWORD type = GetFileType(file.get());
     if (type != FILE_TYPE_DISK) {
         content.outcome = type == FILE_TYPE_PIPE ? FileOutcome::NotRegular : FileOutcome::Device;
         content.reason = type == FILE_TYPE_PIPE ? "it is a pipe" : "it is a device";
-    } else if (!readUpTo(file, maxBytes, content.bytes)) {
+    } else if (!readUpTo(file.get(), maxBytes, content.bytes)) {
         content.outcome = FileOutcome::Unreadable;
         content.reason = "it cannot be read";
         content.bytes.clear();
@@ -337,7 +338,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
         content.outcome = content.bytes.size() > maxBytes ? FileOutcome::TooLarge : FileOutcome::Read;
         if (content.bytes.size() > maxBytes) content.bytes.resize(maxBytes);
     }
-    CloseHandle(file);
     return content;
 }
 
@@ -352,18 +352,16 @@ bool holdLockUntilExit(const std::string& path) {
     if (wide.empty()) return false;
     // Opened without sharing: a second process cannot open it while this one lives. The
     // handle is never closed; the system closes it when the process ends, however it ends.
-    HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
-                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
+    OwnedHandle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file.valid()) return false;
     // A link or a device at the lock's name is not a lock of this cache.
     DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (GetFileType(file) == FILE_TYPE_DISK && attributes != INVALID_FILE_ATTRIBUTES &&
-        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
-        heldLocks().push_back(file);
-        return true;
-    }
-    CloseHandle(file);
-    return false;
+    if (GetFileType(file.get()) != FILE_TYPE_DISK || attributes == INVALID_FILE_ATTRIBUTES ||
+        (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+        return false;
+    heldLocks().push_back(file.release());
+    return true;
 }
 
 

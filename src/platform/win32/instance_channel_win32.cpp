@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/instance_channel.h"
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -29,19 +30,19 @@ DWORD millisecondsLeft(ULONGLONG deadline) {
 
 /// The SID of the user this process runs as, in its string form; empty when it cannot be read.
 std::wstring userSid() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return std::wstring();
+    HANDLE opened = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &opened)) return std::wstring();
+    OwnedHandle token(opened);
     DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size ? size : 1);
     std::wstring text;
     LPWSTR converted = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer.data(), size, &size) &&
+    if (GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size) &&
         ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &converted)) {
         text = converted;
         LocalFree(converted);
     }
-    CloseHandle(token);
     return text;
 }
 
@@ -62,15 +63,16 @@ std::optional<DWORD> finish(HANDLE handle, OVERLAPPED& overlapped, BOOL started,
 }
 
 /// A new instance of the pipe, granted to the user alone; the first with FIRST_PIPE_INSTANCE.
-HANDLE createInstance(const std::wstring& name, const std::wstring& sid, bool first) {
+OwnedHandle createInstance(const std::wstring& name, const std::wstring& sid, bool first) {
     std::wstring sddl = L"O:" + sid + L"D:P(A;;GA;;;" + sid + L")";
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr))
-        return INVALID_HANDLE_VALUE;
+        return OwnedHandle();
     SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor, FALSE};
     DWORD openMode = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
-    HANDLE pipe = CreateNamedPipeW(name.c_str(), openMode, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                                   PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, &attributes);
+    OwnedHandle pipe(CreateNamedPipeW(name.c_str(), openMode,
+                                      PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
+                                      PIPE_UNLIMITED_INSTANCES, 4096, 4096, 0, &attributes));
     DWORD error = GetLastError();
     LocalFree(descriptor);
     SetLastError(error);
@@ -95,22 +97,15 @@ bool ownedBy(HANDLE pipe, const std::wstring& sid) {
 }  // namespace
 
 struct ChannelConnection::Handle {
-    HANDLE pipe = INVALID_HANDLE_VALUE;
+    OwnedHandle pipe;
     bool server = false;
-    ~Handle() {
-        if (pipe != INVALID_HANDLE_VALUE) CloseHandle(pipe);
-    }
 };
 
 struct ChannelListener::Handle {
     std::wstring name;
     std::wstring sid;
-    HANDLE pending = INVALID_HANDLE_VALUE;  ///< the instance the next client connects to
-    HANDLE stop = nullptr;
-    ~Handle() {
-        if (pending != INVALID_HANDLE_VALUE) CloseHandle(pending);
-        if (stop) CloseHandle(stop);
-    }
+    OwnedHandle pending;  ///< the instance the next client connects to
+    OwnedHandle stop;
 };
 
 std::optional<std::string> instanceChannelName(const std::string& key) {
@@ -121,28 +116,28 @@ std::optional<std::string> instanceChannelName(const std::string& key) {
 
 namespace {
 
-/// Opens the client's end of an existing pipe; INVALID_HANDLE_VALUE with the error when none
-/// can be had. A busy pipe is waited for until `deadline`.
-HANDLE openClientEnd(const std::wstring& name, ULONGLONG deadline) {
+/// Opens the client's end of an existing pipe; no handle, with the error, when none can be
+/// had. A busy pipe is waited for until `deadline`.
+OwnedHandle openClientEnd(const std::wstring& name, ULONGLONG deadline) {
     for (;;) {
-        HANDLE pipe = CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr);
-        if (pipe != INVALID_HANDLE_VALUE || GetLastError() != ERROR_PIPE_BUSY) return pipe;
+        OwnedHandle pipe(CreateFileW(name.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                                     FILE_FLAG_OVERLAPPED | SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION, nullptr));
+        if (pipe.valid() || GetLastError() != ERROR_PIPE_BUSY) return pipe;
         DWORD left = millisecondsLeft(deadline);
         if (left == 0 || !WaitNamedPipeW(name.c_str(), left)) {
             SetLastError(ERROR_PIPE_BUSY);
-            return INVALID_HANDLE_VALUE;
+            return OwnedHandle();
         }
     }
 }
 
-ChannelClaim ownerOf(HANDLE pipe, const std::wstring& name, const std::wstring& sid) {
+ChannelClaim ownerOf(OwnedHandle pipe, const std::wstring& name, const std::wstring& sid) {
     ChannelClaim claim;
     auto handle = std::make_unique<ChannelListener::Handle>();
     handle->name = name;
     handle->sid = sid;
-    handle->pending = pipe;
-    handle->stop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    handle->pending = std::move(pipe);
+    handle->stop.reset(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     claim.outcome = ChannelClaim::Outcome::Owner;
     claim.listener = std::make_unique<ChannelListener>(std::move(handle));
     return claim;
@@ -158,29 +153,27 @@ namespace {
 class ClaimLock {
 public:
     ClaimLock(const std::wstring& name, DWORD timeoutMs) : mutex_(CreateMutexW(nullptr, FALSE, name.c_str())) {
-        DWORD waited = mutex_ ? WaitForSingleObject(mutex_, timeoutMs) : WAIT_FAILED;
+        DWORD waited = mutex_.valid() ? WaitForSingleObject(mutex_.get(), timeoutMs) : WAIT_FAILED;
         held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
     }
     ~ClaimLock() {
-        if (held_) ReleaseMutex(mutex_);
-        if (mutex_) CloseHandle(mutex_);
+        if (held_) ReleaseMutex(mutex_.get());
     }
     bool held() const { return held_; }
 
 private:
-    HANDLE mutex_;
+    OwnedHandle mutex_;
     bool held_ = false;
 };
 
-ChannelClaim runningAt(HANDLE pipe, const std::wstring& name, const std::wstring& sid) {
+ChannelClaim runningAt(OwnedHandle pipe, const std::wstring& name, const std::wstring& sid) {
     ChannelClaim claim;
-    if (!ownedBy(pipe, sid)) {
-        CloseHandle(pipe);
+    if (!ownedBy(pipe.get(), sid)) {
         claim.reason = "a pipe of another owner is at the name: " + fromWide(name);
         return claim;
     }
     auto handle = std::make_unique<ChannelConnection::Handle>();
-    handle->pipe = pipe;
+    handle->pipe = std::move(pipe);
     claim.outcome = ChannelClaim::Outcome::Running;
     claim.connection = std::make_unique<ChannelConnection>(std::move(handle));
     return claim;
@@ -203,12 +196,12 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         claim.reason = "the lock of the pipe's name cannot be had";
         return claim;
     }
-    HANDLE pipe = openClientEnd(name, deadline);
-    if (pipe != INVALID_HANDLE_VALUE) return runningAt(pipe, name, sid);
+    OwnedHandle pipe = openClientEnd(name, deadline);
+    if (pipe.valid()) return runningAt(std::move(pipe), name, sid);
     DWORD error = GetLastError();
     if (error == ERROR_FILE_NOT_FOUND) {
         pipe = createInstance(name, sid, true);
-        if (pipe != INVALID_HANDLE_VALUE) return ownerOf(pipe, name, sid);
+        if (pipe.valid()) return ownerOf(std::move(pipe), name, sid);
         // A pipe of the name that this user may not even open: another user's.
         if (GetLastError() == ERROR_ACCESS_DENIED) error = ERROR_ACCESS_DENIED;
     }
@@ -223,7 +216,7 @@ void allowToComeForward(unsigned long processId) {
 }
 
 struct LauncherThread::Handle {
-    HANDLE thread = nullptr;
+    OwnedHandle thread;
 };
 
 namespace {
@@ -242,71 +235,65 @@ DWORD WINAPI runWork(void* parameter) noexcept {
 
 LauncherThread::LauncherThread(std::function<void()> work) : handle_(std::make_unique<Handle>()) {
     auto* copy = new std::function<void()>(std::move(work));
-    handle_->thread = CreateThread(nullptr, 0, runWork, copy, 0, nullptr);
-    if (!handle_->thread) delete copy;
+    handle_->thread.reset(CreateThread(nullptr, 0, runWork, copy, 0, nullptr));
+    if (!handle_->thread.valid()) delete copy;
 }
 
 LauncherThread::~LauncherThread() {
-    if (!handle_->thread) return;
-    WaitForSingleObject(handle_->thread, INFINITE);
-    CloseHandle(handle_->thread);
+    if (handle_->thread.valid()) WaitForSingleObject(handle_->thread.get(), INFINITE);
 }
 
 struct OneTimeSignal::Handle {
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OwnedHandle event{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
 
 OneTimeSignal::OneTimeSignal() : handle_(std::make_unique<Handle>()) {}
-OneTimeSignal::~OneTimeSignal() {
-    if (handle_->event) CloseHandle(handle_->event);
-}
+OneTimeSignal::~OneTimeSignal() = default;
 
-void OneTimeSignal::raise() { SetEvent(handle_->event); }
+void OneTimeSignal::raise() { SetEvent(handle_->event.get()); }
 
-void OneTimeSignal::wait() { WaitForSingleObject(handle_->event, INFINITE); }
+void OneTimeSignal::wait() { WaitForSingleObject(handle_->event.get(), INFINITE); }
 
 ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 ChannelConnection::~ChannelConnection() = default;
 
 bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
     ULONGLONG deadline = deadlineAfter(timeoutMs);
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::size_t sent = 0;
-    while (event && sent < bytes.size()) {
+    while (event.valid() && sent < bytes.size()) {
         OVERLAPPED overlapped{};
-        overlapped.hEvent = event;
+        overlapped.hEvent = event.get();
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - sent, 65536));
-        BOOL started = WriteFile(handle_->pipe, bytes.data() + sent, chunk, nullptr, &overlapped);
-        std::optional<DWORD> moved = finish(handle_->pipe, overlapped, started, millisecondsLeft(deadline));
+        BOOL started = WriteFile(handle_->pipe.get(), bytes.data() + sent, chunk, nullptr, &overlapped);
+        std::optional<DWORD> moved = finish(handle_->pipe.get(), overlapped, started, millisecondsLeft(deadline));
         if (!moved || *moved == 0) break;
         sent += *moved;
     }
-    if (event) CloseHandle(event);
     return sent == bytes.size();
 }
 
 std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs) {
     ULONGLONG deadline = deadlineAfter(timeoutMs);
-    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::string bytes(count, '\0');
     std::size_t got = 0;
-    while (event && got < count) {
+    while (event.valid() && got < count) {
         OVERLAPPED overlapped{};
-        overlapped.hEvent = event;
+        overlapped.hEvent = event.get();
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - got, 65536));
-        BOOL started = ReadFile(handle_->pipe, &bytes[got], chunk, nullptr, &overlapped);
-        std::optional<DWORD> moved = finish(handle_->pipe, overlapped, started, millisecondsLeft(deadline));
+        BOOL started = ReadFile(handle_->pipe.get(), &bytes[got], chunk, nullptr, &overlapped);
+        std::optional<DWORD> moved = finish(handle_->pipe.get(), overlapped, started, millisecondsLeft(deadline));
         if (!moved || *moved == 0) break;
         got += *moved;
     }
-    if (event) CloseHandle(event);
     if (got != count) return std::nullopt;
     return bytes;
 }
 
 unsigned long ChannelConnection::peerProcessId() const {
     ULONG id = 0;
-    BOOL known = handle_->server ? GetNamedPipeClientProcessId(handle_->pipe, &id) : GetNamedPipeServerProcessId(handle_->pipe, &id);
+    BOOL known = handle_->server ? GetNamedPipeClientProcessId(handle_->pipe.get(), &id) : GetNamedPipeServerProcessId(handle_->pipe.get(), &id);
     return known ? id : 0;
 }
 
@@ -314,24 +301,24 @@ ChannelListener::ChannelListener(std::unique_ptr<Handle> handle) : handle_(std::
 ChannelListener::~ChannelListener() = default;
 
 std::unique_ptr<ChannelConnection> ChannelListener::accept() {
-    while (handle_->pending != INVALID_HANDLE_VALUE && handle_->stop) {
-        HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-        if (!event) return nullptr;
+    while (handle_->pending.valid() && handle_->stop.valid()) {
+        OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        if (!event.valid()) return nullptr;
         OVERLAPPED overlapped{};
-        overlapped.hEvent = event;
-        BOOL started = ConnectNamedPipe(handle_->pending, &overlapped);
+        overlapped.hEvent = event.get();
+        BOOL started = ConnectNamedPipe(handle_->pending.get(), &overlapped);
         bool connected = started || GetLastError() == ERROR_PIPE_CONNECTED ||
-                         finish(handle_->pending, overlapped, started, INFINITE, handle_->stop).has_value();
-        CloseHandle(event);
-        if (WaitForSingleObject(handle_->stop, 0) == WAIT_OBJECT_0) return nullptr;
+                         finish(handle_->pending.get(), overlapped, started, INFINITE, handle_->stop.get()).has_value();
+        event.reset();
+        if (WaitForSingleObject(handle_->stop.get(), 0) == WAIT_OBJECT_0) return nullptr;
         if (!connected) {
             // A client that came and went: the instance is made free for the next one.
-            DisconnectNamedPipe(handle_->pending);
+            DisconnectNamedPipe(handle_->pending.get());
             continue;
         }
         // The next client finds an instance of the pipe while this one is served.
         auto handle = std::make_unique<ChannelConnection::Handle>();
-        handle->pipe = handle_->pending;
+        handle->pipe = std::move(handle_->pending);
         handle->server = true;
         handle_->pending = createInstance(handle_->name, handle_->sid, false);
         return std::make_unique<ChannelConnection>(std::move(handle));
@@ -340,7 +327,7 @@ std::unique_ptr<ChannelConnection> ChannelListener::accept() {
 }
 
 void ChannelListener::stop() {
-    if (handle_->stop) SetEvent(handle_->stop);
+    if (handle_->stop.valid()) SetEvent(handle_->stop.get());
 }
 
 }  // namespace platform

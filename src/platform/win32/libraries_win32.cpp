@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/win32/library_imports_win32.h"
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
@@ -28,18 +29,17 @@ bool readAt(HANDLE file, DWORD offset, void* buffer, DWORD size) {
 
 /// The machine type in a PE file's header, or 0 when the file is no PE image.
 WORD peMachine(const std::string& path) {
-    HANDLE file = CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
+    OwnedHandle file(CreateFileW(toWide(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return 0;
     IMAGE_DOS_HEADER dos;
     struct {
         DWORD signature;
         WORD machine;
     } header;
     static_assert(offsetof(decltype(header), machine) == 4, "the machine follows the signature");
-    bool image = readAt(file, 0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
-                 readAt(file, static_cast<DWORD>(dos.e_lfanew), &header, 6) && header.signature == IMAGE_NT_SIGNATURE;
-    CloseHandle(file);
+    bool image = readAt(file.get(), 0, &dos, sizeof dos) && dos.e_magic == IMAGE_DOS_SIGNATURE &&
+                 readAt(file.get(), static_cast<DWORD>(dos.e_lfanew), &header, 6) && header.signature == IMAGE_NT_SIGNATURE;
     return image ? header.machine : 0;
 }
 

@@ -14,30 +14,29 @@
 #include <algorithm>
 #include <set>
 
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/wide_text.h"
 
 namespace platform {
 namespace {
 
-/// Unmaps a view and closes its file and mapping when it goes.
+/// Unmaps a view when it goes; its file and mapping close after it.
 class MappedFile {
 public:
     explicit MappedFile(const std::wstring& path) {
-        file_ = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        file_.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
         LARGE_INTEGER size;
-        if (file_ == INVALID_HANDLE_VALUE || !GetFileSizeEx(file_, &size) || size.QuadPart == 0 ||
+        if (!file_.valid() || !GetFileSizeEx(file_.get(), &size) || size.QuadPart == 0 ||
             static_cast<unsigned long long>(size.QuadPart) > SIZE_MAX)
             return;
-        mapping_ = CreateFileMappingW(file_, nullptr, PAGE_READONLY, 0, 0, nullptr);
-        if (mapping_ == nullptr) return;
-        data_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_, FILE_MAP_READ, 0, 0, 0));
+        mapping_.reset(CreateFileMappingW(file_.get(), nullptr, PAGE_READONLY, 0, 0, nullptr));
+        if (!mapping_.valid()) return;
+        data_ = static_cast<const unsigned char*>(MapViewOfFile(mapping_.get(), FILE_MAP_READ, 0, 0, 0));
         if (data_ != nullptr) size_ = static_cast<std::size_t>(size.QuadPart);
     }
     ~MappedFile() {
         if (data_ != nullptr) UnmapViewOfFile(data_);
-        if (mapping_ != nullptr) CloseHandle(mapping_);
-        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
     }
     MappedFile(const MappedFile&) = delete;
     MappedFile& operator=(const MappedFile&) = delete;
@@ -64,8 +63,8 @@ private:
         return true;
     }
 
-    HANDLE file_ = INVALID_HANDLE_VALUE;
-    HANDLE mapping_ = nullptr;
+    OwnedHandle file_;
+    OwnedHandle mapping_;
     const unsigned char* data_ = nullptr;
     std::size_t size_ = 0;
 };

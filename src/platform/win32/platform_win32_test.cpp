@@ -27,6 +27,7 @@
 
 #include "platform/win32/library_imports_win32.h"
 #include "platform/win32/message_box_text.h"
+#include "platform/win32/owned_handle.h"
 #include "platform/win32/wide_text.h"
 #include "support/temp_dir.h"
 
@@ -536,6 +537,30 @@ TEST(PlatformWin32Processes, AProgramThatCannotStartGivesTheSystemText) {
     ASSERT_FALSE(outcome.errorText.empty());
     EXPECT_NE(outcome.errorText.back(), '\n');
     EXPECT_NE(outcome.errorText.back(), '\r');
+}
+
+// The handle owner closes what it holds when it goes, and takes both ways the system writes
+// "no handle" (NULL and INVALID_HANDLE_VALUE) as none, closing neither.
+TEST(PlatformWin32Handles, TheOwnerClosesItsHandleOnceAndNoneOfTheFailures) {
+    DWORD flags = 0;
+    HANDLE event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    { platform::OwnedHandle owner(event); }
+    EXPECT_FALSE(GetHandleInformation(event, &flags));
+    platform::OwnedHandle first(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    HANDLE moved = first.get();
+    platform::OwnedHandle second(std::move(first));
+    EXPECT_FALSE(first.valid());
+    EXPECT_TRUE(GetHandleInformation(moved, &flags));
+    HANDLE kept = second.release();
+    EXPECT_TRUE(GetHandleInformation(kept, &flags));
+    second.reset(kept);
+    second.reset();
+    EXPECT_FALSE(GetHandleInformation(kept, &flags));
+    for (HANDLE none : {static_cast<HANDLE>(nullptr), INVALID_HANDLE_VALUE}) {
+        platform::OwnedHandle failed(none);
+        EXPECT_FALSE(failed.valid());
+        EXPECT_EQ(failed.get(), nullptr);
+    }
 }
 
 // A worker is told apart by its program name alone; what it is given beside is checked

@@ -148,8 +148,8 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
 
 namespace {
 
-/// The thread of the work beside the launch; null when there is none.
-HANDLE backgroundThread = nullptr;
+/// The thread of the work beside the launch; none when there is none.
+OwnedHandle backgroundThread;
 
 /// The program name a worker is started with: '<' is in no file's name, so no start by a
 /// user is taken for a worker.
@@ -180,21 +180,23 @@ unsigned long long decimal(const std::string& text) {
 /// and the locks' handles (the same open files: a lock stays held until both have closed it).
 bool startWorker(const std::vector<std::string>& job, unsigned delay) {
     std::optional<std::string> self = ownExecutablePath();
-    HANDLE launch = nullptr;
-    if (!self || !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &launch, SYNCHRONIZE,
+    HANDLE ownProcess = nullptr;
+    if (!self || !DuplicateHandle(GetCurrentProcess(), GetCurrentProcess(), GetCurrentProcess(), &ownProcess, SYNCHRONIZE,
                                   TRUE, 0))
         return false;
-    std::vector<std::string> args{kWorkerName, std::to_string(delay), std::to_string(heldLocks().size()), handleText(launch)};
+    OwnedHandle launch(ownProcess);
+    std::vector<std::string> args{kWorkerName, std::to_string(delay), std::to_string(heldLocks().size()),
+                                  handleText(launch.get())};
     for (HANDLE lock : heldLocks()) args.push_back(handleText(lock));
     args.insert(args.end(), job.begin(), job.end());
     std::wstring application = toWide(*self);
     std::wstring command = toWide(quoteWindowsCommandLine(args));
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
+    OwnedHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr));
     std::vector<HANDLE> handed = heldLocks();
-    handed.push_back(launch);
-    handed.push_back(nul);
+    handed.push_back(launch.get());
+    handed.push_back(nul.get());
     for (HANDLE lock : heldLocks()) SetHandleInformation(lock, HANDLE_FLAG_INHERIT, HANDLE_FLAG_INHERIT);
     // Only these handles go to the worker: it must not keep open what the start inherited
     // (a pipe that a script reads the start's output from until it ends).
@@ -208,24 +210,21 @@ bool startWorker(const std::vector<std::string>& job, unsigned delay) {
     STARTUPINFOEXW startup = {};
     startup.StartupInfo.cb = sizeof startup;
     startup.StartupInfo.dwFlags = STARTF_USESTDHANDLES;
-    startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = nul;
+    startup.StartupInfo.hStdInput = startup.StartupInfo.hStdOutput = startup.StartupInfo.hStdError = nul.get();
     startup.lpAttributeList = list;
     DWORD flags = DETACHED_PROCESS | CREATE_NEW_PROCESS_GROUP | IDLE_PRIORITY_CLASS | EXTENDED_STARTUPINFO_PRESENT;
     PROCESS_INFORMATION process = {};
     // Out of a job the launch may run in, which could end the worker with it; within it where
     // the job allows no way out.
-    BOOL created = listed && nul != INVALID_HANDLE_VALUE &&
+    BOOL created = listed && nul.valid() &&
                    (CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags | CREATE_BREAKAWAY_FROM_JOB,
                                    nullptr, nullptr, &startup.StartupInfo, &process) ||
                     CreateProcessW(application.c_str(), &command[0], nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                                    &startup.StartupInfo, &process));
     for (HANDLE lock : heldLocks()) SetHandleInformation(lock, HANDLE_FLAG_INHERIT, 0);
     if (listed) DeleteProcThreadAttributeList(list);
-    if (nul != INVALID_HANDLE_VALUE) CloseHandle(nul);
-    CloseHandle(launch);
     if (!created) return false;
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    OwnedHandle workerThread(process.hThread), worker(process.hProcess);
     return true;
 }
 
@@ -235,19 +234,18 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
     if (!work.asArguments.empty() && startWorker(work.asArguments, delay)) return;
     // A thread of this process, at the lowest priority: the launch waits for it at its end.
     auto* copy = new std::function<void()>(work.run);
-    backgroundThread = CreateThread(nullptr, 0, runWork, copy, 0, nullptr);
-    if (!backgroundThread) {
+    backgroundThread.reset(CreateThread(nullptr, 0, runWork, copy, 0, nullptr));
+    if (!backgroundThread.valid()) {
         runWork(copy);
         return;
     }
-    SetThreadPriority(backgroundThread, THREAD_PRIORITY_IDLE);
+    SetThreadPriority(backgroundThread.get(), THREAD_PRIORITY_IDLE);
 }
 
 void waitForBackground() {
-    if (!backgroundThread) return;
-    WaitForSingleObject(backgroundThread, INFINITE);
-    CloseHandle(backgroundThread);
-    backgroundThread = nullptr;
+    if (!backgroundThread.valid()) return;
+    WaitForSingleObject(backgroundThread.get(), INFINITE);
+    backgroundThread.reset();
 }
 
 std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::string>& args) {
@@ -266,8 +264,8 @@ std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::st
         SetHandleInformation(handles[i], HANDLE_FLAG_INHERIT, 0);
         heldLocks().push_back(handles[i]);
     }
-    WaitForSingleObject(handles[0], delay == kUntilTheLaunchEnds ? INFINITE : static_cast<DWORD>(delay * 1000));
-    CloseHandle(handles[0]);
+    OwnedHandle launch(handles[0]);
+    WaitForSingleObject(launch.get(), delay == kUntilTheLaunchEnds ? INFINITE : static_cast<DWORD>(delay * 1000));
     return std::vector<std::string>(args.begin() + 4 + locks, args.end());
 }
 
@@ -277,9 +275,9 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     // UTF-8 is split like any text: its multi-byte characters never hold a backslash's code.
     std::wstring wideCommand = toWide(quoteWindowsCommandLine(args));
     SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-    HANDLE nul = CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
-                             OPEN_EXISTING, 0, nullptr);
-    if (nul == INVALID_HANDLE_VALUE) return -1;
+    OwnedHandle nul(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                OPEN_EXISTING, 0, nullptr));
+    if (!nul.valid()) return -1;
     // The job is never closed by hand: the system closes it with this process, and the child with it.
     HANDLE job = CreateJobObjectW(nullptr, nullptr);
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -288,26 +286,26 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
     PROCESS_INFORMATION process = {};
     BOOL created = CreateProcessW(application.c_str(), &wideCommand[0], nullptr, nullptr, TRUE,
                                   CREATE_NO_WINDOW | CREATE_SUSPENDED | IDLE_PRIORITY_CLASS, nullptr, nullptr, &startup,
                                   &process);
-    CloseHandle(nul);
+    nul.reset();
     if (!created) return -1;
-    if (job) AssignProcessToJobObject(job, process.hProcess);
-    ResumeThread(process.hThread);
-    CloseHandle(process.hThread);
+    OwnedHandle child(process.hProcess), thread(process.hThread);
+    if (job) AssignProcessToJobObject(job, child.get());
+    ResumeThread(thread.get());
+    thread.reset();
     DWORD code = 0;
     int result = -1;
-    DWORD waited = WaitForSingleObject(process.hProcess, timeLimit * 1000);
-    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(process.hProcess, &code)) {
+    DWORD waited = WaitForSingleObject(child.get(), timeLimit * 1000);
+    if (waited == WAIT_OBJECT_0 && GetExitCodeProcess(child.get(), &code)) {
         result = static_cast<int>(code);
     } else {
-        TerminateProcess(process.hProcess, 1);
+        TerminateProcess(child.get(), 1);
         if (waited == WAIT_TIMEOUT) result = kChildCutShort;
     }
-    CloseHandle(process.hProcess);
     return result;
 }
 
