@@ -10,14 +10,8 @@
 #include <vector>
 
 #include "config/launch_settings.h"
+#include "vm/cache_mechanism.h"
 #include "vm/java_home.h"
-
-/// The ways a runtime can keep class data between starts, from its feature version.
-enum class CacheMechanism {
-    None,            ///< before JDK 13, or unknown
-    ManagedArchive,  ///< JDK 13-24: a training run lists its classes, a quiet child archives them
-    AotCache,        ///< JDK 25 and later: the same, the classes linked ahead of time
-};
 
 /// The feature version the text of a runtime's `release` file names in JAVA_VERSION ("1.8.0_392"
 /// gives 8, "17.0.15" 17, "25" 25); 0 when the file names none.

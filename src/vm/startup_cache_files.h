@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "vm/startup_cache.h"
+#include "vm/cache_mechanism.h"
 
 class LaunchSettings;
 
