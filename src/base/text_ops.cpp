@@ -56,12 +56,25 @@ bool endsWith(const std::string& text, const std::string& suffix) {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
 }
 
-bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+namespace {
+
+template <typename String>
+bool endsWithIgnoringAsciiCase(const String& text, const String& suffix) {
     if (text.size() < suffix.size()) return false;
     std::size_t start = text.size() - suffix.size();
     for (std::size_t i = 0; i < suffix.size(); ++i)
         if (lowerAscii(text[start + i]) != lowerAscii(suffix[i])) return false;
     return true;
+}
+
+}  // namespace
+
+bool endsWithIgnoringCase(const std::string& text, const std::string& suffix) {
+    return endsWithIgnoringAsciiCase(text, suffix);
+}
+
+bool endsWithIgnoringCase(const std::wstring& text, const std::wstring& suffix) {
+    return endsWithIgnoringAsciiCase(text, suffix);
 }
 
 // Not through a string stream: the streams' locale machinery would more than double the size of

@@ -49,3 +49,6 @@ bool endsWith(const std::string& text, const std::string& suffix);
 
 /// True when `text` ends with `suffix`, comparing ASCII letters without regard to case.
 bool endsWithIgnoringCase(const std::string& text, const std::string& suffix);
+
+/// The same for wide text, as the Windows file system's names come.
+bool endsWithIgnoringCase(const std::wstring& text, const std::wstring& suffix);

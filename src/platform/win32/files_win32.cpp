@@ -38,14 +38,6 @@ private:
     HANDLE handle_;
 };
 
-bool endsWithIgnoringCase(const std::wstring& name, const std::wstring& suffix) {
-    if (name.size() < suffix.size()) return false;
-    std::size_t offset = name.size() - suffix.size();
-    for (std::size_t i = 0; i < suffix.size(); ++i)
-        if (lowerAscii(name[offset + i]) != lowerAscii(suffix[i])) return false;
-    return true;
-}
-
 // The system's wildcard search also matches the generated short (8.3) names, so "*.jar"
 // would list "app.jarold" through its short name APP~1.JAR. A "*.ext" pattern is therefore
 // held to the long name as well.
