@@ -6,7 +6,6 @@
 #include "messages/messages.h"
 #include "platform/libraries.h"
 #include "vm/java_search.h"
-#include "vm/runtime_check.h"
 #include "vm/vm_selection.h"
 
 namespace {

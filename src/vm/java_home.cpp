@@ -95,6 +95,8 @@ std::optional<std::string> releaseValue(const std::string& text, const std::stri
     return std::nullopt;
 }
 
+bool hasJavaExe(const std::string& javaHome) { return platform::exists(javaHome + platform::kJavaExecutable); }
+
 RuntimeFacts readRuntimeFacts(const std::string& home) {
     RuntimeFacts facts;
     facts.home = home;

@@ -40,5 +40,9 @@ std::optional<std::string> releaseText(const std::string& home);
 /// The value of `key` in a release file's text (KEY="value" lines), without its quotes.
 std::optional<std::string> releaseValue(const std::string& text, const std::string& key);
 
+/// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
+/// exists.
+bool hasJavaExe(const std::string& javaHome);
+
 /// Reads the facts of `home`: its release file and its jvm.cfg. Throws as readJvmCfg does.
 RuntimeFacts readRuntimeFacts(const std::string& home);

@@ -9,8 +9,6 @@
 #include "platform/user_interface.h"
 #include "vm/java_search.h"
 
-bool hasJavaExe(const std::string& javaHome) { return platform::exists(javaHome + platform::kJavaExecutable); }
-
 namespace {
 
 /// True, with `text` cut where it begins, when the first occurrence of `ending` ends `text`.

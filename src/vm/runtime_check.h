@@ -9,10 +9,6 @@
 #include "messages/messages.h"
 #include "vm/java_search.h"
 
-/// True when `javaHome` followed by the runtime's launcher path (bin/java, bin\java.exe)
-/// exists.
-bool hasJavaExe(const std::string& javaHome);
-
 /// The Java home an answer to the prompt names: the answer without enclosing double quotes,
 /// less a final "\jre\bin\java.exe"
 /// or, failing that, a final "\bin\java.exe" (POSIX: "/jre/bin/java", "/bin/java"); any
