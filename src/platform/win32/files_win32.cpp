@@ -202,13 +202,12 @@ bool removeTreeWide(const std::wstring& path, int depth) {
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         if (depth > kDeepestTree) return false;
         WIN32_FIND_DATAW entry;
-        HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &entry);
-        if (search != INVALID_HANDLE_VALUE) {
+        FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+        if (search.valid()) {
             do {
                 std::wstring name = entry.cFileName;
                 if (name != L"." && name != L"..") removeTreeWide(path + L"\\" + name, depth + 1);
-            } while (FindNextFileW(search, &entry));
-            FindClose(search);
+            } while (FindNextFileW(search.get(), &entry));
         }
     }
     return RemoveDirectoryW(path.c_str()) != 0;
