@@ -18,8 +18,7 @@ std::string configPath;
 
 LaunchSettings freshRecord() {
     LaunchSettings record;
-    std::string home = platform::kDefaultJavaHome;
-    record.processdirective(kSetJavaHome, home);
+    record.setJavaHome(platform::kDefaultJavaHome);
     record.nativeCodePath = "/usr/local/bin:/usr/bin";
     return record;
 }
@@ -38,7 +37,8 @@ void checkRecord(const LaunchSettings& record) {
             fail("a flag option was handed to the VM", option);
         if (option.empty() || !isTrimmed(option)) fail("a VM option from the file is empty or untrimmed", option);
     }
-    if (holds(record.javaHome, platform::kForeignSeparator)) fail("javaHome kept a foreign separator", record.javaHome);
+    if (holds(record.configuredJavaHome, platform::kForeignSeparator))
+        fail("configuredJavaHome kept a foreign separator", record.configuredJavaHome);
     if (holds(record.nativeCodePath, platform::kForeignSeparator))
         fail("nativeCodePath kept a foreign separator", record.nativeCodePath);
     if (holds(record.mainClass, '.')) fail("mainClass kept a '.'", record.mainClass);
@@ -46,9 +46,8 @@ void checkRecord(const LaunchSettings& record) {
     if (holds(record.updateClassPath, platform::kForeignListSeparator))
         fail("updateClassPath kept a foreign list separator", record.updateClassPath);
     if (!isTrimmed(record.vmName)) fail("vmName is untrimmed", record.vmName);
-    if (!record.appArgs.empty() || !record.vmTable.empty() || record.updateMode || record.multiInstance ||
-        record.verbose || record.nonOptionArgCount != 0)
-        fail("a configuration line wrote a field that only the command line or jvm.cfg writes");
+    if (!record.appArgs.empty() || record.updateMode || record.multiInstance || record.verbose)
+        fail("a configuration line wrote a field that only the command line writes");
 }
 
 }  // namespace
@@ -65,7 +64,7 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     fuzzing::writeFile(configPath, data, size);
     LaunchSettings fromFile = freshRecord();
-    if (!fromFile.readConfigFile(configPath, &LaunchSettings::parseConfigLine))
+    if (!loadConfigFile(fromFile, configPath))
         fuzzing::fail("a written configuration file could not be read");
 
     LaunchSettings byLine = freshRecord();

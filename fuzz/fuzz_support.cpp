@@ -177,20 +177,17 @@ void fail(const std::string& reason, const std::string& detail) {
 void expectSameRecord(const LaunchSettings& expected, const LaunchSettings& actual, const char* what) {
     expectSameField(expected.classPath, actual.classPath, what, "classPath");
     expectSameField(expected.nativeCodePath, actual.nativeCodePath, what, "nativeCodePath");
-    expectSameField(expected.javaHome, actual.javaHome, what, "javaHome");
+    expectSameField(expected.configuredJavaHome, actual.configuredJavaHome, what, "configuredJavaHome");
     expectSameField(expected.vmName, actual.vmName, what, "vmName");
     expectSameField(expected.mainClass, actual.mainClass, what, "mainClass");
     expectSameField(expected.userHome, actual.userHome, what, "userHome");
     expectSameField(expected.vmOptions, actual.vmOptions, what, "vmOptions");
-    expectSameField(expected.vmTable, actual.vmTable, what, "vmTable");
     expectSameField(expected.appArgs, actual.appArgs, what, "appArgs");
-    expectSameField(expected.nonOptionArgCount, actual.nonOptionArgCount, what, "nonOptionArgCount");
     expectSameField(expected.updateMainClass, actual.updateMainClass, what, "updateMainClass");
     expectSameField(expected.updateClassPath, actual.updateClassPath, what, "updateClassPath");
     expectSameField(expected.updateMode, actual.updateMode, what, "updateMode");
     expectSameField(expected.appHandlesHelp, actual.appHandlesHelp, what, "appHandlesHelp");
     expectSameField(expected.multiInstance, actual.multiInstance, what, "multiInstance");
-    expectSameField(expected.noShellIntegration, actual.noShellIntegration, what, "noShellIntegration");
     expectSameField(expected.verbose, actual.verbose, what, "verbose");
 }
 

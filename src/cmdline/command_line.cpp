@@ -14,19 +14,25 @@ namespace {
 /// The overrides that count before the file is read or before the runtime is searched for;
 /// every other directive counts after the file, with the launcher's options. An option that
 /// must count early is one row here.
+using Operation = void (LaunchSettings::*)(const std::string&);
 struct EarlyOverride {
-    int directive;
+    Operation directive;
     Phase phase;
 };
 const EarlyOverride kEarlyOverrides[] = {
     // The title heads every message, the prompt's too, and wins over the file's.
-    {kSetProductTitle, Phase::BeforeFile},
+    {&LaunchSettings::setProductTitle, Phase::BeforeFile},
     // The search's settings and the home it starts from.
-    {kSetJavaHome, Phase::BeforeSearch},
-    {kSetJavaVersion, Phase::BeforeSearch},
-    {kSetJavaSearch, Phase::BeforeSearch},
-    {kAddJavaSearchPath, Phase::BeforeSearch},
+    {&LaunchSettings::setJavaHome, Phase::BeforeSearch},
+    {&LaunchSettings::setJavaVersion, Phase::BeforeSearch},
+    {&LaunchSettings::setJavaSearch, Phase::BeforeSearch},
+    {&LaunchSettings::addJavaSearchPath, Phase::BeforeSearch},
 };
+
+/// True when the override `arg` names the directive whose operation is `operation`.
+bool isOverrideOf(const Argument& arg, Operation operation) {
+    return arg.kind == ArgumentKind::Override && arg.directive && arg.directive->apply == operation;
+}
 
 bool takesConfigFile(const std::string& arg) { return arg == "-conf" || arg == "-configure"; }
 
@@ -106,18 +112,14 @@ bool prescan(CommandLine& line) {
 }
 
 void setUpDebugging(LaunchSettings& settings) {
-    std::string xxdebug = "-XXdebug";
     if (settings.vmName.empty()) {
-        std::string tavm = "tavm";
-        settings.processdirective(kSetJavaVM, tavm);
-        settings.processdirective(kAddVMOption, xxdebug);
+        settings.setJavaVm("tavm");
+        settings.addVmOption("-XXdebug");
     } else if (settings.vmName == "tavm") {
-        settings.processdirective(kAddVMOption, xxdebug);
+        settings.addVmOption("-XXdebug");
     } else {
-        std::string xdebug = "-Xdebug";
-        std::string jdwp = "-Xrunjdwp:transport=dt_socket,server=y,address=4000";
-        settings.processdirective(kAddVMOption, xdebug);
-        settings.processdirective(kAddVMOption, jdwp);
+        settings.addVmOption("-Xdebug");
+        settings.addVmOption("-Xrunjdwp:transport=dt_socket,server=y,address=4000");
         printOut("\n*** Port is 4000 ***\n*** Waiting for JPDA debugger connection\n");
     }
     settings.multiInstance = true;
@@ -134,18 +136,16 @@ void addApplicationArgument(LaunchSettings& settings, const std::string& argumen
         settings.appArgs.push_back(argument);
         if (trace) printOut("Added app cmd line arg: " + argument + "\n");
     }
-    if (argument.empty() || argument[0] != '-') ++settings.nonOptionArgCount;
 }
 
-/// An override applied after the file: the runtime the prompt or the search chose stands (the
-/// override named a directory without one, and has had its say), and the search's own settings
-/// counted before it ran.
+/// An override applied after the file. The search's own settings counted before it ran; the
+/// Java home is taken once more as typed (the runtime check took it lower-cased where names
+/// ignore case), which matters only where the runtime is the configured one.
 void applyLateOverride(LaunchSettings& settings, const Argument& arg) {
-    if (settings.javaHomeChosen && arg.directive == kSetJavaHome) return;
-    if (arg.directive != kSetJavaHome && phaseOf(arg.directive) == Phase::BeforeSearch) return;
-    std::string name = arg.name;
-    std::string value = arg.value;
-    settings.applyDirective(name, value);
+    if (arg.directive && !isOverrideOf(arg, &LaunchSettings::setJavaHome) &&
+        phaseOf(*arg.directive) == Phase::BeforeSearch)
+        return;
+    settings.applyDirective(arg.name, arg.value);
 }
 
 }  // namespace
@@ -174,27 +174,27 @@ CommandLine readCommandLine(const std::vector<std::string>& args) {
         if (!startsWith(arg.text, "--") || equals == std::string::npos) continue;
         arg.name = arg.text.substr(2, equals - 2);
         arg.value = arg.text.substr(equals + 1);
-        arg.directive = findDirective(lowerCaseCopy(arg.name));
+        arg.directive = findDirective(arg.name);
     }
     return line;
 }
 
 void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms) { classify(line.arguments, vms); }
 
-Phase phaseOf(int directive) {
+Phase phaseOf(const Directive& directive) {
     for (const EarlyOverride& row : kEarlyOverrides)
-        if (row.directive == directive) return row.phase;
+        if (row.directive == directive.apply) return row.phase;
     return Phase::AfterFile;
 }
 
 void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase) {
     for (const Argument& arg : line.arguments) {
-        if (arg.kind != ArgumentKind::Override || arg.directive < 0 || phaseOf(arg.directive) != phase) continue;
+        if (arg.kind != ArgumentKind::Override || !arg.directive || phaseOf(*arg.directive) != phase) continue;
         std::string value = arg.value;
         // Where file names ignore case the home is taken lowered, as the option's name is;
         // where they do not, lowering would name another directory, so it is taken as typed.
-        if (arg.directive == kSetJavaHome && platform::kNamesIgnoreCase) value = lowerCaseCopy(value);
-        settings.processdirective(arg.directive, value);
+        if (isOverrideOf(arg, &LaunchSettings::setJavaHome) && platform::kNamesIgnoreCase) value = lowerCaseCopy(value);
+        (settings.*arg.directive->apply)(value);
     }
 }
 
@@ -202,7 +202,7 @@ bool launcherTakes(const CommandLine& line, ArgumentKind kind, bool appHandlesHe
     const std::string handOver = kAppHandlesHelpOption;
     for (const Argument& arg : line.arguments) {
         if (arg.kind == ArgumentKind::VmOption && arg.text.substr(2) == handOver) appHandlesHelp = true;
-        if (arg.kind == ArgumentKind::Override && arg.directive == kAddVMOption && arg.value == handOver)
+        if (isOverrideOf(arg, &LaunchSettings::addVmOption) && arg.value == handOver)
             appHandlesHelp = true;
         if (arg.kind == kind && !appHandlesHelp) return true;
     }
@@ -218,7 +218,6 @@ bool hasArgument(const CommandLine& line, ArgumentKind kind) {
 bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory) {
     settings.updateMode = false;
     settings.multiInstance = false;
-    settings.nonOptionArgCount = 0;
     // The arguments are traced from the launcher's own -verbose on.
     bool trace = false;
     settings.appArgs.clear();
@@ -236,24 +235,20 @@ bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
                 break;
             case ArgumentKind::MainClass:
                 // Its value is an argument the pre-scan took: an empty class name.
-                if (i + 1 < arguments.size() && arguments[i + 1].kind == ArgumentKind::Consumed) {
-                    std::string none;
-                    settings.processdirective(kSetMainClass, none);
-                }
+                if (i + 1 < arguments.size() && arguments[i + 1].kind == ArgumentKind::Consumed)
+                    settings.setMainClass(std::string());
                 break;
             case ArgumentKind::VmOption:
-                text.erase(0, 2);
-                settings.processdirective(kAddVMOption, text);
+                settings.addVmOption(text.substr(2));
                 break;
             case ArgumentKind::Override:
                 applyLateOverride(settings, arg);
                 break;
             case ArgumentKind::VmName:
-                text.erase(0, 1);
-                settings.processdirective(kSetJavaVM, text);
+                settings.setJavaVm(text.substr(1));
                 break;
             case ArgumentKind::MainClassValue:
-                settings.processdirective(kSetMainClass, text);
+                settings.setMainClass(text);
                 break;
             case ArgumentKind::Update:
                 settings.updateMode = true;

@@ -41,8 +41,8 @@ enum class ArgumentKind {
 struct Argument {
     std::string text;
     ArgumentKind kind = ArgumentKind::Application;
-    /// An override's directive id (-1 for an unknown name), its name as typed and its value.
-    int directive = -1;
+    /// An override's directive (null for an unknown name), its name as typed and its value.
+    const Directive* directive = nullptr;
     std::string name;
     std::string value;
 };
@@ -68,7 +68,7 @@ CommandLine readCommandLine(const std::vector<std::string>& args);
 void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms);
 
 /// The phase at which an override of `directive` first counts; AfterFile for most.
-Phase phaseOf(int directive);
+Phase phaseOf(const Directive& directive);
 
 /// Applies the overrides whose directive first counts at `phase` (BeforeFile or BeforeSearch),
 /// in the order typed.

@@ -20,13 +20,19 @@ struct Parsed {
     std::string out, err;
 };
 
-/// Reads `args` (the program name is added), applies them to `record` and captures what is
-/// written.
-Parsed parse(std::vector<std::string> args, LaunchSettings record = LaunchSettings(), const std::string& start = "") {
+/// A record before the command line, and the runtime's VMs.
+struct Before {
+    LaunchSettings record;
+    std::vector<VmEntry> vms;
+};
+
+/// Reads `args` (the program name is added), applies them to `before`'s record and captures
+/// what is written.
+Parsed parse(std::vector<std::string> args, const Before& before = Before(), const std::string& start = "") {
     args.insert(args.begin(), "app");
     CommandLine line = readCommandLine(args);
-    knowVmNames(line, record.vmTable);
-    Parsed run{record, "", ""};
+    knowVmNames(line, before.vms);
+    Parsed run{before.record, "", ""};
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     applyCommandLine(run.record, line, start);
@@ -35,11 +41,11 @@ Parsed parse(std::vector<std::string> args, LaunchSettings record = LaunchSettin
     return run;
 }
 
-LaunchSettings withVms(std::vector<VmEntry> table, std::string vmName = "") {
-    LaunchSettings r;
-    r.vmTable = std::move(table);
-    r.vmName = std::move(vmName);
-    return r;
+Before withVms(std::vector<VmEntry> table, std::string vmName = "") {
+    Before before;
+    before.vms = std::move(table);
+    before.record.vmName = std::move(vmName);
+    return before;
 }
 
 using Options = std::vector<std::string>;
@@ -59,7 +65,6 @@ TEST(CommandLine, OptionsAndApplicationArguments) {
     EXPECT_EQ(r.record.mainClass, "b/Main");
     EXPECT_EQ(r.record.vmName, "server");
     EXPECT_EQ(r.record.appArgs, (Options{"-migrate", "file", "-tavm"}));
-    EXPECT_EQ(r.record.nonOptionArgCount, 1);
 
     Parsed none = parse({});
     EXPECT_TRUE(none.record.appArgs.empty());
@@ -111,8 +116,8 @@ TEST(CommandLine, VerboseTracesTheArgumentsAfterItAndSanitizesExistingFiles) {
     start.write("file.txt");
     std::string sep(1, platform::kDirSeparator);
     // The launch decided from the line that -verbose is the launcher's (launcherTakes).
-    LaunchSettings verbose;
-    verbose.verbose = true;
+    Before verbose;
+    verbose.record.verbose = true;
     Parsed r = parse({"before", "-verbose", "file.txt", "absent.txt", "-x"}, verbose, start.path());
     EXPECT_EQ(r.record.appArgs, (Options{"before", start.path() + sep + "file.txt", "absent.txt", "-x"}));
     EXPECT_EQ(r.out, "Added sanitized app cmd line arg: " + start.path() + sep +

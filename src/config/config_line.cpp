@@ -1,32 +1,22 @@
+// A configuration line, the directive it names, and the configuration file read line by line.
 #include <string>
-#include <string_view>
 
 #include "config/launch_settings.h"
+#include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
 
 namespace {
 
-struct DirectiveKey {
-    std::string_view key;  // compared by length first
-    int id;
-};
+char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
-// Keys are lower case: a name is lowered before it is looked up.
-const DirectiveKey kDirectiveTable[] = {
-    {"addjavalibfile", kAddJavaLibFile},         {"addjavalibpath", kAddJavaLibPath},
-    {"addvmoption", kAddVMOption},               {"addnativecodepath", kAddNativeCodePath},
-    {"setjavahome", kSetJavaHome},               {"setjavavm", kSetJavaVM},
-    {"setmainclass", kSetMainClass},             {"setuserhomevariable", kSetUserHomeVariable},
-    {"registerenvvar", kRegisterEnvVar},         {"setupdatemainclass", kSetUpdateMainClass},
-    {"setupdateclasspath", kSetUpdateClassPath}, {"setstartupcache", kSetStartupCache},
-    {"setjavaversion", kSetJavaVersion},         {"setjavasearch", kSetJavaSearch},
-    {"addjavasearchpath", kAddJavaSearchPath},
-    {"setproducttitle", kSetProductTitle},       {"setusersettings", kSetUserSettings},
-    {"setmaxheap", kSetMaxHeap},                 {"setjavadownloadurl", kSetJavaDownloadUrl},
-    {"setsingleinstance", kSetSingleInstance},
-    {"setsplashscreen", kSetSplashScreen},
-};
+/// True when `name` is `key` with any ASCII letter in either case.
+bool namesDirective(const std::string& name, const char* key) {
+    std::size_t i = 0;
+    for (; i < name.size() && key[i] != '\0'; ++i)
+        if (asciiLower(name[i]) != asciiLower(key[i])) return false;
+    return i == name.size() && key[i] == '\0';
+}
 
 /// Position of the first blank or tab, or npos. A plain loop: find_first_of calls memchr once
 /// for each character of the line.
@@ -38,16 +28,10 @@ std::size_t firstBlankOrTab(const std::string& text) {
 
 }  // namespace
 
-int findDirective(const std::string& key) {
-    for (const DirectiveKey& entry : kDirectiveTable)
-        if (std::string_view(key) == entry.key) return entry.id;
-    return -1;
-}
-
-std::vector<std::string> directiveKeys() {
-    std::vector<std::string> keys;
-    for (const DirectiveKey& entry : kDirectiveTable) keys.emplace_back(entry.key);
-    return keys;
+const Directive* findDirective(const std::string& name) {
+    for (const Directive& directive : directives())
+        if (namesDirective(name, directive.name)) return &directive;
+    return nullptr;
 }
 
 void LaunchSettings::parseConfigLine(const std::string& rawLine, LineNumber lineNumber) {
@@ -66,12 +50,16 @@ void LaunchSettings::parseConfigLine(const std::string& rawLine, LineNumber line
     applyDirective(name, value);
 }
 
-bool LaunchSettings::applyDirective(std::string& name, std::string& value) {
-    toLower(name);
-    int id = findDirective(name);
-    if (id == -1) {
-        printErr("WARNING: Unknown directive: " + name + "\n");
+bool LaunchSettings::applyDirective(const std::string& name, const std::string& value) {
+    const Directive* directive = findDirective(name);
+    if (!directive) {
+        printErr("WARNING: Unknown directive: " + lowerCaseCopy(name) + "\n");
         return false;
     }
-    return processdirective(id, value);
+    (this->*directive->apply)(value);
+    return true;
+}
+
+bool loadConfigFile(LaunchSettings& settings, const std::string& path) {
+    return readTextLines(path, [&](const std::string& line, LineNumber number) { settings.parseConfigLine(line, number); });
 }

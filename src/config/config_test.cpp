@@ -9,6 +9,7 @@
 
 #include "config/launch_settings.h"
 #include "config/line_reader.h"
+#include "base/path_names.h"
 #include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/platform.h"
@@ -24,18 +25,12 @@ using testing_support::TempDir;
 
 namespace {
 
-/// Records what the reader hands to its handler.
-class RecordingParser : public LaunchSettings {
-public:
-    std::vector<std::pair<LineNumber, std::string>> lines;
-    void record(const std::string& line, LineNumber number) { lines.emplace_back(number, line); }
-};
-
+/// What the reader hands to its handler.
 std::vector<std::pair<LineNumber, std::string>> readLines(const std::string& path, bool* opened = nullptr) {
-    RecordingParser parser;
-    bool ok = parser.readConfigFile(path, static_cast<LaunchSettings::LineHandler>(&RecordingParser::record));
+    std::vector<std::pair<LineNumber, std::string>> lines;
+    bool ok = readTextLines(path, [&](const std::string& line, LineNumber number) { lines.emplace_back(number, line); });
     if (opened) *opened = ok;
-    return parser.lines;
+    return lines;
 }
 
 struct Captured {
@@ -205,31 +200,32 @@ TEST(ConfigLine, FormatOfALine) {
 TEST(Directives, EffectOnTheRecord) {
     struct Case {
         std::string classPath, nativeCodePath;
-        int id;
+        const char* directive;
         std::string value;
         std::string expectClassPath, expectNative, expectJavaHome;
     } cases[] = {
-        {"", "", kAddJavaLibFile, "lib/a.jar", nat("lib/a.jar"), "", ""},
-        {natList("x.jar;"), "", kAddJavaLibFile, "y.jar", natList("x.jar;y.jar"), "", ""},
-        {"x.jar", "", kAddJavaLibFile, "y.jar", natList("x.jar;y.jar"), "", ""},
-        {"", natList("C:/bin;"), kAddNativeCodePath, "../native", "", natList("C:/bin;;../native"), ""},
-        {"", "", kAddNativeCodePath, "a/b", "", nat("a/b"), ""},
-        {"", "", kSetJavaHome, nat("C:/jdk/"), "", "", nat("C:/jdk")},
-        {"", "", kSetJavaHome, nat("C:/jdk//"), "", "", nat("C:/jdk/")},
-        {"", "", kSetJavaHome, std::string("C:") + platform::kForeignSeparator + "jdk" + platform::kForeignSeparator, "", "",
+        {"", "", "AddJavaLibFile", "lib/a.jar", nat("lib/a.jar"), "", ""},
+        {natList("x.jar;"), "", "addjavalibfile", "y.jar", natList("x.jar;y.jar"), "", ""},
+        {"x.jar", "", "ADDJAVALIBFILE", "y.jar", natList("x.jar;y.jar"), "", ""},
+        {"", natList("C:/bin;"), "AddNativeCodePath", "../native", "", natList("C:/bin;;../native"), ""},
+        {"", "", "AddNativeCodePath", "a/b", "", nat("a/b"), ""},
+        {"", "", "SetJavaHome", nat("C:/jdk/"), "", "", nat("C:/jdk")},
+        {"", "", "SetJavaHome", nat("C:/jdk//"), "", "", nat("C:/jdk/")},
+        {"", "", "SetJavaHome", std::string("C:") + platform::kForeignSeparator + "jdk" + platform::kForeignSeparator, "", "",
          nat("C:/jdk/")},  // a trailing foreign separator is converted, not removed
-        {"", "", kSetJavaHome, "", "", "", ""},
+        {"", "", "SetJavaHome", "", "", "", ""},
     };
     for (auto& c : cases) {
         LaunchSettings parser;
         parser.classPath = c.classPath;
         parser.nativeCodePath = c.nativeCodePath;
-        std::string value = c.value;
-        EXPECT_TRUE(parser.processdirective(c.id, value));
-        EXPECT_EQ(parser.classPath, c.expectClassPath) << c.id << " " << c.value;
-        EXPECT_EQ(parser.nativeCodePath, c.expectNative) << c.id << " " << c.value;
-        EXPECT_EQ(parser.javaHome, c.expectJavaHome) << c.id << " " << c.value;
+        EXPECT_TRUE(parser.applyDirective(c.directive, c.value));
+        EXPECT_EQ(parser.classPath, c.expectClassPath) << c.directive << " " << c.value;
+        EXPECT_EQ(parser.nativeCodePath, c.expectNative) << c.directive << " " << c.value;
+        EXPECT_EQ(parser.configuredJavaHome, c.expectJavaHome) << c.directive << " " << c.value;
     }
+    // A chosen home is written as the directive writes one.
+    EXPECT_EQ(javaHomeAsSet(std::string("C:") + platform::kForeignSeparator + "jdk" + platform::kDirSeparator), nat("C:/jdk"));
 }
 
 // SetStartupCache keeps on, off and a directory written as a path; anything else, and a root,
@@ -255,42 +251,31 @@ TEST(Directives, StartupCacheValues) {
     };
     for (auto& c : cases) {
         LaunchSettings parser;
-        std::string value = c.value;
-        parser.processdirective(kSetStartupCache, value);
+        parser.setStartupCache(c.value);
         EXPECT_EQ(parser.startupCache, c.kept) << c.value;
     }
 }
 
-TEST(Directives, ProductTitleIsTheMessagesTitle) {
+// The record keeps the title; the launch hands it to the messages.
+TEST(Directives, ProductTitleIsKeptInTheRecord) {
     LaunchSettings parser;
     std::string defaultTitle = productTitle();
-    std::string title = "  My  App";
-    parser.processdirective(kSetProductTitle, title);
-    EXPECT_EQ(productTitle(), "  My  App");
-    title = "";
-    parser.processdirective(kSetProductTitle, title);
+    parser.applyDirective("SetProductTitle", "  My  App");
+    EXPECT_EQ(parser.productTitle, "  My  App");
     EXPECT_EQ(productTitle(), defaultTitle);
 }
 
 TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {
     LaunchSettings p;
-    std::string v;
-    p.processdirective(kSetMainClass, v = "a.b.Main");
-    p.processdirective(kSetUpdateMainClass, v = "u.Installer");
-    p.processdirective(kSetJavaVM, v = "Client");
-    p.processdirective(kAddVMOption, v = "-Xmx256m");
-    p.processdirective(kAddVMOption, v = "-Xmx256m");
-    p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=TRUE");
-    p.processdirective(kAddVMOption, v = "-Dapplication.handle.help=true");
-    p.processdirective(kAddVMOption, v = "-Dno.shell.integration=true");
-    EXPECT_TRUE(p.processdirective(12, v = "ignored"));
-    EXPECT_TRUE(p.processdirective(-1, v = "ignored"));
+    for (const char* line : {"SetMainClass a.b.Main", "SetUpdateMainClass u.Installer", "SetJavaVM Client",
+                             "AddVMOption -Xmx256m", "AddVMOption -Xmx256m", "AddVMOption -Dapplication.handle.help=TRUE",
+                             "AddVMOption -Dapplication.handle.help=true", "AddVMOption -Dno.shell.integration=true"})
+        p.parseConfigLine(line, 1);
     EXPECT_EQ(p.mainClass, "a/b/Main");
     EXPECT_EQ(p.updateMainClass, "u/Installer");
     EXPECT_EQ(p.vmName, "Client");
     EXPECT_EQ(p.vmOptions, (std::vector<std::string>{"-Xmx256m", "-Xmx256m", "-Dapplication.handle.help=TRUE"}));
     EXPECT_TRUE(p.appHandlesHelp);
-    EXPECT_TRUE(p.noShellIntegration);
 
     struct Case {
         std::string value, expected;
@@ -303,7 +288,7 @@ TEST(Directives, ClassNamesVmOptionsAndUpdateClassPath) {
 #endif
     };
     for (auto& c : paths) {
-        p.processdirective(kSetUpdateClassPath, v = c.value);
+        p.setUpdateClassPath(c.value);
         EXPECT_EQ(p.updateClassPath, c.expected);
     }
 }
@@ -331,8 +316,7 @@ TEST(Directives, AddJavaLibPathListsJarsThenZipsOfARealDirectory) {
     for (auto& c : cases) {
         LaunchSettings p;
         p.classPath = c.start;
-        std::string value = c.directory;
-        p.processdirective(kAddJavaLibPath, value);
+        p.addJavaLibPath(c.directory);
         EXPECT_EQ(entriesOf(p.classPath), entriesOf(c.expected)) << c.directory;
     }
 }
@@ -345,41 +329,47 @@ TEST(Directives, EnvironmentDirectivesReadRealVariables) {
     ScopedEnv unset("LAUNCHER_TEST_UNSET", std::nullopt);
 
     LaunchSettings p;
-    std::string v;
-    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_MYHOME");
+    p.setUserHomeVariable("LAUNCHER_TEST_MYHOME");
     EXPECT_EQ(p.userHome, "D:\\u");  // fallback, trimmed
     p.userHome = "D:\\old";
-    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_MYHOME");
+    p.setUserHomeVariable("LAUNCHER_TEST_MYHOME");
     EXPECT_EQ(p.userHome, "D:\\old");
-    p.processdirective(kSetUserHomeVariable, v = "LAUNCHER_TEST_SET");
+    p.setUserHomeVariable("LAUNCHER_TEST_SET");
     EXPECT_EQ(p.userHome, "C:\\tmp");
 
-    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_SET");
-    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_UNSET");
-    p.processdirective(kRegisterEnvVar, v = "LAUNCHER_TEST_MIXED");  // found whatever its letter case
+    p.registerEnvVar("LAUNCHER_TEST_SET");
+    p.registerEnvVar("LAUNCHER_TEST_UNSET");
+    p.registerEnvVar("LAUNCHER_TEST_MIXED");  // found whatever its letter case
     EXPECT_EQ(p.vmOptions, (std::vector<std::string>{"-Denv.launcher_test_set=\" C:\\tmp \"",
                                                       "-Denv.launcher_test_mixed=\"mixed value\""}));
 }
 
-TEST(Record, CopyIsDeepAndDefaultsLandInTheCopyOnly) {
+// Defaults land once, when the record is complete, and only where nothing was given.
+TEST(Record, DefaultsFillOnlyWhatIsMissing) {
     LaunchSettings fresh;
-    EXPECT_TRUE(fresh.classPath.empty() && fresh.vmOptions.empty() && fresh.vmTable.empty() && fresh.appArgs.empty());
-    EXPECT_FALSE(fresh.updateMode || fresh.appHandlesHelp || fresh.multiInstance || fresh.noShellIntegration ||
-                 fresh.verbose);
-    EXPECT_EQ(fresh.nonOptionArgCount, 0);
+    EXPECT_TRUE(fresh.classPath.empty() && fresh.vmOptions.empty() && fresh.appArgs.empty());
+    EXPECT_FALSE(fresh.updateMode || fresh.appHandlesHelp || fresh.multiInstance || fresh.verbose);
+    fresh.applyDefaults();
+    EXPECT_EQ(fresh.vmName, "hotspot");
+    EXPECT_EQ(fresh.mainClass, "ombrix/ideimpl/IdeMain");
 
-    LaunchSettings source;
-    source.classPath = "a.jar";
-    source.vmOptions = {"-Xmx1m"};
-    source.vmTable = {{"server", "server"}};
-    LaunchSettings copy = source;
-    EXPECT_EQ(copy.getVmName(), "hotspot");
-    EXPECT_EQ(copy.getMainClass(), "ombrix/ideimpl/IdeMain");
-    copy.vmOptions.push_back("-Xss1m");
-    copy.classPath += ";b.jar";
-    EXPECT_TRUE(source.vmName.empty());
-    EXPECT_TRUE(source.mainClass.empty());
-    EXPECT_EQ(source.vmOptions.size(), 1u);
-    EXPECT_EQ(source.classPath, "a.jar");
-    EXPECT_EQ(copy.vmTable, source.vmTable);
+    LaunchSettings given;
+    given.parseConfigLine("SetJavaVM server", 1);
+    given.parseConfigLine("SetMainClass a.Main", 2);
+    given.applyDefaults();
+    EXPECT_EQ(given.vmName, "server");
+    EXPECT_EQ(given.mainClass, "a/Main");
+}
+
+// Every directive is found by its name in any letter case, and only by it.
+TEST(Record, DirectivesAreFoundByName) {
+    ASSERT_EQ(directives().size(), 21u);
+    for (const Directive& directive : directives()) {
+        EXPECT_EQ(findDirective(directive.name), &directive);
+        EXPECT_EQ(findDirective(lowerCaseCopy(directive.name)), &directive);
+        EXPECT_EQ(findDirective(std::string(directive.name) + "x"), nullptr);
+        EXPECT_EQ(findDirective(std::string(directive.name).substr(1)), nullptr);
+    }
+    EXPECT_EQ(findDirective(""), nullptr);
+    EXPECT_EQ(findDirective(std::string("SetJavaVM\0", 10)), nullptr);
 }

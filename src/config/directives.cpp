@@ -1,17 +1,20 @@
+// The directives: the table that names each one, and what each does to the record.
 #include <cctype>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "config/launch_settings.h"
 #include "base/path_names.h"
-#include "config/startup_cache_setting.h"
 #include "base/text_ops.h"
-#include "messages/messages.h"
+#include "config/java_version.h"
+#include "config/max_heap_setting.h"
+#include "config/startup_cache_setting.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
-#include "config/java_version.h"
-#include "config/max_heap_setting.h"
 
 namespace {
 
@@ -42,109 +45,162 @@ std::string nativeUpdateClassPath(std::string value) {
     return value;
 }
 
+/// The entries of `directory` (ending in a separator) that match `pattern`, list-separated.
+std::string matchingEntries(const std::string& directory, const std::string& pattern) {
+    std::string result;
+    for (const std::string& name : platform::findFiles(directory, pattern)) {
+        separateEntry(result);
+        result += directory;
+        result += name;
+    }
+    return result;
+}
+
+/// The jar then zip archives of `directory`, list-separated; empty when there are none.
+std::string archivesOf(std::string directory) {
+    std::string result;
+    if (directory.empty()) return result;
+    if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
+    result += matchingEntries(directory, "*.jar");
+    separateEntry(result);
+    result += matchingEntries(directory, "*.zip");
+    return result;
+}
+
+/// target = the trimmed value of the variable, when it is set and not empty.
+void readEnvVar(const std::string& name, std::string& target) {
+    std::optional<std::string> value = platform::getEnv(name);
+    if (value && !value->empty()) {
+        target = *value;
+        trim(target);
+    }
+}
+
+std::string fixedSlashes(std::string path) { return fixSlashes(path); }
+
+/// A class name as the VM looks it up: '/' between packages.
+std::string slashSeparatedClass(std::string name) { return replaceAll(name, ".", "/"); }
+
+/// true for "on", false for "off" (any letter case); nullopt, after a warning naming
+/// `directive`, for anything else.
+std::optional<bool> onOrOff(const char* directive, const std::string& value) {
+    std::string lowered = lowerCaseCopy(value);
+    if (lowered == "on" || lowered == "off") return lowered == "on";
+    printErr(std::string("WARNING: ") + directive + " takes on or off, not: " + value + "\n");
+    return std::nullopt;
+}
+
+/// The option that says the application keeps out of the desktop's shell.
+const char* const kNoShellIntegrationOption = "-Dno.shell.integration=true";
+
 }  // namespace
 
-bool LaunchSettings::processdirective(int id, std::string& value) {
-    switch (id) {
-        case kAddJavaLibFile:
-            separateEntry(classPath);
-            classPath += fixSlashes(value);
-            break;
-        case kAddJavaLibPath:
-            separateEntry(classPath);
-            classPath += getFileNames(fixSlashes(value));
-            break;
-        case kAddVMOption:
-            if (value == kAppHandlesHelpOption)
-                appHandlesHelp = true;
-            else if (value == "-Dno.shell.integration=true")
-                noShellIntegration = true;
-            else
-                addVmOption(value);
-            break;
-        case kAddNativeCodePath:
-            if (!nativeCodePath.empty()) nativeCodePath += kListSeparator;
-            nativeCodePath += fixSlashes(value);
-            break;
-        case kSetJavaHome:
-            // One separator is removed before the foreign ones are converted, so "C:/jdk/"
-            // keeps its trailing separator.
-            if (!value.empty() && value.back() == platform::kDirSeparator) value.pop_back();
-            javaHome = fixSlashes(value);
-            break;
-        case kSetJavaVM:
-            vmName = value;
-            break;
-        case kSetMainClass:
-            mainClass = value;
-            replaceAll(mainClass, ".", "/");
-            break;
-        case kSetUserHomeVariable:
-            readEnvVar(value, userHome);
-            if (userHome.empty()) readEnvVar("HLV_USER_HOME", userHome);
-            break;
-        case kRegisterEnvVar: {
-            // The name as written is looked up (exactly first, where names keep their case);
-            // the property is named in lower case.
-            std::string name = value;
-            toLower(value);
-            std::optional<std::string> content = platform::getEnv(name);
-            if (content && !content->empty()) addVmOption("-Denv." + value + "=\"" + *content + "\"");
-            break;
-        }
-        case kSetUpdateMainClass:
-            updateMainClass = value;
-            replaceAll(updateMainClass, ".", "/");
-            break;
-        case kSetUpdateClassPath:
-            updateClassPath = nativeUpdateClassPath(value);
-            break;
-        case kSetStartupCache:
-            // "off" in any letter case, as the default, keeps the launch exactly as without it.
-            startupCache = startupCacheSetting(value);
-            break;
-        case kSetProductTitle:
-            // Process-wide, as the messages that show it are.
-            setProductTitle(value);
-            break;
-        case kSetSplashScreen:
-            splashImage = fixSlashes(value);
-            break;
-        case kSetJavaVersion:
-            setJavaVersion(value);
-            break;
-        case kSetJavaSearch:
-            if (lowerCaseCopy(value) == "on" || lowerCaseCopy(value) == "off")
-                javaSearch = lowerCaseCopy(value) == "on" ? JavaSearchSetting::On : JavaSearchSetting::Off;
-            else
-                printErr("WARNING: SetJavaSearch takes on or off, not: " + value + "\n");
-            break;
-        case kSetSingleInstance:
-            setSingleInstance(value);
-            break;
-        case kAddJavaSearchPath:
-            if (!value.empty()) javaSearchPaths.push_back(fixSlashes(value));
-            break;
-        case kSetUserSettings:
-            if (lowerCaseCopy(value) == "on" || lowerCaseCopy(value) == "off")
-                userSettings = lowerCaseCopy(value) == "on";
-            else
-                printErr("WARNING: SetUserSettings takes on or off, not: " + value + "\n");
-            break;
-        case kSetMaxHeap:
-            setMaxHeap(value);
-            break;
-        case kSetJavaDownloadUrl:
-            // Only a web page: any other scheme would have the system's handler run a program.
-            if (startsWith(lowerCaseCopy(value), "https://") || startsWith(lowerCaseCopy(value), "http://"))
-                javaDownloadUrl = value;
-            else
-                printErr("WARNING: SetJavaDownloadUrl takes an https: or http: address, not: " + value + "\n");
-            break;
-        default:
-            break;
-    }
-    return true;
+const std::vector<Directive>& directives() {
+    // The one place that names each directive: the reference's table, the line reader, the
+    // command line's overrides and the user's file all look them up here.
+    static const std::vector<Directive> table = {
+        {"AddJavaLibFile", &LaunchSettings::addJavaLibFile},
+        {"AddJavaLibPath", &LaunchSettings::addJavaLibPath},
+        {"AddVMOption", &LaunchSettings::addVmOption},
+        {"AddNativeCodePath", &LaunchSettings::addNativeCodePath},
+        {"SetJavaHome", &LaunchSettings::setJavaHome},
+        {"SetJavaVM", &LaunchSettings::setJavaVm},
+        {"SetMainClass", &LaunchSettings::setMainClass},
+        {"SetUserHomeVariable", &LaunchSettings::setUserHomeVariable},
+        {"RegisterEnvVar", &LaunchSettings::registerEnvVar},
+        {"SetUpdateMainClass", &LaunchSettings::setUpdateMainClass},
+        {"SetUpdateClassPath", &LaunchSettings::setUpdateClassPath},
+        {"SetStartupCache", &LaunchSettings::setStartupCache},
+        {"SetJavaVersion", &LaunchSettings::setJavaVersion},
+        {"SetJavaSearch", &LaunchSettings::setJavaSearch},
+        {"AddJavaSearchPath", &LaunchSettings::addJavaSearchPath},
+        {"SetSingleInstance", &LaunchSettings::setSingleInstance},
+        {"SetProductTitle", &LaunchSettings::setProductTitle},
+        {"SetUserSettings", &LaunchSettings::setUserSettings},
+        {"SetMaxHeap", &LaunchSettings::setMaxHeap},
+        {"SetJavaDownloadUrl", &LaunchSettings::setJavaDownloadUrl},
+        {"SetSplashScreen", &LaunchSettings::setSplashScreen},
+    };
+    return table;
+}
+
+void LaunchSettings::addJavaLibFile(const std::string& value) {
+    separateEntry(classPath);
+    classPath += fixedSlashes(value);
+}
+
+void LaunchSettings::addJavaLibPath(const std::string& value) {
+    separateEntry(classPath);
+    classPath += archivesOf(fixedSlashes(value));
+}
+
+void LaunchSettings::addVmOption(const std::string& value) {
+    if (value == kAppHandlesHelpOption)
+        appHandlesHelp = true;
+    else if (value != kNoShellIntegrationOption)  // the launcher's own switch: no VM is given it
+        pushVmOption(value);
+}
+
+void LaunchSettings::addNativeCodePath(const std::string& value) {
+    if (!nativeCodePath.empty()) nativeCodePath += kListSeparator;
+    nativeCodePath += fixedSlashes(value);
+}
+
+std::string javaHomeAsSet(std::string home) {
+    if (!home.empty() && home.back() == platform::kDirSeparator) home.pop_back();
+    return fixSlashes(home);
+}
+
+void LaunchSettings::setJavaHome(const std::string& value) { configuredJavaHome = javaHomeAsSet(value); }
+
+void LaunchSettings::setJavaVm(const std::string& value) { vmName = value; }
+
+void LaunchSettings::setMainClass(const std::string& value) { mainClass = slashSeparatedClass(value); }
+
+void LaunchSettings::setUserHomeVariable(const std::string& value) {
+    readEnvVar(value, userHome);
+    if (userHome.empty()) readEnvVar("HLV_USER_HOME", userHome);
+}
+
+void LaunchSettings::registerEnvVar(const std::string& value) {
+    // The name as written is looked up (exactly first, where names keep their case); the
+    // property is named in lower case.
+    std::optional<std::string> content = platform::getEnv(value);
+    if (content && !content->empty()) pushVmOption("-Denv." + lowerCaseCopy(value) + "=\"" + *content + "\"");
+}
+
+void LaunchSettings::setUpdateMainClass(const std::string& value) { updateMainClass = slashSeparatedClass(value); }
+
+void LaunchSettings::setUpdateClassPath(const std::string& value) { updateClassPath = nativeUpdateClassPath(value); }
+
+void LaunchSettings::setStartupCache(const std::string& value) {
+    // "off" in any letter case, as the default, keeps the launch exactly as without it.
+    startupCache = startupCacheSetting(value);
+}
+
+void LaunchSettings::setProductTitle(const std::string& value) { productTitle = value; }
+
+void LaunchSettings::setSplashScreen(const std::string& value) { splashImage = fixedSlashes(value); }
+
+void LaunchSettings::setJavaSearch(const std::string& value) {
+    if (std::optional<bool> on = onOrOff("SetJavaSearch", value))
+        javaSearch = *on ? JavaSearchSetting::On : JavaSearchSetting::Off;
+}
+
+void LaunchSettings::addJavaSearchPath(const std::string& value) {
+    if (!value.empty()) javaSearchPaths.push_back(fixedSlashes(value));
+}
+
+void LaunchSettings::setUserSettings(const std::string& value) {
+    if (std::optional<bool> on = onOrOff("SetUserSettings", value)) userSettings = *on;
+}
+
+void LaunchSettings::setJavaDownloadUrl(const std::string& value) {
+    // Only a web page: any other scheme would have the system's handler run a program.
+    if (startsWith(lowerCaseCopy(value), "https://") || startsWith(lowerCaseCopy(value), "http://"))
+        javaDownloadUrl = value;
+    else
+        printErr("WARNING: SetJavaDownloadUrl takes an https: or http: address, not: " + value + "\n");
 }
 
 void LaunchSettings::setSingleInstance(const std::string& value) {
@@ -157,8 +213,7 @@ void LaunchSettings::setSingleInstance(const std::string& value) {
         printErr("WARNING: SetSingleInstance takes <class>.<method>, not: " + value + "\n");
         return;
     }
-    singleInstanceClass = value.substr(0, dot);
-    replaceAll(singleInstanceClass, ".", "/");
+    singleInstanceClass = slashSeparatedClass(value.substr(0, dot));
     singleInstanceMethod = value.substr(dot + 1);
 }
 
@@ -174,38 +229,10 @@ void LaunchSettings::setJavaVersion(const std::string& value) {
 
 void LaunchSettings::setMaxHeap(const std::string& value) {
     std::string problem;
-    if (parseMaxHeap(value, problem))
-        maxHeap = value;
+    if (std::optional<MaxHeapRequest> request = parseMaxHeap(value, problem))
+        maxHeap = std::move(request);
     else
         printErr("WARNING: SetMaxHeap takes " + problem + ", not: " + value + "\n");
-}
-
-std::string LaunchSettings::getFileNames(std::string& directory) {
-    std::string result;
-    if (directory.empty()) return result;
-    if (directory.back() != platform::kDirSeparator) directory += platform::kDirSeparator;
-    result += getFileNamesImpl(directory, "*.jar");
-    separateEntry(result);
-    result += getFileNamesImpl(directory, "*.zip");
-    return result;
-}
-
-std::string LaunchSettings::getFileNamesImpl(const std::string& directory, const std::string& pattern) {
-    std::string result;
-    for (const std::string& name : platform::findFiles(directory, pattern)) {
-        separateEntry(result);
-        result += directory;
-        result += name;
-    }
-    return result;
-}
-
-void LaunchSettings::readEnvVar(const std::string& name, std::string& target) {
-    std::optional<std::string> value = platform::getEnv(name);
-    if (value && !value->empty()) {
-        target = *value;
-        trim(target);
-    }
 }
 
 bool LaunchSettings::searchesForJava() const {
@@ -216,12 +243,7 @@ const char* const kDefaultVmName = "hotspot";
 const char* const kAppHandlesHelpOption = "-Dapplication.handle.help=true";
 const char* const kDefaultMainClass = "ombrix/ideimpl/IdeMain";
 
-const std::string& LaunchSettings::getVmName() {
+void LaunchSettings::applyDefaults() {
     if (vmName.empty()) vmName = kDefaultVmName;
-    return vmName;
-}
-
-const std::string& LaunchSettings::getMainClass() {
     if (mainClass.empty()) mainClass = kDefaultMainClass;
-    return mainClass;
 }

@@ -171,7 +171,3 @@ void readTextOf(std::string text, const std::string& path, const std::function<v
         if (length > 0) handler(std::string(buffer.data(), std::strlen(buffer.data())), lineNumber);
     }
 }
-
-bool LaunchSettings::readConfigFile(const std::string& path, LineHandler handler) {
-    return readTextLines(path, [&](const std::string& line, LineNumber number) { (this->*handler)(line, number); });
-}

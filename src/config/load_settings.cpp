@@ -32,12 +32,11 @@ void LaunchSettings::loadPathVariable() {
 void LaunchSettings::addInstallBinDir() {
     std::optional<std::string> root = platform::getEnv("OMBRIX_HOME");
     if (!root || root->empty()) return;
-    std::string bin = joinPath(*root, "bin");
-    processdirective(kAddNativeCodePath, bin);
+    addNativeCodePath(joinPath(*root, "bin"));
 }
 
 void LaunchSettings::fixLibraryPath() { fixedLibraryPath = nativeCodePath; }
 
-void LaunchSettings::addVmOption(std::string option) {
+void LaunchSettings::pushVmOption(std::string option) {
     (fixedLibraryPath ? commandLineVmOptions : vmOptions).push_back(std::move(option));
 }

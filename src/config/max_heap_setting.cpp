@@ -51,6 +51,7 @@ std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string
         return std::nullopt;
     }
     MaxHeapRequest request;
+    request.text = value;
     if (std::optional<double> share = parseShare(parts[0])) {
         if (*share <= 0 || *share > 100) {
             problem = "a share over 0 % and at most 100 %";

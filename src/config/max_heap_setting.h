@@ -10,6 +10,7 @@
 /// What SetMaxHeap asks for: a share of the memory (percent, over 0 and at most 100) or a fixed
 /// size, and optionally a floor and a cap, in bytes (0: none).
 struct MaxHeapRequest {
+    std::string text;  ///< as written, for the -verbose line
     double sharePercent = 0;
     std::uint64_t fixedBytes = 0;
     std::uint64_t floorBytes = 0;

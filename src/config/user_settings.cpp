@@ -2,6 +2,7 @@
 // before the command line, from the user's settings folder of the application.
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "config/launch_settings.h"
 #include "base/path_names.h"
@@ -13,13 +14,45 @@
 
 namespace {
 
-/// The directive a configuration line names, lowered; empty for a comment or an invalid line.
-std::string directiveName(std::string line) {
+/// The directive a configuration line names; null for a comment, an invalid line or an
+/// unknown name.
+const Directive* directiveOf(std::string line) {
     trim(line);
-    if (line.empty() || line[0] == '#') return std::string();
+    if (line.empty() || line[0] == '#') return nullptr;
     std::size_t gap = line.find_first_of(" \t");
-    return gap == std::string::npos ? std::string() : lowerCaseCopy(line.substr(0, gap));
+    return gap == std::string::npos ? nullptr : findDirective(line.substr(0, gap));
 }
+
+/// One reading of the user's file: the lines it may set go to the record, those of the
+/// directives the application's file decides are left out.
+class UserFileReader {
+public:
+    UserFileReader(LaunchSettings& settings, bool verbose) : settings_(settings), verbose_(verbose) {
+        // What the application turned off stays off: the user may not search elsewhere for Java.
+        locked_ = {&LaunchSettings::setUserSettings};
+        if (settings.javaSearch == JavaSearchSetting::Off)
+            locked_.insert(locked_.end(), {&LaunchSettings::setJavaSearch, &LaunchSettings::addJavaSearchPath});
+    }
+
+    void read(const std::string& line, LineNumber lineNumber) {
+        if (isLocked(directiveOf(line))) {
+            if (verbose_)
+                printOut("User settings line #" + std::to_string(lineNumber) +
+                         " left out, the configuration file decides it: " + trimWhitespace(line) + "\n");
+            return;
+        }
+        settings_.parseConfigLine(line, lineNumber);
+    }
+
+private:
+    bool isLocked(const Directive* directive) const {
+        return directive && std::find(locked_.begin(), locked_.end(), directive->apply) != locked_.end();
+    }
+
+    LaunchSettings& settings_;
+    bool verbose_;
+    std::vector<void (LaunchSettings::*)(const std::string&)> locked_;
+};
 
 /// Why the user's file may not be read, or empty when it may: another user could have written
 /// it, or put another in its place. Where a permission is the cause, the command that mends it.
@@ -33,35 +66,19 @@ std::string refusal(const std::string& folder, const std::string& file) {
 
 }  // namespace
 
-void LaunchSettings::readUserSettings(bool verboseLoad) {
-    std::string folder = userSettingsFolder(configPath);
-    if (!userSettings || folder.empty()) return;
-    std::string name = fileNameOf(configPath);
-    std::string file = joinPath(folder, name);
+void readUserSettings(LaunchSettings& settings, bool verboseLoad) {
+    std::string folder = userSettingsFolder(settings.configPath);
+    if (!settings.userSettings || folder.empty()) return;
+    std::string file = joinPath(folder, fileNameOf(settings.configPath));
     if (!platform::exists(file) && !platform::isSymbolicLink(file)) return;
     std::string why = refusal(folder, file);
     if (!why.empty()) {
         printErr("WARNING: The user settings file " + file + " is not read: " + why + ".\n");
         return;
     }
-    // What the application turned off stays off: the user may not search elsewhere for Java.
-    lockedForUser = {kSetUserSettings};
-    if (javaSearch == JavaSearchSetting::Off) lockedForUser.insert(lockedForUser.end(), {kSetJavaSearch, kAddJavaSearchPath});
-    verboseUserSettings = verboseLoad;
     if (verboseLoad) printOut("User settings file: " + file + "\n");
-    readConfigFile(file, &LaunchSettings::parseUserConfigLine);
-    lockedForUser.clear();
-}
-
-void LaunchSettings::parseUserConfigLine(const std::string& line, LineNumber lineNumber) {
-    int id = findDirective(directiveName(line));
-    if (id != -1 && std::find(lockedForUser.begin(), lockedForUser.end(), id) != lockedForUser.end()) {
-        if (verboseUserSettings)
-            printOut("User settings line #" + std::to_string(lineNumber) + " left out, the configuration file decides it: " +
-                     trimWhitespace(line) + "\n");
-        return;
-    }
-    parseConfigLine(line, lineNumber);
+    UserFileReader reader(settings, verboseLoad);
+    readTextLines(file, [&](const std::string& line, LineNumber number) { reader.read(line, number); });
 }
 
 std::string userSettingsFolder(const std::string& configPath) {

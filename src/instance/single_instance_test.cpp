@@ -62,12 +62,10 @@ TEST(SingleInstanceDirective, NamesAClassAndAStaticMethod) {
     };
     for (const Case& c : cases) {
         LaunchSettings parser;
-        std::string value = "old.Class.method";
-        parser.processdirective(kSetSingleInstance, value);
-        parser.processdirective(kSetSingleInstance, value = c.value);
+        parser.applyDirective("SetSingleInstance", "old.Class.method");
+        parser.applyDirective("setsingleinstance", c.value);
         EXPECT_EQ(parser.singleInstanceClass + " " + parser.singleInstanceMethod, c.className + " " + c.method) << c.value;
     }
-    EXPECT_EQ(findDirective("setsingleinstance"), kSetSingleInstance);
 }
 
 // The channel through the real platform layer: one owner, a client that reaches it, bytes both

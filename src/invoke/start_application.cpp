@@ -209,11 +209,10 @@ VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runti
     return result;
 }
 
-int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& runtime, bool updateMode,
+int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode,
                          const VmObserver& observer) {
-    LaunchSettings settings = original;
-    std::string vmName = settings.getVmName();
-    VmChoice choice = selectVm(settings.javaHome, vmName, runtime.vmTable);
+    const std::string& vmName = settings.vmName;
+    VmChoice choice = selectVm(runtime.home, vmName, runtime.vmTable);
     VmOptions options = vmOptionsFor(settings, runtime, choice.libraryPath, updateMode);
     StartupCacheWork& cacheWork = options.cacheWork;
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options.options, settings);
@@ -234,15 +233,15 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     if (!choice.warnings.empty()) printErr(choice.warnings);
     std::string libraryPath = choice.libraryPath;
     if (libraryPath.empty()) throw JavaLauncherException(kMsgNoJvm, "", "", choice.reason);
-    if (vmName == "tavm" && !findVmLibrary(settings.javaHome, "tavm")) showWarning(kWarnNoTavmClient);
+    if (vmName == "tavm" && !findVmLibrary(runtime.home, "tavm")) showWarning(kWarnNoTavmClient);
 
     // The VM's C runtime takes its standard handles when it loads.
     platform::connectApplicationStreams();
     // The VM's own DLLs (its C runtime) lie in the runtime's bin directory.
-    platform::addLibraryDirectory(joinPath(settings.javaHome, "bin"));
+    platform::addLibraryDirectory(joinPath(runtime.home, "bin"));
     // Before the VM library, so that the runtime's AWT finds the splash its library shows.
     if (!updateMode && !settings.splashImage.empty())
-        showSplashScreen({settings.splashImage, settings.javaHome, libraryPath, settings.verbose});
+        showSplashScreen({settings.splashImage, runtime.home, libraryPath, settings.verbose});
     JniEntryPoints entryPoints;
     std::string explanation;
     if (!loadVmLibrary(libraryPath, entryPoints, settings.verbose, explanation))
@@ -267,7 +266,7 @@ int startJavaApplication(const LaunchSettings& original, const RuntimeFacts& run
     if (cacheWork.whenStarted)
         if (std::optional<bool> sharing = sharesClassData(env)) cacheWork.whenStarted(*sharing);
 
-    std::string className = updateMode ? settings.updateMainClass : settings.getMainClass();
+    const std::string& className = updateMode ? settings.updateMainClass : settings.mainClass;
     jclass mainClass = env->FindClass(className.c_str());
     // Finding the class initialises it: what its static initialiser throws is the cause.
     if (!mainClass) {

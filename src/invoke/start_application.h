@@ -46,7 +46,8 @@ struct VmOptions {
 VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
                        bool updateMode);
 
-/// Chooses the VM library of `runtime` (read once, by the runtime check), builds the VM's
+/// Chooses the VM library of `runtime` (read once, by the runtime check) for `settings` (its
+/// defaults applied), builds the VM's
 /// options, plans the start-up cache from the chosen library, then loads the library, creates
 /// the VM and runs the main class (the installer class when `updateMode` is set). A VM once
 /// made is destroyed before this returns or throws. Throws JavaLauncherException on failure;

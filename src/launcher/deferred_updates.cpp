@@ -38,13 +38,14 @@ bool JavaLauncher::needToUpdate(const std::string& program, const LaunchSettings
         printOut("updatesFile exists. needToUpdate will return true.\n");
         return true;
     }
-    return !settings.getUserHome().empty() && platform::exists(markerBelow(settings.getUserHome()));
+    return !settings.userHome.empty() && platform::exists(markerBelow(settings.userHome));
 }
 
 const char* const kUpdateChildVariable = "HLV_UPDATE_CHILD";
 
-void JavaLauncher::installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings) {
-    std::vector<std::string> args = updateChildArguments(line, settings.getUpdateMainClass(), settings.vmTable);
+void JavaLauncher::installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings,
+                                          const std::vector<VmEntry>& vms) {
+    std::vector<std::string> args = updateChildArguments(line, settings.updateMainClass, vms);
     std::string program = ownExecutable.empty() ? args[0] : ownExecutable;
     std::fflush(stdout);
     std::fflush(stderr);

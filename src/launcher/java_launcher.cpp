@@ -7,7 +7,6 @@
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
 #include "launcher/launcher_actions.h"
-#include "vm/java_search.h"
 #include "vm/runtime_check.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -62,23 +61,25 @@ namespace {
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
 /// the title again, which wins over the file's. Whether the launch is verbose is decided once the
 /// application's file has said whether the application handles -verbose itself. Message 7 when
-/// the file cannot be read.
+/// the file cannot be read. The messages carry the title the settings hold at each step.
 void readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line) {
     settings.configPath = configPath;
-    std::string defaultHome = platform::kDefaultJavaHome;
-    settings.processdirective(kSetJavaHome, defaultHome);
+    settings.setJavaHome(platform::kDefaultJavaHome);
     settings.loadPathVariable();
     // The title of the command line is the application's already for a configuration file that
     // cannot be read, and wins over the file's for the prompt.
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
-    if (!settings.loadConfigFile(configPath)) {
+    setProductTitle(settings.productTitle);
+    if (!loadConfigFile(settings, configPath)) {
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
+    setProductTitle(settings.productTitle);
     settings.verbose = launcherTakes(line, ArgumentKind::Verbose, settings.appHandlesHelp);
     // The user's file counts after the application's and before the command line.
-    settings.readUserSettings(settings.verbose);
+    readUserSettings(settings, settings.verbose);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
+    setProductTitle(settings.productTitle);
 }
 
 std::string runtimeFile(const std::string& javaHome, const char* name) {
@@ -88,14 +89,10 @@ std::string runtimeFile(const std::string& javaHome, const char* name) {
 /// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class
 /// path.
 RuntimeFacts chooseRuntime(LaunchSettings& settings) {
-    std::optional<JavaCandidate> chosen = ensureJavaRuntime(settings, settings.verbose);
-    RuntimeFacts runtime = chosen ? chosen->facts : readRuntimeFacts(settings.javaHome);
+    RuntimeFacts runtime = ensureJavaRuntime(settings, settings.verbose);
     if (!runtime.jvmCfgFound) printErr("WARNING: Could not find jvm.cfg!\n");
-    settings.vmTable = runtime.vmTable;
-    std::string tools = runtimeFile(settings.javaHome, "tools.jar");
-    std::string dt = runtimeFile(settings.javaHome, "dt.jar");
-    settings.processdirective(kAddJavaLibFile, tools);
-    settings.processdirective(kAddJavaLibFile, dt);
+    settings.addJavaLibFile(runtimeFile(runtime.home, "tools.jar"));
+    settings.addJavaLibFile(runtimeFile(runtime.home, "dt.jar"));
     return runtime;
 }
 
@@ -122,11 +119,17 @@ int JavaLauncher::launch(CommandLine line) {
         // the library path is fixed, after the file's AddNativeCodePath entries.
         settings.addInstallBinDir();
         settings.fixLibraryPath();
-        knowVmNames(line, settings.vmTable);
+        knowVmNames(line, runtime.vmTable);
+        bool configuredRuntime = runtime.home == settings.configuredJavaHome;
         if (!applyCommandLine(settings, line, startDirectory)) return printUsage(), 0;
+        // The search took the command line's Java home lower-cased where names ignore case; the
+        // VM library is found under it as typed. A runtime the search or the user chose stands.
+        if (configuredRuntime) runtime.home = settings.configuredJavaHome;
+        settings.applyDefaults();
+        setProductTitle(settings.productTitle);
         // An update child knows itself from its environment, which no configuration or
         // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
-        bool updateMode = settings.isUpdateMode() || updateChild;
+        bool updateMode = settings.updateMode || updateChild;
         // Before anything slow: a start that hands its arguments to the running instance ends here.
         if (!updateMode) {
             InstanceCheck check = checkForRunningInstance(settings, startDirectory);
@@ -134,12 +137,12 @@ int JavaLauncher::launch(CommandLine line) {
             instance = std::move(check.listener);
         }
         if (!updateMode && needToUpdate(programName, settings)) {
-            if (settings.getUpdateMainClass().empty())
+            if (settings.updateMainClass.empty())
                 printErr("WARNING: There are deferred updates but UpdateMainClass directive is not set\n");
-            else if (settings.getUpdateClassPath().empty())
+            else if (settings.updateClassPath.empty())
                 printErr("WARNING: There are deferred updates but UpdateClassPath directive is not set\n");
             else
-                installDeferredUpdates(line, settings);
+                installDeferredUpdates(line, settings, runtime.vmTable);
         }
         return startApplication(updateMode, settings, runtime, instance.get());
     } catch (const JavaLauncherException& e) {

@@ -40,18 +40,17 @@ public:
     /// True when a deferred-updates marker is present.
     bool needToUpdate(const std::string& programName, const LaunchSettings& settings);
     /// Runs the update child and waits for it, reporting a failure on stderr; the launch
-    /// goes on whatever the outcome.
-    void installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings);
+    /// goes on whatever the outcome. `vms` are the runtime's VMs, whose names are options.
+    void installDeferredUpdates(const CommandLine& line, const LaunchSettings& settings,
+                                const std::vector<VmEntry>& vms);
 
-    /// Creates the Java VM from a copy of `settings` on `runtime` and runs the main class (the
+    /// Creates the Java VM from `settings` on `runtime` and runs the main class (the
     /// installer class in update mode). With `instance`, its listener starts before the VM is
     /// made and learns of the VM once it is. Throws JavaLauncherException on failure; returns
     /// the exit code the process should end with (0 after a normal return of main, 1 after an
     /// uncaught exception).
     int startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
                          InstanceListener* instance = nullptr);
-
-    const std::string& getStartDirectory() const { return startDirectory; }
 
 private:
     /// Records the working directory and moves to the directory of `executable`.

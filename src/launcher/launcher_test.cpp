@@ -144,15 +144,15 @@ TEST(Driver, UpdateChildLeavesOutOnlyDanglingOptions) {
         {{"x", "-mainclass"}, {"x", "-mainclass"}, true},  // it chooses that VM
     };
     for (auto& c : cases) {
-        LaunchSettings settings;
-        if (c.mainclassIsAVm) settings.vmTable = {{"mainclass", "server"}};
+        std::vector<VmEntry> vms;
+        if (c.mainclassIsAVm) vms = {{"mainclass", "server"}};
         std::vector<std::string> storage = c.args;
         storage.insert(storage.begin(), "app");
         std::vector<std::string> expected = c.kept;
         expected.insert(expected.begin(), std::string("app") + platform::kExeSuffix);
         expected.push_back("-update");
         expected.push_back("--SetMainClass=u/I");
-        EXPECT_EQ(updateChildArguments(readCommandLine(storage), "u/I", settings.vmTable), expected)
+        EXPECT_EQ(updateChildArguments(readCommandLine(storage), "u/I", vms), expected)
             << c.args.back();
     }
 }

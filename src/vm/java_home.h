@@ -9,8 +9,10 @@
 #include "config/launch_settings.h"
 #include "config/java_version.h"
 
-/// The facts of one runtime, read from its files.
+/// The facts of one runtime, read from its files: the launch's only record of the runtime it
+/// uses, from the runtime check on.
 struct RuntimeFacts {
+    /// The Java home, written as SetJavaHome keeps one (native separators).
     std::string home;
     /// A jvm.cfg was read (the first of platform::jvmCfgCandidates that could be opened).
     bool jvmCfgFound = false;

@@ -56,19 +56,17 @@ bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std:
 }
 
 void appendMaxHeapOption(const LaunchSettings& settings, std::vector<std::string>& options) {
-    if (settings.maxHeap.empty()) return;
+    if (!settings.maxHeap) return;
+    const MaxHeapRequest& request = *settings.maxHeap;
     std::vector<std::string> variables;
     for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})
         if (std::optional<std::string> value = platform::getEnvExactName(name)) variables.push_back(*value);
     if (setsMaxHeap(options, variables)) {
-        if (settings.verbose) printOut("Max heap: SetMaxHeap " + settings.maxHeap + " is ignored, an -Xmx is given already\n");
+        if (settings.verbose) printOut("Max heap: SetMaxHeap " + request.text + " is ignored, an -Xmx is given already\n");
         return;
     }
-    std::string problem;
-    std::optional<MaxHeapRequest> request = parseMaxHeap(settings.maxHeap, problem);
-    if (!request) return;
     MemoryFacts facts{platform::physicalMemory(), platform::memoryLimit(), sizeof(void*) == 4};
-    std::optional<std::uint64_t> mebibytes = computeMaxHeapMiB(*request, facts);
-    if (settings.verbose) printOut(maxHeapReport(settings.maxHeap, facts, mebibytes));
+    std::optional<std::uint64_t> mebibytes = computeMaxHeapMiB(request, facts);
+    if (settings.verbose) printOut(maxHeapReport(request.text, facts, mebibytes));
     if (mebibytes) options.push_back("-Xmx" + std::to_string(*mebibytes) + "m");
 }

@@ -1,6 +1,7 @@
 #include "vm/runtime_check.h"
 
 #include <optional>
+#include <utility>
 
 #include "base/path_names.h"
 #include "messages/messages.h"
@@ -26,18 +27,23 @@ std::optional<JavaCandidate> fitting(const JavaCandidate& candidate) {
     return candidate;
 }
 
-/// Makes `home`, chosen by the search or the user, the Java home for the rest of the launch.
-void useChosenJava(LaunchSettings& settings, std::string home) {
-    if (home == settings.javaHome) return;
-    settings.processdirective(kSetJavaHome, home);
-    settings.javaHomeChosen = true;
+/// `home`, chosen by the search or the user, as the Java home of the rest of the launch: the
+/// configured one as it is, another as SetJavaHome would keep it.
+std::string chosenHome(const LaunchSettings& settings, const std::string& home) {
+    return home == settings.configuredJavaHome ? home : javaHomeAsSet(home);
+}
+
+/// The facts of the runtime the search chose, under its home as the launch writes it.
+RuntimeFacts factsOfChoice(const LaunchSettings& settings, JavaCandidate chosen) {
+    chosen.facts.home = chosenHome(settings, chosen.home);
+    return std::move(chosen.facts);
 }
 
 /// The configured home when it fits, else the remembered answer when it fits, else the first
 /// fitting runtime of the installed ones.
 std::optional<JavaCandidate> searchFitting(JavaSearch& search, const LaunchSettings& settings) {
     // The configured home that fits costs nothing more: no other place is looked at.
-    std::optional<JavaCandidate> chosen = fitting(search.tryHome(settings.javaHome, kConfiguredSource));
+    std::optional<JavaCandidate> chosen = fitting(search.tryHome(settings.configuredJavaHome, kConfiguredSource));
     if (!chosen)
         if (std::optional<std::string> remembered = rememberedJavaHome(settings.configPath, search.verbose()))
             chosen = fitting(search.tryHome(*remembered, "remembered answer"));
@@ -50,13 +56,12 @@ JavaRequest requestOf(const LaunchSettings& settings, bool searching) {
     return JavaRequest{{settings.javaVersionMin, settings.javaVersionMax}, settings.vmName};
 }
 
-JavaCandidate askForFittingJava(LaunchSettings& settings, JavaSearch& search) {
+JavaCandidate askForFittingJava(const LaunchSettings& settings, JavaSearch& search) {
     const std::string& downloadUrl = settings.javaDownloadUrl;
     std::string answer = promptForJavaExe(needText(search.request()), downloadUrl);
     if (answer.empty()) throw javaNotFound(downloadUrl, answer, search.foundSummary());
     JavaCandidate candidate = search.tryHome(answer, "your answer");
     if (candidate.verdict != Verdict::Fits) throw javaNotFound(downloadUrl, answer, search.summaryAfterRefusal(candidate));
-    useChosenJava(settings, candidate.home);
     rememberJavaHome(settings.configPath, platform::resolvedPath(candidate.home).value_or(candidate.home));
     return candidate;
 }
@@ -83,35 +88,29 @@ std::string promptForJavaExe(const std::string& need, const std::string& downloa
     return javaHomeFromAnswer(*answer);
 }
 
-std::optional<JavaCandidate> ensureJavaRuntime(LaunchSettings& settings, bool verboseSearch) {
+RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch) {
     if (settings.searchesForJava()) {
         JavaSearch search(requestOf(settings, true), verboseSearch);
-        if (std::optional<JavaCandidate> chosen = searchFitting(search, settings)) {
-            useChosenJava(settings, chosen->home);
-            return chosen;
-        }
-        return askForFittingJava(settings, search);
+        std::optional<JavaCandidate> chosen = searchFitting(search, settings);
+        return factsOfChoice(settings, chosen ? std::move(*chosen) : askForFittingJava(settings, search));
     }
-    if (hasJavaExe(settings.javaHome)) return std::nullopt;
+    if (hasJavaExe(settings.configuredJavaHome)) return readRuntimeFacts(settings.configuredJavaHome);
     std::string candidate = promptForJavaExe(std::string(), settings.javaDownloadUrl);
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
-    if (!candidate.empty() && hasJavaExe(candidate)) {
-        useChosenJava(settings, candidate);
-        return std::nullopt;
-    }
+    if (!candidate.empty() && hasJavaExe(candidate)) return readRuntimeFacts(chosenHome(settings, candidate));
     throw javaNotFound(settings.javaDownloadUrl, candidate);
 }
 
-JavaCandidate javaToReport(LaunchSettings& settings, bool verboseSearch) {
+JavaCandidate javaToReport(const LaunchSettings& settings, bool verboseSearch) {
     JavaSearch search(requestOf(settings, settings.searchesForJava()), verboseSearch);
     if (!settings.searchesForJava()) {
-        JavaCandidate candidate = search.tryHome(settings.javaHome, kConfiguredSource);
-        if (candidate.verdict == Verdict::NoMarker) throw javaNotFound(settings.javaDownloadUrl, settings.javaHome);
+        JavaCandidate candidate = search.tryHome(settings.configuredJavaHome, kConfiguredSource);
+        if (candidate.verdict == Verdict::NoMarker)
+            throw javaNotFound(settings.javaDownloadUrl, settings.configuredJavaHome);
         return candidate;
     }
     std::optional<JavaCandidate> chosen = searchFitting(search, settings);
     if (!chosen) throw javaNotFound(settings.javaDownloadUrl, std::string(), search.foundSummary());
-    useChosenJava(settings, chosen->home);
     return *chosen;
 }

@@ -24,13 +24,14 @@ std::string promptForJavaExe(const std::string& need = std::string(), const std:
 JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::string& path,
                                    std::string detail = std::string());
 
-/// Makes sure settings.javaHome holds a runtime: with searching on (searchesForJava), one that
-/// fits the request, else found among the installed ones; asks the user when there is none,
-/// and throws JavaLauncherException (message 8) when none is found. `verboseSearch` writes a
-/// line per candidate. Returns the candidate the search chose, its facts read; nullopt when
-/// the configured home (or the prompt's answer, without a search) is used as it is.
-std::optional<JavaCandidate> ensureJavaRuntime(LaunchSettings& settings, bool verboseSearch);
+/// The runtime the launch uses, its facts read once: with searching on (searchesForJava), the
+/// configured home when it fits the request, else one found among the installed ones; without,
+/// the configured home when it holds a runtime. Asks the user when there is none, and throws
+/// JavaLauncherException (message 8) when none is found; reading jvm.cfg throws as
+/// readRuntimeFacts does. `verboseSearch` writes a line per candidate. A home other than the
+/// configured one is written as SetJavaHome would keep it.
+RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch);
 
 /// The runtime --print-java reports: the one the search chooses, or the configured home
 /// examined as it is; throws JavaLauncherException (message 8, no prompt) when there is none.
-JavaCandidate javaToReport(LaunchSettings& settings, bool verboseSearch);
+JavaCandidate javaToReport(const LaunchSettings& settings, bool verboseSearch);

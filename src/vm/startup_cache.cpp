@@ -83,7 +83,6 @@ std::string usableDirectory(const LaunchSettings& settings, std::string& note) {
 
 Plan planCache(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
                const std::string& application, const std::vector<std::string>& options) {
-    const std::string& release = runtime.release;
     int version = runtime.releaseVersion ? runtime.releaseVersion->feature() : 0;
     const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
     if (!row)
@@ -98,42 +97,12 @@ Plan planCache(const LaunchSettings& settings, const RuntimeFacts& runtime, cons
     // The VM's environment variables change what it archives as much as its options do.
     std::vector<std::string> keyed = options;
     for (const char* name : kOptionVariables) keyed.push_back(std::string(name) + "=" + platform::getEnv(name).value_or(""));
-    startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, release, vmLibrary, application, directory, keyed);
-    startup_cache::Launch launch{settings.javaHome, settings.classPath, options, row->quiet};
+    startup_cache::CacheFiles files = startup_cache::cacheFiles(settings, runtime, vmLibrary, application, directory, keyed);
+    startup_cache::Launch launch{runtime.home, settings.classPath, options, row->quiet};
     return planListArchive(files, launch, *row);
 }
 
 }  // namespace
-
-int javaFeatureVersion(const std::string& releaseText) {
-    std::size_t line = 0;
-    while (line < releaseText.size()) {
-        std::size_t end = releaseText.find('\n', line);
-        if (end == std::string::npos) end = releaseText.size();
-        std::string text = releaseText.substr(line, end - line);
-        line = end + 1;
-        if (!startsWith(text, "JAVA_VERSION=")) continue;
-        std::size_t pos = text.find_first_of("0123456789", 13);
-        if (pos == std::string::npos || pos > 14) return 0;
-        int number = 0;
-        while (pos < text.size() && text[pos] >= '0' && text[pos] <= '9' && number < 10000)
-            number = number * 10 + (text[pos++] - '0');
-        // "1.8.0_392": the feature version follows the "1." of the old scheme.
-        if (number == 1 && pos + 1 < text.size() && text[pos] == '.') return javaFeatureVersion("JAVA_VERSION=" + text.substr(pos + 1));
-        return number;
-    }
-    return 0;
-}
-
-CacheMechanism mechanismFor(int version) {
-    const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
-    return row ? row->mechanism : CacheMechanism::None;
-}
-
-std::vector<std::string> quietOptions(CacheMechanism mechanism) {
-    if (mechanism == CacheMechanism::None) return {};
-    return startup_cache::rowOf(mechanism).quiet;
-}
 
 std::string startupCacheDirectory(const std::string& setting, const std::string& launcherPath) {
     if (lowerCaseCopy(setting) != "on") return setting;

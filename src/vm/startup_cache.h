@@ -10,19 +10,7 @@
 #include <vector>
 
 #include "config/launch_settings.h"
-#include "vm/cache_mechanism.h"
 #include "vm/java_home.h"
-
-/// The feature version the text of a runtime's `release` file names in JAVA_VERSION ("1.8.0_392"
-/// gives 8, "17.0.15" 17, "25" 25); 0 when the file names none.
-int javaFeatureVersion(const std::string& releaseText);
-
-/// The mechanism of a runtime of feature version `version`.
-CacheMechanism mechanismFor(int version);
-
-/// The options that keep the runtime's own lines about its archives off the console; throws
-/// std::logic_error for a mechanism the table of mechanisms has no row for.
-std::vector<std::string> quietOptions(CacheMechanism mechanism);
 
 /// The directory a SetStartupCache value names: "on" gives the user's cache directory followed
 /// by the launcher's own name (`launcherPath` less its directory, suffix and console variant's

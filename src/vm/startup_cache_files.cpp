@@ -54,14 +54,12 @@ void removeApplication(const std::string& directory, const std::string& prefix) 
 
 }  // namespace
 
-CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release, const std::string& vmLibrary,
+CacheFiles cacheFiles(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
                       const std::string& application, const std::string& directory,
                       const std::vector<std::string>& options) {
-    const std::string& home = settings.javaHome;
-    std::string vm = settings.vmName.empty() ? std::string(kDefaultVmName) : settings.vmName;
+    const std::string& home = runtime.home;
     Digest key;
-    for (const std::string& part : {home, release, vm, vmLibrary, settings.classPath,
-                                    settings.mainClass.empty() ? std::string(kDefaultMainClass) : settings.mainClass})
+    for (const std::string& part : {home, runtime.release, settings.vmName, vmLibrary, settings.classPath, settings.mainClass})
         key.add(part);
     // The runtime as it is on disk: an update in the same directory names another cache.
     addStamp(key, joinPath(home, "release"));

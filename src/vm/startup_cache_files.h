@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "vm/cache_mechanism.h"
+#include "vm/java_home.h"
 
 class LaunchSettings;
 
@@ -50,9 +50,9 @@ struct CacheFiles {
     std::string application;
 };
 
-/// The names of the application's cache files with the key of this launch, whose VM is
-/// loaded from `vmLibrary`.
-CacheFiles cacheFiles(const LaunchSettings& settings, const std::string& release, const std::string& vmLibrary,
+/// The names of the application's cache files with the key of this launch (`settings` with
+/// its defaults applied) on `runtime`, whose VM is loaded from `vmLibrary`.
+CacheFiles cacheFiles(const LaunchSettings& settings, const RuntimeFacts& runtime, const std::string& vmLibrary,
                       const std::string& application, const std::string& directory,
                       const std::vector<std::string>& options);
 
@@ -133,7 +133,6 @@ struct Launch {
 struct MechanismRow {
     int from;                            ///< first feature version of the range
     int to;                              ///< last one; kEveryLaterVersion for no end
-    CacheMechanism mechanism;
     std::vector<std::string> quiet;      ///< keep the runtime's lines about archives off the console
     std::string training;                ///< names the list a training start writes
     std::vector<std::string> making;     ///< the dump's own options; the list's and archive's follow
@@ -147,9 +146,6 @@ constexpr int kEveryLaterVersion = 1 << 30;
 /// The row for a runtime of feature version `version`; null when no runtime of that version
 /// keeps class data.
 const MechanismRow* mechanismRow(int version);
-
-/// The row of `mechanism`; throws std::logic_error for one the table has no row for.
-const MechanismRow& rowOf(CacheMechanism mechanism);
 
 /// Runs the making that Plan::job describes; false when `job` describes none.
 bool runMaking(const std::vector<std::string>& job);

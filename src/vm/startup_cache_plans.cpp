@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -31,9 +30,9 @@ const std::string kStaticArchiveMagic("\xa2\xab\x0b\xf0", 4);
 const MechanismRow kMechanisms[] = {
     // The "aot" log tags exist from JDK 25 on; an older runtime refuses a selection naming them.
     // The AOT cache option refuses any -Xshare option beside it: it relies on the default.
-    {25, kEveryLaterVersion, CacheMechanism::AotCache, {"-Xlog:cds*=off", "-Xlog:aot*=off"}, "-XX:DumpLoadedClassList=",
+    {25, kEveryLaterVersion, {"-Xlog:cds*=off", "-Xlog:aot*=off"}, "-XX:DumpLoadedClassList=",
      {"-Xshare:dump"}, {"-XX:+AOTClassLinking"}, ".aot", "-XX:AOTCache=", "-XX:AOTMode=on"},
-    {13, 24, CacheMechanism::ManagedArchive, {"-Xshare:auto", "-Xlog:cds*=off"}, "-XX:DumpLoadedClassList=",
+    {13, 24, {"-Xshare:auto", "-Xlog:cds*=off"}, "-XX:DumpLoadedClassList=",
      {"-Xshare:dump"}, {}, ".jsa", "-XX:SharedArchiveFile=", "-Xshare:on"},
 };
 
@@ -332,12 +331,6 @@ const MechanismRow* mechanismRow(int version) {
     for (const MechanismRow& row : kMechanisms)
         if (version >= row.from && version <= row.to) return &row;
     return nullptr;
-}
-
-const MechanismRow& rowOf(CacheMechanism mechanism) {
-    for (const MechanismRow& row : kMechanisms)
-        if (row.mechanism == mechanism) return row;
-    throw std::logic_error("no start-up cache mechanism of that kind");
 }
 
 }  // namespace startup_cache

@@ -4,7 +4,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -22,38 +21,45 @@ using testing_support::TempDir;
 
 namespace {
 
+// The runtime's version as the launch reads it from the release file, and the row of the
+// mechanisms that serves it (the first version of the row; 0 for none).
 TEST(StartupCache, FeatureVersionAndMechanismOfReleaseFiles) {
     struct Case {
         const char* release;
         int version;
-        CacheMechanism mechanism;
+        int row;
     };
     const Case cases[] = {
-        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"25.0.3\"\nOS_NAME=\"Linux\"\n", 25, CacheMechanism::AotCache},
-        {"JAVA_VERSION=\"25\"", 25, CacheMechanism::AotCache},
-        {"JAVA_VERSION=\"26-ea\"\r\n", 26, CacheMechanism::AotCache},
-        {"JAVA_VERSION=\"24.0.1\"\n", 24, CacheMechanism::ManagedArchive},
-        {"JAVA_VERSION=\"19\"\n", 19, CacheMechanism::ManagedArchive},
-        {"JAVA_VERSION=\"18.0.2\"\n", 18, CacheMechanism::ManagedArchive},
-        {"JAVA_VERSION=17.0.15\n", 17, CacheMechanism::ManagedArchive},
-        {"JAVA_VERSION=\"13\"\n", 13, CacheMechanism::ManagedArchive},
-        {"JAVA_VERSION=\"11.0.22\"\n", 11, CacheMechanism::None},
-        {"JAVA_VERSION=\"1.8.0_392\"\n", 8, CacheMechanism::None},
-        {"JAVA_RUNTIME_VERSION=\"25.0.3+9-LTS\"\n", 0, CacheMechanism::None},
-        {"JAVA_VERSION=\"\"\n", 0, CacheMechanism::None},
-        {"JAVA_VERSION=\"1.\"", 0, CacheMechanism::None},
-        {"", 0, CacheMechanism::None},
-        {"JAVA_VERSION=\"99999999999999999999\"\n", 99999, CacheMechanism::AotCache},
+        {"IMPLEMENTOR=\"Eclipse Adoptium\"\nJAVA_VERSION=\"25.0.3\"\nOS_NAME=\"Linux\"\n", 25, 25},
+        {"JAVA_VERSION=\"25\"", 25, 25},
+        {"JAVA_VERSION=\"26-ea\"\r\n", 26, 25},
+        {"JAVA_VERSION=\"24.0.1\"\n", 24, 13},
+        {"JAVA_VERSION=\"19\"\n", 19, 13},
+        {"JAVA_VERSION=\"18.0.2\"\n", 18, 13},
+        {"JAVA_VERSION=17.0.15\n", 17, 13},
+        {"JAVA_VERSION=\"13\"\n", 13, 13},
+        {"JAVA_VERSION=\"11.0.22\"\n", 11, 0},
+        {"JAVA_VERSION=\"1.8.0_392\"\n", 8, 0},
+        {"JAVA_RUNTIME_VERSION=\"25.0.3+9-LTS\"\n", 0, 0},
+        {"JAVA_VERSION=\"\"\n", 0, 0},
+        {"JAVA_VERSION=\"1.\"", 1, 0},
+        {"", 0, 0},
+        // A number no runtime states is an unknown version, never the newest.
+        {"JAVA_VERSION=\"99999999999999999999\"\n", 0, 0},
+        {"JAVA_VERSION=\"1000\"\n", 0, 0},
     };
+    TempDir dir;
+    std::string home = dir.mkdir("jre");
     for (const Case& c : cases) {
-        EXPECT_EQ(javaFeatureVersion(c.release), c.version) << c.release;
-        EXPECT_EQ(mechanismFor(javaFeatureVersion(c.release)), c.mechanism) << c.release;
+        dir.write("jre/release", c.release);
+        RuntimeFacts facts = readRuntimeFacts(home);
+        int version = facts.releaseVersion ? facts.releaseVersion->feature() : 0;
+        EXPECT_EQ(version, c.version) << c.release;
+        const startup_cache::MechanismRow* row = startup_cache::mechanismRow(version);
+        EXPECT_EQ(row ? row->from : 0, c.row) << c.release;
     }
     // Runtimes before 25 do not know the "aot" log tags and refuse to start when named.
-    EXPECT_EQ(quietOptions(CacheMechanism::ManagedArchive), (std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off"}));
-    EXPECT_TRUE(quietOptions(CacheMechanism::None).empty());
-    // A mechanism the table has no row for is an error, never another mechanism's options.
-    EXPECT_THROW(quietOptions(static_cast<CacheMechanism>(99)), std::logic_error);
+    EXPECT_EQ(startup_cache::mechanismRow(24)->quiet, (std::vector<std::string>{"-Xshare:auto", "-Xlog:cds*=off"}));
 }
 
 TEST(StartupCache, DirectoryOfTheSettingIsPerUserAndPerApplication) {
@@ -112,12 +118,13 @@ std::vector<std::string> optionsFor(const TempDir& dir, const std::string& relea
                                     std::vector<std::string> vmOptions = {}, const std::string& application = "app.conf",
                                     const std::string& library = "jre/lib/server/libjvm.so") {
     LaunchSettings settings;
-    settings.javaHome = dir.mkdir("jre");
+    std::string home = dir.mkdir("jre");
     // Written only when it changes: its time is part of the cache's key.
     if (platform::readFileStart(dir / "jre/release", 1 << 16) != release) dir.write("jre/release", release);
     settings.startupCache = directory;
     settings.classPath = dir / "app.jar";
-    appendStartupCacheOptions(settings, readRuntimeFacts(settings.javaHome), dir / library, application, vmOptions);
+    settings.applyDefaults();
+    appendStartupCacheOptions(settings, readRuntimeFacts(home), dir / library, application, vmOptions);
     return vmOptions;
 }
 

@@ -44,8 +44,8 @@ struct Selection {
     std::string path, err;
 };
 
-Selection select(LaunchSettings& p) {
-    VmChoice choice = selectVm(p.javaHome, p.vmName, p.vmTable);
+Selection select(const std::string& home, const std::string& vmName, const std::vector<VmEntry>& table) {
+    VmChoice choice = selectVm(home, vmName, table);
     return {!choice.libraryPath.empty(), choice.libraryPath, choice.warnings};
 }
 
@@ -99,12 +99,13 @@ TEST(RuntimeCheck, HasJavaExeAndMessage8WithoutAPrompt) {
     EXPECT_TRUE(hasJavaExe(home));
     EXPECT_FALSE(hasJavaExe(dir.path()));
     LaunchSettings p;
-    p.javaHome = home;
-    EXPECT_NO_THROW(ensureJavaRuntime(p, false));
+    p.configuredJavaHome = home;
+    RuntimeFacts facts = ensureJavaRuntime(p, false);
+    EXPECT_EQ(facts.home, home);
     // Where the prompt is a window it would wait for a person; the cancelled window is
     // exercised by the dialog tests under a virtual display.
     if (platform::kHasMessageBox) return;
-    p.javaHome = dir / "nowhere";
+    p.configuredJavaHome = dir / "nowhere";
     try {
         ensureJavaRuntime(p, false);  // the test's standard input is no terminal: the prompt is cancelled
         ADD_FAILURE() << "no runtime accepted";
@@ -139,11 +140,7 @@ TEST(VmSelection, PassesAndMessages) {
              "\nAborting!\n"},
     };
     for (auto& c : cases) {
-        LaunchSettings p;
-        p.javaHome = home;
-        p.vmName = c.vmName;
-        p.vmTable = c.table;
-        Selection s = select(p);
+        Selection s = select(home, c.vmName, c.table);
         EXPECT_EQ(s.ok, c.ok) << c.vmName;
         EXPECT_EQ(s.path, c.path) << c.vmName;
         EXPECT_EQ(s.err, c.err) << c.vmName;
