@@ -15,6 +15,13 @@ extern const char* const kSplashLibraryBelowHome;
 /// The same below a jre directory: "\jre\bin\java.exe" or "/jre/bin/java".
 extern const char* const kJreJavaExecutable;
 
+/// `place` below `javaHome`: one of the places above, or another that begins with the
+/// directory separator, after the home as it is written. Joined by hand, not by joinPath, on
+/// purpose: a runtime's places follow its home's text, so that an empty home names the place
+/// below the root ("\bin\java.exe", "/bin/java") as it always has, and every place of a
+/// runtime is formed the same way.
+inline std::string belowJavaHome(const std::string& javaHome, const std::string& place) { return javaHome + place; }
+
 /// The default Java home, relative to the executable's directory: "..\jre" or "../jre".
 extern const char* const kDefaultJavaHome;
 

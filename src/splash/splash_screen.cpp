@@ -87,7 +87,7 @@ bool findExport(void* handle, const char* name, Function& function, std::string&
 /// when it is absent (a headless runtime), does not load or lacks an export.
 std::optional<SplashLibrary> loadSplashLibrary(const SplashRequest& request) {
     // By its full path, as the runtime's AWT will name it: the loader then gives it this copy.
-    std::string path = platform::absolutePath(request.javaHome + platform::kSplashLibraryBelowHome);
+    std::string path = platform::absolutePath(platform::belowJavaHome(request.javaHome, platform::kSplashLibraryBelowHome));
     if (!platform::isRegularFile(path)) {
         tellWhyNot(request.verbose, "the runtime has no splash library (" + path + ")");
         return std::nullopt;

@@ -95,7 +95,7 @@ std::optional<std::string> releaseValue(const std::string& text, const std::stri
     return std::nullopt;
 }
 
-bool hasJavaExe(const std::string& javaHome) { return platform::exists(javaHome + platform::kJavaExecutable); }
+bool hasJavaExe(const std::string& javaHome) { return platform::exists(platform::belowJavaHome(javaHome, platform::kJavaExecutable)); }
 
 RuntimeFacts readRuntimeFacts(const std::string& home) {
     RuntimeFacts facts;

@@ -64,7 +64,7 @@ CacheFiles cacheFiles(const LaunchSettings& settings, const RuntimeFacts& runtim
     // The runtime as it is on disk: an update in the same directory names another cache.
     addStamp(key, joinPath(home, "release"));
     addStamp(key, joinPath(joinPath(home, "lib"), "modules"));
-    addStamp(key, home + platform::kJavaExecutable);
+    addStamp(key, platform::belowJavaHome(home, platform::kJavaExecutable));
     addStamp(key, vmLibrary);
     // What the class path holds: the runtimes do not all notice a jar replaced in place.
     for (const std::string& entry : splitPathList(settings.classPath)) addStamp(key, entry);

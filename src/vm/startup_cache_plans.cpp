@@ -85,7 +85,7 @@ enum class Ended {
 Ended runRuntime(const CacheFiles& files, const Launch& launch, const std::vector<std::string>& extra,
                  const std::vector<std::string>& last, unsigned seconds) {
     // By its full path: the child is no longer where a relative one is taken from.
-    std::string java = platform::absolutePath(launch.javaHome + platform::kJavaExecutable);
+    std::string java = platform::absolutePath(platform::belowJavaHome(launch.javaHome, platform::kJavaExecutable));
     std::string errors = files.stem + ".err";
     std::vector<std::string> args = concat({java}, launch.quiet);
     for (const std::string& option : launch.options)

@@ -37,12 +37,12 @@ const char* const kArchDirectory = "";
 }  // namespace
 
 std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
-    return {javaHome + "/lib/jvm.cfg", javaHome + "/lib/" + kArchDirectory + "/jvm.cfg"};
+    return {belowJavaHome(javaHome, "/lib/jvm.cfg"), belowJavaHome(javaHome, std::string("/lib/") + kArchDirectory + "/jvm.cfg")};
 }
 
 std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
-    return {javaHome + "/lib/" + vmDirectory + "/libjvm.so",
-            javaHome + "/lib/" + kArchDirectory + "/" + vmDirectory + "/libjvm.so"};
+    return {belowJavaHome(javaHome, "/lib/" + vmDirectory + "/libjvm.so"),
+            belowJavaHome(javaHome, std::string("/lib/") + kArchDirectory + "/" + vmDirectory + "/libjvm.so")};
 }
 
 std::vector<RegisteredJavaHome> registeredJavaHomes() { return {}; }

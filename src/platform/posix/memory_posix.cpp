@@ -53,7 +53,7 @@ std::optional<unsigned long long> controlGroupMemoryLimit(const std::string& pro
         if (line.compare(0, first, "0") == 0 && controllers.empty()) {
             lowestLimitUpwards(cgroupRoot, group, "memory.max", lowest);
         } else if (("," + controllers + ",").find(",memory,") != std::string::npos) {
-            lowestLimitUpwards(cgroupRoot + "/memory", group, "memory.limit_in_bytes", lowest);
+            lowestLimitUpwards(joinPath(cgroupRoot, "memory"), group, "memory.limit_in_bytes", lowest);
         }
     }
     return lowest;

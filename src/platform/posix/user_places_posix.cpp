@@ -2,6 +2,8 @@
 #include "platform/processes.h"
 #include "platform/user_places.h"
 
+#include "base/path_names.h"
+
 
 namespace platform {
 
@@ -20,7 +22,7 @@ std::optional<std::string> baseDirectory(const char* variable, const char* below
     if (std::optional<std::string> named = userFolderVariable(variable)) return named;
     std::optional<std::string> home = userFolderVariable("HOME");
     if (!home) return std::nullopt;
-    return *home + (*home == "/" ? "" : "/") + belowHome;
+    return joinPath(*home, belowHome);
 }
 
 }  // namespace

@@ -194,31 +194,29 @@ constexpr int kDeepestTree = 64;
 
 /// Removes what is at `path`: a reparse point itself (a junction or a link to a directory is
 /// removed, never entered), a directory after everything in it.
-bool removeTreeWide(const std::wstring& path, int depth) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
+bool removeTreeAt(const std::string& path, int depth) {
+    std::wstring wide = toWide(path);
+    DWORD attributes = wide.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
-    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
+    if (attributes & FILE_ATTRIBUTE_READONLY) SetFileAttributesW(wide.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(wide.c_str()) != 0;
     if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
         if (depth > kDeepestTree) return false;
         WIN32_FIND_DATAW entry;
-        FindHandle search(FindFirstFileW((path + L"\\*").c_str(), &entry));
+        FindHandle search(FindFirstFileW(toWide(joinPath(path, "*")).c_str(), &entry));
         if (search.valid()) {
             do {
-                std::wstring name = entry.cFileName;
-                if (name != L"." && name != L"..") removeTreeWide(path + L"\\" + name, depth + 1);
+                std::string name = fromWide(entry.cFileName);
+                if (name != "." && name != "..") removeTreeAt(joinPath(path, name), depth + 1);
             } while (FindNextFileW(search.get(), &entry));
         }
     }
-    return RemoveDirectoryW(path.c_str()) != 0;
+    return RemoveDirectoryW(wide.c_str()) != 0;
 }
 
 }  // namespace
 
-bool removeTree(const std::string& path) {
-    std::wstring wide = toWide(path);
-    return !wide.empty() && removeTreeWide(wide, 1);
-}
+bool removeTree(const std::string& path) { return removeTreeAt(path, 1); }
 
 std::optional<FileStamp> fileStamp(const std::string& path) {
     std::wstring wide = toWide(path);

@@ -165,11 +165,11 @@ std::vector<std::string> jvmCfgCandidates(const std::string& javaHome) {
 #else
     const char* archDirectory = "\\lib\\i386\\jvm.cfg";
 #endif
-    return {javaHome + "\\lib\\jvm.cfg", javaHome + archDirectory};
+    return {belowJavaHome(javaHome, "\\lib\\jvm.cfg"), belowJavaHome(javaHome, archDirectory)};
 }
 
 std::vector<std::string> vmLibraryCandidates(const std::string& javaHome, const std::string& vmDirectory) {
-    return {javaHome + "\\bin\\" + vmDirectory + "\\jvm.dll"};
+    return {belowJavaHome(javaHome, "\\bin\\" + vmDirectory + "\\jvm.dll")};
 }
 
 }  // namespace platform

@@ -234,7 +234,7 @@ std::wstring locate(const std::wstring& name, const SearchPath& search, bool& in
     if (GetModuleHandleW(name.c_str()) != nullptr) return name;
     for (const std::wstring& directory : search.directories) {
         if (directory.empty()) continue;
-        std::wstring candidate = directory + L"\\" + name;
+        std::wstring candidate = toWide(joinPath(fromWide(directory), fromWide(name)));
         DWORD attributes = GetFileAttributesW(candidate.c_str());
         if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
             const std::vector<std::wstring>& system = search.systemDirectories;
