@@ -60,9 +60,11 @@ namespace {
 
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
 /// the title again, which wins over the file's. Whether the launch is verbose is decided once the
-/// application's file has said whether the application handles -verbose itself. Message 7 when
-/// the file cannot be read. The messages carry the title the settings hold at each step.
-void readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line) {
+/// application's file has said whether the application handles -verbose itself. When the file
+/// cannot be read, the action the command line asks for at that point, else message 7. The
+/// messages carry the title the settings hold at each step.
+std::optional<int> readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line,
+                                const ActionInputs& actionInputs) {
     settings.configPath = configPath;
     settings.setJavaHome(platform::kDefaultJavaHome);
     settings.loadPathVariable();
@@ -71,6 +73,7 @@ void readSettings(LaunchSettings& settings, const std::string& configPath, const
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
     setProductTitle(settings.productTitle);
     if (!loadConfigFile(settings, configPath)) {
+        if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationUnreadable, actionInputs)) return code;
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
@@ -80,6 +83,7 @@ void readSettings(LaunchSettings& settings, const std::string& configPath, const
     readUserSettings(settings, settings.verbose);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
     setProductTitle(settings.productTitle);
+    return std::nullopt;
 }
 
 std::string runtimeFile(const std::string& javaHome, const char* name) {
@@ -109,7 +113,7 @@ int JavaLauncher::launch(CommandLine line) {
         std::string configPath = getConfigFilePath(programName);
         ActionInputs actionInputs{line, configPath, settings};
         if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationNamed, actionInputs)) return *code;
-        readSettings(settings, configPath, line);
+        if (std::optional<int> code = readSettings(settings, configPath, line, actionInputs)) return *code;
         if (std::optional<int> code = runLauncherAction(ActionPoint::SettingsRead, actionInputs)) return *code;
         // The search's settings of the command line count for the search, which comes first.
         applyEarlyOverrides(settings, line, Phase::BeforeSearch);

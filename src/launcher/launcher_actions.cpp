@@ -21,6 +21,14 @@ int showUsage(const ActionInputs&) {
     return 0;
 }
 
+/// The usage for a start without its configuration file (the first command a new user types),
+/// and a line that says which file it looked for.
+int showUsageWithoutConfiguration(const ActionInputs& inputs) {
+    printUsage();
+    printOut("No configuration file was found at " + inputs.configPath + "\n");
+    return 0;
+}
+
 /// --print-java: the runtime the start would use and where it was found, searched for as the
 /// start would (message 8 when none fits).
 int printJava(const ActionInputs& inputs) {
@@ -43,6 +51,8 @@ const LauncherAction kActions[] = {
     {"--forget-java", ArgumentKind::ForgetJava, ActionPoint::ConfigurationNamed, false, forgetJava},
     // A user without Java can read the help: no runtime is looked for first.
     {"usage", ArgumentKind::Help, ActionPoint::SettingsRead, true, showUsage},
+    // Without a configuration file nothing hands help to the application.
+    {"usage", ArgumentKind::Help, ActionPoint::ConfigurationUnreadable, true, showUsageWithoutConfiguration},
     {"--print-java", ArgumentKind::PrintJava, ActionPoint::SearchSettled, false, printJava},
 };
 

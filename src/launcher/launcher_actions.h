@@ -12,6 +12,7 @@
 /// The points of a start at which one of the launcher's actions may end it.
 enum class ActionPoint {
     ConfigurationNamed,  ///< the configuration file's path is known; nothing is read yet
+    ConfigurationUnreadable,  ///< the configuration file cannot be read: message 7 comes next
     SettingsRead,        ///< the application's and the user's files are read; no runtime looked for
     SearchSettled,       ///< the search's settings of the command line count; no runtime chosen
 };

@@ -76,6 +76,19 @@ TEST(HelpWithoutJava, PrintsTheUsageWithoutAskingForJava) {
     }
 }
 
+// The first command a new user types: -help where no configuration file is, beside the
+// executable or named by -conf, prints the usage, says which file it looked for, and ends
+// with 0; without -help the start still ends with message 7.
+TEST(HelpWithoutConfiguration, PrintsTheUsageAndTheFileItLookedFor) {
+    Installation inst;
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"-nomsgbox", "-help"}, {"-nomsgbox", "-conf", "other.conf", "/?"}}) {
+        std::string file = inst.seen(args.size() == 2 ? "bin/app.conf" : "bin/other.conf");
+        EXPECT_RUN(inst.run(args), usageText() + "No configuration file was found at " + file + "\n", "", 0);
+    }
+    EXPECT_EQ(inst.run({"-nomsgbox"}).exitCode, 7);
+}
+
 TEST_F(CommandLine, VmOptionOnTheCommandLineCanHandHelpToTheApplication) {
     configure();
     EXPECT_RUN(launch({"-?", "-J-Dapplication.handle.help=true", "-?"}), usageText(), "", 0);
