@@ -40,6 +40,10 @@ void LaunchSettings::parseConfigLine(const std::string& rawLine, LineNumber line
     if (line.empty() || line[0] == '#') return;
     std::size_t gap = firstBlankOrTab(line);
     if (gap == std::string::npos) {
+        if (const Directive* directive = findDirective(line); directive && directive->nameAloneTurnsOff) {
+            (this->*directive->apply)(std::string());
+            return;
+        }
         printOut("[line #" + std::to_string(lineNumber) + "][" + line + "] is invalid!\n");
         return;
     }

@@ -187,6 +187,17 @@ TEST(ConfigLine, FormatOfALine) {
         EXPECT_EQ(out.err, c.err) << c.line;
         EXPECT_EQ(parser.mainClass, c.mainClass) << c.line;
     }
+    // A feature that an empty value turns off takes its name alone as such a line, in any file.
+    for (const char* alone : {"SetSplashScreen", "\tsetsplashscreen  ", "SetSingleInstance"}) {
+        LaunchSettings settings;
+        settings.parseConfigLine("SetSplashScreen splash.png", 1);
+        settings.parseConfigLine("SetSingleInstance app.Main.open", 2);
+        Captured off = capture([&] { settings.parseConfigLine(alone, 3); });
+        EXPECT_EQ(off.out + off.err, "") << alone;
+        bool splash = std::string(alone).find("plash") != std::string::npos;
+        EXPECT_EQ(settings.splashImage.empty(), splash) << alone;
+        EXPECT_EQ(settings.singleInstanceClass.empty(), !splash) << alone;
+    }
     // Line numbers beyond 32 bits are reported as they are.
     Captured far = capture([] { LaunchSettings().parseConfigLine("x", LineNumber(1) << 33); });
     EXPECT_EQ(far.out, "[line #8589934592][x] is invalid!\n");

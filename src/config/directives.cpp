@@ -114,12 +114,12 @@ const std::vector<Directive>& directives() {
         {"SetJavaVersion", &LaunchSettings::setJavaVersion},
         {"SetJavaSearch", &LaunchSettings::setJavaSearch},
         {"AddJavaSearchPath", &LaunchSettings::addJavaSearchPath},
-        {"SetSingleInstance", &LaunchSettings::setSingleInstance},
+        {"SetSingleInstance", &LaunchSettings::setSingleInstance, true},
         {"SetProductTitle", &LaunchSettings::setProductTitle},
         {"SetUserSettings", &LaunchSettings::setUserSettings},
         {"SetMaxHeap", &LaunchSettings::setMaxHeap},
         {"SetJavaDownloadUrl", &LaunchSettings::setJavaDownloadUrl},
-        {"SetSplashScreen", &LaunchSettings::setSplashScreen},
+        {"SetSplashScreen", &LaunchSettings::setSplashScreen, true},
     };
     return table;
 }

@@ -148,6 +148,9 @@ private:
 struct Directive {
     const char* name;
     void (LaunchSettings::*apply)(const std::string& value);
+    /// The directive's name alone on a line is a valid line, with an empty value that turns
+    /// the feature off (a user's file can turn the application's splash off).
+    bool nameAloneTurnsOff = false;
 };
 
 /// Every directive, in the reference's order.
