@@ -22,6 +22,8 @@ struct EarlyOverride {
 const EarlyOverride kEarlyOverrides[] = {
     // The title heads every message, the prompt's too, and wins over the file's.
     {&LaunchSettings::setProductTitle, Phase::BeforeFile},
+    // Whether the user's own file is read: decided before it would be.
+    {&LaunchSettings::setUserSettings, Phase::BeforeUserFile},
     // The search's settings and the home it starts from.
     {&LaunchSettings::setJavaHome, Phase::BeforeSearch},
     {&LaunchSettings::setJavaVersion, Phase::BeforeSearch},

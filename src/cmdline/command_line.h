@@ -11,6 +11,7 @@
 /// The moments of the launch at which a "--<directive>=<value>" override counts.
 enum class Phase {
     BeforeFile,    ///< before the configuration file is read, and again just after it
+    BeforeUserFile,  ///< after the application's file, before the user's own is read
     BeforeSearch,  ///< before the Java runtime is checked or searched for
     AfterFile,     ///< with the launcher's options, in their order, once the runtime is known
 };

@@ -184,9 +184,12 @@ TEST(CommandLine, EveryArgumentIsClassifiedOnce) {
 }
 
 TEST(CommandLine, OverridesCountAtTheirPhase) {
-    CommandLine line = readCommandLine({"app", "--SetJavaVersion=17", "--AddVMOption=-Dx",
+    CommandLine line = readCommandLine({"app", "--SetJavaVersion=17", "--AddVMOption=-Dx", "--SetUserSettings=off",
                                         "--AddJavaSearchPath=j", "-conf", "--SetJavaSearch=on"});
     LaunchSettings settings;
+    applyEarlyOverrides(settings, line, Phase::BeforeUserFile);
+    EXPECT_FALSE(settings.userSettings);
+    EXPECT_EQ(settings.javaVersionMin, 0);
     applyEarlyOverrides(settings, line, Phase::BeforeSearch);
     EXPECT_EQ(settings.javaVersionMin, 17);
     EXPECT_EQ(settings.javaSearchPaths, Options{"j"});

@@ -79,7 +79,9 @@ std::optional<int> readSettings(LaunchSettings& settings, const std::string& con
     }
     setProductTitle(settings.productTitle);
     settings.verbose = launcherTakes(line, ArgumentKind::Verbose, settings.appHandlesHelp);
-    // The user's file counts after the application's and before the command line.
+    // The user's file counts after the application's and before the command line, which says
+    // first whether it is read at all.
+    applyEarlyOverrides(settings, line, Phase::BeforeUserFile);
     readUserSettings(settings, settings.verbose);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
     setProductTitle(settings.productTitle);

@@ -79,6 +79,11 @@ TEST_F(UserSettings, UserFileCountsBetweenTheApplicationsFileAndTheCommandLine) 
     EXPECT_EQ(verbose.out.substr(0, verbose.out.find('\n') + 1), streamText("User settings file: " + userFileSeen() + "\n"));
     EXPECT_EQ(verbose.exitCode, 0);
     EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "line/Main", {}));
+
+    // The command line's SetUserSettings counts before the user's file would be read.
+    EXPECT_RUN(run({"-nomsgbox", "--SetUserSettings=off"}), "", "", 0);
+    parts.fromFile = {"-Dfrom=app"};
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "app/Main", {}));
 }
 
 // SetUserSettings off keeps the user's file out; what the application's file turned off, the
