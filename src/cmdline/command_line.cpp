@@ -29,6 +29,8 @@ const EarlyOverride kEarlyOverrides[] = {
     {&LaunchSettings::setJavaVersion, Phase::BeforeSearch},
     {&LaunchSettings::setJavaSearch, Phase::BeforeSearch},
     {&LaunchSettings::addJavaSearchPath, Phase::BeforeSearch},
+    // Message 8, the search's failure, offers it.
+    {&LaunchSettings::setJavaDownloadUrl, Phase::BeforeSearch},
 };
 
 /// True when the override `arg` names the directive whose operation is `operation`.

@@ -196,6 +196,11 @@ void LaunchSettings::setUserSettings(const std::string& value) {
 }
 
 void LaunchSettings::setJavaDownloadUrl(const std::string& value) {
+    // An empty value (a command line's --SetJavaDownloadUrl=) offers no page.
+    if (value.empty()) {
+        javaDownloadUrl.clear();
+        return;
+    }
     // Only a web page: any other scheme would have the system's handler run a program.
     if (startsWith(lowerCaseCopy(value), "https://") || startsWith(lowerCaseCopy(value), "http://"))
         javaDownloadUrl = value;

@@ -233,6 +233,23 @@ TEST_F(UserSettings, DownloadPageWhenNoJavaFits) {
                   "Ombrix Halverant R7\nThis application needs Java 90 or later, 64-bit.\n"
                   "Get Java at https://example.com/java\nEnter the full pathname for java: ");
     }
+    // The command line's value counts for message 8 too, checked as the file's is (a refused
+    // one leaves the file's); empty, it offers none.
+    struct Override {
+        std::string url, offered, err;
+    } overrides[] = {
+        {"https://example.org/get", "https://example.org/get", ""},
+        {"ftp://example.org/get", "https://example.com/java",
+         "WARNING: SetJavaDownloadUrl takes an https: or http: address, not: ftp://example.org/get\n"},
+        {"", "", ""},
+    };
+    for (const Override& c : overrides) {
+        Result o = run({"-nomsgbox", "--SetJavaDownloadUrl=" + c.url});
+        std::size_t at = o.out.find("Get Java at ");
+        EXPECT_EQ(at == std::string::npos ? "" : o.out.substr(at + 12, o.out.find_first_of("\r\n", at) - at - 12), c.offered);
+        EXPECT_EQ(o.err, c.err);
+        EXPECT_EQ(o.exitCode, 8) << c.url;
+    }
     inst.writeConfig("SetMainClass test.Main\nSetJavaDownloadUrl file:///C:/setup.exe\n");
     EXPECT_RUN(run({"-nomsgbox"}), "",
                "WARNING: SetJavaDownloadUrl takes an https: or http: address, not: file:///C:/setup.exe\n", 0);
