@@ -78,6 +78,16 @@ void runInBackground(const BackgroundWork& work, unsigned delay);
 /// runs in a process of its own.
 void waitForBackground();
 
+/// The threads of this process, by the system's ids (POSIX: /proc/self/task); empty where the
+/// system does not list them or need not be asked (Windows ends every other thread of a process
+/// before anything of it is torn down).
+std::vector<long> threadsOfThisProcess();
+
+/// Waits, at most `timeoutMs`, until none of `threads` runs any more: a library's own thread
+/// that is winding down must not outlive the memory its process frees as it ends. False when
+/// one still runs at the limit.
+bool waitForThreadsToEnd(const std::vector<long>& threads, unsigned timeoutMs);
+
 /// For a process that runInBackground started as a worker (Windows): takes over the locks it
 /// was handed, waits for the launch that started it as told, and returns the work's
 /// arguments (empty when they cannot be read). nullopt for every other start, whatever its

@@ -1,8 +1,10 @@
 #include "splash/splash_screen.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -12,12 +14,15 @@
 #include "platform/files.h"
 #include "platform/java_places.h"
 #include "platform/libraries.h"
+#include "platform/processes.h"
 #include "platform/text.h"
 
 namespace {
 
 /// Images larger than this are not read: a splash that takes long to decode defeats itself.
 constexpr std::uint64_t kMaxSplashImageBytes = std::uint64_t(64) << 20;
+/// How long a close waits for the splash library's thread to end.
+constexpr unsigned kSplashThreadEndMs = 2000;
 
 /// Why `image` cannot be a splash image, in words for a -verbose line ("is missing", "is
 /// empty"...); nullopt when it is a readable regular file of 1 byte to kMaxSplashImageBytes.
@@ -65,6 +70,8 @@ struct SplashLibrary {
 struct ShownSplash {
     SplashClose close = nullptr;
     std::string imageBytes;
+    /// The threads the library started to show it, which close tells to wind down.
+    std::vector<long> threads;
 };
 
 ShownSplash& shownSplash() {
@@ -176,6 +183,7 @@ void showSplashScreen(const SplashRequest& request) {
     library->init();
     Variant chosen = scaledVariant(*library, image);
     if (chosen.image != image) library->setScaleFactor(chosen.scale);
+    std::vector<long> before = platform::threadsOfThisProcess();
     if (!loadImage(*library, chosen.image)) {
         // The library has taken down what it set up for the image.
         library->close();
@@ -184,7 +192,9 @@ void showSplashScreen(const SplashRequest& request) {
                                         " (" + chosen.image + ")");
         return;
     }
+    std::vector<long> after = platform::threadsOfThisProcess();
     shownSplash().close = library->close;
+    std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(shownSplash().threads));
     setBeforeMessage(closeSplashScreen);
     if (request.verbose) printOut("Splash screen: " + chosen.image + "\n");
 }
@@ -195,6 +205,10 @@ void closeSplashScreen() {
     SplashClose close = shown.close;
     shown.close = nullptr;
     close();
+    // The library's thread winds down on its own after close: a process that ends meanwhile
+    // would free what it still reads.
+    platform::waitForThreadsToEnd(shown.threads, kSplashThreadEndMs);
+    shown.threads.clear();
     shown.imageBytes.clear();
     shown.imageBytes.shrink_to_fit();
 }

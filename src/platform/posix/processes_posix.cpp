@@ -188,6 +188,28 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
     }
 }
 
+std::vector<long> threadsOfThisProcess() {
+    std::vector<long> threads;
+    DIR* tasks = ::opendir("/proc/self/task");
+    if (!tasks) return threads;
+    while (const struct dirent* entry = ::readdir(tasks))
+        if (entry->d_name[0] >= '0' && entry->d_name[0] <= '9') threads.push_back(std::strtol(entry->d_name, nullptr, 10));
+    ::closedir(tasks);
+    std::sort(threads.begin(), threads.end());
+    return threads;
+}
+
+bool waitForThreadsToEnd(const std::vector<long>& threads, unsigned timeoutMs) {
+    for (unsigned waited = 0;; waited += 5) {
+        std::vector<long> now = threadsOfThisProcess();
+        bool running = std::any_of(threads.begin(), threads.end(),
+                                   [&](long thread) { return std::binary_search(now.begin(), now.end(), thread); });
+        if (!running) return true;
+        if (waited >= timeoutMs) return false;
+        ::usleep(5000);
+    }
+}
+
 void waitForBackground() {
     // The worker is a process of its own: the launch need not wait for it.
 }

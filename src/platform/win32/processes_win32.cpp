@@ -242,6 +242,10 @@ void runInBackground(const BackgroundWork& work, unsigned delay) {
     SetThreadPriority(backgroundThread.get(), THREAD_PRIORITY_IDLE);
 }
 
+std::vector<long> threadsOfThisProcess() { return {}; }
+
+bool waitForThreadsToEnd(const std::vector<long>&, unsigned) { return true; }
+
 void waitForBackground() {
     if (!backgroundThread.valid()) return;
     WaitForSingleObject(backgroundThread.get(), INFINITE);
