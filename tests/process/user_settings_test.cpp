@@ -247,7 +247,7 @@ TEST_F(UserSettings, DownloadPageWhenNoJavaFits) {
         Result o = run({"-nomsgbox", "--SetJavaDownloadUrl=" + c.url});
         std::size_t at = o.out.find("Get Java at ");
         EXPECT_EQ(at == std::string::npos ? "" : o.out.substr(at + 12, o.out.find_first_of("\r\n", at) - at - 12), c.offered);
-        EXPECT_EQ(o.err, c.err);
+        EXPECT_EQ(o.err, streamText(c.err));
         EXPECT_EQ(o.exitCode, 8) << c.url;
     }
     inst.writeConfig("SetMainClass test.Main\nSetJavaDownloadUrl file:///C:/setup.exe\n");
