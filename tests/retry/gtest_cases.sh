@@ -6,7 +6,8 @@
 # NAME is the ctest entry's. The command's last arguments go to the googletest program, so a
 # retry appends --gtest_filter=<case> (a later filter replaces an earlier one). A case that
 # fails and then passes is flaky: it is named ("FLAKY: NAME/case") and, when LAUNCHER_FLAKY_LOG
-# names a file, appended to it for the test command's closing summary. It fails the entry
+# names a file, appended to it for the test command's closing summary, with the last lines of
+# its first failure when no allowed line excuses it. It fails the entry
 # unless tests/retry/allowed.txt has a line for it whose pattern the first failure's output
 # matches: a known timing dependence of a program outside the launcher. A case that fails
 # twice, a program that ends without naming a failed case (a crash, a failed set-up), and an
@@ -68,6 +69,10 @@ for case in "${cases[@]}"; do
         result=1
     fi
     echo "$line"
-    [ -n "${LAUNCHER_FLAKY_LOG:-}" ] && [[ "$line" == FLAKY* ]] && echo "$line" >>"$LAUNCHER_FLAKY_LOG"
+    if [ -n "${LAUNCHER_FLAKY_LOG:-}" ] && [[ "$line" == FLAKY* ]]; then
+        echo "$line" >>"$LAUNCHER_FLAKY_LOG"
+        # The first failure's own lines follow it, so that a log cut short still says why.
+        [ "$result" -ne 0 ] && grep -v '^\[ RUN \|^\[  FAILED  \]' "$work/case" | tail -n 25 | sed 's/^/    /' >>"$LAUNCHER_FLAKY_LOG"
+    fi
 done
 exit "$result"
