@@ -96,21 +96,89 @@ std::vector<std::string> optionsAsTheVmReadsThem(const std::vector<VmOption>& op
     return bytes;
 }
 
-/// Prints the exception pending after the main class or its main was not found, as an
-/// uncaught one from main is printed (a static initialiser that threw), unless it is of the
-/// class `expected` (java/lang/...Error), which says only what message 5 says.
-void describeLookupFailure(JNIEnv* env, const char* expected) {
+/// How many of the cause's frames a message box shows under the message.
+const int kCauseFrames = 3;
+
+/// The object that `object`'s method `name` (no arguments, signature `signature`) returns;
+/// null when there is none or it throws (the exception is cleared).
+jobject callGetter(JNIEnv* env, jobject object, const char* name, const char* signature) {
+    jclass type = object ? env->GetObjectClass(object) : nullptr;
+    jmethodID method = type ? env->GetMethodID(type, name, signature) : nullptr;
+    jobject result = method ? env->CallObjectMethod(object, method) : nullptr;
+    if (env->ExceptionCheck()) {
+        env->ExceptionClear();
+        if (result) env->DeleteLocalRef(result);
+        result = nullptr;
+    }
+    if (type) env->DeleteLocalRef(type);
+    return result;
+}
+
+/// What `object`'s toString() says; empty when it cannot be had.
+std::string javaText(JNIEnv* env, jobject object) {
+    std::string text;
+    auto string = static_cast<jstring>(callGetter(env, object, "toString", "()Ljava/lang/String;"));
+    if (const char* chars = string ? env->GetStringUTFChars(string, nullptr) : nullptr) {
+        text = chars;
+        env->ReleaseStringUTFChars(string, chars);
+    }
+    env->ExceptionClear();
+    if (string) env->DeleteLocalRef(string);
+    return text;
+}
+
+/// The cause an exception met while the main class was looked up names: what a static
+/// initialiser threw, which an ExceptionInInitializerError carries, else the exception itself,
+/// as "Caused by: " and its text, then its first frames, one "\tat " line each. Empty when the
+/// exception says nothing.
+std::string causeOf(JNIEnv* env, jthrowable thrown) {
+    jobject cause = nullptr;
+    if (startsWith(javaText(env, thrown), "java.lang.ExceptionInInitializerError"))
+        cause = callGetter(env, thrown, "getCause", "()Ljava/lang/Throwable;");
+    jobject shown = cause ? cause : thrown;
+    std::string text = javaText(env, shown);
+    if (text.empty()) return text;
+    text = "Caused by: " + text;
+    auto frames = static_cast<jobjectArray>(callGetter(env, shown, "getStackTrace", "()[Ljava/lang/StackTraceElement;"));
+    jsize count = frames ? std::min<jsize>(env->GetArrayLength(frames), kCauseFrames) : 0;
+    for (jsize i = 0; i < count; ++i) {
+        jobject frame = env->GetObjectArrayElement(frames, i);
+        std::string place = javaText(env, frame);
+        if (frame) env->DeleteLocalRef(frame);
+        if (!place.empty()) text += "\n\tat " + place;
+    }
+    env->ExceptionClear();
+    for (jobject local : {cause, static_cast<jobject>(frames)})
+        if (local) env->DeleteLocalRef(local);
+    return text;
+}
+
+/// Says why the main class or its main could not be had, from the exception pending, and
+/// returns that as the message box's explanation. An error of the class `expected`
+/// (java/lang/...Error) that names only what message 5 says (no such method; no class of that
+/// name: `className`) says nothing. Another class that is missing (its superclass, an
+/// interface, a class its initialiser needs) is named on stderr as "Caused by: " and the
+/// error; any other exception (a static initialiser threw) is described as an uncaught one
+/// from main is, its stack trace included.
+std::string describeLookupFailure(JNIEnv* env, const char* expected, const std::string& className) {
     jthrowable thrown = env->ExceptionOccurred();
-    if (!thrown) return;
+    if (!thrown) return std::string();
     env->ExceptionClear();
     jclass expectedClass = env->FindClass(expected);
-    if (!expectedClass) {
-        env->ExceptionClear();
-    } else if (env->IsInstanceOf(thrown, expectedClass)) {
-        return;
+    if (!expectedClass) env->ExceptionClear();
+    if (expectedClass && env->IsInstanceOf(thrown, expectedClass)) {
+        std::string text = javaText(env, thrown);
+        std::string missing = "java.lang.NoClassDefFoundError: ";
+        std::string dotted = className;
+        bool itself = text == missing + className || text == missing + replaceAll(dotted, "/", ".");
+        if (text.empty() || !startsWith(text, missing) || itself) return std::string();
+        printErr("Caused by: " + text + "\n");
+        return "Caused by: " + text;
     }
+    std::string explanation = causeOf(env, thrown);
     env->Throw(thrown);
     env->ExceptionDescribe();
+    return explanation;
 }
 
 /// Whether the VM maps an archive of classes: its java.vm.info says "sharing" ("mixed mode,
@@ -270,15 +338,15 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     jclass mainClass = env->FindClass(className.c_str());
     // Finding the class initialises it: what its static initialiser throws is the cause.
     if (!mainClass) {
-        describeLookupFailure(env, "java/lang/NoClassDefFoundError");
+        std::string cause = describeLookupFailure(env, "java/lang/NoClassDefFoundError", className);
         printErr("ERROR: Can't find " + className + "\n");
-        throw JavaLauncherException(kMsgNoMainClass, className);
+        throw JavaLauncherException(kMsgNoMainClass, className, "", cause);
     }
     jmethodID mainMethod = env->GetStaticMethodID(mainClass, "main", "([Ljava/lang/String;)V");
     if (!mainMethod) {
-        describeLookupFailure(env, "java/lang/NoSuchMethodError");
+        std::string cause = describeLookupFailure(env, "java/lang/NoSuchMethodError", className);
         printErr("ERROR: Can't find Prog.main\n");
-        throw JavaLauncherException(kMsgNoMainClass, className);
+        throw JavaLauncherException(kMsgNoMainClass, className, "", cause);
     }
     jobjectArray arguments = buildArgumentArray(env, settings.appArgs);
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);

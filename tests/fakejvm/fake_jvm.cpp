@@ -8,8 +8,10 @@
 // constant time. Controlled by the environment:
 //
 //   FAKEJVM_RECORD=<file>  append one line per event (see the record() calls of recording_vm.cpp)
-//   FAKEJVM_FAIL=create|findclass|method|array|string|initializer   initializer: the main
-//                          class's static initialiser throws when FindClass runs it
+//   FAKEJVM_FAIL=create|findclass|method|array|string|initializer|noclass|superclass
+//                          initializer: the main class's static initialiser throws when
+//                          FindClass runs it; noclass: FindClass leaves a NoClassDefFoundError
+//                          naming the class pending, superclass: one naming test/Base
 //   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
 //                                      the argument -update), main dies of an access
 //                                      violation (SIGSEGV), as a VM that crashes

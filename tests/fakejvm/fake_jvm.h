@@ -104,6 +104,11 @@ void handOutTables(JavaVM** vm, void** env) {
     envTable.DeleteLocalRef = &Vm::deleteLocalRef;
     envTable.IsInstanceOf = &Vm::isInstanceOf;
     envTable.Throw = &Vm::throwObject;
+    envTable.GetObjectClass = &Vm::getObjectClass;
+    envTable.GetMethodID = &Vm::getMethodID;
+    envTable.CallObjectMethodV = &Vm::callObjectMethodV;
+    envTable.GetArrayLength = &Vm::getArrayLength;
+    envTable.GetObjectArrayElement = &Vm::getObjectArrayElement;
     envObject.functions = &envTable;
     fillWithUnexpected(vmTable);
     vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;

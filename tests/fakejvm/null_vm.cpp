@@ -73,6 +73,12 @@ struct NullVm {
     static void JNICALL deleteLocalRef(JNIEnv*, jobject) {}
     static jboolean JNICALL isInstanceOf(JNIEnv*, jobject, jclass) { return JNI_FALSE; }
     static jint JNICALL throwObject(JNIEnv*, jthrowable) { return JNI_OK; }
+    // No exception is ever pending here, so none is read.
+    static jclass JNICALL getObjectClass(JNIEnv*, jobject) { return nullptr; }
+    static jmethodID JNICALL getMethodID(JNIEnv*, jclass, const char*, const char*) { return nullptr; }
+    static jobject JNICALL callObjectMethodV(JNIEnv*, jobject, jmethodID, va_list) { return nullptr; }
+    static jsize JNICALL getArrayLength(JNIEnv*, jarray) { return 0; }
+    static jobject JNICALL getObjectArrayElement(JNIEnv*, jobjectArray, jsize) { return nullptr; }
     static jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_2; }
     static jint JNICALL destroyJavaVM(JavaVM*) { return JNI_OK; }
     /// The one environment serves every thread: nothing here keeps a thread's state.

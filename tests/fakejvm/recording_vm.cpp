@@ -27,6 +27,14 @@ struct FakeString {
 struct FakeArray {
     std::vector<jobject> elements;
 };
+/// An exception: what its toString() says, the class of a lookup's error it is ("" for none),
+/// what it carries as its cause, and its frames.
+struct FakeThrowable {
+    std::string text;
+    std::string errorClass;
+    const FakeThrowable* cause = nullptr;
+    std::vector<std::string> frames;
+};
 
 FakeClass mainClass;
 FakeClass stringClass{"java/lang/String"};
@@ -37,7 +45,15 @@ int getPropertyTag;  // System.getProperty, which knows java.vm.info only
 /// java.vm.info: "sharing" when the VM was given a class archive to map, as a runtime says.
 std::string vmInfo = "mixed mode";
 int instanceMethodTag;  // the static (String, String[]) method a single instance calls
-int throwableTag;
+FakeClass throwableClass{"java/lang/Throwable"};
+// Methods of the objects the launcher reads an exception through.
+int toStringTag;
+int getCauseTag;
+int getStackTraceTag;
+/// What a static initialiser threw, which the initialiser's error carries (FAKEJVM_FAIL=initializer).
+const FakeThrowable kInitialiserFailure{"fake.Failure: thrown by the static initialiser", "", nullptr,
+                                        {"test.Main.<clinit>(Main.java:3)", "test.Helper.run(Helper.java:7)",
+                                         "test.Helper.<init>(Helper.java:2)", "test.Main.<clinit>(Main.java:1)"}};
 const char* const kInstanceSignature = "(Ljava/lang/String;[Ljava/lang/String;)V";
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
 std::deque<FakeArray> arrays;
@@ -49,6 +65,8 @@ bool arrayCreated = false;  // strings made after the first array are arguments
 thread_local bool exceptionPending = false;
 /// What ExceptionDescribe prints for the pending exception.
 thread_local std::string pendingDescription = "Exception in thread \"main\" fake.Failure: thrown by main\n";
+/// The pending exception as its methods give it; its handle is the address.
+thread_local FakeThrowable pending{"fake.Failure: thrown by main", "", nullptr, {}};
 
 // The threads attached besides the main one, and the calls of the instance method done: the
 // VM's objects are shared, so every JNI function holds vmMutex.
@@ -82,6 +100,13 @@ std::string textOf(jobject object) {
     fatal("fakejvm: array element is not a string the VM made\n");
 }
 
+/// The exception `object` is, or null for another object.
+const FakeThrowable* throwableOf(jobject object) {
+    if (object == handleOf(&pending)) return &pending;
+    if (object == handleOf(const_cast<FakeThrowable*>(&kInitialiserFailure))) return &kInitialiserFailure;
+    return nullptr;
+}
+
 /// The single instance's method: records the working directory and arguments, then throws or
 /// blocks as FAKEJVM_INSTANCE asks.
 void runInstanceMethod(jstring directory, jobjectArray array) {
@@ -93,6 +118,7 @@ void runInstanceMethod(jstring directory, jobjectArray array) {
         for (jobject element : arrayOf(array)->elements) record("instance arg=" + textOf(element));
         if (behaviour == "throw") {
             exceptionPending = true;
+            pending = {"fake.Failure: thrown by the instance method", "", nullptr, {}};
             pendingDescription = "Exception in thread \"Single instance\" fake.Failure: thrown by the instance method\n";
         }
     }
@@ -126,6 +152,7 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
     if (behaviour.rfind("calls:", 0) == 0) waitForInstanceCalls(behaviour.substr(6));
     if (behaviour == "throw") {
         exceptionPending = true;
+        pending = {"fake.Failure: thrown by main", "", nullptr, {}};
     } else if (behaviour == "crash") {
         if (inUpdateChild()) crash();
     } else if (behaviour.rfind("exit:", 0) == 0) {
@@ -160,10 +187,20 @@ struct RecordingVm {
         if (failureRequested("findclass")) return nullptr;
         if (failureRequested("initializer")) {
             exceptionPending = true;
+            pending = {"java.lang.ExceptionInInitializerError", "", &kInitialiserFailure, {}};
             pendingDescription = "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
                                  "Caused by: fake.Failure: thrown by the static initialiser\n";
             return nullptr;
         }
+        // The class is not there, or its superclass is not (as a VM says it, '/'-separated).
+        for (const char* missing : {"noclass", "superclass"})
+            if (failureRequested(missing)) {
+                exceptionPending = true;
+                std::string name = failureRequested("noclass") ? text : "test/Base";
+                pending = {"java.lang.NoClassDefFoundError: " + name, "java/lang/NoClassDefFoundError", nullptr, {}};
+                pendingDescription = "Exception in thread \"main\" " + pending.text + "\n";
+                return nullptr;
+            }
         mainClass.name = text;
         return reinterpret_cast<jclass>(&mainClass);
     }
@@ -265,7 +302,7 @@ struct RecordingVm {
 
     static jthrowable JNICALL exceptionOccurred(JNIEnv*) {
         checkAlive();
-        return exceptionPending ? reinterpret_cast<jthrowable>(&throwableTag) : nullptr;
+        return exceptionPending ? reinterpret_cast<jthrowable>(&pending) : nullptr;
     }
 
     static jboolean JNICALL exceptionCheck(JNIEnv*) {
@@ -291,16 +328,67 @@ struct RecordingVm {
     static jboolean JNICALL isInstanceOf(JNIEnv*, jobject object, jclass cls) {
         checkAlive();
         if (exceptionPending) fatal("fakejvm: IsInstanceOf with an exception pending\n");
-        // The only throwable this VM makes is no lookup's error.
-        bool mine = object == reinterpret_cast<jobject>(&throwableTag);
-        return mine && cls != reinterpret_cast<jclass>(&errorClass) ? JNI_TRUE : JNI_FALSE;
+        if (object != reinterpret_cast<jobject>(&pending)) return JNI_FALSE;
+        if (cls == reinterpret_cast<jclass>(&errorClass)) return pending.errorClass == errorClass.name ? JNI_TRUE : JNI_FALSE;
+        return JNI_TRUE;
     }
 
     static jint JNICALL throwObject(JNIEnv*, jthrowable thrown) {
         checkAlive();
-        if (thrown != reinterpret_cast<jthrowable>(&throwableTag)) fatal("fakejvm: Throw of an object it did not make\n");
+        if (thrown != reinterpret_cast<jthrowable>(&pending)) fatal("fakejvm: Throw of an object it did not make\n");
         exceptionPending = true;
         return JNI_OK;
+    }
+
+    // An exception read through its methods: toString, getCause, getStackTrace (whose frames
+    // are strings here, which toString gives back as they are).
+    static jclass JNICALL getObjectClass(JNIEnv*, jobject object) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (throwableOf(object)) return reinterpret_cast<jclass>(&throwableClass);
+        textOf(object);
+        return reinterpret_cast<jclass>(&stringClass);
+    }
+
+    static jmethodID JNICALL getMethodID(JNIEnv*, jclass cls, const char* name, const char* signature) {
+        checkAlive();
+        if (exceptionPending) fatal("fakejvm: GetMethodID with an exception pending\n");
+        std::string method = std::string(name ? name : "") + (signature ? signature : "");
+        if (method == "toString()Ljava/lang/String;") return reinterpret_cast<jmethodID>(&toStringTag);
+        if (cls != reinterpret_cast<jclass>(&throwableClass)) fatal("fakejvm: GetMethodID of a String other than toString\n");
+        if (method == "getCause()Ljava/lang/Throwable;") return reinterpret_cast<jmethodID>(&getCauseTag);
+        if (method == "getStackTrace()[Ljava/lang/StackTraceElement;") return reinterpret_cast<jmethodID>(&getStackTraceTag);
+        fatal("fakejvm: GetMethodID of a method a throwable does not have here\n");
+    }
+
+    static jobject JNICALL callObjectMethodV(JNIEnv*, jobject object, jmethodID method, va_list) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (exceptionPending) fatal("fakejvm: CallObjectMethod with an exception pending\n");
+        const FakeThrowable* thrown = throwableOf(object);
+        if (method == reinterpret_cast<jmethodID>(&toStringTag)) return thrown ? makeString(thrown->text) : object;
+        if (!thrown) fatal("fakejvm: CallObjectMethod of a throwable's method on a string\n");
+        if (method == reinterpret_cast<jmethodID>(&getCauseTag))
+            return thrown->cause ? handleOf(const_cast<FakeThrowable*>(thrown->cause)) : nullptr;
+        if (method != reinterpret_cast<jmethodID>(&getStackTraceTag)) fatal("fakejvm: CallObjectMethod of another method\n");
+        arrays.push_back(FakeArray{});
+        for (const std::string& frame : thrown->frames) arrays.back().elements.push_back(makeString(frame));
+        return reinterpret_cast<jobject>(&arrays.back());
+    }
+
+    static jsize JNICALL getArrayLength(JNIEnv*, jarray array) {
+        Guard guard(vmMutex);
+        checkAlive();
+        return static_cast<jsize>(arrayOf(reinterpret_cast<jobjectArray>(array))->elements.size());
+    }
+
+    static jobject JNICALL getObjectArrayElement(JNIEnv*, jobjectArray array, jsize index) {
+        Guard guard(vmMutex);
+        checkAlive();
+        FakeArray* source = arrayOf(array);
+        if (index < 0 || static_cast<std::size_t>(index) >= source->elements.size())
+            fatal("fakejvm: GetObjectArrayElement out of bounds\n");
+        return source->elements[static_cast<std::size_t>(index)];
     }
 
     // The JavaVM's own functions.

@@ -164,10 +164,7 @@ TEST(DesktopMessage, WithoutATerminalGoesToTheFirstDesktopToolOnPath) {
     for (const Case& c : cases) {
         std::filesystem::remove_all(inst.path("tools"));
         inst.mkdir("tools");
-        for (const std::string& tool : c.tools) {
-            inst.write("tools/" + tool, "#!/bin/sh\n{ printf '%s\\n' \"${0##*/}\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } > \"${0%/*}/shown\"\n");
-            std::filesystem::permissions(inst.path("tools/" + tool), std::filesystem::perms::owner_all);
-        }
+        for (const std::string& tool : c.tools) inst.addDesktopTool("tools", tool);
         RunOptions o;
         o.env = {{"PATH", inst.path("tools") + ":/usr/bin:/bin"}};
         if (!c.displayVariable.empty()) o.env[c.displayVariable] = std::string(":9");
@@ -180,6 +177,36 @@ TEST(DesktopMessage, WithoutATerminalGoesToTheFirstDesktopToolOnPath) {
         std::ifstream in(inst.path("tools/shown"));
         std::string recorded((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
         EXPECT_EQ(recorded, c.shownBy.empty() ? "" : shown.at(c.shownBy)) << c.what;
+    }
+}
+
+// Under message 5 the window shows why the class could not be had: what its static initialiser
+// threw, with its first three frames; nothing more for a class that is not there.
+TEST(DesktopMessage, ShowsTheCauseUnderMessage5) {
+    if (isWindows()) GTEST_SKIP() << "Windows shows its own message box";
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    inst.addDesktopTool("tools", "zenity");
+    const std::string message = "Unable to find main class.\nClass specified is: test/Main";
+    struct Case {
+        const char* fail;  // FAKEJVM_FAIL
+        std::string explanation;
+    } cases[] = {
+        {"noclass", ""},
+        {"initializer", "\n\nCaused by: fake.Failure: thrown by the static initialiser\n\tat test.Main.<clinit>(Main.java:3)"
+                        "\n\tat test.Helper.run(Helper.java:7)\n\tat test.Helper.<init>(Helper.java:2)"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(inst.path("tools/shown"));
+        RunOptions o;
+        o.env = {{"PATH", inst.path("tools") + ":/usr/bin:/bin"}, {"DISPLAY", std::string(":9")},
+                 {"FAKEJVM_FAIL", std::string(c.fail)}};
+        Result r = inst.run({}, o);
+        EXPECT_EQ(r.exitCode, 5) << c.fail;
+        EXPECT_EQ(inst.read("tools/shown"),
+                  "zenity\n--warning\n--no-markup\n--title=" + defaultTitle() + "\n--text=" + message + c.explanation + "\n")
+            << c.fail;
     }
 }
 

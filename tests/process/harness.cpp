@@ -372,6 +372,14 @@ void Installation::addExecutable(const std::string& name) const {
                     fs::perm_options::replace);
 }
 
+void Installation::addDesktopTool(const std::string& tools, const std::string& name, const std::string& prints,
+                                  int exitCode) const {
+    std::string file = tools + "/" + name;
+    write(file, "#!/bin/sh\n{ printf '%s\\n' \"${0##*/}\"; for a in \"$@\"; do printf '%s\\n' \"$a\"; done; } >> \"${0%/*}/shown\"\n"
+                "printf '%s' '" + prints + "'\nexit " + std::to_string(exitCode) + "\n");
+    fs::permissions(path(file), fs::perms::owner_all);
+}
+
 void Installation::addRuntime(const std::string& home, const std::optional<std::string>& jvmCfg,
                               const std::vector<std::string>& vmDirectories, VmLibrary library) const {
     write(home + "/" + javaExecutable(), "not a real Java executable\n");
@@ -417,12 +425,14 @@ void Installation::placeVmLibrary(const std::string& relativeFile, VmLibrary lib
     }
 }
 
-std::string Installation::record() const {
-    std::ifstream in(recordFile(), std::ios::binary);
+std::string Installation::read(const std::string& relative) const {
+    std::ifstream in(path(relative), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
+
+std::string Installation::record() const { return read("record.txt"); }
 
 Result Installation::run(const std::vector<std::string>& args, const RunOptions& options) const {
     std::string program = options.program.empty() ? programName_ + exeSuffix() : options.program;

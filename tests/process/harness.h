@@ -140,10 +140,17 @@ public:
     /// Writes a file below the root (creating directories), bytes as given.
     void write(const std::string& relative, const std::string& content) const;
     void mkdir(const std::string& relative) const;
+    /// The bytes of a file below the root; empty when it cannot be read.
+    std::string read(const std::string& relative) const;
     /// Writes bin/<program>.conf.
     void writeConfig(const std::string& content) const;
     /// Another copy of the launcher in bin, under `name` (given with its suffix, if any).
     void addExecutable(const std::string& name) const;
+    /// A stand-in for the desktop tool `name` in the directory `tools` (for PATH; POSIX): it
+    /// adds its name and then its arguments, one a line, to the file "shown" there, prints
+    /// `prints` on its standard output and ends with `exitCode`.
+    void addDesktopTool(const std::string& tools, const std::string& name, const std::string& prints = "",
+                        int exitCode = 0) const;
 
     /// A Java runtime at `home` (relative to the root): the launcher executable, lib/jvm.cfg
     /// with `jvmCfg` (none when nullopt), and the VM library in each of `vmDirectories`.

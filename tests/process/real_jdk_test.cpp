@@ -125,6 +125,46 @@ TEST_P(RealJdk, ClassWhoseInitialiserThrows) {
     EXPECT_EQ(r.err.substr(r.err.size() - last.size()), last) << r.err;
 }
 
+// A main class that is there but cannot be had: the cause is named before message 5 (a missing
+// class on a line of its own, what the initialiser threw with its stack trace), and a window
+// of the desktop shows it under the message, the thrown one with its first frames.
+TEST_P(RealJdk, CauseOfAClassThatCannotBeHadIsNamed) {
+    struct Case {
+        const char* mainClass;
+        std::string errStart;  // then the stack trace, when it is a thrown one's
+        bool traced;
+        std::string explanation;
+    } cases[] = {
+        // Its superclass is not on the class path.
+        {"launchertest.Dependent", "Caused by: java.lang.NoClassDefFoundError: launchertest/Dependency\n", false,
+         "Caused by: java.lang.NoClassDefFoundError: launchertest/Dependency"},
+        {"launchertest.BadInit", "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n", true,
+         "Caused by: java.lang.IllegalStateException: no display here\n\tat launchertest.BadInit.<clinit>(BadInit.java:8)"},
+    };
+    fs::create_directories(inst.path("partial/launchertest"));
+    fs::copy_file(target().javaClasses + "/launchertest/Dependent.class", inst.path("partial/launchertest/Dependent.class"));
+    inst.addDesktopTool("tools", "zenity");
+    RunOptions o;
+    o.env = {{"PATH", inst.path("tools") + ":/usr/bin:/bin"}, {"DISPLAY", std::string(":9")}};
+    for (const Case& c : cases) {
+        std::string slashed = std::regex_replace(c.mainClass, std::regex("\\."), "/");
+        inst.writeConfig(config(c.mainClass, slashed == "launchertest/Dependent" ? inst.seen("partial") : target().javaClasses));
+        fs::remove(inst.path("tools/shown"));
+        Result r = inst.run({}, o);
+        std::string message = "Unable to find main class.\nClass specified is: " + slashed;
+        EXPECT_EQ(r.out, errorReport(message)) << c.mainClass;
+        EXPECT_EQ(r.exitCode, 5) << c.mainClass;
+        EXPECT_EQ(r.err.compare(0, c.errStart.size(), c.errStart), 0) << r.err;
+        const std::string last = "ERROR: Can't find " + slashed + "\n";
+        EXPECT_EQ(r.err.substr(r.err.size() - std::min(r.err.size(), last.size())), last) << r.err;
+        if (!c.traced) {
+            EXPECT_EQ(r.err, c.errStart + last);
+        }
+        EXPECT_EQ(inst.read("tools/shown"), "zenity\n--warning\n--no-markup\n--title=" + defaultTitle() + "\n--text=" +
+                                                message + "\n\n" + c.explanation + "\n");
+    }
+}
+
 // The process ends only after the VM's other non-daemon threads have.
 TEST_P(RealJdk, WaitsForNonDaemonThreads) {
     inst.writeConfig(config("launchertest.Worker"));

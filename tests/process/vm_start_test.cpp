@@ -58,6 +58,12 @@ std::vector<VmFailure> vmFailures() {
         {"MainClass", "findclass", {"a"}, noMainClass("test/Main"), "ERROR: Can't find test/Main\n", 5, kMainLookup + kDestroy},
         {"MainMethod", "method", {"a"}, noMainClass("test/Main"), "ERROR: Can't find Prog.main\n", 5,
          kMainLookup + kMethodLookup + kDestroy},
+        // A class that is not there is all message 5 says; a missing superclass is named first.
+        {"ClassNotThere", "noclass", {"a"}, noMainClass("test/Main"), "ERROR: Can't find test/Main\n", 5,
+         kMainLookup + "findclass=java/lang/NoClassDefFoundError\n" + kDestroy},
+        {"SuperclassNotThere", "superclass", {"a"}, noMainClass("test/Main"),
+         "Caused by: java.lang.NoClassDefFoundError: test/Base\nERROR: Can't find test/Main\n", 5,
+         kMainLookup + "findclass=java/lang/NoClassDefFoundError\n" + kDestroy},
         // What the class's static initialiser threw is printed before the message, which stays.
         {"StaticInitialiser", "initializer", {"a"}, noMainClass("test/Main"),
          "Exception in thread \"main\" java.lang.ExceptionInInitializerError\n"
