@@ -19,7 +19,7 @@ void showMessageBox(const std::string& text, const std::string& caption);
 /// no window was shown: a terminal, no display, no tool, or none of them started. Windows:
 /// always false, its message boxes are the system's.
 bool showDesktopMessage(const std::string& text, const std::string& caption);
-/// How long a start waits for the user to close a desktop message window.
+/// How long a start waits for the user to close a desktop message window, or to choose a folder.
 constexpr unsigned kDesktopMessageSeconds = 600;
 
 /// The ProductName stamped into the running executable's version information, when it has
@@ -31,8 +31,12 @@ std::optional<std::string> stampedProductName();
 /// when not empty, `need` (what runtime the application needs) above the question. With
 /// `windowAllowed` false no window opens: the question goes to the console when standard
 /// input is one. With `downloadUrl` not empty, the window offers a button that opens it with the
-/// system's handler, and the console a line "Get Java at <downloadUrl>". Returns the answer as
-/// typed (at most 259 characters) or nullopt when the user cancels or no question can be asked.
+/// system's handler, and the console a line "Get Java at <downloadUrl>". POSIX, where no
+/// terminal sees the process and a display is there: the folder the user chooses in the
+/// desktop's folder chooser (zenity, else kdialog, found on PATH, run without a shell, waited
+/// for at most kDesktopMessageSeconds), when a window is allowed. Returns the answer as typed
+/// (at most 259 characters) or chosen, or nullopt when the user cancels or no question can be
+/// asked.
 std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need = std::string(),
                                                 bool windowAllowed = true, const std::string& downloadUrl = std::string());
 

@@ -1,6 +1,9 @@
 // Without a runtime at the Java home, the launcher asks for the Java executable. The POSIX
-// builds ask on the terminal when standard input is one; the answer's runtime is then used.
+// builds ask on the terminal when standard input is one, else, on a desktop, in its folder
+// chooser; the answer's runtime is then used.
+#include <filesystem>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +92,58 @@ TEST_F(JavaPrompt, NoQuestionWhenTheRuntimeIsThere) {
     inst.addRuntime();
     EXPECT_RUN(answer(inst.seen("elsewhere/bin/java")), "", "", 0);
     EXPECT_EQ(inst.record(), startedWith(defaultJavaHome()));
+}
+
+// Without a terminal, on a desktop, the question is the desktop's folder chooser (zenity, else
+// kdialog), and the folder chosen is checked as a typed answer is. Not under -nomsgbox, nor
+// without a chooser on PATH; a cancelled choice ends with message 8 as a cancelled question does.
+TEST_F(JavaPrompt, WithoutATerminalTheDesktopsFolderChooserAsks) {
+    inst.addRuntime("rt");
+    const std::string heading = defaultTitle() + ": choose the Java folder";
+    const std::string zenity = "zenity\n--file-selection\n--directory\n--title=" + heading + "\n";
+    const std::string kdialog = "kdialog\n--title\n" + heading + "\n--getexistingdirectory\n";
+    struct Case {
+        const char* what;
+        std::vector<std::string> tools;
+        std::string prints;
+        int exitCode;
+        std::vector<std::string> args;
+        std::string startedHome;  // empty: message 8 with `notFound`
+        std::string notFound;
+        std::string asked;  // the chooser's arguments; empty: none ran
+    } cases[] = {
+        {"zenity first", {"zenity", "kdialog"}, inst.seen("rt") + "\n", 0, {}, inst.seen("rt"), "", zenity},
+        {"kdialog", {"kdialog"}, inst.seen("rt") + "\n", 0, {}, inst.seen("rt"), "", kdialog},
+        {"a folder without a runtime", {"zenity"}, inst.seen("none") + "\n", 0, {}, "", inst.seen("none"), zenity},
+        {"cancelled", {"zenity"}, "", 1, {}, "", "", zenity},
+        {"-nomsgbox", {"zenity"}, inst.seen("rt") + "\n", 0, {"-nomsgbox"}, "", "", ""},
+        {"no chooser", {}, "", 0, {}, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove_all(inst.path("tools"));
+        inst.mkdir("tools");
+        std::filesystem::remove(inst.recordFile());
+        for (const std::string& tool : c.tools) inst.addDesktopTool("tools", tool, c.prints, c.exitCode);
+        RunOptions o;
+        o.env = {{"PATH", inst.path("tools") + ":/usr/bin:/bin"}, {"DISPLAY", std::string(":9")}};
+        Result r = inst.run(c.args, o);
+        if (c.startedHome.empty()) {
+            EXPECT_RUN(r, noRuntimeAt(c.notFound), "", 8);
+            EXPECT_EQ(inst.record(), "") << c.what;
+        } else {
+            EXPECT_RUN(r, "", "", 0);
+            LaunchOptions parts;
+            parts.classPath = runtimeClassPath(c.startedHome);
+            parts.pathVariable = o.env["PATH"];
+            EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {})) << c.what;
+        }
+        // The chooser first; a message 8 window after it.
+        std::string shown = inst.read("tools/shown");
+        EXPECT_EQ(shown.substr(0, c.asked.size()), c.asked) << c.what;
+        if (c.asked.empty()) {
+            EXPECT_EQ(shown, "") << c.what;
+        }
+    }
 }
 
 }  // namespace

@@ -19,6 +19,7 @@
 #include <cstring>
 
 #include "base/text_ops.h"
+#include "platform/posix/child_output.h"
 #include "platform/posix/held_locks.h"
 #include "platform/posix/owned_descriptor.h"
 
@@ -219,10 +220,39 @@ std::optional<std::vector<std::string>> backgroundWork(const std::vector<std::st
     return std::nullopt;
 }
 
-int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
+namespace {
+
+/// Appends what the pipe `from` holds now to `output`, up to kMostChildOutput; closes it at its
+/// end or when it fails.
+void readAvailable(OwnedDescriptor& from, std::string& output) {
+    char buffer[4096];
+    while (from.valid()) {
+        ssize_t got = ::read(from.get(), buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) return;
+        if (got <= 0) {
+            from.reset();
+            return;
+        }
+        std::size_t room = kMostChildOutput - std::min(kMostChildOutput, output.size());
+        output.append(buffer, std::min(room, static_cast<std::size_t>(got)));
+    }
+}
+
+}  // namespace
+
+int runQuietlyReading(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit,
+                      std::string* output) {
     std::vector<char*> argv;
     for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
     argv.push_back(nullptr);
+    OwnedDescriptor readEnd, writeEnd;
+    if (output) {
+        int ends[2];
+        if (::pipe2(ends, O_CLOEXEC | O_NONBLOCK) != 0) return -1;
+        readEnd.reset(ends[0]);
+        writeEnd.reset(ends[1]);
+    }
     pid_t parent = ::getpid();
     pid_t pid = ::fork();
     if (pid < 0) return -1;
@@ -232,13 +262,22 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
         if (::getppid() != parent) ::_exit(127);
         int null = ::open("/dev/null", O_RDWR);
         for (int fd = 0; fd <= 2 && null >= 0; ++fd) ::dup2(null, fd);
+        // The pipe's end as the standard output, blocking, as a program expects it.
+        if (writeEnd.valid() && (::dup2(writeEnd.get(), STDOUT_FILENO) < 0 || ::fcntl(STDOUT_FILENO, F_SETFL, 0) < 0))
+            ::_exit(127);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
+    writeEnd.reset();
     int status = 0;
     for (unsigned long waited = 0;; waited += 10) {
+        if (output) readAvailable(readEnd, *output);
         pid_t done = ::waitpid(pid, &status, WNOHANG);
-        if (done == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? kChildCutShort : -1;
+        if (done == pid) {
+            // What it wrote before it ended; a descendant that keeps the pipe open is not waited for.
+            if (output) readAvailable(readEnd, *output);
+            return WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? kChildCutShort : -1;
+        }
         if (done < 0 && errno != EINTR) return -1;
         if (waited >= timeLimit * 1000UL) break;
         ::usleep(10000);
@@ -247,6 +286,10 @@ int runQuietly(const std::string& program, const std::vector<std::string>& args,
     while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
     return kChildCutShort;
+}
+
+int runQuietly(const std::string& program, const std::vector<std::string>& args, unsigned timeLimit) {
+    return runQuietlyReading(program, args, timeLimit, nullptr);
 }
 
 }  // namespace platform

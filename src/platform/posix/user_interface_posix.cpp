@@ -1,6 +1,6 @@
 // The launcher's own windows on a POSIX system: none of its own. The question goes to the
 // terminal and messages to the console; without a terminal, on a desktop, a message also goes
-// to a window of the desktop's own tools.
+// to a window of the desktop's own tools, and the question becomes their folder chooser.
 #include "platform/user_interface.h"
 
 #include <sys/stat.h>
@@ -13,6 +13,7 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/posix/child_output.h"
 #include "platform/processes.h"
 
 namespace platform {
@@ -48,6 +49,33 @@ std::vector<std::vector<std::string>> messageTools(const std::string& text, cons
     };
 }
 
+/// The desktop tools that ask for a folder, in the order they are tried, with their arguments.
+std::vector<std::vector<std::string>> folderChoosers(const std::string& heading) {
+    return {
+        {"zenity", "--file-selection", "--directory", "--title=" + heading},
+        {"kdialog", "--title", heading, "--getexistingdirectory"},
+    };
+}
+
+/// The Java folder the user chooses in the first folder chooser of the desktop found on PATH;
+/// nullopt when there is none, none could be run, or the user cancelled.
+std::optional<std::string> chooseJavaFolder(const std::string& title, const std::string& need) {
+    std::string heading = title + ": choose the Java folder" + (need.empty() ? "" : " (" + need + ")");
+    for (const std::vector<std::string>& tool : folderChoosers(heading)) {
+        std::optional<std::string> program = onPath(tool[0]);
+        if (!program) continue;
+        std::string chosen;
+        int code = runQuietlyReading(*program, tool, kDesktopMessageSeconds, &chosen);
+        if (code == -1 || code == 127) continue;
+        // The folder, on one line of its own; anything else is no answer.
+        if (code != 0 || chosen.empty() || chosen.back() != '\n') return std::nullopt;
+        chosen.pop_back();
+        if (chosen.empty() || chosen.find('\n') != std::string::npos) return std::nullopt;
+        return chosen;
+    }
+    return std::nullopt;
+}
+
 }  // namespace
 
 void showMessageBox(const std::string& text, const std::string& caption) {
@@ -68,9 +96,12 @@ bool showDesktopMessage(const std::string& text, const std::string& caption) {
     return false;
 }
 
-std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool,
+std::optional<std::string> askForJavaExecutable(const std::string& title, const std::string& need, bool windowAllowed,
                                                 const std::string& downloadUrl) {
-    if (!::isatty(STDIN_FILENO)) return std::nullopt;
+    if (!::isatty(STDIN_FILENO)) {
+        if (!windowAllowed || anyTerminal() || !hasDisplay()) return std::nullopt;
+        return chooseJavaFolder(title, need);
+    }
     std::string question = title + "\n" + (need.empty() ? "" : need + "\n") +
                            (downloadUrl.empty() ? "" : "Get Java at " + downloadUrl + "\n") +
                            "Enter the full pathname for java: ";
