@@ -1,5 +1,6 @@
 #include "cmdline/command_line.h"
 
+#include <optional>
 #include <string>
 
 #include "config/launch_settings.h"
@@ -18,6 +19,9 @@ using Operation = void (LaunchSettings::*)(const std::string&);
 struct EarlyOverride {
     Operation directive;
     Phase phase;
+    /// Applied once more with the launcher's options, in the order typed, where the option
+    /// words may change it again (-server) or its letter case matters (the Java home).
+    bool againInOrder = false;
 };
 const EarlyOverride kEarlyOverrides[] = {
     // The title heads every message, the prompt's too, and wins over the file's.
@@ -25,13 +29,41 @@ const EarlyOverride kEarlyOverrides[] = {
     // Whether the user's own file is read: decided before it would be.
     {&LaunchSettings::setUserSettings, Phase::BeforeUserFile},
     // The search's settings and the home it starts from.
-    {&LaunchSettings::setJavaHome, Phase::BeforeSearch},
+    {&LaunchSettings::setJavaHome, Phase::BeforeSearch, true},
     {&LaunchSettings::setJavaVersion, Phase::BeforeSearch},
     {&LaunchSettings::setJavaSearch, Phase::BeforeSearch},
     {&LaunchSettings::addJavaSearchPath, Phase::BeforeSearch},
+    // A runtime without the VM asked for is passed over.
+    {&LaunchSettings::setJavaVm, Phase::BeforeSearch, true},
     // Message 8, the search's failure, offers it.
     {&LaunchSettings::setJavaDownloadUrl, Phase::BeforeSearch},
 };
+
+/// The directives that a command line cannot change, and why: each is refused with a warning.
+struct RefusedOverride {
+    Operation directive;
+    const char* why;
+};
+const RefusedOverride kRefusedOverrides[] = {
+    {&LaunchSettings::addNativeCodePath,
+     "java.library.path is made before the command line is read; add the path in the configuration file"},
+};
+
+/// The VM words that count for the search too, as --SetJavaVM= does, where a runtime is chosen
+/// among several (-tavm does not: a runtime without it still starts, after a warning).
+const char* const kSearchedVmWords[] = {"-server", "-client"};
+
+const EarlyOverride* earlyRowOf(const Directive& directive) {
+    for (const EarlyOverride& row : kEarlyOverrides)
+        if (row.directive == directive.apply) return &row;
+    return nullptr;
+}
+
+const RefusedOverride* refusalOf(const Directive& directive) {
+    for (const RefusedOverride& row : kRefusedOverrides)
+        if (row.directive == directive.apply) return &row;
+    return nullptr;
+}
 
 /// True when the override `arg` names the directive whose operation is `operation`.
 bool isOverrideOf(const Argument& arg, Operation operation) {
@@ -144,12 +176,30 @@ void addApplicationArgument(LaunchSettings& settings, const std::string& argumen
 
 /// An override applied after the file. The search's own settings counted before it ran; the
 /// Java home is taken once more as typed (the runtime check took it lower-cased where names
-/// ignore case), which matters only where the runtime is the configured one.
+/// ignore case), which matters only where the runtime is the configured one, and the VM once
+/// more in its place among the VM words. A directive that cannot count here is refused.
 void applyLateOverride(LaunchSettings& settings, const Argument& arg) {
-    if (arg.directive && !isOverrideOf(arg, &LaunchSettings::setJavaHome) &&
-        phaseOf(*arg.directive) == Phase::BeforeSearch)
+    if (const RefusedOverride* refusal = arg.directive ? refusalOf(*arg.directive) : nullptr) {
+        printErr(std::string("WARNING: --") + arg.directive->name + "= is not taken from the command line: " +
+                 refusal->why + "\n");
         return;
+    }
+    const EarlyOverride* early = arg.directive ? earlyRowOf(*arg.directive) : nullptr;
+    if (early && early->phase == Phase::BeforeSearch && !early->againInOrder) return;
     settings.applyDirective(arg.name, arg.value);
+}
+
+/// Where the search chooses among runtimes, the VM asked for is the last of the command line's
+/// --SetJavaVM= and VM words: a runtime that lacks it is passed over.
+void askForSearchedVm(LaunchSettings& settings, const CommandLine& line) {
+    if (!settings.searchesForJava()) return;
+    std::optional<std::string> asked;
+    for (const Argument& arg : line.arguments) {
+        if (isOverrideOf(arg, &LaunchSettings::setJavaVm)) asked = arg.value;
+        for (const char* word : kSearchedVmWords)
+            if (arg.kind == ArgumentKind::Application && arg.text == word) asked = arg.text.substr(1);
+    }
+    if (asked) settings.setJavaVm(*asked);
 }
 
 }  // namespace
@@ -186,9 +236,9 @@ CommandLine readCommandLine(const std::vector<std::string>& args) {
 void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms) { classify(line.arguments, vms); }
 
 Phase phaseOf(const Directive& directive) {
-    for (const EarlyOverride& row : kEarlyOverrides)
-        if (row.directive == directive.apply) return row.phase;
-    return Phase::AfterFile;
+    if (refusalOf(directive)) return Phase::Refused;
+    const EarlyOverride* early = earlyRowOf(directive);
+    return early ? early->phase : Phase::AfterFile;
 }
 
 void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase) {
@@ -200,6 +250,7 @@ void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phas
         if (isOverrideOf(arg, &LaunchSettings::setJavaHome) && platform::kNamesIgnoreCase) value = lowerCaseCopy(value);
         (settings.*arg.directive->apply)(value);
     }
+    if (phase == Phase::BeforeSearch) askForSearchedVm(settings, line);
 }
 
 bool launcherTakes(const CommandLine& line, ArgumentKind kind, bool appHandlesHelp) {

@@ -14,6 +14,7 @@ enum class Phase {
     BeforeUserFile,  ///< after the application's file, before the user's own is read
     BeforeSearch,  ///< before the Java runtime is checked or searched for
     AfterFile,     ///< with the launcher's options, in their order, once the runtime is known
+    Refused,       ///< never: a warning says why it cannot count on the command line
 };
 
 /// What one argument is to the launcher.
@@ -68,11 +69,13 @@ CommandLine readCommandLine(const std::vector<std::string>& args);
 /// listed VM is that VM's option, and takes no value even where the word otherwise would.
 void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms);
 
-/// The phase at which an override of `directive` first counts; AfterFile for most.
+/// The phase at which an override of `directive` first counts; AfterFile for most. The Java
+/// home and the VM (BeforeSearch) count once more in their place among the launcher's options.
 Phase phaseOf(const Directive& directive);
 
-/// Applies the overrides whose directive first counts at `phase` (BeforeFile or BeforeSearch),
-/// in the order typed.
+/// Applies the overrides whose directive first counts at `phase` (BeforeFile, BeforeUserFile
+/// or BeforeSearch), in the order typed. At BeforeSearch, where the search chooses among
+/// runtimes, the last of --SetJavaVM= and the words -server and -client names the VM asked for.
 void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase);
 
 /// True when an argument of `kind` (a help option, "-verbose") is the launcher's: it comes

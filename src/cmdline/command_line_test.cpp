@@ -199,6 +199,41 @@ TEST(CommandLine, OverridesCountAtTheirPhase) {
     EXPECT_EQ(settings.vmOptions, Options{"-Dx"});
     EXPECT_EQ(settings.javaSearchPaths, Options{"j"}) << "counted once";
 
+    // The VM asked for counts for the search where it chooses among runtimes: the last of
+    // --SetJavaVM= and -server/-client; once the runtime is known, the last VM option, as ever.
+    struct VmCase {
+        Options args;
+        bool searching;
+        std::string forSearch, atStart;
+    } vmCases[] = {
+        {{"-client"}, true, "client", "client"},
+        {{"-client"}, false, "", "client"},
+        {{"--SetJavaVM=client", "-server"}, true, "server", "server"},
+        {{"-server", "--setjavavm=client"}, true, "client", "client"},
+        {{"--SetJavaVM=client"}, false, "client", "client"},
+        {{"-tavm"}, true, "", ""},
+        {{"-mainclass", "-client"}, true, "", ""},
+    };
+    for (const VmCase& c : vmCases) {
+        Options args = c.args;
+        args.insert(args.begin(), "app");
+        CommandLine vmLine = readCommandLine(args);
+        LaunchSettings vmSettings;
+        if (c.searching) vmSettings.setJavaVersion("17");
+        applyEarlyOverrides(vmSettings, vmLine, Phase::BeforeSearch);
+        EXPECT_EQ(vmSettings.vmName, c.forSearch) << c.args[0];
+        knowVmNames(vmLine, {{"server", "server"}, {"client", "client"}});
+        applyCommandLine(vmSettings, vmLine, "");
+        EXPECT_EQ(vmSettings.vmName, c.atStart) << c.args[0];
+    }
+    // The native code path is made before the command line is read: its override is refused.
+    const Directive* nativeCodePath = findDirective("AddNativeCodePath");
+    ASSERT_NE(nativeCodePath, nullptr);
+    EXPECT_EQ(phaseOf(*nativeCodePath), Phase::Refused);
+    LaunchSettings refusing;
+    applyCommandLine(refusing, readCommandLine({"app", "--AddNativeCodePath=late"}), "");
+    EXPECT_EQ(refusing.nativeCodePath, "");
+
     // Help options and -verbose are the launcher's until help is handed over.
     using K = ArgumentKind;
     struct Case {

@@ -97,10 +97,14 @@ JavaCandidate examineJavaHome(const std::string& home, const std::string& source
     return candidate;
 }
 
-std::string candidateLine(const JavaCandidate& candidate, bool chosen, const JavaRequest& request) {
-    std::string verdict = chosen ? "chosen" : verdictText(candidate.verdict);
+std::string verdictWords(const JavaCandidate& candidate, const JavaRequest& request) {
     if (candidate.verdict == Verdict::NoVmLibrary && !request.vmName.empty())
-        verdict = "no VM library for the VM " + request.vmName;
+        return "no VM library for the VM " + request.vmName;
+    return verdictText(candidate.verdict);
+}
+
+std::string candidateLine(const JavaCandidate& candidate, bool chosen, const JavaRequest& request) {
+    std::string verdict = chosen ? "chosen" : verdictWords(candidate, request);
     return "Java candidate: " + candidate.home + " from " + candidate.source + ": version " +
            (candidate.version ? candidate.version->text : "unknown") + ", " +
            (candidate.architecture.empty() ? "architecture unknown" : candidate.architecture) + ": " + verdict + "\n";

@@ -40,10 +40,10 @@ bool newerThan(const JavaCandidate& a, const JavaCandidate& b) {
 /// How a directory is told from others: by its name, ignoring letter case where the system does.
 std::string seenKey(const std::string& home) { return platform::kNamesIgnoreCase ? lowerCaseCopy(home) : home; }
 
-std::string summaryEntry(const JavaCandidate& candidate) {
+std::string summaryEntry(const JavaCandidate& candidate, const JavaRequest& request) {
     return candidate.home + " (" + (candidate.version ? candidate.version->text : "version unknown") + ", " +
            (candidate.architecture.empty() ? "architecture unknown" : candidate.architecture) +
-           "): " + verdictText(candidate.verdict);
+           "): " + verdictWords(candidate, request);
 }
 
 /// "Java runtimes found: " and the entries of the runtimes among the first `count` examined
@@ -52,13 +52,13 @@ std::string summaryEntry(const JavaCandidate& candidate) {
 /// that a machine with thousands of runtimes (a build farm's cache) gets a line a person can
 /// read; `last` is named after them. Empty when nothing is named.
 template <typename LeftOut>
-std::string runtimesFound(const std::vector<JavaCandidate>& examined, std::size_t count, LeftOut leftOut,
-                          const std::string& last = std::string()) {
+std::string runtimesFound(const std::vector<JavaCandidate>& examined, const JavaRequest& request, std::size_t count,
+                          LeftOut leftOut, const std::string& last = std::string()) {
     std::string list;
     std::size_t listed = 0, more = 0;
     for (std::size_t i = 0; i < count; ++i) {
         if (examined[i].verdict == Verdict::NoMarker || leftOut(examined[i])) continue;
-        if (listed++ < kMostRuntimesListed) list += (list.empty() ? "" : "; ") + summaryEntry(examined[i]);
+        if (listed++ < kMostRuntimesListed) list += (list.empty() ? "" : "; ") + summaryEntry(examined[i], request);
         else ++more;
     }
     if (more != 0) list += "; and " + std::to_string(more) + " more";
@@ -155,7 +155,8 @@ std::optional<JavaCandidate> JavaSearch::searchInstalled(const std::vector<std::
 }
 
 std::string JavaSearch::foundSummary() const {
-    std::string found = runtimesFound(examined_, examined_.size(), [](const JavaCandidate&) { return false; });
+    std::string found =
+        runtimesFound(examined_, request_, examined_.size(), [](const JavaCandidate&) { return false; });
     return found.empty() ? "No installed Java runtime was found.\n" : found;
 }
 
@@ -167,7 +168,8 @@ std::string JavaSearch::summaryAfterRefusal(const JavaCandidate& answer) const {
     // runtime; a runtime the search had examined already is named once, as the answer.
     const std::string answerKey = key(answer.home);
     std::size_t before = examined_.empty() ? 0 : examined_.size() - 1;
-    return runtimesFound(examined_, before, [&](const JavaCandidate& candidate) { return key(candidate.home) == answerKey; },
-                         summaryEntry(answer)) +
+    return runtimesFound(examined_, request_, before,
+                         [&](const JavaCandidate& candidate) { return key(candidate.home) == answerKey; },
+                         summaryEntry(answer, request_)) +
            needText(request_) + "\n";
 }

@@ -45,6 +45,10 @@ JavaCandidate examineJavaHome(const std::string& home, const std::string& source
 /// The verdict in words: "fits", "too old", "other architecture"...
 const char* verdictText(Verdict verdict);
 
+/// The verdict on `candidate` in words, naming the VM `request` asks for where the runtime has
+/// no library of it ("no VM library for the VM server").
+std::string verdictWords(const JavaCandidate& candidate, const JavaRequest& request);
+
 /// "Java candidate: HOME from SOURCE: version V, ARCH: VERDICT\n", the -verbose line.
 std::string candidateLine(const JavaCandidate& candidate, bool chosen, const JavaRequest& request);
 

@@ -221,7 +221,8 @@ TEST_F(CommandLine, LongArgumentsAreHandledWhole) {
 // ---- Overrides and VM options -------------------------------------------------------------------
 
 // java.library.path is fixed once the files are read: the command line's native code path does
-// not enter it, and the command line's options, a registered variable's too, follow it.
+// not enter it, which a warning says, and the command line's options, a registered variable's
+// too, follow it.
 TEST_F(CommandLine, DirectiveOverridesApplyInOrderAndUnknownOnesAreReported) {
     configure("AddVMOption -Xmx128m\nRegisterEnvVar LAUNCHER_TEST_VAR\n");
     RunOptions o;
@@ -229,7 +230,10 @@ TEST_F(CommandLine, DirectiveOverridesApplyInOrderAndUnknownOnesAreReported) {
     Result r = launch({"--frob=1", "--setmainclass=b.Main", "--x", "y", "--ADDVMOPTION=-Dp=a=b", "-J-Xmx256m", "-J",
                        "--SetMainClass=c.Main", "--AddNativeCodePath=late", "--RegisterEnvVar=LAUNCHER_TEST_VAR"},
                       o);
-    EXPECT_RUN(r, "", "WARNING: Unknown directive: frob\n", 0);
+    EXPECT_RUN(r, "",
+               "WARNING: Unknown directive: frob\nWARNING: --AddNativeCodePath= is not taken from the command line: "
+               "java.library.path is made before the command line is read; add the path in the configuration file\n",
+               0);
     LaunchOptions parts;
     parts.fromFile = {"-Xmx128m", "-Denv.launcher_test_var=\"v\""};
     parts.fromCommandLine = {"-Dp=a=b", "-Xmx256m", "", "-Denv.launcher_test_var=\"v\""};

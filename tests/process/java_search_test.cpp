@@ -242,6 +242,42 @@ TEST_F(JavaSearch, VerboseNamesEveryCandidateAndItsVerdict) {
                "", 0);
 }
 
+// The command line's VM counts for the choice as the file's does: --SetJavaVM= and -server or
+// -client pass over a runtime whose jvm.cfg lacks that VM, the last of them wins, and message 8
+// names the VM each runtime lacks.
+TEST_F(JavaSearch, CommandLinesVmCountsForTheChoice) {
+    inst.addRuntime("rt/jdk-21", std::string("-server KNOWN\n"), {"server"});
+    inst.addRuntime("rt/jdk-17", std::string("-server KNOWN\n-client KNOWN\n"), {"server", "client"});
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 17\nAddJavaSearchPath " + inst.seen("rt") + "/*\n");
+    std::string source = "AddJavaSearchPath " + inst.seen("rt") + native("/*");
+    struct Case {
+        std::vector<std::string> args;
+        const char* chosen;
+    } cases[] = {
+        {{}, "rt/jdk-21"},
+        {{"-client"}, "rt/jdk-17"},
+        {{"--SetJavaVM=client"}, "rt/jdk-17"},
+        {{"-client", "--setjavavm=server"}, "rt/jdk-21"},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args{"-nomsgbox", "--print-java"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        std::string version = std::string(c.chosen).substr(7);
+        EXPECT_RUN(inst.run(args), javaReport(inst.seen(c.chosen), version, source), "", 0);
+    }
+    // The start uses the client VM of the runtime chosen for it.
+    EXPECT_RUN(inst.run({"-nomsgbox", "-client", "x"}), "", "", 0);
+    LaunchOptions parts;
+    parts.classPath = runtimeClassPath(inst.seen("rt/jdk-17"));
+    EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {"x"}));
+    Result r = inst.run({"-nomsgbox", "--SetJavaVM=zero"});
+    std::string expected = "Error: Cannot find a J2SE SDK installed at path:.\nJava runtimes found: " +
+                           inst.seen("rt/jdk-17") + " (17, architecture unknown): no VM library for the VM zero; " +
+                           inst.seen("rt/jdk-21") + " (21, architecture unknown): no VM library for the VM zero";
+    EXPECT_EQ(r.out.substr(0, streamText(expected).size()), streamText(expected));
+    EXPECT_EQ(r.exitCode, 8);
+}
+
 // A directive value that is no version or no switch is reported and changes nothing.
 TEST_F(JavaSearch, UnreadableValuesAreReported) {
     inst.addRuntime();
