@@ -18,6 +18,7 @@
 
 #include <gtest/gtest.h>
 
+#include "cmdline/command_line.h"
 #include "config/launch_settings.h"
 #include "messages/messages.h"
 #include "process/harness.h"
@@ -360,6 +361,77 @@ TEST(DocsCoverage, DirectiveTableListsEveryDirective) {
     EXPECT_EQ(documented, names);
     EXPECT_NE(effect["SetMainClass"].find("default `" + replaceAll(kDefaultMainClass, "/", ".") + "`"), std::string::npos);
     EXPECT_NE(effect["SetJavaVM"].find(std::string("default `") + kDefaultVmName + "`"), std::string::npos);
+}
+
+// The table of directives on the command line in command-line.md has one row per directive,
+// and says for each the point of the start at which the launcher lets it count.
+TEST(DocsCoverage, CommandLineDirectiveTableSaysWhenEachCounts) {
+    const std::map<Phase, std::string> said = {
+        {Phase::BeforeFile, "before the configuration file is read"},
+        {Phase::BeforeUserFile, "before the user's own settings file is read"},
+        {Phase::BeforeSearch, "before the Java runtime is looked for"},
+        {Phase::AfterFile, "with the launcher's options"},
+        {Phase::Refused, "is made before the command line is read"},
+    };
+    std::map<std::string, std::vector<std::string>> rows;
+    for (const auto& row : tableAfter(readSource("docs/command-line.md"), "## Directives on the command line")) {
+        ASSERT_EQ(row.size(), 3u);
+        std::vector<std::string> names = codeSpans(row[0]);
+        ASSERT_EQ(names.size(), 1u) << row[0];
+        rows[names[0]] = row;
+    }
+    EXPECT_EQ(rows.size(), directives().size());
+    for (const Directive& directive : directives()) {
+        auto row = rows.find(directive.name);
+        ASSERT_NE(row, rows.end()) << directive.name << " has no row";
+        Phase phase = phaseOf(directive);
+        EXPECT_EQ(row->second[1].rfind(phase == Phase::Refused ? "no" : "yes", 0), 0u) << directive.name;
+        EXPECT_NE(row->second[2].find(said.at(phase)), std::string::npos) << directive.name << ": " << row->second[2];
+    }
+}
+
+// Every warning the launcher's source writes is a row of the console table of messages.md: the
+// text of its first piece, up to where a value is put in.
+TEST(DocsCoverage, EveryWarningOfTheSourceIsInTheTable) {
+    std::string table;
+    for (const auto& row : tableAfter(readSource("docs/messages.md"), "## Lines on the console"))
+        for (const std::string& span : codeSpans(row.at(0))) table += span + "\n";
+    std::regex warning("\"WARNING: ([^\"\\\\]*)");
+    std::size_t found = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(sourceRoot() / "src")) {
+        std::string name = entry.path().filename().string();
+        if (entry.path().extension() != ".cpp" || name.find("_test") != std::string::npos) continue;
+        std::string text = readFile(entry.path());
+        for (std::sregex_iterator it(text.begin(), text.end(), warning), end; it != end; ++it, ++found)
+            EXPECT_NE(table.find("WARNING: " + std::string((*it)[1])), std::string::npos)
+                << name << " writes a warning messages.md does not list: " << it->str();
+    }
+    EXPECT_GE(found, 15u) << "the pattern finds the warnings";
+}
+
+// What command-line.md says of the VM options' order holds: the configuration's path follows
+// the files' and the command line's options, and only SetMaxHeap's -Xmx (and the start-up
+// cache's options) come between it and the class path.
+TEST(DocsExamples, OptionOrderIsAsThePageSays) {
+    EXPECT_PAGE_SAYS(readSource("docs/command-line.md"),
+                     "`-Dide.config_pathname=` with the configuration file's path, after every VM option of the files "
+                     "and the command line; after it come only `SetMaxHeap`'s `-Xmx`, the start-up cache's options");
+    Installation inst;
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\nSetMaxHeap 64m\nAddVMOption -Dfrom=file\n");
+    Result r = inst.run({"-nomsgbox", "-verbose", "-J-Dfrom=line"});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    std::vector<std::string> options;
+    for (std::string line : splitLines(r.out)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.rfind("JNI Option: ", 0) == 0) options.push_back(line.substr(12));
+    }
+    ASSERT_EQ(options.size(), 6u) << r.out;
+    EXPECT_EQ(options[0], "-Dfrom=file");
+    EXPECT_EQ(options[2], "-Dfrom=line");
+    EXPECT_EQ(options[3].rfind("-Dide.config_pathname=", 0), 0u);
+    EXPECT_EQ(options[4], "-Xmx64m");
+    EXPECT_EQ(options[5].rfind("-Djava.class.path=", 0), 0u);
 }
 
 /// The options of the usage text: the first word of each line that begins with '-', with
