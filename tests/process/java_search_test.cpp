@@ -256,7 +256,6 @@ TEST_F(JavaSearch, CommandLinesVmCountsForTheChoice) {
     } cases[] = {
         {{}, "rt/jdk-21"},
         {{"-client"}, "rt/jdk-17"},
-        {{"--SetJavaVM=client"}, "rt/jdk-17"},
         {{"-client", "--setjavavm=server"}, "rt/jdk-21"},
     };
     for (const Case& c : cases) {
