@@ -27,9 +27,10 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# A display of its own: Xvfb picks a free number and writes it once it is ready.
+# A display of its own: Xvfb picks a free number and writes it once it is ready; -noreset keeps
+# it from starting afresh, refusing connections meanwhile, each time its last client leaves.
 exec 3> "$work/display"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp > "$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset > "$work/xvfb.log" 2>&1 &
 xvfb=$!
 exec 3>&-
 for _ in $(seq 100); do

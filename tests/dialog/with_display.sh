@@ -98,8 +98,9 @@ fi
 timeout 60 wineserver -k >/dev/null 2>&1
 timeout 60 wineserver -w >/dev/null 2>&1
 
-# Xvfb writes the display's number to the descriptor once it accepts connections.
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 9>&- &
+# Xvfb writes the display's number to the descriptor once it accepts connections; -noreset keeps it
+# from starting afresh, refusing connections meanwhile, each time its last client leaves.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" </dev/null >"$work/xvfb.log" 2>&1 9>&- &
 xvfb_pid=$!
 for _ in $(seq 300); do
     [ -s "$work/display" ] && break

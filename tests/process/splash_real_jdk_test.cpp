@@ -50,7 +50,9 @@ public:
         if (pid_ == 0) {
             ::close(fds[0]);
             std::string fd = std::to_string(fds[1]);
-            ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp",
+            // -noreset: the server would start afresh whenever its last client left (each of the
+            // test's xwininfo runs), refusing a connection that comes meanwhile.
+            ::execl(xvfb.c_str(), "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24", "-nolisten", "tcp", "-noreset",
                     static_cast<char*>(nullptr));
             ::_exit(127);
         }
@@ -135,7 +137,10 @@ TEST_P(SplashRealJdk, TheWindowShowsTheImageAtItsSize) {
            launch.wait_for(std::chrono::milliseconds(20)) != std::future_status::ready)
         geometry = windowOfSize("320x200");
     auto shownAfter = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
-    ASSERT_FALSE(geometry.empty()) << "no 320x200 window was mapped";
+    if (geometry.empty()) {
+        Result ended = launch.get();
+        FAIL() << "no 320x200 window was mapped; the start ended with " << ended.exitCode << "\n" << ended.out << ended.err;
+    }
     std::cout << "splash window " << geometry << " found " << shownAfter.count() << " ms after the start\n";
     int x = std::stoi(geometry.substr(geometry.find('+') + 1));
     int y = std::stoi(geometry.substr(geometry.rfind('+') + 1));
