@@ -270,7 +270,7 @@ bool hasArgument(const CommandLine& line, ArgumentKind kind) {
     return false;
 }
 
-bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory) {
+void applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory) {
     settings.updateMode = false;
     settings.multiInstance = false;
     // The arguments are traced from the launcher's own -verbose on.
@@ -319,8 +319,8 @@ bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
                 addApplicationArgument(settings, text, startDirectory, trace);
                 break;
             case ArgumentKind::Help:
-                if (!settings.appHandlesHelp) return false;
-                addApplicationArgument(settings, "-help", startDirectory, trace);
+                // A -help the launcher takes has ended the start before (launcher_actions).
+                if (settings.appHandlesHelp) addApplicationArgument(settings, "-help", startDirectory, trace);
                 break;
             case ArgumentKind::Verbose:
                 if (settings.appHandlesHelp)
@@ -333,7 +333,6 @@ bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
                 break;
         }
     }
-    return true;
 }
 
 namespace {

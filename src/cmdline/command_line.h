@@ -89,9 +89,9 @@ bool hasArgument(const CommandLine& line, ArgumentKind kind);
 /// Applies the launcher's options, the overrides that count after the file and the
 /// application's arguments (relative paths that exist made absolute against `startDirectory`)
 /// to `settings`; with `settings.verbose`, each application argument after the launcher's
-/// "-verbose" is named on stdout. False when a help option asks the launcher for its usage
-/// text: the launch then prints it and ends.
-bool applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory);
+/// "-verbose" is named on stdout; a -help reaches the application only when it handles it
+/// (the launcher's own -help ends the start before, as an action).
+void applyCommandLine(LaunchSettings& settings, const CommandLine& line, const std::string& startDirectory);
 
 /// An argument that names a path relative to the user's start directory, made absolute
 /// against it; options and absolute paths unchanged.

@@ -61,8 +61,7 @@ namespace {
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
 /// the title again, which wins over the file's. Whether the launch is verbose is decided once the
 /// application's file has said whether the application handles -verbose itself. When the file
-/// cannot be read, the action the command line asks for at that point, else message 7. The
-/// messages carry the title the settings hold at each step.
+/// cannot be read, the action the command line asks for at that point, else message 7.
 std::optional<int> readSettings(LaunchSettings& settings, const std::string& configPath, const CommandLine& line,
                                 const ActionInputs& actionInputs) {
     settings.configPath = configPath;
@@ -71,20 +70,17 @@ std::optional<int> readSettings(LaunchSettings& settings, const std::string& con
     // The title of the command line is the application's already for a configuration file that
     // cannot be read, and wins over the file's for the prompt.
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
-    setProductTitle(settings.productTitle);
     if (!loadConfigFile(settings, configPath)) {
         if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationUnreadable, actionInputs)) return code;
         printOut("Could not load config file: " + configPath + "\n");
         throw JavaLauncherException(kMsgCannotOpenConfig, configPath);
     }
-    setProductTitle(settings.productTitle);
     settings.verbose = launcherTakes(line, ArgumentKind::Verbose, settings.appHandlesHelp);
     // The user's file counts after the application's and before the command line, which says
     // first whether it is read at all.
     applyEarlyOverrides(settings, line, Phase::BeforeUserFile);
     readUserSettings(settings, settings.verbose);
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
-    setProductTitle(settings.productTitle);
     return std::nullopt;
 }
 
@@ -107,11 +103,13 @@ RuntimeFacts chooseRuntime(LaunchSettings& settings) {
 int JavaLauncher::launch(CommandLine line) {
     // Outside the handler: a launch that fails closes the channel before the process ends.
     std::unique_ptr<InstanceListener> instance;
+    // Every message, the failure's in the handler too, carries the title the settings hold.
+    LaunchSettings settings;
+    ProductTitleSource title(settings.productTitle);
     try {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
-        LaunchSettings settings;
         std::string configPath = getConfigFilePath(programName);
         ActionInputs actionInputs{line, configPath, settings};
         if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationNamed, actionInputs)) return *code;
@@ -127,12 +125,11 @@ int JavaLauncher::launch(CommandLine line) {
         settings.fixLibraryPath();
         knowVmNames(line, runtime.vmTable);
         bool configuredRuntime = runtime.home == settings.configuredJavaHome;
-        if (!applyCommandLine(settings, line, startDirectory)) return printUsage(), 0;
+        applyCommandLine(settings, line, startDirectory);
         // The search took the command line's Java home lower-cased where names ignore case; the
         // VM library is found under it as typed. A runtime the search or the user chose stands.
         if (configuredRuntime) runtime.home = settings.configuredJavaHome;
         settings.applyDefaults();
-        setProductTitle(settings.productTitle);
         // An update child knows itself from its environment, which no configuration or
         // jvm.cfg can change ("-update" can be taken as a VM's name): it never starts another.
         bool updateMode = settings.updateMode || updateChild;

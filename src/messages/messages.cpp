@@ -123,17 +123,19 @@ std::string titleForProgram(const std::string& name) {
 
 namespace {
 
-std::string& applicationTitle() {
-    static std::string title;
+const std::string*& applicationTitle() {
+    static const std::string* title = nullptr;
     return title;
 }
 
 }  // namespace
 
-void setProductTitle(const std::string& title) { applicationTitle() = title; }
+ProductTitleSource::ProductTitleSource(const std::string& title) : previous_(applicationTitle()) { applicationTitle() = &title; }
+
+ProductTitleSource::~ProductTitleSource() { applicationTitle() = previous_; }
 
 const std::string& productTitle() {
-    if (!applicationTitle().empty()) return applicationTitle();
+    if (applicationTitle() && !applicationTitle()->empty()) return *applicationTitle();
     static const std::string title = platform::stampedProductName().value_or(titleForProgram(programName));
     return title;
 }

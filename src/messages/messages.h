@@ -78,14 +78,23 @@ void setBeforeMessage(void (*hook)());
 void showWarning(int w);
 
 /// The title for message boxes, the prompt's caption and the usage heading: the application's
-/// own (setProductTitle) once one is set, else the ProductName stamped into the executable,
-/// else the launcher's own title for programName; the last two are chosen at the first call
-/// and fixed afterwards.
+/// own (the text a ProductTitleSource names) when it is not empty, else the ProductName stamped
+/// into the executable, else the launcher's own title for programName; the last two are chosen
+/// at the first call and fixed afterwards.
 const std::string& productTitle();
 
-/// Sets the application's own title (SetProductTitle); an empty text gives the stamped or
-/// default title back. Messages shown before it is set carry the stamped or default title.
-void setProductTitle(const std::string& title);
+/// While it lives, the application's title is read from `title` (the settings' SetProductTitle)
+/// at each message, so that every message carries the title the settings hold at that moment.
+class ProductTitleSource {
+public:
+    explicit ProductTitleSource(const std::string& title);
+    ~ProductTitleSource();
+    ProductTitleSource(const ProductTitleSource&) = delete;
+    ProductTitleSource& operator=(const ProductTitleSource&) = delete;
+
+private:
+    const std::string* previous_;
+};
 
 /// The text a message box shows for e: the formatted message, and under it, after an empty
 /// line, the explanation when there is one.
