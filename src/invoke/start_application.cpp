@@ -349,9 +349,9 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
         throw JavaLauncherException(kMsgNoMainClass, className, "", cause);
     }
     jobjectArray arguments = buildArgumentArray(env, settings.appArgs);
+    // The splash stays when main returns: the usual start hands its first window to the event
+    // thread, and the runtime's AWT closes the splash as that window shows.
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);
-    // A tool that never opened a window leaves no splash behind.
-    closeSplashScreen();
 
     // An exception that main lets escape is reported with its stack trace, and the process
     // ends with 1, as the JDK's own launcher does.
@@ -361,6 +361,9 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
         exitCode = 1;
     }
     created.destroy();
+    // The VM has ended with the application's last thread: a start that never showed a window
+    // leaves no splash behind.
+    closeSplashScreen();
     // Where the making runs in this process (a worker could not be started), it is finished
     // before the process ends.
     platform::waitForBackground();

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/path_names.h"
+#include "base/text_ops.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -99,10 +100,15 @@ std::optional<SplashLibrary> loadSplashLibrary(const SplashRequest& request) {
         tellWhyNot(request.verbose, "the runtime has no splash library (" + path + ")");
         return std::nullopt;
     }
+    // The launch's VM library first, as the runtime's own launcher loads it: where a build links
+    // its splash library against the VM library, that dependency is then the one already
+    // loaded, never another copy that the loader's search path (LD_LIBRARY_PATH) names first,
+    // which would put two VMs in one process.
+    if (!platform::loadLibrary(request.vmLibrary).handle) {
+        tellWhyNot(request.verbose, "the VM library does not load (" + request.vmLibrary + ")");
+        return std::nullopt;
+    }
     void* handle = platform::loadLibrary(path).handle;
-    // Some builds link their splash library against the VM library, which the library's own
-    // search path does not reach: loaded first, it is the one the dependency resolves to.
-    if (!handle && platform::loadLibrary(request.vmLibrary).handle) handle = platform::loadLibrary(path).handle;
     if (!handle) {
         tellWhyNot(request.verbose, "the runtime's splash library does not load (" + path + ")");
         return std::nullopt;
@@ -137,11 +143,26 @@ struct Variant {
     float scale = 1.0f;
 };
 
-/// The variant of `image` for the display's scale (image@2x.png, image@150pct.png) as the
-/// library finds it; `image` itself at scale 1 when there is none.
+/// Whether the library may look for the display's variant of `image` itself. It opens, beside
+/// the image, names made of the image's stem, a mark of the scale and its extension
+/// (image@2x.png, image@150pct.png; Windows: image.scale-200.png), by the C runtime, which waits
+/// for ever on a FIFO. So it may only when every entry there that could be such a name (begins
+/// as the stem, in any letter case, and ends as the extension) passes the image's own check.
+bool variantsSafeToOpen(const std::string& image) {
+    std::string directory = directoryOf(image), name = fileNameOf(image);
+    std::size_t dot = name.rfind('.');
+    std::string stem = lowerCaseCopy(name.substr(0, dot));
+    for (const std::string& entry : platform::findFiles(directory, "*" + (dot == std::string::npos ? "" : name.substr(dot))))
+        if (entry.size() > name.size() && startsWith(lowerCaseCopy(entry), stem) && splashImageProblem(directory + entry))
+            return false;
+    return true;
+}
+
+/// The variant of `image` for the display's scale as the library finds it; `image` itself at
+/// scale 1 when there is none, or when a name it would open fails the check.
 Variant scaledVariant(const SplashLibrary& library, const std::string& image) {
     std::optional<std::string> name = libraryFileName(image);
-    int length = name ? library.scaledNameLength(name->c_str()) : 0;
+    int length = name && variantsSafeToOpen(image) ? library.scaledNameLength(name->c_str()) : 0;
     if (length <= 0) return {image};
     // Room for the name and the longest suffix, whichever of the two the length counts.
     std::vector<char> scaled(name->size() + static_cast<std::size_t>(length) + 1, '\0');
@@ -184,7 +205,14 @@ void showSplashScreen(const SplashRequest& request) {
     Variant chosen = scaledVariant(*library, image);
     if (chosen.image != image) library->setScaleFactor(chosen.scale);
     std::vector<long> before = platform::threadsOfThisProcess();
-    if (!loadImage(*library, chosen.image)) {
+    bool loaded = loadImage(*library, chosen.image);
+    // A variant that is no image the library reads gives way to the image, drawn at scale 1.
+    if (!loaded && chosen.image != image) {
+        library->setScaleFactor(1.0f);
+        chosen = Variant{image};
+        loaded = loadImage(*library, image);
+    }
+    if (!loaded) {
         // The library has taken down what it set up for the image.
         library->close();
         shownSplash().imageBytes.clear();

@@ -17,8 +17,10 @@ struct SplashRequest {
     bool verbose = false;
 };
 
-/// Shows the splash screen through the runtime's splash library, choosing the image's variant
-/// for the display's scale as that library does. Never fails the launch: when there is no
+/// Shows the splash screen through the runtime's splash library, after loading the launch's VM
+/// library (which that library may depend on), choosing the image's variant for the display's
+/// scale as that library does: only among files that pass the image's own check, and giving
+/// way to the image where the variant is no image. Never fails the launch: when there is no
 /// library (a headless runtime) or the image is unusable, nothing is shown and, with verbose,
 /// one line on stdout says why (a missing image also gives a "WARNING: " line on stderr).
 /// Once shown, every message of the launcher closes it first.

@@ -99,9 +99,8 @@ protected:
                          "\nSetMainClass " + mainClass + (image.empty() ? "" : "\nSetSplashScreen " + image) + "\n");
     }
 
-    Result run(const std::vector<std::string>& args) const {
-        RunOptions o;
-        o.env = {{"DISPLAY", display->name()}};
+    Result run(const std::vector<std::string>& args, RunOptions o = {}) const {
+        o.env["DISPLAY"] = display->name();
         std::vector<std::string> all = {"-nomsgbox"};
         all.insert(all.end(), args.begin(), args.end());
         return inst.run(all, o);
@@ -128,7 +127,41 @@ TEST_P(SplashRealJdk, TheApplicationHasItUntilItsFirstWindow) {
     EXPECT_RUN(run({"window"}), "splash 320x200 splash.png\nwindow shown, splash visible false\n", "", 0);
 }
 
-// The window is mapped at the image's size, shows the image, and is gone when main returns.
+// The usual Swing start: main returns at once and the window comes later from the event
+// thread. The splash stays mapped from its first sight, past main's return, until the window is
+// mapped: the screen is never empty meanwhile.
+TEST_P(SplashRealJdk, StaysUntilTheWindowThatComesAfterMain) {
+    std::string marker = inst.path("main-returned");
+    auto launch = std::async(std::launch::async, [&] { return run({"later", "500", marker}); });
+    bool splashSeen = false, seenAfterMain = false, windowSeen = false;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!windowSeen && std::chrono::steady_clock::now() < deadline &&
+           launch.wait_for(std::chrono::milliseconds(10)) != std::future_status::ready) {
+        bool returned = fs::exists(marker);
+        bool splash = !windowOfSize("320x200").empty();
+        windowSeen = !windowOfSize("200x100").empty();
+        ASSERT_FALSE(splashSeen && !splash && !windowSeen) << "the splash went before the window came; main returned: " << returned;
+        splashSeen = splashSeen || splash;
+        seenAfterMain = seenAfterMain || (splash && returned);
+    }
+    EXPECT_TRUE(seenAfterMain) << "the splash was not seen after main returned";
+    EXPECT_TRUE(windowSeen) << "the application's window was not seen";
+    EXPECT_RUN(launch.get(), "splash 320x200 splash.png\nwindow shown, splash visible false\n", "", 0);
+}
+
+// The splash library's dependency on the VM library is the launch's own VM, whatever copy
+// LD_LIBRARY_PATH names; and a scaled variant that is no image gives way to the image.
+TEST_P(SplashRealJdk, OnlyTheLaunchsOwnVmAndAnImageThatIsOne) {
+    inst.mkdir("other");
+    fs::copy_file(GetParam() + "/lib/server/libjvm.so", inst.path("other/libjvm.so"));
+    inst.write("bin/splash@2x.png", "not an image\n");
+    RunOptions o;
+    o.env = {{"LD_LIBRARY_PATH", inst.path("other")}, {"J2D_UISCALE", "2"}};
+    EXPECT_RUN(run({"libjvm"}, o), "splash 320x200 splash.png\nlibjvm " + GetParam() + "/lib/server/libjvm.so\n", "", 0);
+}
+
+// The window is mapped at the image's size, shows the image, and is gone once the start has
+// ended.
 TEST_P(SplashRealJdk, TheWindowShowsTheImageAtItsSize) {
     auto start = std::chrono::steady_clock::now();
     auto launch = std::async(std::launch::async, [&] { return run({"wait", "5000"}); });

@@ -20,45 +20,60 @@ std::string loaded(const std::string& file) {
     return "SplashLoadFile " + file + "\nSplashSetFileJarName " + file + " null\n";
 }
 
-/// The VM's record of a plain start, with the splash closed between main's return and the end.
+/// The VM's record of a plain start, with the splash closed once the VM has ended (not when
+/// main returns: the application's first window may come later, from another thread).
 std::string startedClosing(const Installation& inst) {
-    std::string record = startedRecord(expectedOptions(inst), "test/Main", {});
-    return record.insert(record.size() - std::string("destroy\n").size(), "SplashClose\n");
+    return startedRecord(expectedOptions(inst), "test/Main", {}) + "SplashClose\n";
 }
 
 // Init, the image by its full path (or the variant the library finds for the display's
-// scale), then close when main returns; nothing without the directive, with an empty value on
-// the command line, or in the update child.
+// scale, when every name it could open there passes the image's check, and which gives way to
+// the image when it is none), then close when the VM has ended; nothing without the directive,
+// with an empty value on the command line, or in the update child.
 TEST(Splash, CallsTheRuntimesLibraryOnlyWhenAskedFor) {
     struct Case {
         std::vector<std::string> args;
         const char* scale;    // FAKESPLASH_SCALE
         const char* variant;  // present beside splash.png
-        std::string scaleCall;
+        const char* content;  // the variant's: an image, a text, "fifo" or "directory"
+        std::string calls;    // before the image is loaded; '@' is the variant's full name
         bool splash;
     } cases[] = {
-        {{}, "", "", "", true},
-        {{}, "2", "splash@2x.png", "SplashSetScaleFactor 2\n", true},
-        {{}, "1.5", "splash@150pct.png", "SplashSetScaleFactor 1.5\n", true},
-        {{}, "2", "", "", true},
-        {{"--SetSplashScreen="}, "", "", "", false},
-        {{"-update"}, "", "", "", false},
+        {{}, "", "", "", "", true},
+        {{}, "2", "splash@2x.png", "png", "SplashSetScaleFactor 2\n", true},
+        {{}, "1.5", "splash@150pct.png", "png", "SplashSetScaleFactor 1.5\n", true},
+        {{}, "2", "", "", "", true},
+        {{}, "2", "splash@2x.png", "text", "SplashSetScaleFactor 2\nSplashLoadFile @\nSplashSetScaleFactor 1\n", true},
+        {{}, "2", "splash@2x.png", "directory", "", true},
+        {{}, "2", "splash@2x.png", "fifo", "", true},
+        {{"--SetSplashScreen="}, "", "", "", "", false},
+        {{"-update"}, "", "", "", "", false},
     };
     for (const Case& c : cases) {
+        std::string content = c.content;
+        if (isWindows() && content == "fifo") continue;
         Installation inst;
         inst.addRuntime();
         inst.addSplashLibrary();
         inst.write("bin/splash.png", kPng);
-        if (*c.variant) inst.write(std::string("bin/") + c.variant, kPng);
+        std::string variant = std::string("bin/") + c.variant;
+        if (content == "png" || content == "text") inst.write(variant, content == "png" ? kPng : "not an image\n");
+        if (content == "directory") inst.mkdir(variant);
+        if (content == "fifo") {
+            EXPECT_EQ(::mkfifo(inst.path(variant).c_str(), 0600), 0);
+        }
         inst.writeConfig("SetMainClass test.Main\nSetUpdateMainClass test.Main\nSetSplashScreen splash.png\n");
         std::vector<std::string> args = {"-nomsgbox"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         RunOptions o;
         o.env = {{"FAKESPLASH_SCALE", std::string(c.scale)}};
+        SCOPED_TRACE(std::string(c.variant) + " " + content);
         EXPECT_RUN(inst.run(args, o), "", "", 0);
-        std::string file = inst.seen(std::string("bin/") + (*c.variant ? c.variant : "splash.png"));
+        std::string calls = c.calls;
+        if (calls.find('@') != std::string::npos) calls.replace(calls.find('@'), 1, inst.seen(variant));
+        std::string file = inst.seen(content == "png" ? variant : "bin/splash.png");
         if (c.splash)
-            EXPECT_EQ(inst.record(), "SplashInit\n" + c.scaleCall + loaded(file) + startedClosing(inst)) << c.scale;
+            EXPECT_EQ(inst.record(), "SplashInit\n" + calls + loaded(file) + startedClosing(inst)) << c.scale;
         else
             EXPECT_EQ(inst.record().find("Splash"), std::string::npos) << inst.record();
     }

@@ -1,15 +1,22 @@
 package launchertest;
 
 import java.awt.Color;
+import java.awt.EventQueue;
 import java.awt.Graphics2D;
 import java.awt.SplashScreen;
+import java.nio.file.Files;
+import java.nio.file.Paths;
 import javax.swing.JFrame;
 import javax.swing.SwingUtilities;
+import javax.swing.Timer;
 
 /**
  * What an application sees of the splash screen its launcher showed. "draw": draws on it and
  * closes it; "window": opens its first window and reports whether that closed the splash;
- * "wait MILLIS": keeps it up that long; "none": only reports whether there is one.
+ * "wait MILLIS": keeps it up that long; "later MILLIS MARKER": creates the file MARKER and
+ * returns from main at once, its window coming that much later from the event thread, as the
+ * usual Swing start does; "libjvm": names every VM library this process has mapped; "none":
+ * only reports whether there is one.
  */
 public class SplashProbe {
     public static void main(String[] args) throws Exception {
@@ -39,6 +46,34 @@ public class SplashProbe {
                 });
                 System.out.println("window shown, splash visible " + splash.isVisible());
                 SwingUtilities.invokeAndWait(() -> frame[0].dispose());
+                break;
+            case "later":
+                Thread later = new Thread(() -> {
+                    try {
+                        Thread.sleep(Long.parseLong(args[1]));
+                    } catch (InterruptedException e) {
+                        return;
+                    }
+                    EventQueue.invokeLater(() -> {
+                        JFrame window = new JFrame("SplashProbe");
+                        window.setSize(200, 100);
+                        window.setVisible(true);
+                        System.out.println("window shown, splash visible " + splash.isVisible());
+                        // Long enough for the test to see it mapped; then the VM ends.
+                        Timer close = new Timer(250, e -> window.dispose());
+                        close.setRepeats(false);
+                        close.start();
+                    });
+                });
+                later.start();
+                Files.createFile(Paths.get(args[2]));
+                break;
+            case "libjvm":
+                Files.readAllLines(Paths.get("/proc/self/maps")).stream()
+                        .map(line -> line.replaceAll("^[^/]*", ""))
+                        .filter(path -> path.endsWith("/libjvm.so"))
+                        .distinct()
+                        .forEach(path -> System.out.println("libjvm " + path));
                 break;
             case "wait":
                 System.out.println("waiting");
