@@ -234,10 +234,12 @@ void LaunchSettings::setJavaVersion(const std::string& value) {
 
 void LaunchSettings::setMaxHeap(const std::string& value) {
     std::string problem;
-    if (std::optional<MaxHeapRequest> request = parseMaxHeap(value, problem))
+    if (std::optional<MaxHeapRequest> request = parseMaxHeap(value, problem)) {
         maxHeap = std::move(request);
-    else
+        maxHeapFromUser = applicationVmOptionCount.has_value();
+    } else {
         printErr("WARNING: SetMaxHeap takes " + problem + ", not: " + value + "\n");
+    }
 }
 
 bool LaunchSettings::searchesForJava() const {

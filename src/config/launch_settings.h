@@ -122,6 +122,12 @@ public:
     std::string productTitle;
     /// SetMaxHeap, once it has been found sound; nullopt when not set.
     std::optional<MaxHeapRequest> maxHeap;
+    /// Whether maxHeap is the user's (the user's file or the command line gave it), which wins
+    /// over the application's maximum heap, rather than the application's, which yields.
+    bool maxHeapFromUser = false;
+    /// How many of vmOptions the application's file gave (the user's file's follow them), once
+    /// that file is read; nullopt before.
+    std::optional<std::size_t> applicationVmOptionCount;
     /// SetJavaDownloadUrl: where to get Java when none fits; empty when not set.
     std::string javaDownloadUrl;
     /// SetSingleInstance: the class ('/'-separated) and the static method that a later start's

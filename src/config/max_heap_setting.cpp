@@ -70,6 +70,10 @@ std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string
             problem = "a floor and a cap in k, m, g or t";
             return std::nullopt;
         }
+        if (*floor == 0 || *cap == 0) {
+            problem = "a floor and a cap over 0";
+            return std::nullopt;
+        }
         if (*cap < *floor) {
             problem = "a cap that is not below the floor";
             return std::nullopt;

@@ -18,7 +18,7 @@ struct MaxHeapRequest {
 };
 
 /// Reads "25%", "2g", "512m" or "25% 512m 8g" (amount, floor, cap; units k, m, g, t in any letter
-/// case). nullopt, with `problem` saying why, for anything else: a share over 100 %, a cap below
-/// the floor, a size without a known unit, a wrong count of words.
+/// case). nullopt, with `problem` saying why, for anything else: a share over 100 %, a floor or
+/// a cap of 0, a cap below the floor, a size without a known unit, a wrong count of words.
 std::optional<MaxHeapRequest> parseMaxHeap(const std::string& value, std::string& problem);
 

@@ -67,6 +67,8 @@ std::string refusal(const std::string& folder, const std::string& file) {
 }  // namespace
 
 void readUserSettings(LaunchSettings& settings, bool verboseLoad) {
+    // What comes from here on is the user's: the application's file has ended.
+    settings.applicationVmOptionCount = settings.vmOptions.size();
     std::string folder = userSettingsFolder(settings.configPath);
     if (!settings.userSettings || folder.empty()) return;
     std::string file = joinPath(folder, fileNameOf(settings.configPath));

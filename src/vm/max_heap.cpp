@@ -1,6 +1,8 @@
 #include "vm/max_heap.h"
 
+#include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <cstdlib>
 
 #include "config/launch_settings.h"
@@ -43,15 +45,42 @@ std::string maxHeapReport(const std::string& setting, const MemoryFacts& facts, 
     return text + "\n";
 }
 
+std::vector<std::string> optionsOfVariable(const std::string& variable) {
+    std::vector<std::string> options;
+    std::string option;
+    bool inOption = false;
+    char quote = 0;
+    for (char c : variable) {
+        if (quote) {
+            if (c == quote) quote = 0;
+            else option += c;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+            inOption = true;
+        } else if (std::isspace(static_cast<unsigned char>(c))) {
+            if (inOption) options.push_back(option);
+            option.clear();
+            inOption = false;
+        } else {
+            option += c;
+            inOption = true;
+        }
+    }
+    if (inOption) options.push_back(option);
+    return options;
+}
+
 bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std::string>& variables) {
     auto isMaxHeap = [](const std::string& option) {
-        return startsWith(option, "-Xmx") || startsWith(option, "-XX:MaxHeapSize=");
+        for (const char* start : {"-Xmx", "-XX:MaxHeapSize=", "-XX:MaxRAMPercentage=", "-XX:MaxRAM=", "-XX:MaxRAMFraction="})
+            if (startsWith(option, start)) return true;
+        return false;
     };
     for (const std::string& option : options)
         if (isMaxHeap(option)) return true;
     for (const std::string& variable : variables)
-        for (const std::string& word : blankSeparatedWords(variable))
-            if (isMaxHeap(word)) return true;
+        for (const std::string& option : optionsOfVariable(variable))
+            if (isMaxHeap(option)) return true;
     return false;
 }
 
@@ -61,7 +90,15 @@ void appendMaxHeapOption(const LaunchSettings& settings, std::vector<std::string
     std::vector<std::string> variables;
     for (const char* name : {"JAVA_TOOL_OPTIONS", "_JAVA_OPTIONS"})
         if (std::optional<std::string> value = platform::getEnvExactName(name)) variables.push_back(*value);
-    if (setsMaxHeap(options, variables)) {
+    // The application's options are the first of its file's; the user's file's follow them,
+    // then the command line's.
+    std::size_t applicationCount = std::min(settings.applicationVmOptionCount.value_or(settings.vmOptions.size()),
+                                            settings.vmOptions.size());
+    auto usersStart = settings.vmOptions.begin() + static_cast<std::ptrdiff_t>(applicationCount);
+    std::vector<std::string> applications(settings.vmOptions.begin(), usersStart);
+    std::vector<std::string> users(usersStart, settings.vmOptions.end());
+    users.insert(users.end(), settings.commandLineVmOptions.begin(), settings.commandLineVmOptions.end());
+    if (setsMaxHeap(users, variables) || (!settings.maxHeapFromUser && setsMaxHeap(applications, {}))) {
         if (settings.verbose) printOut("Max heap: SetMaxHeap " + request.text + " is ignored, an -Xmx is given already\n");
         return;
     }

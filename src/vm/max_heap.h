@@ -32,11 +32,19 @@ std::optional<std::uint64_t> computeMaxHeapMiB(const MaxHeapRequest& request, co
 /// The -verbose line of the computation: the value and what it came from.
 std::string maxHeapReport(const std::string& setting, const MemoryFacts& facts, std::optional<std::uint64_t> mebibytes);
 
-/// True when one of `options`, or a word of a variable the VM reads itself (JAVA_TOOL_OPTIONS,
-/// _JAVA_OPTIONS, given here as texts), sets the maximum heap: -Xmx or -XX:MaxHeapSize=.
+/// The options in a variable the VM reads itself (JAVA_TOOL_OPTIONS, _JAVA_OPTIONS), split as the
+/// VM splits it: at white space, where a text in single or double quotes (the quotes left out)
+/// is part of one option.
+std::vector<std::string> optionsOfVariable(const std::string& variable);
+
+/// True when one of `options`, or an option of a variable the VM reads itself (given here as
+/// texts), sets the maximum heap: -Xmx, -XX:MaxHeapSize=, or one of the settings the VM derives
+/// it from, -XX:MaxRAMPercentage=, -XX:MaxRAM=, -XX:MaxRAMFraction=.
 bool setsMaxHeap(const std::vector<std::string>& options, const std::vector<std::string>& variables);
 
 /// Adds SetMaxHeap's -Xmx option to `options` (the VM's options so far) computed from this
-/// machine, unless SetMaxHeap is not set or an option or JAVA_TOOL_OPTIONS/_JAVA_OPTIONS sets the
-/// maximum heap already. -verbose says which, and the inputs.
+/// machine, unless SetMaxHeap is not set, or the user sets the maximum heap already (the user's
+/// file, the command line, JAVA_TOOL_OPTIONS/_JAVA_OPTIONS), or the application's file does and
+/// the SetMaxHeap is the application's too: the user's SetMaxHeap wins over the application's
+/// -Xmx, which it follows. -verbose says which, and the inputs.
 void appendMaxHeapOption(const LaunchSettings& settings, std::vector<std::string>& options);

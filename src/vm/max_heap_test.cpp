@@ -47,3 +47,41 @@ TEST(MaxHeap, VerboseReportNamesValueAndInputs) {
               "Max heap: -Xmx512m from SetMaxHeap 25% 512m 8g; physical memory 16384 MiB, control group limit "
               "2048 MiB, 32-bit cap 1024 MiB\n");
 }
+
+// What counts as a maximum heap the user set: the VM's own settings of it, in options or in a
+// variable's options as the VM splits them (quotes group and are left out); nothing that only
+// contains such a text.
+TEST(MaxHeap, SettingsOfTheMaximumHeap) {
+    struct Case {
+        std::vector<std::string> options;
+        std::string variable;
+        bool sets;
+    } cases[] = {
+        {{"-Xmx1g"}, "", true},
+        {{"-XX:MaxHeapSize=1g"}, "", true},
+        {{"-XX:MaxRAMPercentage=50"}, "", true},
+        {{"-XX:MaxRAM=4g"}, "", true},
+        {{"-XX:MaxRAMFraction=4"}, "", true},
+        {{"-Dfoo=a -Xmx1g", "-XX:InitialRAMPercentage=50", "-XX:MaxRAMPercentageX", "-Xms1g"}, "", false},
+        {{}, "-Dx=1\t-XX:MaxRAMPercentage=25", true},
+        {{}, "\"-Xmx1g\"", true},
+        {{}, "'-XX:MaxRAM=4g'", true},
+        {{}, "-Dfoo=\"a -Xmx1g\" -Dbar='b -XX:MaxRAM=4g'", false},
+        {{}, "-Dfoo=\"a -Xmx1g\" -Xmx2g", true},
+        {{}, "", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(setsMaxHeap(c.options, {c.variable}), c.sets) << c.variable << (c.options.empty() ? "" : c.options[0]);
+}
+
+TEST(MaxHeap, VariableSplitAsTheVmSplitsIt) {
+    struct Case {
+        std::string variable;
+        std::vector<std::string> options;
+    } cases[] = {
+        {"  -Da=1 \t -Db=2 ", {"-Da=1", "-Db=2"}},
+        {"-Dfoo=\"a -Xmx1g\" 'x y'z", {"-Dfoo=a -Xmx1g", "x yz"}},
+        {"-Dq=\"it's\" \"\"", {"-Dq=it's", ""}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(optionsOfVariable(c.variable), c.options) << c.variable;
+}

@@ -168,8 +168,9 @@ std::uint64_t machineMemory() {
 
 std::string heapOption(std::uint64_t mebibytes) { return "-Xmx" + std::to_string(mebibytes) + "m"; }
 
-// One -Xmx after the configuration's options, unless one is given already; the user's file
-// counts as the configuration.
+// One -Xmx after the configuration's options, unless a maximum heap is given already: the
+// application's SetMaxHeap yields to any, the user's (the user's file, the command line) only to
+// the user's own.
 TEST_F(UserSettings, MaxHeapInTheVmsOptions) {
     bool narrow = target().kind == Kind::Win32;
     struct Case {
@@ -196,6 +197,20 @@ TEST_F(UserSettings, MaxHeapInTheVmsOptions) {
          "WARNING: SetMaxHeap takes a cap that is not below the floor, not: 25% 8g 512m\n"},
         {"SetMaxHeap 2x", "", {}, {}, {}, {}, std::nullopt,
          "WARNING: SetMaxHeap takes a share such as 25% or a size in k, m, g or t, not: 2x\n"},
+        {"SetMaxHeap 25% 0m 0m", "", {}, {}, {}, {}, std::nullopt,
+         "WARNING: SetMaxHeap takes a floor and a cap over 0, not: 25% 0m 0m\n"},
+        // The user's SetMaxHeap wins over the application's -Xmx, which it follows.
+        {"AddVMOption -Xmx300m", "SetMaxHeap 256m", {}, {}, {"-Xmx300m"}, {}, "-Xmx256m", ""},
+        {"AddVMOption -XX:MaxRAMPercentage=80", "", {"--SetMaxHeap=256m"}, {}, {"-XX:MaxRAMPercentage=80"}, {},
+         "-Xmx256m", ""},
+        {"SetMaxHeap 512m", "SetMaxHeap 256m\nAddVMOption -Xmx200m", {}, {}, {"-Xmx200m"}, {}, std::nullopt, ""},
+        // The application's yields to every setting the VM derives the maximum heap from.
+        {"SetMaxHeap 512m", "AddVMOption -XX:MaxRAMPercentage=50", {}, {}, {"-XX:MaxRAMPercentage=50"}, {},
+         std::nullopt, ""},
+        {"SetMaxHeap 512m", "", {"-J-XX:MaxRAM=4g"}, {}, {}, {"-XX:MaxRAM=4g"}, std::nullopt, ""},
+        {"SetMaxHeap 512m", "", {}, {{"JAVA_TOOL_OPTIONS", std::string("-Da=1 \"-XX:MaxRAMFraction=4\"")}}, {}, {},
+         std::nullopt, ""},
+        {"SetMaxHeap 512m", "", {}, {{"JAVA_TOOL_OPTIONS", std::string("-Dfoo=\"a -Xmx1g\"")}}, {}, {}, "-Xmx512m", ""},
     };
     for (const Case& c : cases) {
         inst.writeConfig("SetMainClass test.Main\n" + c.config + "\n");
