@@ -12,6 +12,12 @@
 
 namespace {
 
+/// The answer without enclosing double quotes: "Copy as path" in Explorer puts them there.
+std::string unquoted(const std::string& answer) {
+    if (answer.size() >= 2 && answer.front() == '"' && answer.back() == '"') return answer.substr(1, answer.size() - 2);
+    return answer;
+}
+
 /// True, with `text` cut where it begins, when the first occurrence of `ending` ends `text`.
 bool cutEnding(std::string& text, const std::string& ending) {
     std::size_t at = text.find(ending);
@@ -69,9 +75,7 @@ JavaCandidate askForFittingJava(const LaunchSettings& settings, JavaSearch& sear
 }  // namespace
 
 std::string javaHomeFromAnswer(const std::string& answer) {
-    std::string home = answer;
-    // "Copy as path" in Explorer puts the path in double quotes.
-    if (home.size() >= 2 && home.front() == '"' && home.back() == '"') home = home.substr(1, home.size() - 2);
+    std::string home = unquoted(answer);
     if (!cutEnding(home, platform::kJreJavaExecutable)) cutEnding(home, platform::kJavaExecutable);
     return home;
 }
@@ -85,7 +89,12 @@ std::string promptForJavaExe(const std::string& need, const std::string& downloa
     // Under -nomsgbox no window may wait for a click that an unattended start never gives.
     std::optional<std::string> answer = platform::askForJavaExecutable(productTitle(), need, !noMessageBox, downloadUrl);
     if (!answer) return std::string();
-    return javaHomeFromAnswer(*answer);
+    std::string home = javaHomeFromAnswer(*answer);
+    // ".../jre/bin/java" names the directory above jre where that is a runtime (a JDK with its
+    // own jre), and the jre itself where that directory is none.
+    std::string jre = unquoted(*answer);
+    if (cutEnding(jre, platform::kJavaExecutable) && jre != home && !hasJavaExe(home) && hasJavaExe(jre)) return jre;
+    return home;
 }
 
 RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch) {
@@ -95,10 +104,16 @@ RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearc
         return factsOfChoice(settings, chosen ? std::move(*chosen) : askForFittingJava(settings, search));
     }
     if (hasJavaExe(settings.configuredJavaHome)) return readRuntimeFacts(settings.configuredJavaHome);
+    // The answer of an earlier start, while it still holds a runtime, asks no more.
+    if (std::optional<std::string> remembered = rememberedJavaHome(settings.configPath, verboseSearch))
+        if (hasJavaExe(*remembered)) return readRuntimeFacts(chosenHome(settings, *remembered));
     std::string candidate = promptForJavaExe(std::string(), settings.javaDownloadUrl);
     // A cancelled prompt gives the empty text, which is never tested as a Java home: it would
     // make the root directory the runtime wherever a root-level bin/java exists.
-    if (!candidate.empty() && hasJavaExe(candidate)) return readRuntimeFacts(chosenHome(settings, candidate));
+    if (!candidate.empty() && hasJavaExe(candidate)) {
+        rememberJavaHome(settings.configPath, platform::resolvedPath(candidate).value_or(candidate));
+        return readRuntimeFacts(chosenHome(settings, candidate));
+    }
     throw javaNotFound(settings.javaDownloadUrl, candidate);
 }
 
@@ -106,9 +121,13 @@ JavaCandidate javaToReport(const LaunchSettings& settings, bool verboseSearch) {
     JavaSearch search(requestOf(settings, settings.searchesForJava()), verboseSearch);
     if (!settings.searchesForJava()) {
         JavaCandidate candidate = search.tryHome(settings.configuredJavaHome, kConfiguredSource);
-        if (candidate.verdict == Verdict::NoMarker)
-            throw javaNotFound(settings.javaDownloadUrl, settings.configuredJavaHome);
-        return candidate;
+        if (candidate.verdict != Verdict::NoMarker) return candidate;
+        // The start would take the remembered answer then, as it is.
+        if (std::optional<std::string> remembered = rememberedJavaHome(settings.configPath, verboseSearch)) {
+            JavaCandidate answer = search.tryHome(*remembered, "remembered answer");
+            if (answer.verdict != Verdict::NoMarker) return answer;
+        }
+        throw javaNotFound(settings.javaDownloadUrl, settings.configuredJavaHome);
     }
     std::optional<JavaCandidate> chosen = searchFitting(search, settings);
     if (!chosen) throw javaNotFound(settings.javaDownloadUrl, std::string(), search.foundSummary());

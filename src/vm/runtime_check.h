@@ -26,12 +26,14 @@ JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::st
 
 /// The runtime the launch uses, its facts read once: with searching on (searchesForJava), the
 /// configured home when it fits the request, else one found among the installed ones; without,
-/// the configured home when it holds a runtime. Asks the user when there is none, and throws
+/// the configured home when it holds a runtime, else the answer remembered from an earlier start
+/// while it holds one. Asks the user when there is none (and remembers an accepted answer for
+/// later starts, searching or not), and throws
 /// JavaLauncherException (message 8) when none is found; reading jvm.cfg throws as
 /// readRuntimeFacts does. `verboseSearch` writes a line per candidate. A home other than the
 /// configured one is written as SetJavaHome would keep it.
 RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch);
 
 /// The runtime --print-java reports: the one the search chooses, or the configured home
-/// examined as it is; throws JavaLauncherException (message 8, no prompt) when there is none.
+/// examined as it is (the remembered answer where that holds no runtime); throws JavaLauncherException (message 8, no prompt) when there is none.
 JavaCandidate javaToReport(const LaunchSettings& settings, bool verboseSearch);

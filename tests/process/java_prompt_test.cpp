@@ -2,6 +2,7 @@
 // builds ask on the terminal when standard input is one, else, on a desktop, in its folder
 // chooser; the answer's runtime is then used.
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -50,6 +51,47 @@ TEST_F(JavaPrompt, AnswerBelowAJreDirectoryGivesTheDirectoryAboveIt) {
     inst.addRuntime("sdk");
     EXPECT_RUN(answer(inst.seen("sdk/jre/bin/java")), "", kQuestion, 0);
     EXPECT_EQ(inst.record(), startedWith(inst.seen("sdk")));
+}
+
+// Where the directory above jre holds no runtime, the jre is the runtime.
+TEST_F(JavaPrompt, AnswerBelowAJreDirectoryGivesTheJreWhenTheDirectoryAboveHoldsNone) {
+    inst.addRuntime("dir/jre");
+    EXPECT_RUN(answer(inst.seen("dir/jre/bin/java")), "", kQuestion, 0);
+    EXPECT_EQ(inst.record(), startedWith(inst.seen("dir/jre")));
+}
+
+// An accepted answer is remembered for the user without SetJavaVersion: later starts take it
+// without asking while the Java home holds no runtime (one there comes first), until
+// --forget-java.
+TEST_F(JavaPrompt, AcceptedAnswerServesLaterStartsUntilForgotten) {
+    inst.addRuntime("rt");
+    struct Step {
+        const char* what;
+        std::optional<std::string> typed;  // on the terminal; none: no terminal, no question
+        std::string out, err;
+        int exitCode;
+        std::string home;  // the runtime started; empty for none
+    } steps[] = {
+        {"asked", "rt/bin/java", "", kQuestion, 0, "rt"},
+        {"remembered", std::nullopt, "", "", 0, "rt"},
+        {"the Java home holds a runtime", std::nullopt, "", "", 0, "jre"},
+        {"it holds none again", std::nullopt, "", "", 0, "rt"},
+        {"forgotten", std::nullopt, noRuntimeAt(""), "", 8, ""},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.what);
+        RunOptions o;
+        o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
+        if (step.typed) o.terminalInput = inst.seen(*step.typed) + "\n";
+        if (step.what == std::string("the Java home holds a runtime")) inst.addRuntime();
+        if (step.what == std::string("it holds none again")) std::filesystem::remove_all(inst.path("jre"));
+        if (step.what == std::string("forgotten")) {
+            EXPECT_EQ(inst.run({"--forget-java"}, o).exitCode, 0);
+        }
+        std::filesystem::remove(inst.recordFile());
+        EXPECT_RUN(inst.run({"-nomsgbox"}, o), step.out, step.err, step.exitCode);
+        EXPECT_EQ(inst.record(), step.home.empty() ? "" : startedWith(step.home == "jre" ? defaultJavaHome() : inst.seen(step.home)));
+    }
 }
 
 TEST_F(JavaPrompt, AnswerNamingTheRuntimeItselfIsTakenAsIs) {

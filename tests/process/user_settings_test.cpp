@@ -301,5 +301,30 @@ TEST_F(UserSettings, ForgetJavaRemovesTheRememberedAnswer) {
     fs::remove_all(file);
 }
 
+// Searching or not, the remembered answer serves a start whose Java home holds no runtime, and
+// --print-java reports it; a Java home that holds one comes first.
+TEST_F(UserSettings, RememberedAnswerServesWhenTheJavaHomeHoldsNoRuntime) {
+    inst.addRuntime("mine");
+    std::string config = inst.seen("bin/" + inst.programName() + ".conf");
+    std::ofstream(folderHost + "/" + rememberedName(config), std::ios::binary)
+        << "config=" + config + "\nhome=" + inst.seen("mine") + "\n";
+    struct Case {
+        std::string javaHome, started;
+    } cases[] = {
+        {"SetJavaHome " + inst.seen("none") + "\n", inst.seen("mine")},
+        {"", defaultJavaHome()},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.javaHome);
+        inst.writeConfig("SetMainClass test.Main\n" + c.javaHome);
+        EXPECT_RUN(run({"-nomsgbox"}), "", "", 0);
+        LaunchOptions parts;
+        parts.classPath = runtimeClassPath(c.started);
+        EXPECT_EQ(inst.record(), startedRecord(expectedOptions(inst, parts), "test/Main", {}));
+        Result reported = run({"-nomsgbox", "--print-java"});
+        EXPECT_EQ(reported.out.find("remembered answer") != std::string::npos, c.started == inst.seen("mine")) << reported.out;
+    }
+}
+
 }  // namespace
 }  // namespace process_tests
