@@ -1,6 +1,5 @@
 #include "cmdline/command_line.h"
 
-#include <optional>
 #include <string>
 
 #include "config/launch_settings.h"
@@ -19,8 +18,8 @@ using Operation = void (LaunchSettings::*)(const std::string&);
 struct EarlyOverride {
     Operation directive;
     Phase phase;
-    /// Applied once more with the launcher's options, in the order typed, where the option
-    /// words may change it again (-server) or its letter case matters (the Java home).
+    /// Applied once more with the launcher's options, in the order typed, where its letter
+    /// case matters (the Java home).
     bool againInOrder = false;
 };
 const EarlyOverride kEarlyOverrides[] = {
@@ -33,8 +32,6 @@ const EarlyOverride kEarlyOverrides[] = {
     {&LaunchSettings::setJavaVersion, Phase::BeforeSearch},
     {&LaunchSettings::setJavaSearch, Phase::BeforeSearch},
     {&LaunchSettings::addJavaSearchPath, Phase::BeforeSearch},
-    // A runtime without the VM asked for is passed over.
-    {&LaunchSettings::setJavaVm, Phase::BeforeSearch, true},
     // Message 8, the search's failure, offers it.
     {&LaunchSettings::setJavaDownloadUrl, Phase::BeforeSearch},
 };
@@ -49,7 +46,7 @@ const RefusedOverride kRefusedOverrides[] = {
      "java.library.path is made before the command line is read; add the path in the configuration file"},
 };
 
-/// The VM words that count for the search too, as --SetJavaVM= does, where a runtime is chosen
+/// The VM words that count for the search, as --SetJavaVM= does, where a runtime is chosen
 /// among several (-tavm does not: a runtime without it still starts, after a warning).
 const char* const kSearchedVmWords[] = {"-server", "-client"};
 
@@ -190,16 +187,15 @@ void applyLateOverride(LaunchSettings& settings, const Argument& arg) {
 }
 
 /// Where the search chooses among runtimes, the VM asked for is the last of the command line's
-/// --SetJavaVM= and VM words: a runtime that lacks it is passed over.
+/// --SetJavaVM= and VM words: a runtime that lacks it is passed over. It counts for the search
+/// only; the launcher's options set the VM again in their order, which -debug reads as it goes.
 void askForSearchedVm(LaunchSettings& settings, const CommandLine& line) {
     if (!settings.searchesForJava()) return;
-    std::optional<std::string> asked;
     for (const Argument& arg : line.arguments) {
-        if (isOverrideOf(arg, &LaunchSettings::setJavaVm)) asked = arg.value;
+        if (isOverrideOf(arg, &LaunchSettings::setJavaVm)) settings.searchedVmName = arg.value;
         for (const char* word : kSearchedVmWords)
-            if (arg.kind == ArgumentKind::Application && arg.text == word) asked = arg.text.substr(1);
+            if (arg.kind == ArgumentKind::Application && arg.text == word) settings.searchedVmName = arg.text.substr(1);
     }
-    if (asked) settings.setJavaVm(*asked);
 }
 
 }  // namespace

@@ -70,12 +70,13 @@ CommandLine readCommandLine(const std::vector<std::string>& args);
 void knowVmNames(CommandLine& line, const std::vector<VmEntry>& vms);
 
 /// The phase at which an override of `directive` first counts; AfterFile for most. The Java
-/// home and the VM (BeforeSearch) count once more in their place among the launcher's options.
+/// home (BeforeSearch) counts once more in its place among the launcher's options.
 Phase phaseOf(const Directive& directive);
 
 /// Applies the overrides whose directive first counts at `phase` (BeforeFile, BeforeUserFile
 /// or BeforeSearch), in the order typed. At BeforeSearch, where the search chooses among
-/// runtimes, the last of --SetJavaVM= and the words -server and -client names the VM asked for.
+/// runtimes, the last of --SetJavaVM= and the words -server and -client is the VM the search
+/// asks for (searchedVmName).
 void applyEarlyOverrides(LaunchSettings& settings, const CommandLine& line, Phase phase);
 
 /// True when an argument of `kind` (a help option, "-verbose") is the launcher's: it comes

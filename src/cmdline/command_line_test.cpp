@@ -210,7 +210,9 @@ TEST(CommandLine, OverridesCountAtTheirPhase) {
         {{"-client"}, false, "", "client"},
         {{"--SetJavaVM=client", "-server"}, true, "server", "server"},
         {{"-server", "--setjavavm=client"}, true, "client", "client"},
-        {{"--SetJavaVM=client"}, false, "client", "client"},
+        {{"--SetJavaVM=client"}, false, "", "client"},
+        // -debug sees the VM chosen so far on the line, not the search's.
+        {{"-debug", "--SetJavaVM=server"}, true, "server", "server"},
         {{"-tavm"}, true, "", ""},
         {{"-mainclass", "-client"}, true, "", ""},
     };
@@ -221,10 +223,14 @@ TEST(CommandLine, OverridesCountAtTheirPhase) {
         LaunchSettings vmSettings;
         if (c.searching) vmSettings.setJavaVersion("17");
         applyEarlyOverrides(vmSettings, vmLine, Phase::BeforeSearch);
-        EXPECT_EQ(vmSettings.vmName, c.forSearch) << c.args[0];
+        EXPECT_EQ(vmSettings.searchedVmName.value_or(""), c.forSearch) << c.args[0];
+        EXPECT_EQ(vmSettings.vmName, "") << c.args[0];
         knowVmNames(vmLine, {{"server", "server"}, {"client", "client"}});
         applyCommandLine(vmSettings, vmLine, "");
         EXPECT_EQ(vmSettings.vmName, c.atStart) << c.args[0];
+        if (c.args[0] == "-debug") {
+            EXPECT_EQ(vmSettings.vmOptions, Options{"-XXdebug"});
+        }
     }
     // The native code path is made before the command line is read: its override is refused.
     const Directive* nativeCodePath = findDirective("AddNativeCodePath");

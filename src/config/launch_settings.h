@@ -94,6 +94,9 @@ public:
     std::string configuredJavaHome;
     /// SetJavaVM; empty, until applyDefaults, when none is asked for (the search takes any VM).
     std::string vmName;
+    /// The VM the command line asks the search for (--SetJavaVM=, -server, -client) where it
+    /// chooses among runtimes; nullopt: vmName. The launcher's options set vmName later.
+    std::optional<std::string> searchedVmName;
     /// SetMainClass, '/'-separated; empty until applyDefaults when none is given.
     std::string mainClass;
     std::string userHome;

@@ -59,7 +59,8 @@ std::optional<JavaCandidate> searchFitting(JavaSearch& search, const LaunchSetti
 
 JavaRequest requestOf(const LaunchSettings& settings, bool searching) {
     if (!searching) return JavaRequest{{}, settings.vmName};
-    return JavaRequest{{settings.javaVersionMin, settings.javaVersionMax}, settings.vmName};
+    return JavaRequest{{settings.javaVersionMin, settings.javaVersionMax},
+                       settings.searchedVmName.value_or(settings.vmName)};
 }
 
 JavaCandidate askForFittingJava(const LaunchSettings& settings, JavaSearch& search) {
