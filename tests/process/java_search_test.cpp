@@ -255,7 +255,6 @@ TEST_F(JavaSearch, CommandLinesVmCountsForTheChoice) {
         const char* chosen;
     } cases[] = {
         {{}, "rt/jdk-21"},
-        {{"-client"}, "rt/jdk-17"},
         {{"-client", "--setjavavm=server"}, "rt/jdk-21"},
     };
     for (const Case& c : cases) {
@@ -264,7 +263,7 @@ TEST_F(JavaSearch, CommandLinesVmCountsForTheChoice) {
         std::string version = std::string(c.chosen).substr(7);
         EXPECT_RUN(inst.run(args), javaReport(inst.seen(c.chosen), version, source), "", 0);
     }
-    // The start uses the client VM of the runtime chosen for it.
+    // -client alone chooses the runtime that has it, and the start uses its client VM.
     EXPECT_RUN(inst.run({"-nomsgbox", "-client", "x"}), "", "", 0);
     LaunchOptions parts;
     parts.classPath = runtimeClassPath(inst.seen("rt/jdk-17"));
