@@ -72,7 +72,7 @@ for case in "${cases[@]}"; do
     if [ -n "${LAUNCHER_FLAKY_LOG:-}" ] && [[ "$line" == FLAKY* ]]; then
         echo "$line" >>"$LAUNCHER_FLAKY_LOG"
         # The first failure's own lines follow it, so that a log cut short still says why.
-        [ "$result" -ne 0 ] && grep -v '^\[ RUN \|^\[  FAILED  \]' "$work/case" | tail -n 25 | sed 's/^/    /' >>"$LAUNCHER_FLAKY_LOG"
+        [ "$result" -ne 0 ] && grep -v '^\[ RUN \|^\[  FAILED  \]\|^[[:space:]]*$' "$work/case" | tail -n 25 | sed 's/^/    /' >>"$LAUNCHER_FLAKY_LOG"
     fi
 done
 exit "$result"
