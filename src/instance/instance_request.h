@@ -1,5 +1,6 @@
 // What a start hands the running instance of its application, as bytes on the instance
-// channel: the start's working directory and its application arguments, then one byte back.
+// channel: the start's working directory and its application arguments, then the bytes of the
+// hand-over.
 #pragma once
 
 #include <cstddef>
@@ -14,7 +15,14 @@ constexpr std::size_t kMaxInstanceArguments = 32768;
 /// The length field that begins every request: the bytes that follow it.
 constexpr std::size_t kInstanceLengthBytes = 4;
 
-/// The answers of the running instance, one byte each.
+/// The bytes of the hand-over after the request, one each. The running instance answers the
+/// whole request with its receipt, and the start confirms it: from then on the request is the
+/// instance's, which says when the method begins with it and how it ended. A start that has
+/// no receipt within its limit withdraws by closing, and the instance drops what it did not
+/// see confirmed.
+constexpr char kInstanceReceipt = 'R';
+constexpr char kInstanceConfirmed = 'C';
+constexpr char kInstanceDelivering = 'S';
 constexpr char kInstanceDelivered = 'D';
 constexpr char kInstanceMethodFailed = 'F';
 

@@ -1,5 +1,6 @@
 #include "instance/single_instance.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
@@ -7,7 +8,9 @@
 #include "base/path_names.h"
 #include "base/text_ops.h"
 #include "platform/console.h"
+#include "platform/files.h"
 #include "platform/platform.h"
+#include "platform/processes.h"
 #include "platform/text.h"
 
 namespace {
@@ -39,12 +42,15 @@ jobjectArray javaStrings(JNIEnv* env, const std::vector<std::string>& texts) {
     return array;
 }
 
-/// The request a start sends, read within kInstanceRequestMs whatever the start does; nullopt
+/// The request a start sends, read within `timeoutMs` in all whatever the start does; nullopt
 /// for one that is too long, malformed or cut short.
-std::optional<InstanceRequest> receiveRequest(platform::ChannelConnection& connection) {
-    std::optional<std::string> lengthField = connection.receive(kInstanceLengthBytes, kInstanceRequestMs);
+std::optional<InstanceRequest> receiveRequest(platform::ChannelConnection& connection, unsigned timeoutMs) {
+    unsigned long long deadline = platform::steadyMilliseconds() + timeoutMs;
+    std::optional<std::string> lengthField = connection.receive(kInstanceLengthBytes, timeoutMs);
     std::optional<std::size_t> length = lengthField ? instanceRequestLength(*lengthField) : std::nullopt;
-    std::optional<std::string> body = length ? connection.receive(*length, kInstanceRequestMs) : std::nullopt;
+    unsigned long long now = platform::steadyMilliseconds();
+    if (!length || now >= deadline) return std::nullopt;
+    std::optional<std::string> body = connection.receive(*length, static_cast<unsigned>(deadline - now));
     return body ? decodeInstanceRequest(*body) : std::nullopt;
 }
 
@@ -52,15 +58,72 @@ void startsAnew(bool verbose, const std::string& why) {
     if (verbose) printOut("Single instance: " + why + "; this start is a new instance\n");
 }
 
-/// Hands the request over and reads the answer; nullopt when none comes in time.
-std::optional<char> handOver(platform::ChannelConnection& connection, const std::string& request) {
+/// How a hand-over ended.
+enum class HandOver {
+    Delivered,     ///< the method returned, or began with the request
+    MethodFailed,  ///< the method threw
+    StillBusy,     ///< taken, but not done with within the limit
+    Returned,      ///< the connection closed before the instance began with the request
+    NoReceipt,     ///< nothing took the request within the limit: withdrawn
+    Garbage,       ///< an answer that no instance gives
+};
+
+/// One byte within `timeoutMs`; nullopt with `timedOut` set when the limit passed, unset when
+/// the peer closed first.
+std::optional<char> receiveByte(platform::ChannelConnection& connection, unsigned timeoutMs, bool& timedOut) {
+    unsigned long long deadline = platform::steadyMilliseconds() + timeoutMs;
+    std::optional<std::string> byte = connection.receive(1, timeoutMs);
+    timedOut = !byte && platform::steadyMilliseconds() >= deadline;
+    if (!byte) return std::nullopt;
+    return (*byte)[0];
+}
+
+/// Hands the request over: its receipt within `waitMs`, then the method's outcome within
+/// `waitMs` more. The connection's close tells which side of the method's start it came on.
+HandOver handOver(platform::ChannelConnection& connection, const std::string& request, unsigned waitMs) {
     // The running instance's window may come forward when its method asks for it.
     platform::allowToComeForward(connection.peerProcessId());
-    if (!connection.send(request, kInstanceAnswerMs)) return std::nullopt;
-    std::optional<std::string> answer = connection.receive(1, kInstanceAnswerMs);
-    if (!answer) return std::nullopt;
-    return (*answer)[0];
+    bool timedOut = false;
+    unsigned long long deadline = platform::steadyMilliseconds() + waitMs;
+    if (!connection.send(request, waitMs))
+        return platform::steadyMilliseconds() >= deadline ? HandOver::NoReceipt : HandOver::Returned;
+    unsigned long long now = platform::steadyMilliseconds();
+    std::optional<char> receipt = receiveByte(connection, now < deadline ? static_cast<unsigned>(deadline - now) : 1, timedOut);
+    if (!receipt) return timedOut ? HandOver::NoReceipt : HandOver::Returned;
+    if (*receipt != kInstanceReceipt) return HandOver::Garbage;
+    if (!connection.send(std::string(1, kInstanceConfirmed), kInstanceRequestMs)) return HandOver::Returned;
+    deadline = platform::steadyMilliseconds() + waitMs;
+    std::optional<char> begun = receiveByte(connection, waitMs, timedOut);
+    if (!begun) return timedOut ? HandOver::StillBusy : HandOver::Returned;
+    if (*begun != kInstanceDelivering) return HandOver::Garbage;
+    now = platform::steadyMilliseconds();
+    std::optional<char> outcome = receiveByte(connection, now < deadline ? static_cast<unsigned>(deadline - now) : 1, timedOut);
+    // A close after the method began: the request was the method's (it may have ended the VM).
+    if (!outcome) return timedOut ? HandOver::StillBusy : HandOver::Delivered;
+    if (*outcome == kInstanceDelivered) return HandOver::Delivered;
+    return *outcome == kInstanceMethodFailed ? HandOver::MethodFailed : HandOver::Garbage;
 }
+
+/// The limit of a start's waits: LAUNCHER_INSTANCE_WAIT's whole seconds (1 to 600), for tests
+/// that must not wait long, else kInstanceAnswerMs.
+unsigned instanceWaitMs() {
+    std::optional<std::string> text = platform::getEnv("LAUNCHER_INSTANCE_WAIT");
+    if (!text || text->empty() || text->size() > 3 || text->find_first_not_of("0123456789") != std::string::npos)
+        return kInstanceAnswerMs;
+    unsigned seconds = static_cast<unsigned>(std::stoul(*text));
+    return seconds >= 1 && seconds <= 600 ? seconds * 1000 : kInstanceAnswerMs;
+}
+
+/// The configuration file as the system finds it: "." and ".." and links resolved, so that
+/// every way of naming one file names one application.
+std::string realConfigPath(const std::string& configPath) {
+    std::string full = platform::absolutePath(configPath);
+    return platform::resolvedPath(full).value_or(full);
+}
+
+/// How often a start whose instance ended before it began with the request tries again: the
+/// instance that follows (or this start) takes the channel meanwhile.
+constexpr int kInstanceAttempts = 5;
 
 }  // namespace
 
@@ -73,56 +136,104 @@ std::string instanceKey(const std::string& configPath) {
 InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std::string& workingDirectory) {
     InstanceCheck check;
     if (settings.singleInstanceClass.empty() || settings.multiInstance || settings.updateMode) return check;
-    platform::ChannelClaim claim = platform::claimInstanceChannel(instanceKey(settings.configPath), kInstanceAnswerMs);
-    if (claim.outcome == platform::ChannelClaim::Outcome::Owner) {
-        check.listener = std::make_unique<InstanceListener>(std::move(claim.listener), settings.singleInstanceClass,
-                                                            settings.singleInstanceMethod);
-        return check;
-    }
-    if (claim.outcome == platform::ChannelClaim::Outcome::Unusable) {
-        startsAnew(settings.verbose, claim.reason);
-        return check;
-    }
     std::optional<std::string> request = encodeInstanceRequest({workingDirectory, settings.appArgs});
-    if (!request) {
-        startsAnew(settings.verbose, "the arguments are too many or too long to hand over");
-        return check;
+    std::string key = instanceKey(realConfigPath(settings.configPath));
+    unsigned waitMs = instanceWaitMs();
+    std::string seconds = std::to_string(waitMs / 1000) + (waitMs == 1000 ? " second" : " seconds");
+    for (int attempt = 1;; ++attempt) {
+        platform::ChannelClaim claim = platform::claimInstanceChannel(key, waitMs);
+        if (claim.outcome == platform::ChannelClaim::Outcome::Owner) {
+            check.listener = std::make_unique<InstanceListener>(std::move(claim.listener), settings.singleInstanceClass,
+                                                                settings.singleInstanceMethod);
+            return check;
+        }
+        if (claim.outcome == platform::ChannelClaim::Outcome::Unusable) {
+            startsAnew(settings.verbose, claim.reason);
+            return check;
+        }
+        if (!request) {
+            startsAnew(settings.verbose, "the arguments are too many or too long to hand over");
+            return check;
+        }
+        switch (handOver(*claim.connection, *request, waitMs)) {
+        case HandOver::Delivered:
+            if (settings.verbose) printOut("Single instance: the arguments went to the running instance\n");
+            check.exitCode = 0;
+            return check;
+        case HandOver::MethodFailed:
+            printErr("ERROR: The running instance failed to take the arguments: " +
+                     displayName(settings.singleInstanceClass, settings.singleInstanceMethod) + " threw an exception\n");
+            check.exitCode = 1;
+            return check;
+        case HandOver::StillBusy:
+            printErr("WARNING: The running instance took the arguments and is still handling them after " + seconds +
+                     "; this start ends\n");
+            check.exitCode = 0;
+            return check;
+        case HandOver::NoReceipt:
+            printErr("WARNING: The running instance did not take the arguments within " + seconds +
+                     "; this start is a new instance\n");
+            return check;
+        case HandOver::Garbage:
+            printErr("WARNING: What listens at the single instance's channel answered as no instance does; this start "
+                     "is a new instance\n");
+            return check;
+        case HandOver::Returned:
+            if (attempt < kInstanceAttempts) {
+                claim.connection.reset();
+                platform::pauseMilliseconds(100u * static_cast<unsigned>(attempt));
+                continue;
+            }
+            printErr("WARNING: What listens at the single instance's channel closed the connection without taking the "
+                     "arguments; this start is a new instance\n");
+            return check;
+        }
     }
-    std::optional<char> answer = handOver(*claim.connection, *request);
-    if (!answer) {
-        startsAnew(settings.verbose, "the running instance did not answer within " +
-                                         std::to_string(kInstanceAnswerMs / 1000) + " seconds");
-    } else if (*answer == kInstanceDelivered) {
-        if (settings.verbose) printOut("Single instance: the arguments went to the running instance\n");
-        check.exitCode = 0;
-    } else {
-        printErr("ERROR: The running instance failed to take the arguments: " +
-                 displayName(settings.singleInstanceClass, settings.singleInstanceMethod) + " threw an exception\n");
-        check.exitCode = 1;
-    }
-    return check;
 }
+
+struct InstanceListener::Connection {
+    std::unique_ptr<platform::ChannelConnection> channel;
+    bool done = false;
+    /// Last, so that it is joined before the connection closes.
+    std::unique_ptr<platform::LauncherThread> thread;
+};
 
 InstanceListener::InstanceListener(std::unique_ptr<platform::ChannelListener> channel, std::string className,
                                    std::string methodName)
     : channel_(std::move(channel)), className_(std::move(className)), methodName_(std::move(methodName)) {}
 
-InstanceListener::~InstanceListener() {
-    turnOff();
-    thread_.reset();
-}
+InstanceListener::~InstanceListener() { turnOff(); }
 
-void InstanceListener::start() { thread_ = std::make_unique<platform::LauncherThread>([this] { serve(); }); }
+void InstanceListener::start() { acceptor_ = std::make_unique<platform::LauncherThread>([this] { serve(); }); }
 
-void InstanceListener::vmEnding() noexcept {
-    turnOff();
-    thread_.reset();
-}
+void InstanceListener::vmEnding() noexcept { turnOff(); }
 
 void InstanceListener::turnOff() noexcept {
-    state_ = State::Off;
-    decided_.raise();
-    if (channel_) channel_->stop();
+    {
+        platform::MonitorLock lock(monitor_);
+        state_ = State::Off;
+        monitor_.notifyAll();
+        if (channel_) channel_->stop();
+    }
+    acceptor_.reset();
+    std::vector<std::unique_ptr<Connection>> connections;
+    {
+        platform::MonitorLock lock(monitor_);
+        connections.swap(connections_);
+    }
+    // Each ends within the time of one connection, or once its delivery under way has ended.
+    connections.clear();
+}
+
+void InstanceListener::processEnding() noexcept {
+    platform::MonitorLock lock(monitor_);
+    if (channel_) channel_->release();
+}
+
+void InstanceListener::mainStarting() {
+    platform::MonitorLock lock(monitor_);
+    if (state_ == State::WaitingForMain && method_) state_ = State::Ready;
+    monitor_.notifyAll();
 }
 
 void InstanceListener::vmCreated(JavaVM* vm, JNIEnv* env) {
@@ -135,33 +246,81 @@ void InstanceListener::vmCreated(JavaVM* vm, JNIEnv* env) {
                  "(String, String[]); every start is a new instance\n");
         // The name goes at once: a later start must not wait for an answer that cannot come.
         turnOff();
-        thread_.reset();
+        platform::MonitorLock lock(monitor_);
         channel_.reset();
         return;
     }
+    platform::MonitorLock lock(monitor_);
     vm_ = vm;
     method_ = method;
-    state_ = State::Ready;
-    decided_.raise();
 }
 
 void InstanceListener::serve() noexcept {
     try {
-        while (std::unique_ptr<platform::ChannelConnection> connection = channel_->accept()) {
-            std::optional<InstanceRequest> request = receiveRequest(*connection);
-            if (!request) continue;
-            decided_.wait();
-            if (state_ != State::Ready) return;
-            // No answer when the VM is gone: the start then runs as an instance of its own.
-            if (std::optional<bool> delivered = deliver(*request))
-                connection->send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed),
-                                 kInstanceRequestMs);
+        while (std::unique_ptr<platform::ChannelConnection> accepted = channel_->accept()) {
+            platform::MonitorLock lock(monitor_);
+            // The threads of connections that are done are joined as the next one comes.
+            auto done = [](const std::unique_ptr<Connection>& c) { return c->done; };
+            connections_.erase(std::remove_if(connections_.begin(), connections_.end(), done), connections_.end());
+            while (state_ != State::Off && connections_.size() >= kInstanceConnectionsAtOnce) {
+                monitor_.wait();
+                connections_.erase(std::remove_if(connections_.begin(), connections_.end(), done), connections_.end());
+            }
+            if (state_ == State::Off) return;
+            connections_.push_back(std::make_unique<Connection>());
+            Connection* connection = connections_.back().get();
+            connection->channel = std::move(accepted);
+            connection->thread = std::make_unique<platform::LauncherThread>([this, connection] { handle(*connection); });
         }
     } catch (...) {
         // Out of memory on this thread: the instance takes no more requests, and every later
         // start runs as an instance of its own.
-        turnOff();
+        platform::MonitorLock lock(monitor_);
+        state_ = State::Off;
+        monitor_.notifyAll();
     }
+}
+
+void InstanceListener::handle(Connection& connection) noexcept {
+    platform::ChannelConnection& channel = *connection.channel;
+    try {
+        // The request, the receipt and the start's confirmation, within one connection's time.
+        std::optional<InstanceRequest> request = receiveRequest(channel, kInstanceRequestMs);
+        bool taken = request && channel.send(std::string(1, kInstanceReceipt), kInstanceRequestMs) &&
+                     channel.receive(1, kInstanceRequestMs) == std::string(1, kInstanceConfirmed);
+        std::size_t ticket = 0;
+        if (taken) {
+            platform::MonitorLock lock(monitor_);
+            ticket = nextTicket_++;
+            while (state_ != State::Off && !(state_ == State::Ready && nowServing_ == ticket)) monitor_.wait();
+            taken = state_ == State::Ready;
+        }
+        // The turn passes on however the delivery ends.
+        struct TurnPasses {
+            InstanceListener& listener;
+            bool mine;
+            ~TurnPasses() {
+                if (!mine) return;
+                platform::MonitorLock lock(listener.monitor_);
+                ++listener.nowServing_;
+                listener.monitor_.notifyAll();
+            }
+        } turn{*this, taken};
+        // A request not begun with when the instance ends goes back to its start, which tries
+        // again; one begun with is the method's, even when its start has stopped waiting.
+        if (taken) {
+            channel.send(std::string(1, kInstanceDelivering), kInstanceRequestMs);
+            // No outcome when the VM is gone: the start already knows the method had it.
+            if (std::optional<bool> delivered = deliver(*request))
+                channel.send(std::string(1, *delivered ? kInstanceDelivered : kInstanceMethodFailed), kInstanceRequestMs);
+        }
+    } catch (...) {
+        // Out of memory on this thread: the connection closes, and its start tries again.
+    }
+    platform::MonitorLock lock(monitor_);
+    connection.channel.reset();
+    connection.done = true;
+    monitor_.notifyAll();
 }
 
 std::optional<bool> InstanceListener::deliver(const InstanceRequest& request) {

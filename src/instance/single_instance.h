@@ -5,24 +5,31 @@
 
 #include <jni.h>
 
-#include <atomic>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/launch_settings.h"
 #include "instance/instance_request.h"
 #include "platform/instance_channel.h"
 
-/// How long a start waits for the running instance's answer before it starts anew.
+/// How long a start waits for the running instance's receipt, and then for the method's
+/// result, unless LAUNCHER_INSTANCE_WAIT (whole seconds, for tests) says otherwise.
 constexpr unsigned kInstanceAnswerMs = 10000;
-/// How long the running instance waits for a start to send its whole request.
+/// How long the running instance gives one connection for its whole request and the start's
+/// confirmation: no start holds the channel longer, however slowly it sends.
 constexpr unsigned kInstanceRequestMs = 3000;
+/// The most connections the running instance serves at once; a later one waits for a place.
+constexpr std::size_t kInstanceConnectionsAtOnce = 64;
 
-/// The running instance's side: takes requests on the channel one at a time and calls
+/// The running instance's side: takes requests on the channel from its claim on, each on a
+/// thread of its own, gives each its receipt at once, and calls
 /// `public static void <method>(String workingDirectory, String[] args)` of the application's
-/// class with each, on a thread attached to the VM. Requests that come before the VM is made
-/// wait for it. Its destruction ends the thread and removes the channel's name.
+/// class with them one at a time, in the order they came, on a thread attached to the VM, once
+/// the application's main has begun. Its destruction ends the threads and removes the channel's
+/// name.
 class InstanceListener {
 public:
     InstanceListener(std::unique_ptr<platform::ChannelListener> channel, std::string className, std::string methodName);
@@ -30,34 +37,47 @@ public:
     InstanceListener(const InstanceListener&) = delete;
     InstanceListener& operator=(const InstanceListener&) = delete;
 
-    /// Starts the thread; call it before the VM is made, which starts threads of its own.
+    /// Starts taking requests; call it as soon as the channel is claimed.
     void start();
     /// With the VM made, on the thread that made it: finds the method through the application's
     /// class loader. When there is none of that signature, a WARNING line on stderr, and the
-    /// channel closes (the application runs on, every later start is a new instance).
+    /// channel closes (the application runs on, every later start is a new instance, and the
+    /// starts whose requests waited take their arguments back).
     void vmCreated(JavaVM* vm, JNIEnv* env);
-    /// Before the VM is destroyed: no longer ready, takes no more requests, and returns once a
-    /// delivery under way has ended, so that nothing of the VM is called after it.
+    /// Right before the application's main is called: the requests are delivered from now on.
+    void mainStarting();
+    /// Before the VM is destroyed: takes no more requests, hands back those not yet begun (their
+    /// starts try again) and returns once a delivery under way has ended, so that nothing of
+    /// the VM is called after it.
     void vmEnding() noexcept;
+    /// The process ends now (System.exit), from whatever thread the VM ends it on: the channel's
+    /// name goes at once; nothing is waited for.
+    void processEnding() noexcept;
 
 private:
-    enum class State { WaitingForVm, Ready, Off };
-    /// The thread's work; nothing escapes it.
+    enum class State { WaitingForMain, Ready, Off };
+    struct Connection;
+    /// The acceptor's work; nothing escapes it.
     void serve() noexcept;
-    /// Calls the method with the request; false when the thread cannot attach to the VM
-    /// (nullopt) or the method threw (after its stack trace on stderr).
+    /// One connection's work: the request, the receipt, its turn and its delivery.
+    void handle(Connection& connection) noexcept;
+    /// Calls the method with the request; false when the method threw (after its stack trace
+    /// on stderr), nullopt when the thread cannot attach to the VM.
     std::optional<bool> deliver(const InstanceRequest& request);
     void turnOff() noexcept;
 
     std::unique_ptr<platform::ChannelListener> channel_;
     std::string className_;
     std::string methodName_;
-    /// Raised once the state is Ready or Off; vm_ and method_ are written before it is.
-    platform::OneTimeSignal decided_;
-    std::atomic<State> state_{State::WaitingForVm};
+    /// Guards what follows it, and wakes the connections waiting for their turn.
+    platform::Monitor monitor_;
+    State state_ = State::WaitingForMain;
+    std::size_t nextTicket_ = 0;
+    std::size_t nowServing_ = 0;
+    std::vector<std::unique_ptr<Connection>> connections_;
     JavaVM* vm_ = nullptr;
     jmethodID method_ = nullptr;
-    std::unique_ptr<platform::LauncherThread> thread_;
+    std::unique_ptr<platform::LauncherThread> acceptor_;
 };
 
 /// What a start with SetSingleInstance found.
@@ -70,13 +90,17 @@ struct InstanceCheck {
 };
 
 /// Looks for the running instance of the application of `settings` (the same configuration
-/// file, the same user) and hands it `workingDirectory` and the application arguments. Nothing
-/// at all without SetSingleInstance, in update mode or with multiInstance (-multi, a debug
-/// option). Every way to the running instance that fails (another user's or a damaged
-/// channel, no answer within kInstanceAnswerMs, a connection cut) makes this start a new
-/// instance, with a -verbose line saying why.
+/// file, by its real path, the same user) and hands it `workingDirectory` and the application
+/// arguments. Nothing at all without SetSingleInstance, in update mode or with multiInstance
+/// (-multi, a debug option). A start whose request the instance took never runs as an instance
+/// of its own: it ends with the method's outcome, or with 0 and a warning when the method takes
+/// longer than the limit. One whose instance ended before it began the request tries again. A
+/// running instance that does not take the request within the limit, or something at the
+/// channel that answers as no instance does, makes this start a new instance, with a WARNING
+/// line; a channel that cannot be used (another user's, a damaged one), with a -verbose line.
 InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std::string& workingDirectory);
 
-/// The channel's key of an application: a digest of its configuration file's full path (in
-/// one letter case where file names ignore it).
+/// The channel's key of an application: a digest of its configuration file's full path, its
+/// links and "." and ".." resolved where the file exists (in one letter case where file names
+/// ignore it).
 std::string instanceKey(const std::string& configPath);

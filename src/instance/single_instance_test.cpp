@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "config/launch_settings.h"
@@ -92,6 +93,30 @@ TEST(InstanceChannel, OneOwnerAndClientsThatReachIt) {
     owner.listener.reset();
     platform::ChannelClaim again = platform::claimInstanceChannel(key, 2000);
     EXPECT_EQ(again.outcome, platform::ChannelClaim::Outcome::Owner) << again.reason;
+}
+
+// The running instance's side without a VM: a whole request has its receipt at once, before
+// any VM; a malformed one none; and a request taken but not begun with goes back to its start
+// (the connection closes without the method's start) when the instance ends.
+TEST(InstanceListener, TakesRequestsAtOnceAndHandsBackThoseNotBegun) {
+    std::string key = instanceKey("/test/listener/" + std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
+    platform::ChannelClaim owner = platform::claimInstanceChannel(key, 2000);
+    ASSERT_EQ(owner.outcome, platform::ChannelClaim::Outcome::Owner) << owner.reason;
+    auto listener = std::make_unique<InstanceListener>(std::move(owner.listener), "app/Main", "open");
+    listener->start();
+    platform::ChannelClaim taken = platform::claimInstanceChannel(key, 2000);
+    platform::ChannelClaim refused = platform::claimInstanceChannel(key, 2000);
+    ASSERT_EQ(taken.outcome, platform::ChannelClaim::Outcome::Running) << taken.reason;
+    ASSERT_EQ(refused.outcome, platform::ChannelClaim::Outcome::Running) << refused.reason;
+    EXPECT_TRUE(taken.connection->send(*encodeInstanceRequest({"/w", {"a"}}), 1000));
+    EXPECT_EQ(taken.connection->receive(1, 2000), std::string(1, kInstanceReceipt));
+    EXPECT_TRUE(taken.connection->send(std::string(1, kInstanceConfirmed), 1000));
+    EXPECT_TRUE(refused.connection->send(number(kMaxInstanceRequestBytes), 1000));
+    EXPECT_FALSE(refused.connection->receive(1, 2000)) << "no receipt for a request beyond the limit";
+    unsigned long long before = platform::steadyMilliseconds();
+    listener.reset();
+    EXPECT_FALSE(taken.connection->receive(1, 5000)) << "handed back, not begun with";
+    EXPECT_LT(platform::steadyMilliseconds() - before, 4000u) << "closed, not left to time out";
 }
 
 }  // namespace

@@ -200,8 +200,9 @@ std::optional<bool> sharesClassData(JNIEnv* env) {
     return sharing;
 }
 
-/// The VM's hooks for a start that maps a start-up cache: it calls "abort" as it dies of a
-/// fatal error, and "exit" at System.exit.
+/// The VM's hooks: it calls "abort" as it dies of a fatal error (given to a start that maps a
+/// start-up cache), and "exit" at System.exit (given to that start, and to one whose observer
+/// asks for it).
 /// The VM calls them from its own frames, which no exception may cross.
 void JNICALL cacheAbortHook() noexcept {
     try {
@@ -209,9 +210,13 @@ void JNICALL cacheAbortHook() noexcept {
     } catch (...) {
     }
 }
-void JNICALL cacheExitHook(jint) noexcept {
+/// What the "exit" hook tells besides the cache: the observer of the one VM of this process.
+const VmObserver* exitObserver = nullptr;
+bool exitEndsCache = false;
+void JNICALL exitHook(jint code) noexcept {
     try {
-        startupCacheEnded();
+        if (exitObserver && exitObserver->exiting) exitObserver->exiting(code);
+        if (exitEndsCache) startupCacheEnded();
     } catch (...) {
     }
 }
@@ -246,7 +251,8 @@ public:
         } catch (...) {
         }
         vm->DestroyJavaVM();
-        if (cacheGuarded_) cacheExitHook(0);
+        exitObserver = nullptr;
+        if (cacheGuarded_) startupCacheEnded();
     }
 
 private:
@@ -272,7 +278,7 @@ VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runti
     for (std::string& text : texts) result.options.push_back({std::move(text), nullptr});
     if (result.cacheWork.guarded) {
         result.options.push_back(hookOption("abort", &cacheAbortHook));
-        result.options.push_back(hookOption("exit", &cacheExitHook));
+        result.options.push_back(hookOption("exit", &exitHook));
     }
     return result;
 }
@@ -283,6 +289,8 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     VmChoice choice = selectVm(runtime.home, vmName, runtime.vmTable);
     VmOptions options = vmOptionsFor(settings, runtime, choice.libraryPath, updateMode);
     StartupCacheWork& cacheWork = options.cacheWork;
+    exitEndsCache = cacheWork.guarded;
+    if (observer.exiting && !cacheWork.guarded) options.options.push_back(hookOption("exit", &exitHook));
     std::vector<std::string> vmBytes = optionsAsTheVmReadsThem(options.options, settings);
     std::vector<JavaVMOption> jniOptions(options.options.size());
     for (std::size_t i = 0; i < options.options.size(); ++i) {
@@ -326,8 +334,11 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
     if (observer.beforeCreation) observer.beforeCreation();
-    if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0)
+    exitObserver = &observer;
+    if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0) {
+        exitObserver = nullptr;
         throw JavaLauncherException(kMsgCannotCreateJvm, libraryPath);
+    }
     CreatedVm created(vm, observer, cacheWork.guarded);
     if (observer.created) observer.created(vm, env);
 
@@ -349,6 +360,7 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
         throw JavaLauncherException(kMsgNoMainClass, className, "", cause);
     }
     jobjectArray arguments = buildArgumentArray(env, settings.appArgs);
+    if (observer.mainStarting) observer.mainStarting();
     // The splash stays when main returns: the usual start hands its first window to the event
     // thread, and the runtime's AWT closes the splash as that window shows.
     env->CallStaticVoidMethod(mainClass, mainMethod, arguments);

@@ -16,12 +16,17 @@
 /// before the VM is made (the process starts no more children after it, so threads may begin
 /// there); `created` runs once it is made, on the thread that made it, before the main class
 /// is looked up; `beforeDestruction` runs right before the VM is destroyed, on every way out
-/// of the start once the VM was made, and must leave nothing that calls the VM afterwards.
+/// of the start once the VM was made, and must leave nothing that calls the VM afterwards;
+/// `mainStarting` runs right before the application's main is called; `exiting` runs when
+/// the application ends the process (System.exit: the VM's "exit" hook, given the code), on
+/// the VM's thread, which is about to end the process, and must neither wait nor call the VM.
 /// Any may be empty.
 struct VmObserver {
     std::function<void()> beforeCreation;
     std::function<void(JavaVM*, JNIEnv*)> created;
     std::function<void()> beforeDestruction;
+    std::function<void()> mainStarting;
+    std::function<void(int)> exiting;
 };
 
 /// One option for the VM: its text, or for one of the VM's hooks its name and the function the

@@ -138,6 +138,8 @@ int JavaLauncher::launch(CommandLine line) {
             InstanceCheck check = checkForRunningInstance(settings, startDirectory);
             if (check.exitCode) return *check.exitCode;
             instance = std::move(check.listener);
+            // Later starts get their receipts from now on, during the updates and the VM's start.
+            if (instance) instance->start();
         }
         if (!updateMode && needToUpdate(programName, settings)) {
             if (settings.updateMainClass.empty())
@@ -158,9 +160,10 @@ int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settin
                                    InstanceListener* instance) {
     VmObserver observer;
     if (instance) {
-        observer.beforeCreation = [instance] { instance->start(); };
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
         observer.beforeDestruction = [instance] { instance->vmEnding(); };
+        observer.mainStarting = [instance] { instance->mainStarting(); };
+        observer.exiting = [instance](int) { instance->processEnding(); };
     }
     return startJavaApplication(settings, runtime, updateMode, observer);
 }

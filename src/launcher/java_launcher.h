@@ -45,8 +45,8 @@ public:
                                 const std::vector<VmEntry>& vms);
 
     /// Creates the Java VM from `settings` on `runtime` and runs the main class (the
-    /// installer class in update mode). With `instance`, its listener starts before the VM is
-    /// made and learns of the VM once it is. Throws JavaLauncherException on failure; returns
+    /// installer class in update mode). With `instance`, its listener (started already) learns
+    /// of the VM once it is made, of main's start, and of the process's end at System.exit. Throws JavaLauncherException on failure; returns
     /// the exit code the process should end with (0 after a normal return of main, 1 after an
     /// uncaught exception).
     int startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,

@@ -49,6 +49,10 @@ public:
     std::unique_ptr<ChannelConnection> accept();
     /// Makes a waiting or later accept return nullptr. Safe from any thread.
     void stop();
+    /// For a process that is ending now (System.exit), from any thread and without waiting:
+    /// the channel's name goes at once, so that nothing of it stays behind (POSIX: the socket
+    /// file; Windows: nothing to do, the pipe's name goes with the process's handles).
+    void release() noexcept;
 
 private:
     std::unique_ptr<Handle> handle_;
@@ -70,8 +74,8 @@ struct ChannelClaim {
 /// Takes the channel named after `key` (letters and digits) for this user, or connects to the
 /// instance of this user that holds it, in one step that two starts at the same moment cannot
 /// both win: exactly one becomes the owner, the other connects. A name left behind by an
-/// instance that ended without removing it is taken over. Waits at most `timeoutMs` for a
-/// busy owner to take the connection.
+/// instance that ended without removing it is taken over. Waits at most `timeoutMs` in all, for
+/// the lock that orders the claims and for a busy owner to take the connection.
 ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs);
 
 /// The full name of the channel of `key` for this user (a pipe name, a socket's path); nullopt
@@ -111,6 +115,43 @@ public:
 private:
     std::unique_ptr<Handle> handle_;
 };
+
+/// A lock with a condition, for threads of the launcher's own: `wait` and `notifyAll` are
+/// called with the lock held (through MonitorLock).
+class Monitor {
+public:
+    struct Handle;
+    Monitor();
+    ~Monitor();
+    Monitor(const Monitor&) = delete;
+    Monitor& operator=(const Monitor&) = delete;
+
+    void lock();
+    void unlock();
+    /// Lets go of the lock until notifyAll, and takes it again before it returns.
+    void wait();
+    void notifyAll();
+
+private:
+    std::unique_ptr<Handle> handle_;
+};
+
+/// Holds a Monitor's lock for a scope.
+class MonitorLock {
+public:
+    explicit MonitorLock(Monitor& monitor) : monitor_(monitor) { monitor_.lock(); }
+    ~MonitorLock() { monitor_.unlock(); }
+    MonitorLock(const MonitorLock&) = delete;
+    MonitorLock& operator=(const MonitorLock&) = delete;
+
+private:
+    Monitor& monitor_;
+};
+
+/// Milliseconds of a clock that only goes forward, for the deadlines of the launcher's threads.
+unsigned long long steadyMilliseconds();
+/// Lets this thread wait `milliseconds`.
+void pauseMilliseconds(unsigned milliseconds);
 
 /// Lets the process `processId` bring its window to the front, as the running instance does
 /// when a later start hands it its arguments (Windows); nothing on POSIX.

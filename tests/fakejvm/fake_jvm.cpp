@@ -12,14 +12,18 @@
 //                          initializer: the main class's static initialiser throws when
 //                          FindClass runs it; noclass: FindClass leaves a NoClassDefFoundError
 //                          naming the class pending, superclass: one naming test/Base
-//   FAKEJVM_MAIN=throw|exit:N|crash   crash: in the update child only (its command line holds
-//                                      the argument -update), main dies of an access
-//                                      violation (SIGSEGV), as a VM that crashes
+//   FAKEJVM_MAIN=throw|exit:N|crash   exit:N: the launcher's "exit" hook, if it gave one, is
+//                                      called first, as System.exit does; crash: in the update
+//                                      child only (its command line holds the argument
+//                                      -update), main dies of an access violation (SIGSEGV),
+//                                      as a VM that crashes
 //   FAKEJVM_MAIN=print:TEXT  main writes "TEXT\n" to the standard output handle and "TEXT!\n"
 //                            to the standard error handle, as a Java runtime's System.out
 //                            and System.err do (the system's handles, not a C runtime's)
 //   FAKEJVM_MAIN=calls:N[:S]  main returns once the single instance's method has been called
 //                          N times, or after S seconds (60 when not given)
+//   FAKEJVM_INSTALL_MS=N   in the update child, main takes N milliseconds and returns (no
+//                          FAKEJVM_MAIN behaviour)
 //   FAKEJVM_THREADS=1      record at creation how many threads the process has (Linux)
 //   FAKEJVM_INSTANCE=throw|block   the single instance's method throws, or blocks 30 seconds
 //   FAKEJVM_FAIL=instancemethod    the single instance's method is not found

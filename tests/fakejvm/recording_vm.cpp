@@ -58,6 +58,8 @@ const char* const kInstanceSignature = "(Ljava/lang/String;[Ljava/lang/String;)V
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
 std::deque<FakeArray> arrays;
 
+/// The "exit" hook the launcher gave, which System.exit calls before the process ends.
+void (JNICALL* exitHook)(jint) = nullptr;
 bool created = false;
 bool destroyed = false;
 bool arrayCreated = false;  // strings made after the first array are arguments
@@ -149,6 +151,10 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
         record("main");
     }
     std::string behaviour = envValue("FAKEJVM_MAIN");
+    if (inUpdateChild() && !envValue("FAKEJVM_INSTALL_MS").empty()) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(envValue("FAKEJVM_INSTALL_MS").c_str())));
+        return;
+    }
     if (behaviour.rfind("calls:", 0) == 0) waitForInstanceCalls(behaviour.substr(6));
     if (behaviour == "throw") {
         exceptionPending = true;
@@ -157,7 +163,9 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
         if (inUpdateChild()) crash();
     } else if (behaviour.rfind("exit:", 0) == 0) {
         std::fflush(nullptr);
-        std::exit(std::atoi(behaviour.c_str() + 5));
+        int code = std::atoi(behaviour.c_str() + 5);
+        if (exitHook) exitHook(code);
+        std::exit(code);
     } else if (behaviour.rfind("print:", 0) == 0) {
         writeStandard(1, behaviour.substr(6) + "\n");
         writeStandard(2, behaviour.substr(6) + "!\n");
@@ -451,6 +459,7 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
         const char* text = initArgs->options[i].optionString;
         if (!text) fatal("fakejvm: JNI_CreateJavaVM with a null option\n");
         recordOption(text);
+        if (std::string(text) == "exit") std::memcpy(&exitHook, &initArgs->options[i].extraInfo, sizeof exitHook);
         for (const char* archive : {"-XX:AOTCache=", "-XX:SharedArchiveFile="})
             if (std::string(text).rfind(archive, 0) == 0) vmInfo = "mixed mode, sharing";
     }

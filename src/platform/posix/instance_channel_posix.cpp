@@ -10,6 +10,8 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -37,6 +39,8 @@ struct ChannelListener::Handle {
     std::string lockPath;
     dev_t device = 0;
     ino_t node = 0;
+    /// Set once the name has been removed (release), which the destruction then leaves alone.
+    std::atomic<bool> released{false};
 };
 
 namespace {
@@ -84,14 +88,18 @@ bool socketAddress(const std::string& path, sockaddr_un& address) {
 }
 
 /// The lock that orders claims and removals of one socket name, held until its owner goes;
-/// no descriptor when it cannot be had.
-OwnedDescriptor takeLock(const std::string& lockPath) {
+/// no descriptor when it cannot be opened or is not had within `timeoutMs` (a process that
+/// holds it and hangs must not hold every later start).
+OwnedDescriptor takeLock(const std::string& lockPath, unsigned timeoutMs) {
     OwnedDescriptor fd(::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK, 0600));
     struct stat info;
     if (!fd.valid() || ::fstat(fd.get(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::geteuid())
         return OwnedDescriptor();
-    while (::flock(fd.get(), LOCK_EX) != 0)
-        if (errno != EINTR) break;
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || Clock::now() >= deadline) return OwnedDescriptor();
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
     return fd;
 }
 
@@ -184,16 +192,25 @@ ChannelClaim claimInstanceChannel(const std::string& key, unsigned timeoutMs) {
         return claim;
     }
     std::string lockPath = path->substr(0, path->size() - 5) + ".lock";
-    // Held until the claim is made, or has failed however it fails.
-    OwnedDescriptor lock = takeLock(lockPath);
+    // Held until the claim is made, or has failed however it fails. One limit for the lock
+    // and the connection together, as on Windows.
+    Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    OwnedDescriptor lock = takeLock(lockPath, timeoutMs);
     if (!lock.valid()) {
-        claim.reason = "the socket's lock file cannot be opened: " + lockPath;
+        claim.reason = "the lock of the socket's name cannot be had: " + lockPath;
         return claim;
     }
-    return claimLocked(*path, lockPath, timeoutMs);
+    return claimLocked(*path, lockPath, static_cast<unsigned>(std::max(1, millisecondsLeft(deadline))));
 }
 
 void allowToComeForward(unsigned long) {}
+
+unsigned long long steadyMilliseconds() {
+    return static_cast<unsigned long long>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now().time_since_epoch()).count());
+}
+
+void pauseMilliseconds(unsigned milliseconds) { std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds)); }
 
 struct LauncherThread::Handle {
     std::thread thread;
@@ -232,6 +249,18 @@ void OneTimeSignal::wait() {
     std::unique_lock<std::mutex> lock(handle_->mutex);
     handle_->raised.wait(lock, [this] { return handle_->up; });
 }
+
+struct Monitor::Handle {
+    std::mutex mutex;
+    std::condition_variable_any changed;
+};
+
+Monitor::Monitor() : handle_(std::make_unique<Handle>()) {}
+Monitor::~Monitor() = default;
+void Monitor::lock() { handle_->mutex.lock(); }
+void Monitor::unlock() { handle_->mutex.unlock(); }
+void Monitor::wait() { handle_->changed.wait(handle_->mutex); }
+void Monitor::notifyAll() { handle_->changed.notify_all(); }
 
 ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 ChannelConnection::~ChannelConnection() = default;
@@ -276,14 +305,31 @@ unsigned long ChannelConnection::peerProcessId() const {
 
 ChannelListener::ChannelListener(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 
+namespace {
+
+/// Removes the socket at `path` when it is still the one of `handle`.
+void removeOwnSocket(const ChannelListener::Handle& handle) {
+    struct stat info;
+    if (::lstat(handle.path.c_str(), &info) == 0 && info.st_dev == handle.device && info.st_ino == handle.node)
+        ::unlink(handle.path.c_str());
+}
+
+}  // namespace
+
 ChannelListener::~ChannelListener() {
+    bool listening = handle_->fd.valid();
     handle_->fd.reset();
+    if (!listening || handle_->released.exchange(true)) return;
     // Under the lock, and only the socket this listener bound: a start that found it closed
     // may have bound a new one at the name already.
-    OwnedDescriptor lock = takeLock(handle_->lockPath);
-    struct stat info;
-    if (::lstat(handle_->path.c_str(), &info) == 0 && info.st_dev == handle_->device && info.st_ino == handle_->node)
-        ::unlink(handle_->path.c_str());
+    OwnedDescriptor lock = takeLock(handle_->lockPath, 2000);
+    if (lock.valid()) removeOwnSocket(*handle_);
+}
+
+void ChannelListener::release() noexcept {
+    // The socket still listens: no start takes the name over meanwhile, so no lock is needed,
+    // and none is waited for in a process that is ending.
+    if (!handle_->released.exchange(true)) removeOwnSocket(*handle_);
 }
 
 std::unique_ptr<ChannelConnection> ChannelListener::accept() {

@@ -215,6 +215,10 @@ void allowToComeForward(unsigned long processId) {
     if (processId) AllowSetForegroundWindow(static_cast<DWORD>(processId));
 }
 
+unsigned long long steadyMilliseconds() { return GetTickCount64(); }
+
+void pauseMilliseconds(unsigned milliseconds) { Sleep(milliseconds); }
+
 struct LauncherThread::Handle {
     OwnedHandle thread;
 };
@@ -253,6 +257,18 @@ OneTimeSignal::~OneTimeSignal() = default;
 void OneTimeSignal::raise() { SetEvent(handle_->event.get()); }
 
 void OneTimeSignal::wait() { WaitForSingleObject(handle_->event.get(), INFINITE); }
+
+struct Monitor::Handle {
+    SRWLOCK lock = SRWLOCK_INIT;
+    CONDITION_VARIABLE changed = CONDITION_VARIABLE_INIT;
+};
+
+Monitor::Monitor() : handle_(std::make_unique<Handle>()) {}
+Monitor::~Monitor() = default;
+void Monitor::lock() { AcquireSRWLockExclusive(&handle_->lock); }
+void Monitor::unlock() { ReleaseSRWLockExclusive(&handle_->lock); }
+void Monitor::wait() { SleepConditionVariableSRW(&handle_->changed, &handle_->lock, INFINITE, 0); }
+void Monitor::notifyAll() { WakeAllConditionVariable(&handle_->changed); }
 
 ChannelConnection::ChannelConnection(std::unique_ptr<Handle> handle) : handle_(std::move(handle)) {}
 ChannelConnection::~ChannelConnection() = default;
@@ -328,6 +344,10 @@ std::unique_ptr<ChannelConnection> ChannelListener::accept() {
 
 void ChannelListener::stop() {
     if (handle_->stop.valid()) SetEvent(handle_->stop.get());
+}
+
+void ChannelListener::release() noexcept {
+    // The pipe's name lives as long as a handle of it: the process's end takes it away.
 }
 
 }  // namespace platform

@@ -6,9 +6,9 @@ import java.util.concurrent.TimeUnit;
 /**
  * An application with one instance per user: open receives what later starts hand over and
  * prints it (characters outside printable ASCII as \\uXXXX). main waits until open has been
- * called as often as the property opens says (at most a minute); with halt=true it ends the
- * VM at once, as a killed process ends. An argument throw makes open throw, block makes it
- * sleep 12 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
+ * called as often as the property opens says (at most a minute); with kill=true the process
+ * has itself killed (SIGKILL), with exit=N it calls System.exit(N). An argument throw makes
+ * open throw, block makes it sleep 3 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
  * With the property ready, main makes the file it names once it has begun.
  */
 public final class Instance {
@@ -22,8 +22,12 @@ public final class Instance {
         if (System.getProperty("ready") != null) {
             new java.io.File(System.getProperty("ready")).createNewFile();
         }
-        if (Boolean.getBoolean("halt")) {
-            Runtime.getRuntime().halt(9);
+        if (Boolean.getBoolean("kill")) {
+            new ProcessBuilder("sh", "-c", "kill -KILL $PPID").start();
+            Thread.sleep(60000);
+        }
+        if (Integer.getInteger("exit") != null) {
+            System.exit(Integer.getInteger("exit"));
         }
         opened.await(60, TimeUnit.SECONDS);
         System.out.println("main done");
@@ -46,7 +50,7 @@ public final class Instance {
                 throw new IllegalStateException("thrown on request");
             }
             if (args.length > 0 && args[0].equals("block")) {
-                Thread.sleep(12000);
+                Thread.sleep(3000);
             }
         } finally {
             opened.countDown();
