@@ -41,23 +41,23 @@ protected:
     Installation inst;
 };
 
-TEST_F(JavaPrompt, AnswerNamingTheJavaExecutableGivesTheRuntimeAboveBin) {
-    inst.addRuntime("rt");
-    EXPECT_RUN(answer(inst.seen("rt/bin/java")), "", kQuestion, 0);
-    EXPECT_EQ(inst.record(), startedWith(inst.seen("rt")));
-}
-
-TEST_F(JavaPrompt, AnswerBelowAJreDirectoryGivesTheDirectoryAboveIt) {
-    inst.addRuntime("sdk");
-    EXPECT_RUN(answer(inst.seen("sdk/jre/bin/java")), "", kQuestion, 0);
-    EXPECT_EQ(inst.record(), startedWith(inst.seen("sdk")));
-}
-
-// Where the directory above jre holds no runtime, the jre is the runtime.
-TEST_F(JavaPrompt, AnswerBelowAJreDirectoryGivesTheJreWhenTheDirectoryAboveHoldsNone) {
-    inst.addRuntime("dir/jre");
-    EXPECT_RUN(answer(inst.seen("dir/jre/bin/java")), "", kQuestion, 0);
-    EXPECT_EQ(inst.record(), startedWith(inst.seen("dir/jre")));
+// The answer's runtime: the directory above bin, or above jre/bin where that is a runtime (a
+// JDK with its own jre), else the jre itself.
+TEST_F(JavaPrompt, AnswerNamingTheJavaExecutableGivesItsRuntime) {
+    struct Case {
+        const char* runtime;
+        const char* typed;
+    } cases[] = {
+        {"rt", "rt/bin/java"},
+        {"sdk", "sdk/jre/bin/java"},
+        {"dir/jre", "dir/jre/bin/java"},
+    };
+    for (const Case& c : cases) {
+        inst.addRuntime(c.runtime);
+        std::filesystem::remove(inst.recordFile());
+        EXPECT_RUN(answer(inst.seen(c.typed)), "", kQuestion, 0);
+        EXPECT_EQ(inst.record(), startedWith(inst.seen(c.runtime))) << c.typed;
+    }
 }
 
 // An accepted answer is remembered for the user without SetJavaVersion: later starts take it

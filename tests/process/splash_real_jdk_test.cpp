@@ -132,7 +132,7 @@ TEST_P(SplashRealJdk, TheApplicationHasItUntilItsFirstWindow) {
 // mapped: the screen is never empty meanwhile.
 TEST_P(SplashRealJdk, StaysUntilTheWindowThatComesAfterMain) {
     std::string marker = inst.path("main-returned");
-    auto launch = std::async(std::launch::async, [&] { return run({"later", "500", marker}); });
+    auto launch = std::async(std::launch::async, [&] { return run({"later", "400", marker}); });
     bool splashSeen = false, seenAfterMain = false, windowSeen = false;
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
     while (!windowSeen && std::chrono::steady_clock::now() < deadline &&

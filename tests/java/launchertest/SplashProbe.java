@@ -59,8 +59,8 @@ public class SplashProbe {
                         window.setSize(200, 100);
                         window.setVisible(true);
                         System.out.println("window shown, splash visible " + splash.isVisible());
-                        // Long enough for the test to see it mapped; then the VM ends.
-                        Timer close = new Timer(250, e -> window.dispose());
+                        // Long enough for the test to see it mapped; then the process ends.
+                        Timer close = new Timer(200, e -> System.exit(0));
                         close.setRepeats(false);
                         close.start();
                     });
