@@ -208,6 +208,25 @@ TEST(ConfigLine, FormatOfALine) {
     EXPECT_EQ(parser.vmName, "\"quoted\"");
 }
 
+// Only an exit code that a process can end with, and that is no success, asks for a restart;
+// another value leaves the one before.
+TEST(Directives, RestartExitCodeValues) {
+    struct Case {
+        const char* value;
+        int code;
+    } cases[] = {{"1", 1}, {"255", 255}, {"007", 7}, {"0", 5}, {"256", 5}, {"-3", 5}, {"7x", 5}, {"1000", 5}, {"", 5}};
+    for (const Case& c : cases) {
+        LaunchSettings settings;
+        settings.restartExitCode = 5;
+        Captured said = capture([&] { settings.applyDirective("SetRestartExitCode", c.value); });
+        EXPECT_EQ(settings.restartExitCode, c.code) << c.value;
+        EXPECT_EQ(said.err, c.code == 5 ? "WARNING: SetRestartExitCode takes an exit code from 1 to 255, not: " +
+                                               std::string(c.value) + "\n"
+                                         : "")
+            << c.value;
+    }
+}
+
 TEST(Directives, EffectOnTheRecord) {
     struct Case {
         std::string classPath, nativeCodePath;

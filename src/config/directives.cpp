@@ -120,6 +120,7 @@ const std::vector<Directive>& directives() {
         {"SetMaxHeap", &LaunchSettings::setMaxHeap},
         {"SetJavaDownloadUrl", &LaunchSettings::setJavaDownloadUrl},
         {"SetSplashScreen", &LaunchSettings::setSplashScreen, true},
+        {"SetRestartExitCode", &LaunchSettings::setRestartExitCode},
     };
     return table;
 }
@@ -206,6 +207,16 @@ void LaunchSettings::setJavaDownloadUrl(const std::string& value) {
         javaDownloadUrl = value;
     else
         printErr("WARNING: SetJavaDownloadUrl takes an https: or http: address, not: " + value + "\n");
+}
+
+void LaunchSettings::setRestartExitCode(const std::string& value) {
+    bool digits = !value.empty() && value.size() <= 3 &&
+                  value.find_first_not_of("0123456789") == std::string::npos;
+    int code = digits ? std::stoi(value) : 0;
+    if (code >= 1 && code <= 255)
+        restartExitCode = code;
+    else
+        printErr("WARNING: SetRestartExitCode takes an exit code from 1 to 255, not: " + value + "\n");
 }
 
 void LaunchSettings::setSingleInstance(const std::string& value) {

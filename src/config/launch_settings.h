@@ -65,6 +65,7 @@ public:
     void setJavaDownloadUrl(const std::string& value);
     void setSingleInstance(const std::string& value);
     void setSplashScreen(const std::string& value);
+    void setRestartExitCode(const std::string& value);
 
     // ---- Defaults and environment -----------------------------------------------------
 
@@ -137,6 +138,9 @@ public:
     /// arguments go to; both empty when every start is a new instance.
     std::string singleInstanceClass;
     std::string singleInstanceMethod;
+    /// SetRestartExitCode: the exit code (1 to 255) with which the application asks to be
+    /// started again; 0 when it never is.
+    int restartExitCode = 0;
     /// The configuration file's path.
     std::string configPath;
     /// The entries of PATH left out of the native code path: the VM could not be given them.

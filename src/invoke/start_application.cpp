@@ -215,8 +215,9 @@ const VmObserver* exitObserver = nullptr;
 bool exitEndsCache = false;
 void JNICALL exitHook(jint code) noexcept {
     try {
-        if (exitObserver && exitObserver->exiting) exitObserver->exiting(code);
+        // The cache first: the observer may start the application again in this process.
         if (exitEndsCache) startupCacheEnded();
+        if (exitObserver && exitObserver->exiting) exitObserver->exiting(code);
     } catch (...) {
     }
 }

@@ -28,6 +28,8 @@ void JavaLauncher::moveToDirectoryOf(const std::string& executable) {
 }
 
 int JavaLauncher::run(const std::vector<std::string>& args) {
+    startArguments = args;
+    takeEarlierRestarts();
     CommandLine line = readCommandLine(args);
     // Set once, before anything can show a message.
     programName = line.program;
@@ -163,7 +165,20 @@ int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settin
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
         observer.beforeDestruction = [instance] { instance->vmEnding(); };
         observer.mainStarting = [instance] { instance->mainStarting(); };
-        observer.exiting = [instance](int) { instance->processEnding(); };
     }
-    return startJavaApplication(settings, runtime, updateMode, observer);
+    // The installer's exit code is no request of the application's.
+    bool restarts = settings.restartExitCode != 0 && !updateMode;
+    if (instance || restarts) {
+        // System.exit: the channel goes before a restart, so that the new start claims it.
+        observer.exiting = [this, instance, restarts, &settings](int code) {
+            if (instance) instance->processEnding();
+            if (restarts) restartFor(code, settings);
+        };
+    }
+    int exitCode = startJavaApplication(settings, runtime, updateMode, observer);
+    if (restarts && exitCode == settings.restartExitCode) {
+        if (instance) instance->processEnding();
+        restartFor(exitCode, settings);
+    }
+    return exitCode;
 }

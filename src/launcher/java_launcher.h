@@ -52,6 +52,15 @@ public:
     int startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
                          InstanceListener* instance = nullptr);
 
+    /// Takes over what a restarted start is handed: waits for the start that restarted it to
+    /// end (Windows), and reads the times of the restarts before it.
+    void takeEarlierRestarts();
+    /// When `exitCode` is the one SetRestartExitCode names: starts the application again, as
+    /// a new start of this executable with the same arguments (POSIX: returns only when the
+    /// system refuses), unless it has been restarted more than 3 times within 60 seconds (a
+    /// WARNING line). True when a new start has been made, and this process is to end.
+    bool restartFor(int exitCode, const LaunchSettings& settings);
+
 private:
     /// Records the working directory and moves to the directory of `executable`.
     void moveToDirectoryOf(const std::string& executable);
@@ -62,6 +71,10 @@ private:
     std::string ownExecutable;
     /// Started by a parent launcher as its update child: update mode, whatever the arguments.
     bool updateChild = false;
+    /// The arguments this process was started with, the program name first, for a restart.
+    std::vector<std::string> startArguments;
+    /// When the restarts before this start were made (seconds since 1970).
+    std::vector<long long> earlierRestarts;
 };
 
 /// The variable that marks the environment of an update child. The parent sets it only for

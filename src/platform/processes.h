@@ -31,6 +31,20 @@ std::optional<std::string> getEnvExactName(const std::string& name);
 /// it (nullopt). False when the system refuses.
 bool setEnv(const std::string& name, const std::optional<std::string>& value);
 
+/// Starts the launcher `program` again with `args` (args[0] is the name it sees as its own) and
+/// this process's environment, as a new start of the application. POSIX: this process becomes
+/// it (exec: the same process id, so that whoever waits for this process has the new start's
+/// exit code), with no descriptor of this process open in it but the standard ones and no
+/// signal blocked; returns false only when the system refuses. Windows: a new process (a VM's
+/// library cannot leave the process that loaded it), which waits until this one has ended
+/// (awaitPredecessor) before it goes on; true once it is started, and this process then ends.
+bool startAgain(const std::string& program, const std::vector<std::string>& args);
+
+/// In a start that startAgain made on Windows: waits, at most a minute, until the process that
+/// made it has ended, so that nothing of that process holds the application's files. At once
+/// for any other start, and on POSIX.
+void awaitPredecessor();
+
 /// Outcome of running a child process to its end.
 struct ChildOutcome {
     bool started = false;

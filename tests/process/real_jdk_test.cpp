@@ -90,6 +90,15 @@ TEST_P(RealJdk, ExitCodeOfSystemExit) {
     EXPECT_RUN(inst.run({"-nomsgbox", "exit=3"}), "arg[0]=exit=3\n" + properties(), "", 3);
 }
 
+// An application that stages a deferred update and ends with SetRestartExitCode's code is
+// started again with the same arguments, after the installer has run, and then ends with 0.
+TEST_P(RealJdk, RestartOnTheExitCodeInstallsTheStagedUpdateFirst) {
+    inst.writeConfig(config("launchertest.Restart") + "SetUpdateMainClass launchertest.RestartInstaller\n"
+                     "SetUpdateClassPath " + target().javaClasses + "\nSetRestartExitCode 7\n");
+    EXPECT_RUN(inst.run({"-nomsgbox", "a", "b c"}),
+               "main a|b c\nupdatesFile exists. needToUpdate will return true.\ninstall\nmain a|b c installed\n", "", 0);
+}
+
 TEST_P(RealJdk, UncaughtExceptionIsDescribedAndEndsWithOne) {
     EXPECT_RUN(inst.run({"-nomsgbox", "throw"}), "arg[0]=throw\n" + properties(),
                "Exception in thread \"main\" java.lang.IllegalStateException: thrown on request\n"

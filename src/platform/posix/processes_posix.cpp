@@ -148,6 +148,32 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
     return args;
 }
 
+bool startAgain(const std::string& program, const std::vector<std::string>& args) {
+    std::fflush(stdout);
+    std::fflush(stderr);
+    std::vector<char*> argv;
+    for (const std::string& arg : args) argv.push_back(const_cast<char*>(arg.c_str()));
+    argv.push_back(nullptr);
+    // The VM's files and sockets are closed by the exec, not before: a refused exec leaves
+    // the process as it was.
+    if (DIR* open = ::opendir("/proc/self/fd")) {
+        int listing = ::dirfd(open);
+        while (const struct dirent* entry = ::readdir(open)) {
+            int fd = std::atoi(entry->d_name);
+            if (fd > 2 && fd != listing) ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+        }
+        ::closedir(open);
+    }
+    // The VM's threads block signals that the new start must receive.
+    sigset_t none;
+    sigemptyset(&none);
+    ::pthread_sigmask(SIG_SETMASK, &none, nullptr);
+    ::execv(program.c_str(), argv.data());
+    return false;
+}
+
+void awaitPredecessor() {}
+
 void runInBackground(const BackgroundWork& work, unsigned delay) {
     std::fflush(stdout);
     std::fflush(stderr);

@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <cwchar>
+#include <string>
 #include <functional>
 #include <memory>
 
@@ -129,6 +131,41 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
     DWORD exitCode = static_cast<DWORD>(-1);
     if (GetExitCodeProcess(process.get(), &exitCode)) outcome.exitCode = static_cast<int>(exitCode);
     return outcome;
+}
+
+namespace {
+
+/// Names, in a start made by startAgain, the process that made it.
+const wchar_t* const kPredecessorVariable = L"HLV_RESTARTED_FROM";
+
+}  // namespace
+
+bool startAgain(const std::string& program, const std::vector<std::string>& args) {
+    std::wstring commandLine = toWide(quoteWindowsCommandLine(args));
+    std::wstring programPath = toWide(program);
+    STARTUPINFOW startup;
+    std::memset(&startup, 0, sizeof startup);
+    startup.cb = sizeof startup;
+    passStandardHandles(startup);
+    PROCESS_INFORMATION child;
+    std::memset(&child, 0, sizeof child);
+    SetEnvironmentVariableW(kPredecessorVariable, std::to_wstring(GetCurrentProcessId()).c_str());
+    BOOL started = CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                                  &startup, &child);
+    SetEnvironmentVariableW(kPredecessorVariable, nullptr);
+    if (!started) return false;
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return true;
+}
+
+void awaitPredecessor() {
+    wchar_t text[16];
+    DWORD length = GetEnvironmentVariableW(kPredecessorVariable, text, 16);
+    if (length == 0 || length >= 16) return;
+    SetEnvironmentVariableW(kPredecessorVariable, nullptr);
+    OwnedHandle predecessor(OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(std::wcstoul(text, nullptr, 10))));
+    if (predecessor.valid()) WaitForSingleObject(predecessor.get(), 60000);
 }
 
 // ---- The environment of children
