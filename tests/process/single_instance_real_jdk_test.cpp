@@ -106,9 +106,9 @@ TEST_P(SingleInstanceRealJdk, AMethodThatThrowsFailsTheSecondStart) {
 TEST_P(SingleInstanceRealJdk, ASlowMethodNeverMakesASecondInstance) {
     auto first = startFirst({"-nomsgbox", "-J-Dopens=1"});
     RunOptions briefly = options;
-    briefly.env["LAUNCHER_INSTANCE_WAIT"] = "1";
+    briefly.env["LAUNCHER_INSTANCE_WAIT"] = "2";
     EXPECT_RUN(inst.run({"-nomsgbox", "block"}, briefly), "",
-               "WARNING: The running instance took the arguments and is still handling them after 1 second; this "
+               "WARNING: The running instance took the arguments and is still handling them after 2 seconds; this "
                "start ends\n",
                0);
     EXPECT_RUN(first.get(), "main\nopen dir=" + inst.root() + " count=1\nopen arg[0]=block\nmain done\n", "", 0);

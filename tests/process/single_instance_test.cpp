@@ -152,24 +152,24 @@ std::size_t nthLine(const std::string& text, const std::string& line, std::size_
 
 // A start while the running instance installs its deferred updates has its receipt at once:
 // it never becomes an instance of its own or runs a second installer, and it ends with 0 (here
-// after a limit of 1 second, saying that the method has not finished). Its request reaches the
+// after a limit of 2 seconds, saying that the method has not finished). Its request reaches the
 // method only once the application's main has begun.
 TEST_F(SingleInstance, AStartDuringTheUpdatesIsTakenAndWaitsForMain) {
     inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetUpdateMainClass u.Installer\n"
                      "SetUpdateClassPath upd.jar\n");
     inst.write("lib/deferred-updates.xml", "");
     RunOptions first = instanceOptions(inst, "calls:1");
-    first.env["FAKEJVM_INSTALL_MS"] = "3000";
+    first.env["FAKEJVM_INSTALL_MS"] = "4500";
     auto running = startInBackground(inst, {"-nomsgbox"}, first);
     ASSERT_TRUE(waitForMain(inst)) << "the installer's main";
     RunOptions second = instanceOptions(inst);
-    second.env["LAUNCHER_INSTANCE_WAIT"] = "1";
+    second.env["LAUNCHER_INSTANCE_WAIT"] = "2";
     auto began = std::chrono::steady_clock::now();
     EXPECT_RUN(inst.run({"-nomsgbox", "x"}, second), "",
-               "WARNING: The running instance took the arguments and is still handling them after 1 second; this "
+               "WARNING: The running instance took the arguments and is still handling them after 2 seconds; this "
                "start ends\n",
                0);
-    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(2500)) << "no wait for the updates";
+    EXPECT_LT(std::chrono::steady_clock::now() - began, std::chrono::milliseconds(4000)) << "no wait for the updates";
     EXPECT_RUN(running.get(), "updatesFile exists. needToUpdate will return true.\n", "", 0);
     std::string record = inst.record();
     EXPECT_EQ(linesEqual(record, "main"), 2u) << record;
