@@ -105,8 +105,11 @@ std::optional<std::string> getEnvExactName(const std::string& name) { return get
 
 
 
-ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
-    ChildOutcome outcome;
+namespace {
+
+/// Starts `program` with `args`, sharing this console, environment and current directory;
+/// false, with the system's error as the last one, when it cannot be created.
+bool startChild(const std::string& program, const std::vector<std::string>& args, PROCESS_INFORMATION& child) {
     // Wide, so that the child receives the exact text of every argument and a program path
     // over MAX_PATH is not refused. UTF-8 has no byte that is part of another character and
     // looks like a backslash or a quotation mark, so the quoting can work on bytes.
@@ -116,11 +119,18 @@ ChildOutcome runAndWait(const std::string& program, const std::vector<std::strin
     std::memset(&startup, 0, sizeof startup);
     startup.cb = sizeof startup;
     passStandardHandles(startup);
-    PROCESS_INFORMATION child;
     std::memset(&child, 0, sizeof child);
     // CreateProcessW may write into the command line, so it gets a buffer of its own.
-    if (!CreateProcessW(program.empty() ? nullptr : programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
-                        nullptr, nullptr, &startup, &child)) {
+    return CreateProcessW(program.empty() ? nullptr : programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0,
+                          nullptr, nullptr, &startup, &child) != 0;
+}
+
+}  // namespace
+
+ChildOutcome runAndWait(const std::string& program, const std::vector<std::string>& args) {
+    ChildOutcome outcome;
+    PROCESS_INFORMATION child;
+    if (!startChild(program, args, child)) {
         outcome.errorText = systemErrorText(GetLastError());
         return outcome;
     }
@@ -141,17 +151,9 @@ const wchar_t* const kPredecessorVariable = L"HLV_RESTARTED_FROM";
 }  // namespace
 
 bool startAgain(const std::string& program, const std::vector<std::string>& args) {
-    std::wstring commandLine = toWide(quoteWindowsCommandLine(args));
-    std::wstring programPath = toWide(program);
-    STARTUPINFOW startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    passStandardHandles(startup);
     PROCESS_INFORMATION child;
-    std::memset(&child, 0, sizeof child);
     SetEnvironmentVariableW(kPredecessorVariable, std::to_wstring(GetCurrentProcessId()).c_str());
-    BOOL started = CreateProcessW(programPath.c_str(), &commandLine[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                                  &startup, &child);
+    bool started = startChild(program, args, child);
     SetEnvironmentVariableW(kPredecessorVariable, nullptr);
     if (!started) return false;
     CloseHandle(child.hThread);
