@@ -152,7 +152,7 @@ const wchar_t* const kPredecessorVariable = L"HLV_RESTARTED_FROM";
 
 bool startAgain(const std::string& program, const std::vector<std::string>& args) {
     PROCESS_INFORMATION child;
-    SetEnvironmentVariableW(kPredecessorVariable, std::to_wstring(GetCurrentProcessId()).c_str());
+    SetEnvironmentVariableW(kPredecessorVariable, toWide(std::to_string(GetCurrentProcessId())).c_str());
     bool started = startChild(program, args, child);
     SetEnvironmentVariableW(kPredecessorVariable, nullptr);
     if (!started) return false;
