@@ -89,7 +89,8 @@ OwnLaunch writeOwnConfig(const OwnInstall& install, const Paths& paths, const st
     linkExecutable(paths.launcher, executable);
     launch.command.argv = {executable};
     launch.command.cwd = install.bin;
-    launch.command.env = {kEnvVariable};
+    // The start journal goes to the installation's own settings folder, not the user's.
+    launch.command.env = {kEnvVariable, "XDG_CONFIG_HOME=" + install.root + "/settings"};
     launch.command.label = name;
     return launch;
 }
@@ -189,6 +190,28 @@ void ownWorkFigure(const OwnLaunch& main, const Command& bare, const OwnLaunch& 
     printForeignLoad(result);
 }
 
+/// The start journal's cost on a warm start: the base launch, whose journal holds its bound of
+/// records already, against the same launch with the journal turned off, in pairs.
+void journalFigure(const OwnLaunch& base, const std::string& scratch, int rounds) {
+    OwnLaunch off = base;
+    off.command.argv.push_back("--SetStartJournal=off");
+    off.command.label = "base, journal off";
+    checkOwn(off, scratch);
+    // Warm: the folder is there and the journal full, so that each start reads, cuts and
+    // replaces a whole one.
+    for (int i = 0; i < 60; ++i) checkOwn(base, scratch);
+    std::printf("\n2b. The start journal on a warm start: the base launch against it with the journal off, %d pairs\n",
+                rounds);
+    Rounds result = measure({base.command, off.command}, rounds, 2);
+    std::vector<double> cpu;
+    for (std::size_t r = 0; r < result.cpuSeconds[0].size(); ++r)
+        cpu.push_back(result.cpuSeconds[0][r] - result.cpuSeconds[1][r]);
+    std::vector<double> wall = result.differences(0, 1);
+    std::printf("   journal on less off: wall %.3f ms +- %.3f, CPU %.3f ms +- %.3f (goal: under 0.3 ms)\n",
+                median(wall) * 1e3, medianError(wall) * 1e3, median(cpu) * 1e3, medianError(cpu) * 1e3);
+    printForeignLoad(result);
+}
+
 /// The scaling series, each launch checked: configuration lines (no jars), jars (5-line
 /// configuration), and application arguments added to the base launch.
 struct Series {
@@ -257,6 +280,7 @@ void ownFigures(const Paths& paths, const Settings& settings, int rounds, Verdic
     checkOwn(main, paths.work);
     expectRun(bare, "", paths.work);
     ownWorkFigure(main, bare, base, rounds, verdicts);
+    journalFigure(base, paths.work, rounds);
     scalingFigure(install, paths, base, settings.quick, rounds, verdicts);
 }
 

@@ -109,6 +109,7 @@ void classify(std::vector<Argument>& arguments, const std::vector<VmEntry>& vms)
             arg.kind = text.find('=') != std::string::npos ? ArgumentKind::Override
                        : text == "--print-java"               ? ArgumentKind::PrintJava
                        : text == "--forget-java"              ? ArgumentKind::ForgetJava
+                       : text == "--last-start"               ? ArgumentKind::LastStart
                                                                : ArgumentKind::Ignored;
         } else if (!text.empty() && text[0] == '-' && isVmName(text.substr(1), vms)) {
             arg.kind = ArgumentKind::VmName;
@@ -281,6 +282,7 @@ void applyCommandLine(LaunchSettings& settings, const CommandLine& line, const s
             case ArgumentKind::Ignored:
             case ArgumentKind::PrintJava:
             case ArgumentKind::ForgetJava:
+            case ArgumentKind::LastStart:
             case ArgumentKind::ConfigFile:
             case ArgumentKind::ConfigFileValue:
                 break;

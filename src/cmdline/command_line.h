@@ -26,6 +26,7 @@ enum class ArgumentKind {
     Ignored,          ///< "--" without '=': nothing
     PrintJava,        ///< "--print-java": the launcher's own action
     ForgetJava,       ///< "--forget-java": the launcher's own action
+    LastStart,        ///< "--last-start": the launcher's own action
     VmOption,         ///< "-J<option>"
     VmName,           ///< "-<name>" of a VM that jvm.cfg lists
     MainClass,        ///< "-mainclass"

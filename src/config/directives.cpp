@@ -117,6 +117,7 @@ const std::vector<Directive>& directives() {
         {"SetSingleInstance", &LaunchSettings::setSingleInstance, true},
         {"SetProductTitle", &LaunchSettings::setProductTitle},
         {"SetUserSettings", &LaunchSettings::setUserSettings},
+        {"SetStartJournal", &LaunchSettings::setStartJournal},
         {"SetMaxHeap", &LaunchSettings::setMaxHeap},
         {"SetJavaDownloadUrl", &LaunchSettings::setJavaDownloadUrl},
         {"SetSplashScreen", &LaunchSettings::setSplashScreen, true},
@@ -194,6 +195,10 @@ void LaunchSettings::addJavaSearchPath(const std::string& value) {
 
 void LaunchSettings::setUserSettings(const std::string& value) {
     if (std::optional<bool> on = onOrOff("SetUserSettings", value)) userSettings = *on;
+}
+
+void LaunchSettings::setStartJournal(const std::string& value) {
+    if (std::optional<bool> on = onOrOff("SetStartJournal", value)) startJournal = *on;
 }
 
 void LaunchSettings::setJavaDownloadUrl(const std::string& value) {

@@ -61,6 +61,7 @@ public:
     void addJavaSearchPath(const std::string& value);
     void setProductTitle(const std::string& value);
     void setUserSettings(const std::string& value);
+    void setStartJournal(const std::string& value);
     void setMaxHeap(const std::string& value);
     void setJavaDownloadUrl(const std::string& value);
     void setSingleInstance(const std::string& value);
@@ -122,6 +123,8 @@ public:
     std::vector<std::string> javaSearchPaths;
     /// SetUserSettings: whether this user's own settings file is read.
     bool userSettings = true;
+    /// SetStartJournal: whether this start appends its record to the user's start journal.
+    bool startJournal = true;
     /// SetProductTitle: the application's title; empty for the stamped or default one.
     std::string productTitle;
     /// SetMaxHeap, once it has been found sound; nullopt when not set.
@@ -192,7 +195,8 @@ bool loadConfigFile(LaunchSettings& settings, const std::string& path);
 /// `settings` as one more configuration file, unless SetUserSettings turned it off or it is not
 /// the user's alone (a warning then). Directives the application's file locked are left out,
 /// and SetUserSettings itself; `verboseLoad` names the file read and each line left out.
-void readUserSettings(LaunchSettings& settings, bool verboseLoad);
+/// Returns what became of the file, for the start's record: read, or why not.
+std::string readUserSettings(LaunchSettings& settings, bool verboseLoad);
 
 /// Reads `path` whole (in binary), decodes its text (decodeConfigText) and calls `handler` for
 /// each non-empty line, with its 1-based number: false when it cannot be opened or read; a file

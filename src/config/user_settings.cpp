@@ -30,6 +30,8 @@ public:
     UserFileReader(LaunchSettings& settings, bool verbose) : settings_(settings), verbose_(verbose) {
         // What the application turned off stays off: the user may not search elsewhere for Java.
         locked_ = {&LaunchSettings::setUserSettings};
+        // A journal the application turned off (a kiosk, a managed installation) stays off.
+        if (!settings.startJournal) locked_.push_back(&LaunchSettings::setStartJournal);
         if (settings.javaSearch == JavaSearchSetting::Off)
             locked_.insert(locked_.end(), {&LaunchSettings::setJavaSearch, &LaunchSettings::addJavaSearchPath});
     }
@@ -66,21 +68,23 @@ std::string refusal(const std::string& folder, const std::string& file) {
 
 }  // namespace
 
-void readUserSettings(LaunchSettings& settings, bool verboseLoad) {
+std::string readUserSettings(LaunchSettings& settings, bool verboseLoad) {
     // What comes from here on is the user's: the application's file has ended.
     settings.applicationVmOptionCount = settings.vmOptions.size();
     std::string folder = userSettingsFolder(settings.configPath);
-    if (!settings.userSettings || folder.empty()) return;
+    if (folder.empty()) return "none: the environment names no folder for them";
     std::string file = joinPath(folder, fileNameOf(settings.configPath));
-    if (!platform::exists(file) && !platform::isSymbolicLink(file)) return;
+    if (!settings.userSettings) return file + " not read: SetUserSettings is off";
+    if (!platform::exists(file) && !platform::isSymbolicLink(file)) return file + " not there";
     std::string why = refusal(folder, file);
     if (!why.empty()) {
         printErr("WARNING: The user settings file " + file + " is not read: " + why + ".\n");
-        return;
+        return file + " not read: " + why;
     }
     if (verboseLoad) printOut("User settings file: " + file + "\n");
     UserFileReader reader(settings, verboseLoad);
     readTextLines(file, [&](const std::string& line, LineNumber number) { reader.read(line, number); });
+    return file + " read";
 }
 
 std::string userSettingsFolder(const std::string& configPath) {

@@ -54,8 +54,10 @@ std::optional<InstanceRequest> receiveRequest(platform::ChannelConnection& conne
     return body ? decodeInstanceRequest(*body) : std::nullopt;
 }
 
-void startsAnew(bool verbose, const std::string& why) {
-    if (verbose) printOut("Single instance: " + why + "; this start is a new instance\n");
+std::string startsAnew(bool verbose, const std::string& why) {
+    std::string note = why + "; this start is a new instance";
+    if (verbose) printOut("Single instance: " + note + "\n");
+    return note;
 }
 
 /// How a hand-over ended.
@@ -145,38 +147,44 @@ InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std:
         if (claim.outcome == platform::ChannelClaim::Outcome::Owner) {
             check.listener = std::make_unique<InstanceListener>(std::move(claim.listener), settings.singleInstanceClass,
                                                                 settings.singleInstanceMethod);
+            check.note = "this start is the running instance";
             return check;
         }
         if (claim.outcome == platform::ChannelClaim::Outcome::Unusable) {
-            startsAnew(settings.verbose, claim.reason);
+            check.note = startsAnew(settings.verbose, claim.reason);
             return check;
         }
         if (!request) {
-            startsAnew(settings.verbose, "the arguments are too many or too long to hand over");
+            check.note = startsAnew(settings.verbose, "the arguments are too many or too long to hand over");
             return check;
         }
         switch (handOver(*claim.connection, *request, waitMs)) {
         case HandOver::Delivered:
-            if (settings.verbose) printOut("Single instance: the arguments went to the running instance\n");
+            check.note = "the arguments went to the running instance";
+            if (settings.verbose) printOut("Single instance: " + check.note + "\n");
             check.exitCode = 0;
             return check;
         case HandOver::MethodFailed:
             printErr("ERROR: The running instance failed to take the arguments: " +
                      displayName(settings.singleInstanceClass, settings.singleInstanceMethod) + " threw an exception\n");
+            check.note = "the running instance failed to take the arguments";
             check.exitCode = 1;
             return check;
         case HandOver::StillBusy:
             printErr("WARNING: The running instance took the arguments and is still handling them after " + seconds +
                      "; this start ends\n");
+            check.note = "the running instance took the arguments and is still handling them";
             check.exitCode = 0;
             return check;
         case HandOver::NoReceipt:
             printErr("WARNING: The running instance did not take the arguments within " + seconds +
                      "; this start is a new instance\n");
+            check.note = "the running instance did not take the arguments; this start is a new instance";
             return check;
         case HandOver::Garbage:
             printErr("WARNING: What listens at the single instance's channel answered as no instance does; this start "
                      "is a new instance\n");
+            check.note = "what listens at the channel answered as no instance does; this start is a new instance";
             return check;
         case HandOver::Returned:
             if (attempt < kInstanceAttempts) {
@@ -186,6 +194,7 @@ InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std:
             }
             printErr("WARNING: What listens at the single instance's channel closed the connection without taking the "
                      "arguments; this start is a new instance\n");
+            check.note = "what listens at the channel closed the connection; this start is a new instance";
             return check;
         }
     }

@@ -87,6 +87,8 @@ struct InstanceCheck {
     std::optional<int> exitCode;
     /// Set when this start is the instance: the channel is this process's, not yet served.
     std::unique_ptr<InstanceListener> listener;
+    /// What the start found, as -verbose says it; empty without SetSingleInstance.
+    std::string note;
 };
 
 /// Looks for the running instance of the application of `settings` (the same configuration

@@ -289,6 +289,7 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     const std::string& vmName = settings.vmName;
     VmChoice choice = selectVm(runtime.home, vmName, runtime.vmTable);
     VmOptions options = vmOptionsFor(settings, runtime, choice.libraryPath, updateMode);
+    if (observer.optionsChosen) observer.optionsChosen(choice.libraryPath, options);
     StartupCacheWork& cacheWork = options.cacheWork;
     exitEndsCache = cacheWork.guarded;
     if (observer.exiting && !cacheWork.guarded) options.options.push_back(hookOption("exit", &exitHook));

@@ -20,13 +20,16 @@
 /// `mainStarting` runs right before the application's main is called; `exiting` runs when
 /// the application ends the process (System.exit: the VM's "exit" hook, given the code), on
 /// the VM's thread, which is about to end the process, and must neither wait nor call the VM.
-/// Any may be empty.
+/// `optionsChosen` runs once the VM library is chosen (its path, empty when there is none) and
+/// the options are built, before anything is checked or loaded. Any may be empty.
+struct VmOptions;
 struct VmObserver {
     std::function<void()> beforeCreation;
     std::function<void(JavaVM*, JNIEnv*)> created;
     std::function<void()> beforeDestruction;
     std::function<void()> mainStarting;
     std::function<void(int)> exiting;
+    std::function<void(const std::string&, const VmOptions&)> optionsChosen;
 };
 
 /// One option for the VM: its text, or for one of the VM's hooks its name and the function the

@@ -1,5 +1,6 @@
 #include "launcher/java_launcher.h"
 
+#include <cstdlib>
 #include <optional>
 
 #include "base/path_names.h"
@@ -7,6 +8,7 @@
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
 #include "launcher/launcher_actions.h"
+#include "launcher/start_journal.h"
 #include "vm/runtime_check.h"
 #include "messages/messages.h"
 #include "platform/console.h"
@@ -14,6 +16,7 @@
 #include "platform/java_places.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
+#include "splash/splash_screen.h"
 
 JavaLauncher::JavaLauncher() {
     if (std::optional<std::string> executable = platform::ownExecutablePath()) moveToDirectoryOf(*executable);
@@ -60,6 +63,29 @@ void JavaLauncher::takePrescan(const CommandLine& line) {
 
 namespace {
 
+/// This process's start journal record. A static, so that a process the application ends
+/// (System.exit) still finishes it, as its exit runs.
+StartJournal& journal() {
+    static StartJournal record;
+    return record;
+}
+
+void finishJournalAtExit() { journal().finishAtExit(); }
+
+/// Whether the journal's failure to write is said: the start is verbose.
+bool journalVerbose = false;
+
+/// Ends the start's record with `exitCode`, the splash's decision with it; true when written.
+bool endRecord(int exitCode) {
+    if (!splashScreenDecision().empty()) journal().add("splash", splashScreenDecision());
+    return journal().finish(exitCode, journalVerbose);
+}
+
+int recorded(int exitCode) {
+    endRecord(exitCode);
+    return exitCode;
+}
+
 /// The settings before the runtime: the defaults, then the command line's title, the file, and
 /// the title again, which wins over the file's. Whether the launch is verbose is decided once the
 /// application's file has said whether the application handles -verbose itself. When the file
@@ -81,7 +107,7 @@ std::optional<int> readSettings(LaunchSettings& settings, const std::string& con
     // The user's file counts after the application's and before the command line, which says
     // first whether it is read at all.
     applyEarlyOverrides(settings, line, Phase::BeforeUserFile);
-    readUserSettings(settings, settings.verbose);
+    journal().add("user settings", readUserSettings(settings, settings.verbose));
     applyEarlyOverrides(settings, line, Phase::BeforeFile);
     return std::nullopt;
 }
@@ -93,7 +119,19 @@ std::string runtimeFile(const std::string& javaHome, const char* name) {
 /// The runtime the launch uses, its facts read once, with its tools.jar and dt.jar on the class
 /// path.
 RuntimeFacts chooseRuntime(LaunchSettings& settings) {
-    RuntimeFacts runtime = ensureJavaRuntime(settings, settings.verbose);
+    std::vector<std::string> refusals;
+    auto recordRefusals = [&refusals] {
+        for (const std::string& refusal : refusals) journal().add("refused", refusal);
+    };
+    RuntimeFacts runtime;
+    try {
+        runtime = ensureJavaRuntime(settings, settings.verbose, &refusals);
+    } catch (...) {
+        recordRefusals();
+        throw;
+    }
+    recordRefusals();
+    journal().add("runtime", runtime.home + (runtime.releaseVersion ? ", version " + runtime.releaseVersion->text : ""));
     if (!runtime.jvmCfgFound) printErr("WARNING: Could not find jvm.cfg!\n");
     settings.addJavaLibFile(runtimeFile(runtime.home, "tools.jar"));
     settings.addJavaLibFile(runtimeFile(runtime.home, "dt.jar"));
@@ -108,18 +146,29 @@ int JavaLauncher::launch(CommandLine line) {
     // Every message, the failure's in the handler too, carries the title the settings hold.
     LaunchSettings settings;
     ProductTitleSource title(settings.productTitle);
+    journal().begin(ownExecutable.empty() ? programName : ownExecutable);
+    std::atexit(finishJournalAtExit);
+    // One of the launcher's own actions is no start of the application: it leaves no record.
+    auto action = [](std::optional<int> code) {
+        if (code) journal().turnOff();
+        return code;
+    };
     try {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
         std::string configPath = getConfigFilePath(programName);
+        journal().setConfigPath(configPath);
+        startJournalPath = journal().file();
         ActionInputs actionInputs{line, configPath, settings};
-        if (std::optional<int> code = runLauncherAction(ActionPoint::ConfigurationNamed, actionInputs)) return *code;
-        if (std::optional<int> code = readSettings(settings, configPath, line, actionInputs)) return *code;
-        if (std::optional<int> code = runLauncherAction(ActionPoint::SettingsRead, actionInputs)) return *code;
+        if (std::optional<int> code = action(runLauncherAction(ActionPoint::ConfigurationNamed, actionInputs))) return *code;
+        if (std::optional<int> code = action(readSettings(settings, configPath, line, actionInputs))) return *code;
+        journalVerbose = settings.verbose;
+        if (!settings.startJournal) journal().turnOff();
+        if (std::optional<int> code = action(runLauncherAction(ActionPoint::SettingsRead, actionInputs))) return *code;
         // The search's settings of the command line count for the search, which comes first.
         applyEarlyOverrides(settings, line, Phase::BeforeSearch);
-        if (std::optional<int> code = runLauncherAction(ActionPoint::SearchSettled, actionInputs)) return *code;
+        if (std::optional<int> code = action(runLauncherAction(ActionPoint::SearchSettled, actionInputs))) return *code;
         RuntimeFacts runtime = chooseRuntime(settings);
         // The installation's own bin directory counts for native libraries: it is added before
         // the library path is fixed, after the file's AddNativeCodePath entries.
@@ -128,6 +177,8 @@ int JavaLauncher::launch(CommandLine line) {
         knowVmNames(line, runtime.vmTable);
         bool configuredRuntime = runtime.home == settings.configuredJavaHome;
         applyCommandLine(settings, line, startDirectory);
+        // The command line may turn the journal off, not on against the files.
+        if (!settings.startJournal) journal().turnOff();
         // The search took the command line's Java home lower-cased where names ignore case; the
         // VM library is found under it as typed. A runtime the search or the user chose stands.
         if (configuredRuntime) runtime.home = settings.configuredJavaHome;
@@ -138,7 +189,8 @@ int JavaLauncher::launch(CommandLine line) {
         // Before anything slow: a start that hands its arguments to the running instance ends here.
         if (!updateMode) {
             InstanceCheck check = checkForRunningInstance(settings, startDirectory);
-            if (check.exitCode) return *check.exitCode;
+            if (!check.note.empty()) journal().add("instance", check.note);
+            if (check.exitCode) return recorded(*check.exitCode);
             instance = std::move(check.listener);
             // Later starts get their receipts from now on, during the updates and the VM's start.
             if (instance) instance->start();
@@ -151,9 +203,13 @@ int JavaLauncher::launch(CommandLine line) {
             else
                 installDeferredUpdates(line, settings, runtime.vmTable);
         }
-        return startApplication(updateMode, settings, runtime, instance.get());
+        return recorded(startApplication(updateMode, settings, runtime, instance.get()));
     } catch (const JavaLauncherException& e) {
         instance.reset();
+        // Written before the message is shown: a window may keep it for minutes.
+        journal().addMessage(e);
+        // A desktop window names the journal only when it holds this start's record.
+        if (!endRecord(e.messageIndex)) startJournalPath.clear();
         return showError(e);
     }
 }
@@ -161,6 +217,12 @@ int JavaLauncher::launch(CommandLine line) {
 int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settings, const RuntimeFacts& runtime,
                                    InstanceListener* instance) {
     VmObserver observer;
+    observer.optionsChosen = [](const std::string& library, const VmOptions& options) {
+        journal().add("VM library", library.empty() ? "none" : library);
+        for (const VmOption& option : options.options)
+            journal().add("VM option", option.hook ? option.text + " (the launcher's hook)" : option.text);
+        if (!options.cacheWork.note.empty()) journal().add("startup cache", options.cacheWork.note);
+    };
     if (instance) {
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
         observer.beforeDestruction = [instance] { instance->vmEnding(); };

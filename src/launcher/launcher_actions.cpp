@@ -1,5 +1,6 @@
 #include "launcher/launcher_actions.h"
 
+#include "launcher/start_journal.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "vm/java_search.h"
@@ -14,6 +15,12 @@ int forgetJava(const ActionInputs& inputs) {
     bool removed = forgetJavaHome(inputs.configPath, report);
     printOut(report);
     return removed ? 0 : 1;
+}
+
+/// --last-start: the newest record of the start journal, or why there is none. Always 0.
+int showLastStart(const ActionInputs& inputs) {
+    printOut(lastStartReport(inputs.configPath));
+    return 0;
 }
 
 int showUsage(const ActionInputs&) {
@@ -49,6 +56,8 @@ struct LauncherAction {
 const LauncherAction kActions[] = {
     // Forgetting needs no configuration that loads, nor any Java: only the answer's file.
     {"--forget-java", ArgumentKind::ForgetJava, ActionPoint::ConfigurationNamed, false, forgetJava},
+    // Reading the journal needs no more: it tells why a start without Java failed.
+    {"--last-start", ArgumentKind::LastStart, ActionPoint::ConfigurationNamed, false, showLastStart},
     // A user without Java can read the help: no runtime is looked for first.
     {"usage", ArgumentKind::Help, ActionPoint::SettingsRead, true, showUsage},
     // Without a configuration file nothing hands help to the application.

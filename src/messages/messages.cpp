@@ -11,6 +11,7 @@
 
 std::string programName;
 bool noMessageBox = false;
+std::string startJournalPath;
 
 const char* const messageTable[kMessageCount] = {
     "No Error",
@@ -87,7 +88,7 @@ int showError(const JavaLauncherException& e) {
     } else {
         // The explanation is on stderr already, written where the failure was met.
         printOut("Error: " + formatMessage(e) + "\n");
-        if (!noMessageBox) platform::showDesktopMessage(messageBoxText(e), productTitle());
+        if (!noMessageBox) platform::showDesktopMessage(messageBoxText(e), productTitle(), startJournalPath);
     }
     return e.messageIndex;
 }
@@ -100,7 +101,7 @@ void showWarning(int w) {
         platform::showMessageBox(text, productTitle());
     } else {
         printOut("Warning: " + text + "\n");
-        if (!noMessageBox) platform::showDesktopMessage(text, productTitle());
+        if (!noMessageBox) platform::showDesktopMessage(text, productTitle(), startJournalPath);
     }
 }
 

@@ -56,6 +56,9 @@ extern const char* const kUsageText;
 extern std::string programName;
 /// Process-wide: "-nomsgbox" was given; messages go to stdout instead of message boxes.
 extern bool noMessageBox;
+/// Process-wide: the start journal's file this start is recorded in, which a desktop message
+/// window names; empty when there is none.
+extern std::string startJournalPath;
 
 /// The message of e formatted with its argument ("%s" replaced), followed by its detail; an
 /// index outside the table gives an empty text.

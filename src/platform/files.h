@@ -146,6 +146,30 @@ inline std::optional<std::string> readFileStart(const std::string& path, std::si
     return std::move(file.bytes);
 }
 
+/// An exclusive lock on a file, held while the object lives (and never by a child process);
+/// empty when none was taken.
+class FileLock {
+public:
+    FileLock() = default;
+    ~FileLock();
+    FileLock(FileLock&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
+    FileLock& operator=(FileLock&&) = delete;
+    FileLock(const FileLock&) = delete;
+    FileLock& operator=(const FileLock&) = delete;
+    explicit operator bool() const { return handle_ != kNoHandle; }
+
+private:
+    friend FileLock lockFile(const std::string& path, unsigned waitMilliseconds);
+    static constexpr long long kNoHandle = -1;
+    /// POSIX: the descriptor; Windows: the handle's value.
+    long long handle_ = kNoHandle;
+};
+
+/// Takes an exclusive lock on `path` (created when missing, never through a link, and only a
+/// regular file of this user's that nobody else may write), waiting at most `waitMilliseconds`
+/// while another process holds it. Empty when it cannot be taken in that time or made.
+FileLock lockFile(const std::string& path, unsigned waitMilliseconds);
+
 /// Takes an exclusive lock on `path` (created when missing) that this process holds until it
 /// ends, whatever way it ends; false when another process holds it or it cannot be made, or
 /// when `path` is a link or not a regular file.

@@ -17,8 +17,9 @@ void showMessageBox(const std::string& text, const std::string& caption);
 /// zenity, kdialog, notify-send and xmessage found on PATH, run without a shell with the text as
 /// one argument, and waited for at most kDesktopMessageSeconds (then it is closed). False when
 /// no window was shown: a terminal, no display, no tool, or none of them started. Windows:
-/// always false, its message boxes are the system's.
-bool showDesktopMessage(const std::string& text, const std::string& caption);
+/// always false, its message boxes are the system's. `journal`, when not empty, is the start
+/// journal's file, named on a line of its own under the text.
+bool showDesktopMessage(const std::string& text, const std::string& caption, const std::string& journal = std::string());
 /// How long a start waits for the user to close a desktop message window, or to choose a folder.
 constexpr unsigned kDesktopMessageSeconds = 600;
 

@@ -73,6 +73,8 @@ struct ShownSplash {
     std::string imageBytes;
     /// The threads the library started to show it, which close tells to wind down.
     std::vector<long> threads;
+    /// What showSplashScreen decided, for the start's record.
+    std::string decision;
 };
 
 ShownSplash& shownSplash() {
@@ -81,6 +83,7 @@ ShownSplash& shownSplash() {
 }
 
 void tellWhyNot(bool verbose, const std::string& why) {
+    shownSplash().decision = "not shown: " + why;
     if (verbose) printOut("No splash screen: " + why + "\n");
 }
 
@@ -224,8 +227,11 @@ void showSplashScreen(const SplashRequest& request) {
     shownSplash().close = library->close;
     std::set_difference(after.begin(), after.end(), before.begin(), before.end(), std::back_inserter(shownSplash().threads));
     setBeforeMessage(closeSplashScreen);
+    shownSplash().decision = "shown: " + chosen.image;
     if (request.verbose) printOut("Splash screen: " + chosen.image + "\n");
 }
+
+const std::string& splashScreenDecision() { return shownSplash().decision; }
 
 void closeSplashScreen() {
     ShownSplash& shown = shownSplash();

@@ -26,6 +26,10 @@ struct SplashRequest {
 /// Once shown, every message of the launcher closes it first.
 void showSplashScreen(const SplashRequest& request);
 
+/// What the last showSplashScreen did: "shown: IMAGE" or "not shown: " and why; empty when
+/// none was asked for.
+const std::string& splashScreenDecision();
+
 /// Closes the splash screen if one is shown; nothing otherwise. Safe to call any number of
 /// times, also after the application closed it itself.
 void closeSplashScreen();

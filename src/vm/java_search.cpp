@@ -160,6 +160,18 @@ std::string JavaSearch::foundSummary() const {
     return found.empty() ? "No installed Java runtime was found.\n" : found;
 }
 
+std::vector<std::string> JavaSearch::refusals() const {
+    std::vector<std::string> lines;
+    std::size_t more = 0;
+    for (const JavaCandidate& candidate : examined_) {
+        if (candidate.verdict == Verdict::Fits) continue;
+        if (lines.size() < kMostRuntimesListed) lines.push_back(summaryEntry(candidate, request_) + ", from " + candidate.source);
+        else ++more;
+    }
+    if (more != 0) lines.push_back("and " + std::to_string(more) + " more");
+    return lines;
+}
+
 std::string JavaSearch::summaryAfterRefusal(const JavaCandidate& answer) const {
     auto key = [](const std::string& home) {
         return seenKey(withoutTrailingSeparators(platform::resolvedPath(home).value_or(home)));

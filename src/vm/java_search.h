@@ -75,6 +75,9 @@ public:
     /// The second line of message 8: the runtimes found and why each did not fit, the first
     /// 20 of them and "and N more".
     std::string foundSummary() const;
+    /// One line for each runtime examined that does not fit ("HOME (version, architecture):
+    /// verdict, from SOURCE"), the first 20 of them and "and N more", as message 8 bounds them.
+    std::vector<std::string> refusals() const;
     /// Message 8's lines after the user's answer (examined last, by tryHome) was refused: the
     /// runtimes found, each once, the answer among them with why it did not fit, whatever it
     /// holds, then what the application needs.

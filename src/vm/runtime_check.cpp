@@ -98,10 +98,11 @@ std::string promptForJavaExe(const std::string& need, const std::string& downloa
     return home;
 }
 
-RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch) {
+RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch, std::vector<std::string>* refusals) {
     if (settings.searchesForJava()) {
         JavaSearch search(requestOf(settings, true), verboseSearch);
         std::optional<JavaCandidate> chosen = searchFitting(search, settings);
+        if (refusals) *refusals = search.refusals();
         return factsOfChoice(settings, chosen ? std::move(*chosen) : askForFittingJava(settings, search));
     }
     if (hasJavaExe(settings.configuredJavaHome)) return readRuntimeFacts(settings.configuredJavaHome);

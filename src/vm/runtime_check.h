@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/launch_settings.h"
 #include "messages/messages.h"
@@ -31,8 +32,10 @@ JavaLauncherException javaNotFound(const std::string& downloadUrl, const std::st
 /// later starts, searching or not), and throws
 /// JavaLauncherException (message 8) when none is found; reading jvm.cfg throws as
 /// readRuntimeFacts does. `verboseSearch` writes a line per candidate. A home other than the
-/// configured one is written as SetJavaHome would keep it.
-RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch);
+/// configured one is written as SetJavaHome would keep it. A search fills `refusals` (when
+/// given) with JavaSearch::refusals before it asks the user or throws.
+RuntimeFacts ensureJavaRuntime(const LaunchSettings& settings, bool verboseSearch,
+                               std::vector<std::string>* refusals = nullptr);
 
 /// The runtime --print-java reports: the one the search chooses, or the configured home
 /// examined as it is (the remembered answer where that holds no runtime); throws JavaLauncherException (message 8, no prompt) when there is none.

@@ -120,7 +120,7 @@ StartupCacheWork appendStartupCacheOptions(const LaunchSettings& settings, const
         Plan plan = planCache(settings, runtime, vmLibrary, application, options);
         if (settings.verbose) printOut("Startup cache: " + plan.note + "\n");
         options.insert(options.end(), plan.options.begin(), plan.options.end());
-        return {plan.background, plan.job, plan.untilTheLaunchEnds, plan.whenStarted, plan.guarded};
+        return {plan.background, plan.job, plan.untilTheLaunchEnds, plan.whenStarted, plan.guarded, plan.note};
     } catch (...) {
         // The cache is an addition: a launch without it is what the user had before.
         return {};

@@ -28,6 +28,8 @@ struct StartupCacheWork {
     /// The VM maps a cache: startupCacheCrashed is to be called should it die of a fatal error
     /// (the VM's "abort" hook), and startupCacheEnded when it ends otherwise.
     bool guarded = false;
+    /// What the cache does this start, or why it is not used, as -verbose says it.
+    std::string note;
 };
 
 /// Does the work that StartupCacheWork::job describes, in a worker the launch started for it;

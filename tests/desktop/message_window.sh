@@ -80,5 +80,20 @@ Error: Unable to open the following configuration file:
 [$work/bin/app.conf]"
 [ "$code" = 7 ] || { echo "FAILED: exit code $code"; failures=1; }
 [ "$(cat "$work/out")" = "$expected" ] || { echo "FAILED: the console got:"; cat "$work/out"; failures=1; }
+# The window's last line names the start journal, which holds the message by then: a stand-in
+# xmessage keeps the text it is given.
+mkdir "$work/standin"
+printf '#!/bin/sh\nfor a; do last=$a; done\nprintf "%%s" "$last" > "%s"\n' "$work/shown" > "$work/standin/xmessage"
+chmod +x "$work/standin/xmessage"
+env -i PATH="$work/standin" DISPLAY="$display" HOME="$work" "$work/bin/app" < /dev/null > /dev/null 2>&1
+journal="$work/.config/app/app.log"
+case "$(cat "$work/shown" 2>/dev/null)" in
+*"
+
+This start is recorded in $journal") ;;
+*) echo "FAILED: the window's text does not end naming the journal: $(cat "$work/shown" 2>/dev/null)"; failures=1 ;;
+esac
+grep -q "^message 7: Unable to open the following configuration file:" "$journal" 2>/dev/null ||
+    { echo "FAILED: the journal holds no record of message 7"; failures=1; }
 [ "$failures" = 0 ] && echo "message_window: the message's window appeared and the start ended with 7"
 exit "$failures"

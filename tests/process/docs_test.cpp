@@ -456,7 +456,7 @@ std::set<std::string> usageOptions() {
 // list; "-<vm>" stands for every VM name of jvm.cfg (the usage text names three of them).
 const std::set<std::string> kParserOnlyOptions{"-nomsgbox", "-update", "-mainclass", "-debug", "-uidebug", "-help",
                                                "-?",        "/help",   "/?",         "-<vm>",  "--print-java",
-                                               "--forget-java"};
+                                               "--forget-java", "--last-start"};
 
 // Every option of the usage text and the parser is in command-line.md, and its option table
 // lists none that the launcher lacks.

@@ -222,6 +222,19 @@ std::string windowsVariable(const std::string& name) {
     return value;
 }
 
+SettingsFolder userSettingsFolder(const Installation& inst, RunOptions& options) {
+    SettingsFolder folder;
+    if (isWindows()) {
+        static const std::string appData = windowsVariable("APPDATA");
+        folder.seen = appData + "\\" + inst.programName();
+        folder.host = replaceAll(std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + folder.seen.substr(3), "\\", "/");
+    } else {
+        options.env["XDG_CONFIG_HOME"] = inst.path("settings");
+        folder.seen = folder.host = inst.path("settings/" + inst.programName());
+    }
+    return folder;
+}
+
 bool waitForCacheWork(const std::string& directory, int seconds) {
     // The locks of wine's processes are the wine server's, which only a program of its asks.
     if (isWindows())

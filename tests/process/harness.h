@@ -177,6 +177,15 @@ private:
     std::string programName_;
 };
 
+/// The user's settings folder of an application, as the launcher sees it and on the host.
+struct SettingsFolder {
+    std::string seen, host;
+};
+/// The settings folder of `inst`'s application: on Windows in the wine prefix's %APPDATA%
+/// (shared by every test: the program name should be the test's own); on POSIX below the
+/// installation, with XDG_CONFIG_HOME for it added to `options`.
+SettingsFolder userSettingsFolder(const Installation& inst, RunOptions& options);
+
 // ---- Expected texts ------------------------------------------------------------------------
 
 /// The record of a launch that reached the VM: creation, the options in order, main class

@@ -35,15 +35,9 @@ class UserSettings : public ::testing::Test {
 protected:
     void SetUp() override {
         inst.addRuntime();
-        if (isWindows()) {
-            static const std::string appData = windowsVariable("APPDATA");
-            folderSeen = appData + "\\" + inst.programName();
-            folderHost = std::string(std::getenv("WINEPREFIX")) + "/drive_c/" + folderSeen.substr(3);
-            std::replace(folderHost.begin(), folderHost.end(), '\\', '/');
-        } else {
-            options.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
-            folderSeen = folderHost = inst.path("settings/" + inst.programName());
-        }
+        SettingsFolder folder = userSettingsFolder(inst, options);
+        folderSeen = folder.seen;
+        folderHost = folder.host;
         fs::create_directories(folderHost);
     }
     void TearDown() override { fs::remove_all(folderHost); }

@@ -12,10 +12,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "base/path_names.h"
@@ -321,6 +323,25 @@ std::vector<int> locks;
 }  // namespace
 
 const std::vector<int>& heldLocks() { return locks; }
+
+FileLock::~FileLock() {
+    if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+}
+
+FileLock lockFile(const std::string& path, unsigned waitMilliseconds) {
+    FileLock lock;
+    OwnedDescriptor fd = openPrivate(path, O_RDWR | O_CREAT);
+    if (!fd.valid()) return lock;
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMilliseconds);
+    // Polled rather than waited on: a blocking flock cannot be given a deadline.
+    while (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR) return lock;
+        if (std::chrono::steady_clock::now() >= deadline) return lock;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    lock.handle_ = fd.release();
+    return lock;
+}
 
 bool holdLockUntilExit(const std::string& path) {
     // The descriptor stays open on purpose: the lock goes with the process, however it ends

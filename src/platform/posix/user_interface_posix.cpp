@@ -84,9 +84,11 @@ void showMessageBox(const std::string& text, const std::string& caption) {
     (void)caption;
 }
 
-bool showDesktopMessage(const std::string& text, const std::string& caption) {
+bool showDesktopMessage(const std::string& text, const std::string& caption, const std::string& journal) {
     if (anyTerminal() || !hasDisplay()) return false;
-    for (const std::vector<std::string>& tool : messageTools(text, caption)) {
+    // The window goes once it is closed; the journal keeps what it said, and more.
+    std::string shown = journal.empty() ? text : text + "\n\nThis start is recorded in " + journal;
+    for (const std::vector<std::string>& tool : messageTools(shown, caption)) {
         std::optional<std::string> program = onPath(tool[0]);
         if (!program) continue;
         // 127: the tool could not be run after all (the child's exec failed): try the next.

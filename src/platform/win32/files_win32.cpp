@@ -331,6 +331,34 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
 }
 
 
+FileLock::~FileLock() {
+    if (handle_ != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
+}
+
+FileLock lockFile(const std::string& path, unsigned waitMilliseconds) {
+    FileLock lock;
+    std::wstring wide = toWide(path);
+    if (wide.empty()) return lock;
+    ULONGLONG deadline = GetTickCount64() + waitMilliseconds;
+    for (;;) {
+        // Opened without sharing: the lock is the open handle itself, as holdLockUntilExit's.
+        OwnedHandle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
+                                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (file.valid()) {
+            DWORD attributes = GetFileAttributesW(wide.c_str());
+            if (GetFileType(file.get()) != FILE_TYPE_DISK || attributes == INVALID_FILE_ATTRIBUTES ||
+                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
+                return lock;
+            lock.handle_ = static_cast<long long>(reinterpret_cast<intptr_t>(file.release()));
+            return lock;
+        }
+        DWORD error = GetLastError();
+        if ((error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED) || GetTickCount64() >= deadline)
+            return lock;
+        Sleep(1);
+    }
+}
+
 std::vector<HANDLE>& heldLocks() {
     static std::vector<HANDLE> locks;
     return locks;

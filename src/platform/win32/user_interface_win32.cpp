@@ -206,6 +206,6 @@ void showMessageBox(const std::string& text, const std::string& caption) {
 }
 
 // A message goes to the system's own box.
-bool showDesktopMessage(const std::string&, const std::string&) { return false; }
+bool showDesktopMessage(const std::string&, const std::string&, const std::string&) { return false; }
 
 }  // namespace platform
