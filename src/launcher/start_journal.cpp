@@ -35,11 +35,13 @@ std::string utcTime(std::time_t now) {
 /// Appends `text` to `record` as the rest of a line: every line after the first indented, no
 /// line feed at its end, so that no line of it can look like the head of a record.
 void appendIndented(std::string& record, const std::string& text) {
-    std::size_t end = text.size();
-    while (end > 0 && (text[end - 1] == '\n' || text[end - 1] == '\r')) --end;
-    for (std::size_t i = 0; i < end; ++i) {
-        record += text[i];
-        if (text[i] == '\n') record += "  ";
+    std::size_t end = text.find_last_not_of("\r\n");
+    end = end == std::string::npos ? 0 : end + 1;
+    for (std::size_t at = 0; at < end;) {
+        std::size_t line = std::min(text.find('\n', at), end - 1) + 1;
+        record.append(text, at, line - at);
+        if (line < end) record.append("  ");
+        at = line;
     }
 }
 
