@@ -4,9 +4,11 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "config/app_user_model_id.h"
 #include "config/launch_settings.h"
 #include "config/line_reader.h"
 #include "base/path_names.h"
@@ -286,6 +288,92 @@ TEST(Directives, StartupCacheValues) {
     }
 }
 
+// SetWorkingDirectory takes its two words in any letter case or a folder written as a path,
+// SetLauncherProperties on or off, SetAppUserModelId an id the system takes. Anything else
+// leaves the record as it was, after one warning.
+TEST(Directives, WhereTheApplicationRunsAndWhatItIsTold) {
+    const std::string u128(128, 'u');
+    std::string emoji64, emoji65;  // each character two UTF-16 units
+    for (int i = 0; i < 64; ++i) emoji64 += "\xf0\x9f\x98\x80";
+    emoji65 = emoji64 + "\xf0\x9f\x98\x80";
+    const auto L = WorkingDirectory::Launcher, S = WorkingDirectory::Start, F = WorkingDirectory::Folder;
+    struct Case {
+        const char* directive;
+        std::string value;
+        WorkingDirectory where;
+        std::string folder;
+        bool properties;
+        std::string id;
+        bool warns = false;
+    } cases[] = {
+        // From the record before each case: a folder, properties on, an id.
+        {"SetWorkingDirectory", "start", S, "", true, "Prior.Id"},
+        {"setworkingdirectory", "START", S, "", true, "Prior.Id"},
+        {"SetWorkingDirectory", "Launcher", L, "", true, "Prior.Id"},
+        {"SetWorkingDirectory", "./work", F, nat("./work"), true, "Prior.Id"},
+        {"SetWorkingDirectory", std::string("..") + platform::kForeignSeparator + "work", F, nat("../work"), true, "Prior.Id"},
+        {"SetWorkingDirectory", nat("/srv/work"), F, nat("/srv/work"), true, "Prior.Id"},
+        {"SetWorkingDirectory", "strat", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetWorkingDirectory", "work", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetWorkingDirectory", "", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetLauncherProperties", "OFF", F, nat("./prior"), false, "Prior.Id"},
+        {"SetLauncherProperties", "on", F, nat("./prior"), true, "Prior.Id"},
+        {"SetLauncherProperties", "yes", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetAppUserModelId", "Acme.Tools.2", F, nat("./prior"), true, "Acme.Tools.2"},
+        {"SetAppUserModelId", "", F, nat("./prior"), true, ""},
+        {"SetAppUserModelId", u128, F, nat("./prior"), true, u128},
+        {"SetAppUserModelId", emoji64, F, nat("./prior"), true, emoji64},
+        {"SetAppUserModelId", u128 + "u", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetAppUserModelId", emoji65, F, nat("./prior"), true, "Prior.Id", true},
+        {"SetAppUserModelId", "Acme Tools", F, nat("./prior"), true, "Prior.Id", true},
+        {"SetAppUserModelId", "Acme\tTools", F, nat("./prior"), true, "Prior.Id", true},
+    };
+    for (auto& c : cases) {
+        LaunchSettings p;
+        p.workingDirectory = F;
+        p.workingFolder = nat("./prior");
+        p.launcherProperties = true;
+        p.appUserModelId = "Prior.Id";
+        Captured said = capture([&] { EXPECT_TRUE(p.applyDirective(c.directive, c.value)); });
+        EXPECT_EQ(p.workingDirectory, c.where) << c.directive << " " << c.value;
+        EXPECT_EQ(p.workingFolder, c.folder) << c.directive << " " << c.value;
+        EXPECT_EQ(p.launcherProperties, c.properties) << c.directive << " " << c.value;
+        EXPECT_EQ(p.appUserModelId, c.id) << c.directive << " " << c.value;
+        EXPECT_EQ(said.err.empty(), !c.warns) << c.directive << " " << c.value << ": " << said.err;
+    }
+    EXPECT_EQ(capture([] { LaunchSettings().setWorkingDirectory("strat"); }).err,
+              nat("WARNING: SetWorkingDirectory takes launcher, start, or a folder (absolute, or beginning with ./ or "
+                  "../ from the launcher's directory), not: strat\n"));
+}
+
+// A stamped company names the application's taskbar identity, with the stamped product after
+// it: the letters and digits of each, words joined, at most 128 UTF-16 units, never a
+// character cut in two; a product alone names none.
+TEST(Directives, DefaultTaskbarIdentityOfAStampedExecutable) {
+    const std::string a127(127, 'a');
+    struct Case {
+        std::optional<std::string> company, product;
+        std::string id;
+    } cases[] = {
+        {std::nullopt, std::nullopt, ""},
+        {std::nullopt, "Stamped application", ""},
+        {"Example Ltd", std::nullopt, "ExampleLtd"},
+        {"Example Ltd", "Hello world", "ExampleLtd.HelloWorld"},
+        {"Acme, Inc.", "my-app 2.0 (beta)", "AcmeInc.myApp20Beta"},
+        {"Caf\xc3\xa9 cr\xc3\xa8me", "\xc3\x9c" "ber", "Caf\xc3\xa9" "Cr\xc3\xa8me.\xc3\x9c" "ber"},
+        {" . ", "Product", ""},
+        {"Example", " - ", "Example"},
+        {std::string(200, 'c'), "P", std::string(128, 'c')},
+        {a127, "P", a127},
+        {a127.substr(1), "\xf0\x9f\x98\x80", a127.substr(1)},
+    };
+    for (auto& c : cases) {
+        EXPECT_EQ(defaultAppUserModelId(c.company, c.product), c.id)
+            << c.company.value_or("(none)") << " / " << c.product.value_or("(none)");
+        EXPECT_TRUE(c.id.empty() || isAppUserModelId(c.id)) << c.id;
+    }
+}
+
 // The record keeps the title; the launch hands it to the messages.
 TEST(Directives, ProductTitleIsKeptInTheRecord) {
     LaunchSettings parser;
@@ -393,7 +481,7 @@ TEST(Record, DefaultsFillOnlyWhatIsMissing) {
 
 // Every directive is found by its name in any letter case, and only by it.
 TEST(Record, DirectivesAreFoundByName) {
-    ASSERT_EQ(directives().size(), 22u);
+    ASSERT_EQ(directives().size(), 25u);
     for (const Directive& directive : directives()) {
         EXPECT_EQ(findDirective(directive.name), &directive);
         EXPECT_EQ(findDirective(lowerCaseCopy(directive.name)), &directive);

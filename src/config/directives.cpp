@@ -8,6 +8,7 @@
 #include "config/launch_settings.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
+#include "config/app_user_model_id.h"
 #include "config/java_version.h"
 #include "config/max_heap_setting.h"
 #include "config/startup_cache_setting.h"
@@ -122,6 +123,9 @@ const std::vector<Directive>& directives() {
         {"SetJavaDownloadUrl", &LaunchSettings::setJavaDownloadUrl},
         {"SetSplashScreen", &LaunchSettings::setSplashScreen, true},
         {"SetRestartExitCode", &LaunchSettings::setRestartExitCode},
+        {"SetWorkingDirectory", &LaunchSettings::setWorkingDirectory},
+        {"SetLauncherProperties", &LaunchSettings::setLauncherProperties},
+        {"SetAppUserModelId", &LaunchSettings::setAppUserModelId},
     };
     return table;
 }
@@ -183,6 +187,34 @@ void LaunchSettings::setStartupCache(const std::string& value) {
 void LaunchSettings::setProductTitle(const std::string& value) { productTitle = value; }
 
 void LaunchSettings::setSplashScreen(const std::string& value) { splashImage = fixedSlashes(value); }
+
+void LaunchSettings::setWorkingDirectory(const std::string& value) {
+    std::string lowered = lowerCaseCopy(value);
+    std::optional<std::string> folder = launcherFolderValue(value);
+    if (lowered != "launcher" && lowered != "start" && !folder) {
+        const std::string sep(1, platform::kDirSeparator);
+        printErr("WARNING: SetWorkingDirectory takes launcher, start, or a folder (absolute, or beginning with ." + sep +
+                 " or .." + sep + " from the launcher's directory), not: " + value + "\n");
+        return;
+    }
+    workingDirectory = lowered == "launcher" ? WorkingDirectory::Launcher
+                       : lowered == "start"  ? WorkingDirectory::Start
+                                             : WorkingDirectory::Folder;
+    workingFolder = workingDirectory == WorkingDirectory::Folder ? *folder : std::string();
+}
+
+void LaunchSettings::setLauncherProperties(const std::string& value) {
+    if (std::optional<bool> on = onOrOff("SetLauncherProperties", value)) launcherProperties = *on;
+}
+
+void LaunchSettings::setAppUserModelId(const std::string& value) {
+    // Empty (a command line's --SetAppUserModelId=): the stamped executable's own, if any.
+    if (value.empty() || isAppUserModelId(value))
+        appUserModelId = value;
+    else
+        printErr("WARNING: SetAppUserModelId takes an id of at most " + std::to_string(kMaxAppUserModelIdLength) +
+                 " characters without blanks, not: " + value + "\n");
+}
 
 void LaunchSettings::setJavaSearch(const std::string& value) {
     if (std::optional<bool> on = onOrOff("SetJavaSearch", value))

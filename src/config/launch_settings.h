@@ -25,6 +25,13 @@ struct VmEntry {
 /// when SetJavaVersion is given).
 enum class JavaSearchSetting { Unset, On, Off };
 
+/// SetWorkingDirectory: where the application runs.
+enum class WorkingDirectory {
+    Launcher,  ///< the launcher's own directory, where every start has run
+    Start,     ///< the directory the user started the launcher from
+    Folder,    ///< the folder SetWorkingDirectory names (workingFolder)
+};
+
 /// A line's 1-based number in its file: 64 bits, so that no file, however long, overflows it.
 using LineNumber = std::int64_t;
 
@@ -67,6 +74,9 @@ public:
     void setSingleInstance(const std::string& value);
     void setSplashScreen(const std::string& value);
     void setRestartExitCode(const std::string& value);
+    void setWorkingDirectory(const std::string& value);
+    void setLauncherProperties(const std::string& value);
+    void setAppUserModelId(const std::string& value);
 
     // ---- Defaults and environment -----------------------------------------------------
 
@@ -144,8 +154,20 @@ public:
     /// SetRestartExitCode: the exit code (1 to 255) with which the application asks to be
     /// started again; 0 when it never is.
     int restartExitCode = 0;
+    /// SetWorkingDirectory, and for a folder the folder (native separators; absolute, or from
+    /// the launcher's directory).
+    WorkingDirectory workingDirectory = WorkingDirectory::Launcher;
+    std::string workingFolder;
+    /// SetLauncherProperties: the VM is told the launcher's executable and start directory.
+    bool launcherProperties = false;
+    /// SetAppUserModelId: the taskbar identity; empty for the stamped executable's own, if any.
+    std::string appUserModelId;
     /// The configuration file's path.
     std::string configPath;
+    /// The launcher's own executable (full path) and the directory the user started it from,
+    /// as the launch found them before it moved to the executable's directory.
+    std::string launcherExecutable;
+    std::string startDirectory;
     /// The entries of PATH left out of the native code path: the VM could not be given them.
     std::vector<std::string> leftOutPathEntries;
     /// java.library.path: the native code path as it is once the files are read; nullopt before.

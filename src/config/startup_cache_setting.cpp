@@ -43,25 +43,28 @@ void refuse(const std::string& value, const std::string& reason) {
 
 }  // namespace
 
+std::optional<std::string> launcherFolderValue(const std::string& value) {
+    std::string directory = value;
+    fixSlashes(directory);
+    if (rootLength(directory) == 0 && !startsFromLauncherDirectory(directory)) return std::nullopt;
+    return directory;
+}
+
 std::string startupCacheSetting(const std::string& value) {
     std::string lowered = lowerCaseCopy(value);
     if (value.empty() || lowered == "off") return std::string();
     if (lowered == "on") return value;
-    std::string directory = value;
-    fixSlashes(directory);
-    std::string full = directory;
-    if (rootLength(directory) == 0) {
-        if (!startsFromLauncherDirectory(directory)) {
-            refuse(value, std::string("it takes on, off, or a directory (absolute, or beginning with .") + kSep +
-                              " or .." + kSep + " from the launcher's directory)");
-            return std::string();
-        }
-        std::optional<std::string> here = platform::currentDirectory();
-        full = joinPath(here.value_or(std::string()), directory);
+    std::optional<std::string> directory = launcherFolderValue(value);
+    if (!directory) {
+        refuse(value, std::string("it takes on, off, or a directory (absolute, or beginning with .") + kSep + " or .." +
+                          kSep + " from the launcher's directory)");
+        return std::string();
     }
+    std::string full = *directory;
+    if (rootLength(full) == 0) full = joinPath(platform::currentDirectory().value_or(std::string()), full);
     if (isFileSystemRoot(full)) {
         refuse(value, "the root of a file system is no place for it");
         return std::string();
     }
-    return directory;
+    return *directory;
 }

@@ -2,7 +2,13 @@
 // the cache on and create a folder named after it.
 #pragma once
 
+#include <optional>
 #include <string>
+
+/// A directive's folder value as written: with native separators when it is absolute, or
+/// relative from the launcher's directory (the current one) and beginning with "./" or "../"
+/// (either separator), so that a mistyped word is never taken for a folder; nullopt otherwise.
+std::optional<std::string> launcherFolderValue(const std::string& value);
 
 /// What SetStartupCache keeps for `value`: empty for "off" (any letter case), "on" as written,
 /// or a directory with native separators: an absolute one, or one from the launcher's

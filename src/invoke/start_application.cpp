@@ -14,6 +14,7 @@
 #include "base/text_ops.h"
 #include "base/path_names.h"
 #include "invoke/vm_library.h"
+#include "invoke/working_directory.h"
 #include "messages/messages.h"
 #include "platform/console.h"
 #include "platform/files.h"
@@ -56,7 +57,7 @@ jobjectArray buildArgumentArray(JNIEnv* env, const std::vector<std::string>& arg
 /// path options a user writes may go by their short names; any other text goes as it is.
 platform::VmOptionValue valueOf(const std::string& option) {
     for (const char* start : {"-Djava.class.path=", "-Djava.library.path=", "-Dide.config_pathname=", "-Denv.",
-                              "-Xbootclasspath"})
+                              "-Xbootclasspath", "-Dlauncher.executable=", "-Dlauncher.start.directory="})
         if (startsWith(option, start)) return platform::VmOptionValue::PathList;
     if (startsWith(option, "-javaagent:") || startsWith(option, "-agentpath:")) return platform::VmOptionValue::AgentPath;
     return platform::VmOptionValue::Text;
@@ -271,6 +272,10 @@ VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runti
     if (settings.fixedLibraryPath) texts.push_back("-Djava.library.path=" + *settings.fixedLibraryPath);
     texts.insert(texts.end(), settings.commandLineVmOptions.begin(), settings.commandLineVmOptions.end());
     texts.push_back("-Dide.config_pathname=" + settings.configPath);
+    if (settings.launcherProperties) {
+        texts.push_back("-Dlauncher.executable=" + settings.launcherExecutable);
+        texts.push_back("-Dlauncher.start.directory=" + settings.startDirectory);
+    }
     appendMaxHeapOption(settings, texts);
     // The cache is planned for the library the launch loads, from the options before its own.
     if (!updateMode && !settings.startupCache.empty() && !vmLibrary.empty())
@@ -284,8 +289,11 @@ VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runti
     return result;
 }
 
-int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode,
-                         const VmObserver& observer) {
+namespace {
+
+/// The start of startJavaApplication, the VM created in `appDirectory` when it is given.
+int startIn(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode, const VmObserver& observer,
+            const std::optional<std::string>& appDirectory) {
     const std::string& vmName = settings.vmName;
     VmChoice choice = selectVm(runtime.home, vmName, runtime.vmTable);
     VmOptions options = vmOptionsFor(settings, runtime, choice.libraryPath, updateMode);
@@ -335,6 +343,7 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     std::fflush(stderr);
     JavaVM* vm = nullptr;
     JNIEnv* env = nullptr;
+    if (appDirectory) enterApplicationDirectory(*appDirectory);
     if (observer.beforeCreation) observer.beforeCreation();
     exitObserver = &observer;
     if (entryPoints.createJavaVM(&vm, reinterpret_cast<void**>(&env), &initArgs) < 0) {
@@ -382,4 +391,19 @@ int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& run
     // before the process ends.
     platform::waitForBackground();
     return exitCode;
+}
+
+}  // namespace
+
+int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode,
+                         const VmObserver& observer) {
+    // The installer of deferred updates always runs in the launcher's directory.
+    std::string launcherDirectory = platform::currentDirectory().value_or(std::string());
+    std::optional<std::string> appDirectory =
+        updateMode ? std::nullopt : applicationDirectory(settings, launcherDirectory);
+    if (!appDirectory) return startIn(settings, runtime, updateMode, observer, std::nullopt);
+    LaunchSettings anchoredSettings = settings;
+    RuntimeFacts anchoredRuntime = runtime;
+    anchorAtLauncherDirectory(anchoredSettings, anchoredRuntime, launcherDirectory);
+    return startIn(anchoredSettings, anchoredRuntime, updateMode, observer, appDirectory);
 }

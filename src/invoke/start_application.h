@@ -47,7 +47,8 @@ struct VmOptions {
 
 /// Every option the launcher gives the VM, in the order the VM receives them: the files'
 /// (AddVMOption and RegisterEnvVar, in their order), java.library.path as the launch fixed it,
-/// the command line's, the configuration's path, SetMaxHeap's (saying with -verbose how it was
+/// the command line's, the configuration's path, the launcher's executable and start directory
+/// (with SetLauncherProperties on), SetMaxHeap's (saying with -verbose how it was
 /// computed), the start-up cache's (planned for `vmLibrary` of `runtime` from the options
 /// before them; none in `updateMode` or without a library), the class path (the installer's in
 /// `updateMode`), and last the hooks of a start that maps a cache.
@@ -58,7 +59,9 @@ VmOptions vmOptionsFor(const LaunchSettings& settings, const RuntimeFacts& runti
 /// defaults applied), builds the VM's
 /// options, plans the start-up cache from the chosen library, then loads the library, creates
 /// the VM and runs the main class (the installer class when `updateMode` is set). A VM once
-/// made is destroyed before this returns or throws. Throws JavaLauncherException on failure;
+/// made is destroyed before this returns or throws. The VM is created in the directory
+/// SetWorkingDirectory gives the application (never in `updateMode`), every relative path of the
+/// launch taken from the launcher's directory first. Throws JavaLauncherException on failure;
 /// returns the exit code the process should end with (0
 /// after a normal return of main, 1 after an uncaught exception).
 int startJavaApplication(const LaunchSettings& settings, const RuntimeFacts& runtime, bool updateMode,

@@ -5,6 +5,7 @@
 
 #include "base/path_names.h"
 #include "cmdline/command_line.h"
+#include "config/app_user_model_id.h"
 #include "instance/single_instance.h"
 #include "invoke/start_application.h"
 #include "launcher/launcher_actions.h"
@@ -16,6 +17,7 @@
 #include "platform/java_places.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
+#include "platform/user_interface.h"
 #include "splash/splash_screen.h"
 
 JavaLauncher::JavaLauncher() {
@@ -138,6 +140,18 @@ RuntimeFacts chooseRuntime(LaunchSettings& settings) {
     return runtime;
 }
 
+/// The application's taskbar identity, given before the VM opens any window: SetAppUserModelId's,
+/// else the one a stamped company name makes; nothing at all without either. -verbose names it
+/// and the system's answer.
+void giveTaskbarIdentity(const LaunchSettings& settings) {
+    std::string id = settings.appUserModelId.empty()
+                         ? defaultAppUserModelId(platform::stampedCompanyName(), platform::stampedProductName())
+                         : settings.appUserModelId;
+    if (id.empty()) return;
+    std::optional<std::string> result = platform::setTaskbarIdentity(id);
+    if (result && settings.verbose) printOut("AppUserModelID: " + id + " (" + *result + ")\n");
+}
+
 }  // namespace
 
 int JavaLauncher::launch(CommandLine line) {
@@ -157,6 +171,8 @@ int JavaLauncher::launch(CommandLine line) {
         // Every relative path (configuration, default Java home) is taken from the
         // executable's directory; the user's working directory must never stand in for it.
         if (ownExecutable.empty()) throw JavaLauncherException(kMsgNoOwnDirectory, programName);
+        settings.launcherExecutable = ownExecutable;
+        settings.startDirectory = startDirectory;
         std::string configPath = getConfigFilePath(programName);
         journal().setConfigPath(configPath);
         startJournalPath = journal().file();
@@ -203,6 +219,7 @@ int JavaLauncher::launch(CommandLine line) {
             else
                 installDeferredUpdates(line, settings, runtime.vmTable);
         }
+        giveTaskbarIdentity(settings);
         return recorded(startApplication(updateMode, settings, runtime, instance.get()));
     } catch (const JavaLauncherException& e) {
         instance.reset();

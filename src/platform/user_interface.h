@@ -1,5 +1,5 @@
-// Windows of the launcher's own: the message box, the prompt for the Java executable and the
-// stamped product name of their titles.
+// Windows of the launcher's own: the message box, the prompt for the Java executable, the
+// stamped names of their titles, and the taskbar identity of the application's windows.
 #pragma once
 
 #include <optional>
@@ -27,6 +27,16 @@ constexpr unsigned kDesktopMessageSeconds = 600;
 /// been stamped with one other than the launcher's own (Windows); nullopt otherwise, and
 /// always on POSIX.
 std::optional<std::string> stampedProductName();
+/// The CompanyName stamped into the running executable's version information, as
+/// stampedProductName says it: nullopt for the launcher's own, and always on POSIX.
+std::optional<std::string> stampedCompanyName();
+
+/// Gives this process the taskbar identity `id` (Windows: its explicit AppUserModelID, set
+/// through shell32's SetCurrentProcessExplicitAppUserModelID, looked up at the call so that the
+/// executable imports nothing more), under which the windows it opens afterwards group. The
+/// system's answer as the HRESULT in hexadecimal ("0x00000000" when set), or "no setter" on a
+/// Windows without one; nullopt where the system has no such identity (POSIX: nothing is done).
+std::optional<std::string> setTaskbarIdentity(const std::string& id);
 
 /// Asks the user for the full path of the Java executable, with `title` as the caption and,
 /// when not empty, `need` (what runtime the application needs) above the question. With

@@ -15,5 +15,7 @@
 /* The ProductName of the launcher's own version information. A copy stamped with another one
  * shows that name as its title. */
 #define LAUNCHER_PRODUCT_NAME "Ombrix Halverant"
+/* Its CompanyName. A copy stamped with another one has a taskbar identity of its own. */
+#define LAUNCHER_COMPANY_NAME "Ombrix"
 
 #endif

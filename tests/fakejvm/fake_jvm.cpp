@@ -25,6 +25,7 @@
 //   FAKEJVM_INSTALL_MS=N   in the update child, main takes N milliseconds and returns (no
 //                          FAKEJVM_MAIN behaviour)
 //   FAKEJVM_THREADS=1      record at creation how many threads the process has (Linux)
+//   FAKEJVM_DIRECTORY=1    record at creation the current directory, the VM's user.dir
 //   FAKEJVM_INSTANCE=throw|block   the single instance's method throws, or blocks 30 seconds
 //   FAKEJVM_FAIL=instancemethod    the single instance's method is not found
 //   FAKEJVM_CONSOLE=1      record at creation whether the process has a console and whether

@@ -29,6 +29,8 @@ void record(const std::string& line);
 void recordConsole();
 /// With FAKEJVM_THREADS=1, on Linux: the number of threads of the process. Nothing elsewhere.
 void recordThreads();
+/// With FAKEJVM_DIRECTORY=1: the current directory the VM is created in (its user.dir).
+void recordDirectory();
 /// With FAKEJVM_TEXT=1, on Windows: the code page the VM reads its options in. Nothing elsewhere.
 void recordCodePage();
 /// Records a JNI option: its bytes, or with FAKEJVM_TEXT=1 the text the VM reads and whether

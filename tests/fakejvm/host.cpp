@@ -2,6 +2,7 @@
 // VM reads them, the standard handles and crashing.
 #include "fake_jvm.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
@@ -109,6 +110,20 @@ void recordThreads() {
     for (std::string line; std::getline(status, line);)
         if (line.rfind("Threads:", 0) == 0) threads = std::atoi(line.c_str() + 8);
     record("threads=" + std::to_string(threads));
+#endif
+}
+
+void recordDirectory() {
+    if (envValue("FAKEJVM_DIRECTORY") != "1") return;
+#ifdef _WIN32
+    DWORD size = GetCurrentDirectoryW(0, nullptr);
+    std::wstring directory(size, L'\0');
+    DWORD length = size ? GetCurrentDirectoryW(size, &directory[0]) : 0;
+    record("directory=" + utf8Of(directory.data(), static_cast<int>(length < size ? length : 0)));
+#else
+    std::string directory(4096, '\0');
+    while (!getcwd(&directory[0], directory.size()) && errno == ERANGE) directory.resize(directory.size() * 2);
+    record("directory=" + std::string(directory.c_str()));
 #endif
 }
 

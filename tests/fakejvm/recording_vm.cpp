@@ -450,6 +450,7 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
     const auto* initArgs = static_cast<const JavaVMInitArgs*>(args);
     recordConsole();
     recordThreads();
+    recordDirectory();
     record("version=" + hex8(initArgs->version));
     record("ignoreUnrecognized=" + std::to_string(static_cast<int>(initArgs->ignoreUnrecognized)));
     recordCodePage();

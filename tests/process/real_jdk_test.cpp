@@ -180,6 +180,39 @@ TEST_P(RealJdk, WaitsForNonDaemonThreads) {
     EXPECT_RUN(inst.run({"-nomsgbox"}), "main done\nworker done\n", "", 0);
 }
 
+// SetWorkingDirectory: the application runs in the directory the user started from, or in a
+// folder of the configuration, where user.dir points and relative names are found, while the
+// runtime and the classes the configuration names from bin (../jre, ../classes, which name
+// nothing from those directories) still start it. SetLauncherProperties names the executable
+// and the start directory in either mode.
+TEST_P(RealJdk, RunsInTheDirectoryTheConfigurationGivesIt) {
+    fs::create_directory_symlink(GetParam(), inst.path("jre"));
+    fs::create_directory_symlink(target().javaClasses, inst.path("classes"));
+    struct Case {
+        const char* value;
+        const char* directory;
+    } cases[] = {{"start", "work/deep"}, {"../data/deep", "data/deep"}};
+    for (const Case& c : cases) {
+        inst.write(std::string(c.directory) + "/notes.txt", std::string("in ") + c.directory);
+        inst.writeConfig(std::string("SetJavaVM server\nAddJavaLibFile ../classes\nSetMainClass launchertest.Probe\n") +
+                         "SetLauncherProperties on\nSetWorkingDirectory " + c.value + "\n");
+        RunOptions o;
+        o.workingDir = inst.path("work/deep");
+        Result r = inst.run({"-nomsgbox", "read=notes.txt", "property=user.dir", "property=launcher.executable",
+                             "property=launcher.start.directory"},
+                            o);
+        std::string bin = inst.seen("bin/..");
+        EXPECT_RUN(r,
+                   "arg[0]=read=notes.txt\narg[1]=property=user.dir\narg[2]=property=launcher.executable\n"
+                   "arg[3]=property=launcher.start.directory\njava.class.path=" +
+                       bin + "/classes:" + bin + "/jre/lib/tools.jar:" + bin + "/jre/lib/dt.jar\njava.library.path=" +
+                       launcherPathVariable() + "\nide.config_pathname=" + inst.seen("bin/app.conf") +
+                       "\nuser.dir=" + inst.seen(c.directory) + "\nlauncher.executable=" + inst.seen("bin/app") +
+                       "\nlauncher.start.directory=" + inst.seen("work/deep") + "\nnotes.txt holds in " + c.directory + "\n",
+                   "", 0);
+    }
+}
+
 /// The names in a directory, sorted; empty when it is missing.
 std::vector<std::string> namesIn(const std::string& directory) {
     std::set<std::string> names;

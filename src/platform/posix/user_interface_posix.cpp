@@ -120,5 +120,9 @@ std::optional<std::string> askForJavaExecutable(const std::string& title, const 
 
 // A POSIX executable carries no version information.
 std::optional<std::string> stampedProductName() { return std::nullopt; }
+std::optional<std::string> stampedCompanyName() { return std::nullopt; }
+
+// The desktops group a Java application's windows by their WM_CLASS, which the VM's toolkit sets.
+std::optional<std::string> setTaskbarIdentity(const std::string&) { return std::nullopt; }
 
 }  // namespace platform

@@ -296,7 +296,9 @@ TEST(PlatformWin32Version, StringsOfTheOwnVersionBlock) {
     EXPECT_EQ(platform::versionString(block, size, u"OriginalFilename"), std::optional<std::string>("launcher.exe"));
     EXPECT_EQ(platform::versionString(block, size, u"Translation"), std::nullopt);  // not a string
     EXPECT_EQ(platform::versionString(block, size, u"Nothing"), std::nullopt);
+    EXPECT_EQ(platform::versionString(block, size, u"CompanyName"), std::optional<std::string>("Ombrix"));
     EXPECT_EQ(platform::stampedProductName(), std::nullopt);
+    EXPECT_EQ(platform::stampedCompanyName(), std::nullopt);
     std::vector<unsigned char> copy(block, block + size);
     for (std::size_t cut = 0; cut < size; ++cut) {
         std::vector<unsigned char> part(copy.begin(), copy.begin() + cut);

@@ -6,6 +6,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <cstdio>
 #include <string>
 
 #include "platform/console.h"
@@ -207,5 +208,21 @@ void showMessageBox(const std::string& text, const std::string& caption) {
 
 // A message goes to the system's own box.
 bool showDesktopMessage(const std::string&, const std::string&, const std::string&) { return false; }
+
+std::optional<std::string> setTaskbarIdentity(const std::string& id) {
+    // Windows 7 and later have the setter; the executable imports shell32 already, for
+    // ShellExecuteW, so the module is there to be asked.
+    using Setter = HRESULT(WINAPI*)(PCWSTR);
+    HMODULE shell = GetModuleHandleW(L"shell32.dll");
+    // Through void*: the function's type is what GetProcAddress leaves to its caller.
+    auto setter = shell ? reinterpret_cast<Setter>(reinterpret_cast<void*>(
+                              GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
+                        : nullptr;
+    if (!setter) return std::string("no setter");
+    HRESULT result = setter(toWide(id).c_str());
+    char hex[11];
+    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result));
+    return std::string(hex);
+}
 
 }  // namespace platform

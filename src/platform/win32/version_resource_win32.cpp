@@ -84,18 +84,27 @@ std::optional<std::string> versionString(const unsigned char* data, std::size_t 
     return std::nullopt;
 }
 
-std::optional<std::string> stampedProductName() {
+namespace {
+
+/// The string `name` of the running executable's own version information, unless it is empty
+/// or the launcher's own `launcherValue`: only a stamped one counts.
+std::optional<std::string> stampedString(const std::u16string& name, const char* launcherValue) {
     // The running executable's own resource, already mapped with it: no file is read.
     HMODULE self = GetModuleHandleW(nullptr);
     HRSRC found = FindResourceW(self, MAKEINTRESOURCEW(VS_VERSION_INFO), MAKEINTRESOURCEW(16));  // RT_VERSION
     HGLOBAL loaded = found ? LoadResource(self, found) : nullptr;
     const void* data = loaded ? LockResource(loaded) : nullptr;
     if (!data) return std::nullopt;
-    std::optional<std::string> name =
-        versionString(static_cast<const unsigned char*>(data), SizeofResource(self, found), u"ProductName");
-    // The launcher's own name is no application's: only a stamped one counts.
-    if (!name || name->empty() || *name == LAUNCHER_PRODUCT_NAME) return std::nullopt;
-    return name;
+    std::optional<std::string> value =
+        versionString(static_cast<const unsigned char*>(data), SizeofResource(self, found), name);
+    if (!value || value->empty() || *value == launcherValue) return std::nullopt;
+    return value;
 }
+
+}  // namespace
+
+std::optional<std::string> stampedProductName() { return stampedString(u"ProductName", LAUNCHER_PRODUCT_NAME); }
+
+std::optional<std::string> stampedCompanyName() { return stampedString(u"CompanyName", LAUNCHER_COMPANY_NAME); }
 
 }  // namespace platform

@@ -2,10 +2,10 @@ package launchertest;
 
 /**
  * Prints what the launcher handed to the application: each argument as arg[i]=value, then the
- * system properties the launcher sets, then each property asked for by an argument
- * property=NAME. An argument exit=N ends the VM with N; an argument throw lets an exception
- * escape main. Characters outside printable ASCII are written as \\uXXXX, so the output does
- * not depend on the console's encoding.
+ * system properties the launcher sets, then each property asked for by an argument property=NAME.
+ * An argument exit=N ends the VM with N; throw lets an exception escape main; read=FILE prints
+ * what the file of that name holds. Characters outside printable ASCII are written as \\uXXXX,
+ * so the output does not depend on the console's encoding.
  */
 public final class Probe {
     public static void main(String[] args) {
@@ -31,6 +31,16 @@ public final class Probe {
             // After the exception's line, whose number the tests compare: the VM's maximum heap.
             if (arg.equals("maxmemory")) {
                 System.out.println("maxMemory=" + Runtime.getRuntime().maxMemory());
+            }
+            // A file by the name as given, relative ones from the working directory.
+            if (arg.startsWith("read=")) {
+                String name = arg.substring("read=".length());
+                try {
+                    byte[] content = java.nio.file.Files.readAllBytes(java.nio.file.Paths.get(name));
+                    System.out.println(name + " holds " + escape(new String(content, "UTF-8")));
+                } catch (java.io.IOException e) {
+                    System.out.println(name + " cannot be read: " + e);
+                }
             }
         }
     }
