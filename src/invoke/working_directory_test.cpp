@@ -1,10 +1,8 @@
-// Where the application runs, and the launch's relative paths taken from the launcher's
-// directory before the VM starts elsewhere.
+// The launch's relative paths taken from the launcher's directory before the VM starts in
+// another one.
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
-#include <vector>
 
 #include "config/launch_settings.h"
 #include "invoke/working_directory.h"
@@ -13,12 +11,6 @@
 
 using testing_support::nat;
 using testing_support::natList;
-
-namespace {
-
-const std::string kLauncher = nat("/inst/bin");
-
-}  // namespace
 
 // Each entry of a list is taken from the launcher's directory unless absolute; an empty one,
 // which the VM reads as its current directory, is the launcher's directory itself.
@@ -29,8 +21,7 @@ TEST(ApplicationDirectory, ListsAreTakenFromTheLauncherDirectory) {
         {"", ""},
         {natList("../lib/a.jar;/abs/b.jar"), natList("/inst/bin/../lib/a.jar;/abs/b.jar")},
         {natList("a.jar;;b.jar"), natList("/inst/bin/a.jar;/inst/bin;/inst/bin/b.jar")},
-        {natList("a.jar;"), natList("/inst/bin/a.jar;/inst/bin")},
-        {natList(";a.jar"), natList("/inst/bin;/inst/bin/a.jar")},
+        {natList(";a.jar;"), natList("/inst/bin;/inst/bin/a.jar;/inst/bin")},
 #ifdef _WIN32
         {"C:\\abs\\a.jar;\\\\server\\share\\b.jar;C:c.jar", "C:\\abs\\a.jar;\\\\server\\share\\b.jar;C:c.jar"},
 #endif
@@ -40,27 +31,24 @@ TEST(ApplicationDirectory, ListsAreTakenFromTheLauncherDirectory) {
         RuntimeFacts runtime;
         settings.classPath = c.list;
         settings.fixedLibraryPath = c.list;
-        anchorAtLauncherDirectory(settings, runtime, kLauncher);
+        anchorAtLauncherDirectory(settings, runtime, nat("/inst/bin"));
         EXPECT_EQ(settings.classPath, c.anchored) << c.list;
         EXPECT_EQ(settings.fixedLibraryPath, c.anchored) << c.list;
     }
 }
 
-// The configuration's options that are known to name files have them anchored; any other
-// option, and the command line's, stay as written.
-TEST(ApplicationDirectory, OptionsThatNameFilesAreAnchored) {
+// The configuration's options that are known to name files have them anchored, and so have the
+// record's paths; any other option, the command line's, and the cache's "on" stay as written.
+TEST(ApplicationDirectory, OptionsAndPathsThatNameFiles) {
     struct Case {
         std::string option, anchored;
     } cases[] = {
         {"-Xbootclasspath/a:" + natList("../p.jar;/q.jar"), "-Xbootclasspath/a:" + natList("/inst/bin/../p.jar;/q.jar")},
-        {"-Xbootclasspath/p:p.jar", "-Xbootclasspath/p:" + nat("/inst/bin/p.jar")},
         {"-Xbootclasspath:p.jar", "-Xbootclasspath:" + nat("/inst/bin/p.jar")},
-        {"-javaagent:" + nat("../agent.jar=opt=../x"), "-javaagent:" + nat("/inst/bin/../agent.jar=opt=../x")},
-        {"-agentpath:" + nat("lib/a.so"), "-agentpath:" + nat("/inst/bin/lib/a.so")},
-        {"-javaagent:" + nat("/abs/agent.jar"), "-javaagent:" + nat("/abs/agent.jar")},
+        {"-javaagent:../agent.jar=opt=../x", "-javaagent:" + nat("/inst/bin/") + "../agent.jar=opt=../x"},
+        {"-agentpath:" + nat("/abs/a.so"), "-agentpath:" + nat("/abs/a.so")},
         {"-javaagent:=x", "-javaagent:=x"},
-        {"-Dconfig=" + nat("../conf/x"), "-Dconfig=" + nat("../conf/x")},
-        {"-Xmx1g", "-Xmx1g"},
+        {"-Dconfig=../conf/x", "-Dconfig=../conf/x"},
     };
     LaunchSettings settings;
     RuntimeFacts runtime;
@@ -68,54 +56,17 @@ TEST(ApplicationDirectory, OptionsThatNameFilesAreAnchored) {
         settings.vmOptions.push_back(c.option);
         settings.commandLineVmOptions.push_back(c.option);
     }
-    anchorAtLauncherDirectory(settings, runtime, kLauncher);
-    ASSERT_EQ(settings.vmOptions.size(), std::size(cases));
+    runtime.home = settings.splashImage = settings.startupCache = nat("../jre");
+    settings.configPath = nat("/inst/bin/app.conf");
+    anchorAtLauncherDirectory(settings, runtime, nat("/inst/bin"));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
-        EXPECT_EQ(settings.vmOptions[i], cases[i].anchored);
-        EXPECT_EQ(settings.commandLineVmOptions[i], cases[i].option);
+        EXPECT_EQ(settings.vmOptions.at(i), cases[i].anchored);
+        EXPECT_EQ(settings.commandLineVmOptions.at(i), cases[i].option);
     }
-}
-
-// The home, the configuration, the splash image and a cache folder are anchored; the cache's
-// "on" is a word, not a folder.
-TEST(ApplicationDirectory, PathsOfTheRecordAndTheRuntime) {
-    struct Case {
-        std::string path, anchored;
-    } cases[] = {
-        {"", ""},
-        {nat("../jre"), nat("/inst/bin/../jre")},
-        {"splash.png", nat("/inst/bin/splash.png")},
-        {nat("/opt/jdk"), nat("/opt/jdk")},
-    };
-    for (const auto& c : cases) {
-        LaunchSettings settings;
-        RuntimeFacts runtime;
-        runtime.home = settings.configPath = settings.splashImage = settings.startupCache = c.path;
-        anchorAtLauncherDirectory(settings, runtime, kLauncher);
-        for (const std::string* anchored : {&runtime.home, &settings.configPath, &settings.splashImage, &settings.startupCache})
-            EXPECT_EQ(*anchored, c.anchored) << c.path;
-    }
-    LaunchSettings on;
-    RuntimeFacts runtime;
-    on.startupCache = "On";
-    anchorAtLauncherDirectory(on, runtime, kLauncher);
-    EXPECT_EQ(on.startupCache, "On");
-}
-
-TEST(ApplicationDirectory, ChosenBySetWorkingDirectory) {
-    struct Case {
-        const char* value;
-        std::optional<std::string> directory;
-    } cases[] = {
-        {"launcher", std::nullopt},
-        {"start", nat("/home/ann/work")},
-        {"../data", nat("/inst/bin/../data")},
-        {"/srv/data", nat("/srv/data")},
-    };
-    for (const auto& c : cases) {
-        LaunchSettings settings;
-        settings.startDirectory = nat("/home/ann/work");
-        settings.setWorkingDirectory(nat(c.value));
-        EXPECT_EQ(applicationDirectory(settings, kLauncher), c.directory) << c.value;
-    }
+    for (const std::string* path : {&runtime.home, &settings.splashImage, &settings.startupCache})
+        EXPECT_EQ(*path, nat("/inst/bin/../jre"));
+    EXPECT_EQ(settings.configPath, nat("/inst/bin/app.conf"));
+    settings.startupCache = "On";
+    anchorAtLauncherDirectory(settings, runtime, nat("/inst/bin"));
+    EXPECT_EQ(settings.startupCache, "On");
 }
