@@ -6,7 +6,6 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
-#include <cstdio>
 #include <string>
 
 #include "platform/console.h"
@@ -219,10 +218,11 @@ std::optional<std::string> setTaskbarIdentity(const std::string& id) {
                               GetProcAddress(shell, "SetCurrentProcessExplicitAppUserModelID")))
                         : nullptr;
     if (!setter) return std::string("no setter");
-    HRESULT result = setter(toWide(id).c_str());
-    char hex[11];
-    std::snprintf(hex, sizeof hex, "0x%08lX", static_cast<unsigned long>(result));
-    return std::string(hex);
+    auto result = static_cast<unsigned long>(setter(toWide(id).c_str()));
+    // By hand: the C runtime's formatting would bring its whole printf into the executable.
+    std::string hex = "0x";
+    for (int shift = 28; shift >= 0; shift -= 4) hex += "0123456789ABCDEF"[(result >> shift) & 0xf];
+    return hex;
 }
 
 }  // namespace platform
