@@ -24,6 +24,8 @@ bool failureRequested(const char* what);
 /// Appends the line to the file FAKEJVM_RECORD names, if any; opened per event, so that
 /// nothing is lost when the process ends abruptly.
 void record(const std::string& line);
+/// What the file FAKEJVM_RECORD names holds so far; empty when none.
+std::string recordText();
 /// With FAKEJVM_CONSOLE set, on Windows: whether the process has a console, and whether its
 /// executable is a windowless one. Nothing elsewhere.
 void recordConsole();

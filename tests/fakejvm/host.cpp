@@ -88,6 +88,22 @@ void record(const std::string& line) {
     }
 }
 
+std::string recordText() {
+    std::string path = envValue("FAKEJVM_RECORD");
+    if (path.empty()) return "";
+#ifdef _WIN32
+    FILE* in = _wfopen(wideOf(path, CP_UTF8).c_str(), L"rb");
+#else
+    FILE* in = std::fopen(path.c_str(), "rb");
+#endif
+    std::string text;
+    if (!in) return text;
+    char buffer[4096];
+    for (std::size_t got; (got = std::fread(buffer, 1, sizeof buffer, in)) > 0;) text.append(buffer, got);
+    std::fclose(in);
+    return text;
+}
+
 void recordConsole() {
 #ifdef _WIN32
     // A process without a console has no console code page.

@@ -145,12 +145,15 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
     if (method == reinterpret_cast<jmethodID>(&instanceMethodTag)) fatal("fakejvm: main called with two arguments\n");
     if (cls != reinterpret_cast<jclass>(&mainClass) || method != reinterpret_cast<jmethodID>(&mainMethodTag))
         fatal("fakejvm: CallStaticVoidMethod on another class or method than main\n");
+    std::string behaviour = envValue("FAKEJVM_MAIN");
     {
         Guard guard(vmMutex);
+        std::string earlier = "\n" + recordText();
+        if (earlier.find("\nmain\n") == std::string::npos && !envValue("FAKEJVM_MAIN_FIRST").empty())
+            behaviour = envValue("FAKEJVM_MAIN_FIRST");
         for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
         record("main");
     }
-    std::string behaviour = envValue("FAKEJVM_MAIN");
     if (inUpdateChild() && !envValue("FAKEJVM_INSTALL_MS").empty()) {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::atoi(envValue("FAKEJVM_INSTALL_MS").c_str())));
         return;

@@ -176,6 +176,25 @@ TEST_F(SingleInstance, AStartDuringTheUpdatesIsTakenAndWaitsForMain) {
     EXPECT_LT(nthLine(record, "main", 2), nthLine(record, "instance arg=x", 1)) << record;
 }
 
+// An application restarted on its exit code is the instance again, not a start that hands
+// over to the one ending: a later start hands its arguments to the restarted application and
+// makes no VM. On Windows the first process ends with the code, and the restart runs on.
+TEST_F(SingleInstance, TheRestartedApplicationIsTheInstance) {
+    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetRestartExitCode 7\n");
+    RunOptions first = instanceOptions(inst, "calls:1:20");
+    first.env["FAKEJVM_MAIN_FIRST"] = "exit:7";
+    auto running = startInBackground(inst, {"-nomsgbox", "a"}, first);
+    ASSERT_TRUE(waitForMain(inst, 2)) << inst.record();
+    EXPECT_RUN(inst.run({"-nomsgbox", "b"}, instanceOptions(inst)), "", "", 0);
+    EXPECT_EQ(running.get().exitCode, isWindows() ? 7 : 0);
+    for (int i = 0; i < 200 && linesEqual(inst.record(), "instance arg=b") == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    std::string record = inst.record();
+    EXPECT_EQ(linesEqual(record, "main"), 2u) << record;
+    EXPECT_EQ(linesEqual(record, "arg=a"), 2u) << record;
+    EXPECT_EQ(linesEqual(record, "instance arg=b"), 1u) << record;
+}
+
 // The instance is the configuration file, however a start names it: "." and "..", and on Linux
 // a folder linked to the installation's.
 TEST_F(SingleInstance, EveryNameOfTheConfigurationFileIsOneApplication) {
