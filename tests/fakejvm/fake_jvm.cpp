@@ -22,8 +22,9 @@
 //                            and System.err do (the system's handles, not a C runtime's)
 //   FAKEJVM_MAIN=calls:N[:S]  main returns once the single instance's method has been called
 //                          N times, or after S seconds (60 when not given)
-//   FAKEJVM_MAIN_FIRST=BEHAVIOUR  main's behaviour, as FAKEJVM_MAIN's, when the record file
-//                          holds no main yet (the first start of a restart), FAKEJVM_MAIN's after
+//   FAKEJVM_MAIN_FIRST=BEHAVIOUR  main's behaviour, as FAKEJVM_MAIN's, in the first start of
+//                          the application (not its installer's) that the record file holds,
+//                          which it records as "first main"; FAKEJVM_MAIN's in the later ones
 //   FAKEJVM_INSTALL_MS=N   in the update child, main takes N milliseconds and returns (no
 //                          FAKEJVM_MAIN behaviour)
 //   FAKEJVM_THREADS=1      record at creation how many threads the process has (Linux)

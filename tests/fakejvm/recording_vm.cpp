@@ -148,9 +148,11 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
     std::string behaviour = envValue("FAKEJVM_MAIN");
     {
         Guard guard(vmMutex);
-        std::string earlier = "\n" + recordText();
-        if (earlier.find("\nmain\n") == std::string::npos && !envValue("FAKEJVM_MAIN_FIRST").empty())
-            behaviour = envValue("FAKEJVM_MAIN_FIRST");
+        std::string first = envValue("FAKEJVM_MAIN_FIRST");
+        if (!first.empty() && !inUpdateChild() && ("\n" + recordText()).find("\nfirst main\n") == std::string::npos) {
+            behaviour = first;
+            record("first main");
+        }
         for (jobject element : arrayOf(array)->elements) record("arg=" + textOf(element));
         record("main");
     }

@@ -177,22 +177,27 @@ TEST_F(SingleInstance, AStartDuringTheUpdatesIsTakenAndWaitsForMain) {
 }
 
 // An application restarted on its exit code is the instance again, not a start that hands
-// over to the one ending: a later start hands its arguments to the restarted application and
-// makes no VM. On Windows the first process ends with the code, and the restart runs on.
-TEST_F(SingleInstance, TheRestartedApplicationIsTheInstance) {
-    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetRestartExitCode 7\n");
+// over to the one ending: a start that comes while the restart installs the staged updates is
+// taken, and its arguments reach the restarted application's method once, after its main has
+// begun. On Windows the first process ends with the code, and the restart runs on.
+TEST_F(SingleInstance, AStartDuringARestartReachesTheRestartedApplication) {
+    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetRestartExitCode 7\n"
+                     "SetUpdateMainClass u.Installer\nSetUpdateClassPath upd.jar\n");
+    inst.write("lib/deferred-updates.xml", "");
     RunOptions first = instanceOptions(inst, "calls:1:20");
     first.env["FAKEJVM_MAIN_FIRST"] = "exit:7";
+    first.env["FAKEJVM_INSTALL_MS"] = "2000";
     auto running = startInBackground(inst, {"-nomsgbox", "a"}, first);
-    ASSERT_TRUE(waitForMain(inst, 2)) << inst.record();
+    ASSERT_TRUE(waitForMain(inst, 3)) << "the restart's installer: " << inst.record();
     EXPECT_RUN(inst.run({"-nomsgbox", "b"}, instanceOptions(inst)), "", "", 0);
     EXPECT_EQ(running.get().exitCode, isWindows() ? 7 : 0);
     for (int i = 0; i < 200 && linesEqual(inst.record(), "instance arg=b") == 0; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     std::string record = inst.record();
-    EXPECT_EQ(linesEqual(record, "main"), 2u) << record;
-    EXPECT_EQ(linesEqual(record, "arg=a"), 2u) << record;
+    EXPECT_EQ(linesEqual(record, "main"), 4u) << "two installers and two starts of the application: " << record;
+    EXPECT_EQ(linesEqual(record, "arg=a"), 4u) << "the same arguments each time: " << record;
     EXPECT_EQ(linesEqual(record, "instance arg=b"), 1u) << record;
+    EXPECT_LT(nthLine(record, "main", 4), nthLine(record, "instance arg=b", 1)) << record;
 }
 
 // The instance is the configuration file, however a start names it: "." and "..", and on Linux
