@@ -1,4 +1,5 @@
 #include "process/harness.h"
+#include "process/java_runtimes.h"
 
 #include <fcntl.h>
 #include <stdlib.h>
@@ -565,6 +566,61 @@ std::string errorReport(const std::string& message) { return "Error: " + message
 std::string stampedTitle() {
     const char* title = std::getenv("LAUNCHER_STAMPED_TITLE");
     return title ? title : "";
+}
+
+// ---- Test runtimes for the search (java_runtimes.h) -------------------------------------
+
+namespace {
+
+/// Writes `content` as the file, making its directory.
+void writeRuntimeFile(const fs::path& file, const std::string& content) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << content;
+}
+
+/// The header of a 32-bit x86 ELF library: all the search reads of one.
+std::string elf32Header() {
+    return std::string("\x7f" "ELF\x01\x01\x01", 7) + std::string(11, '\0') + std::string("\x03\x00", 2) +
+           std::string(32, '\0');
+}
+
+}  // namespace
+
+bool addJavaAt(const std::string& hostHome, const std::string& version, RuntimeLibrary library) {
+    fs::path home(hostHome);
+    writeRuntimeFile(home / javaExecutable(), "not a real Java executable\n");
+    writeRuntimeFile(home / "lib/jvm.cfg", "-server KNOWN\n-hotspot ALIASED_TO -server\n");
+    // OS_ARCH as the distributions write it, of the library's architecture.
+    bool own32 = target().kind == Kind::Win32;
+    bool states32 = library == RuntimeLibrary::OtherArchitecture ? !own32 || !isWindows() : own32;
+    if (!version.empty())
+        writeRuntimeFile(home / "release", "IMPLEMENTOR=\"Test\"\nJAVA_VERSION=\"" + version + "\"\nOS_ARCH=\"" +
+                                        (states32 ? "x86" : "x86_64") + "\"\n");
+    fs::path file = home / vmLibraryBelowHome("server");
+    fs::path source = fs::path(target().fakeJvmDir) / vmLibraryName();
+    if (library == RuntimeLibrary::None) return true;
+    if (library == RuntimeLibrary::OtherArchitecture) {
+        if (!isWindows()) {
+            writeRuntimeFile(file, elf32Header());
+            return true;
+        }
+        const char* other = std::getenv("FAKEJVM_OTHER_BITNESS_DIR");
+        if (!other || !fs::exists(fs::path(other) / vmLibraryName())) return false;
+        source = fs::path(other) / vmLibraryName();
+    }
+    fs::create_directories(file.parent_path());
+    fs::copy_file(source, file, fs::copy_options::overwrite_existing);
+    return true;
+}
+
+bool addJava(const Installation& inst, const std::string& home, const std::string& version, RuntimeLibrary library) {
+    return addJavaAt(inst.path(home), version, library);
+}
+
+std::string ownArchitecture() { return target().kind == Kind::Win32 ? "32-bit" : "64-bit"; }
+
+std::string javaReport(const std::string& home, const std::string& version, const std::string& found) {
+    return "home: " + home + "\nversion: " + version + "\narchitecture: " + ownArchitecture() + "\nfound: " + found + "\n";
 }
 
 std::string defaultTitle() { return stampedTitle().empty() ? "Ombrix Halverant R7" : stampedTitle(); }
