@@ -15,6 +15,7 @@
 
 #include "dialog/x11.h"
 #include "process/harness.h"
+#include "process/java_runtimes.h"
 
 namespace dialog_tests {
 namespace {
@@ -129,19 +130,31 @@ public:
         return std::nullopt;
     }
 
-    /// Waits for the message box that ends the launch, captioned as the dialog was, once
-    /// `dialog` has gone, and answers it with its default button; false when none appeared.
-    bool closeMessageBox(const Window& dialog) const {
+    /// The message box that ends the launch, captioned as the dialog was, once `dialog` has
+    /// gone; none when the launch ended first or it did not open in time.
+    std::optional<Window> messageBox(const Window& dialog) const {
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kOpenSeconds);
         while (std::chrono::steady_clock::now() < deadline && !endedWithin(200)) {
             std::optional<Window> box = windowNamed(caption_);
             if (!box || box->id == dialog.id) continue;
             pause(500);  // mapped; let it draw its controls
-            click(*box, 8, 8);
-            key("Return");
-            return true;
+            return box;
         }
-        return false;
+        return std::nullopt;
+    }
+
+    /// Answers a message box with its default button.
+    static void answer(const Window& box) {
+        click(box, 8, 8);
+        key("Return");
+    }
+
+    /// Waits for the message box that ends the launch (messageBox) and answers it; false when
+    /// none appeared.
+    bool closeMessageBox(const Window& dialog) const {
+        std::optional<Window> box = messageBox(dialog);
+        if (box) answer(*box);
+        return box.has_value();
     }
 
     /// The names and sizes of the program's windows on the screen, for failure messages.
@@ -376,6 +389,63 @@ TEST_F(JavaExeDialog, CaptionIsTheApplicationsTitle) {
         EXPECT_TRUE(launch.closeMessageBox(window)) << "no message box captioned " << title;
         EXPECT_RUN(launch.result(), "", "", 8);
     }
+}
+
+/// Test runtimes in the wine prefix's Program Files\Java, where the search looks for installed
+/// ones, removed again when it ends; no other test of the display's prefix puts any there.
+class InstalledRuntimes {
+public:
+    InstalledRuntimes() {
+        const char* prefix = std::getenv("WINEPREFIX");
+        folder_ = std::string(prefix ? prefix : "") + "/drive_c/" + programs() + "/Java";
+        fs::remove_all(folder_);
+    }
+    ~InstalledRuntimes() { fs::remove_all(folder_); }
+    InstalledRuntimes(const InstalledRuntimes&) = delete;
+    InstalledRuntimes& operator=(const InstalledRuntimes&) = delete;
+
+    void add(const std::string& name, const std::string& version) const {
+        process_tests::addJavaAt(folder_ + "/" + name, version);
+    }
+    /// A runtime's home as the launcher names it.
+    static std::string seen(const std::string& name) { return "C:\\" + programs() + "\\Java\\" + name; }
+
+private:
+    static std::string programs() {
+        return process_tests::target().kind == process_tests::Kind::Win32 ? "Program Files (x86)" : "Program Files";
+    }
+    std::string folder_;
+};
+
+// Message 8 after an answer that does not fit, with more runtimes installed than its box can
+// name: the box keeps its first line (the answer, whose name lies outside ASCII and the
+// system's code page), a "…" line where the list of runtimes went (too long for the box as
+// one line), and, whole, the lines that say what the application needs and where to get Java.
+TEST_F(JavaExeDialog, LongMessage8KeepsItsLastLinesInItsBox) {
+    InstalledRuntimes installed;
+    const std::string answer = "J\u00e4v\u00e5-\u03a9mega 11";
+    installed.add(answer, "11.0.2");
+    for (const char* name : {"\u00c5ngstr\u00f6m-jdk-11", "\u30c6\u30b9\u30c8-jdk-11", "zulu-\u00df-11"})
+        installed.add(name, "11.0.3");
+    for (int i = 1; i <= 21; ++i) installed.add("jdk-11.0." + std::to_string(i), "11.0." + std::to_string(i));
+    inst.writeConfig("SetMainClass test.Main\nSetJavaVersion 99\nSetJavaDownloadUrl https://example.com/java\n");
+
+    Launch launch(inst);
+    OPEN_DIALOG(window, launch);
+    // The field has the focus; a click away from every control gives the dialog the keyboard,
+    // and Return answers it as OK does.
+    click(window, 8, window.height - 8);
+    type(InstalledRuntimes::seen(answer));
+    pause(300);
+    key("Return");
+
+    std::optional<Window> box = launch.messageBox(window);
+    ASSERT_TRUE(box) << "no message box for message 8";
+    EXPECT_EQ(boxText(kCaption), "Cannot find a J2SE SDK installed at path:" + InstalledRuntimes::seen(answer) +
+                                     ".\n\u2026\nThis application needs Java 99 or later, " +
+                                     process_tests::ownArchitecture() + ".\nGet Java at https://example.com/java\n");
+    Launch::answer(*box);
+    EXPECT_RUN(launch.result(), "", "", 8);
 }
 
 struct Box {

@@ -23,8 +23,9 @@ process_tests::Result runTool(const std::string& name, std::vector<std::string> 
     std::string file = findProgram(name);
     if (file.empty()) throw std::runtime_error(name + " is not installed");
     args.insert(args.begin(), file);
+    // The texts given to the tools are UTF-8: xdotool refuses a letter outside ASCII under the C locale.
     std::vector<std::string> env{"DISPLAY=" + envOr("DISPLAY"), "PATH=" + envOr("PATH", "/usr/bin:/bin"),
-                                 "HOME=" + envOr("HOME", "/tmp")};
+                                 "HOME=" + envOr("HOME", "/tmp"), "LC_ALL=C.UTF-8"};
     process_tests::Result r = process_tests::runProcess(file, args, env, "/", kToolSeconds);
     if (r.timedOut) throw std::runtime_error(name + " did not end within " + std::to_string(kToolSeconds) + " s");
     return r;
