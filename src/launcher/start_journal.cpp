@@ -13,8 +13,12 @@ namespace {
 const char kRecordHead[] = "start ";
 
 
-/// Where each record of `text` begins: at its start or after a line feed, a line "start ".
-std::vector<std::size_t> recordStarts(const std::string& text) {
+/// Where each whole record of `text` begins and ends (just after the empty line that ends it).
+struct Span {
+    std::size_t begin, end;
+};
+
+std::vector<Span> recordSpans(const std::string& text) {
     std::vector<std::size_t> starts;
     const std::string head = kRecordHead;
     for (std::size_t at = 0; at < text.size();) {
@@ -23,7 +27,13 @@ std::vector<std::size_t> recordStarts(const std::string& text) {
         if (end == std::string::npos) break;
         at = end + 1;
     }
-    return starts;
+    std::vector<Span> spans;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+        std::size_t next = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        std::size_t end = text.find("\n\n", starts[i]);
+        if (end != std::string::npos && end + 2 <= next) spans.push_back({starts[i], end + 2});
+    }
+    return spans;
 }
 
 std::string utcTime(std::time_t now) {
@@ -62,29 +72,39 @@ std::string refusal(const std::string& folder, const std::string& file) {
 }  // namespace
 
 std::vector<std::string> journalRecords(const std::string& text) {
-    std::vector<std::size_t> starts = recordStarts(text);
     std::vector<std::string> records;
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        std::size_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        records.push_back(text.substr(starts[i], end - starts[i]));
-    }
+    for (const Span& span : recordSpans(text)) records.push_back(text.substr(span.begin, span.end - span.begin));
     return records;
 }
 
 std::string appendedJournal(const std::string& journal, const std::string& record, std::size_t mostBytes,
                             std::size_t mostRecords) {
-    std::vector<std::size_t> starts = recordStarts(journal);
-    // A damaged end (a record cut short, a line without its line feed) ends the text before.
-    std::string kept = journal;
-    if (!kept.empty() && kept.back() != '\n') kept += '\n';
-    std::size_t cut = starts.empty() ? kept.size() : starts.front();
-    std::size_t count = starts.size();
-    for (std::size_t i = 0; i < starts.size(); ++i) {
-        if (count < mostRecords && kept.size() - cut + record.size() <= mostBytes) break;
-        cut = i + 1 < starts.size() ? starts[i + 1] : kept.size();
-        --count;
+    std::vector<Span> spans = recordSpans(journal);
+    // The newest records that fit beside the new one, counted back from the newest.
+    std::size_t first = spans.size(), bytes = record.size();
+    while (first > 0 && spans.size() - first + 1 < mostRecords &&
+           bytes + spans[first - 1].end - spans[first - 1].begin <= mostBytes) {
+        --first;
+        bytes += spans[first].end - spans[first].begin;
     }
-    return kept.substr(cut) + record;
+    std::string kept;
+    kept.reserve(bytes);
+    for (std::size_t i = first; i < spans.size(); ++i) kept.append(journal, spans[i].begin, spans[i].end - spans[i].begin);
+    return kept + record;
+}
+
+bool appendsInPlace(const std::string& journal, const std::string& record, std::size_t mostBytes,
+                    std::size_t mostRecords) {
+    if (journal.size() + record.size() > mostBytes) return false;
+    std::vector<Span> spans = recordSpans(journal);
+    if (spans.size() + 1 > mostRecords) return false;
+    // Back to back from the first byte to the last: nothing torn, nothing in between.
+    std::size_t at = 0;
+    for (const Span& span : spans) {
+        if (span.begin != at) return false;
+        at = span.end;
+    }
+    return at == journal.size();
 }
 
 std::string startJournalFile(const std::string& configPath) {
@@ -100,10 +120,20 @@ std::string appendToJournal(const std::string& file, const std::string& record) 
     if (!why.empty()) return why;
     platform::FileLock lock = platform::lockFile(file + ".lock", kJournalLockWaitMs);
     if (!lock) return "its lock " + file + ".lock cannot be taken";
-    std::string journal = platform::readFileStart(file, kJournalMostBytes * 2).value_or(std::string());
-    // Written aside and moved into place, so that no reader sees half a journal.
+    std::optional<std::string> journal;
+    {
+        platform::AppendingFile opened = platform::openForAppending(file);
+        journal = opened ? opened.read(kJournalMostBytes * 2) : std::nullopt;
+        if (!journal) return "it cannot be written";
+        // The usual start: one write at the end, which a reader sees as a whole record or not
+        // at all (a record is whole only with the empty line that ends it).
+        if (appendsInPlace(*journal, record, kJournalMostBytes, kJournalMostRecords))
+            return opened.append(record) ? std::string() : "it cannot be written";
+    }
+    // Cut down below the bounds, so that the next starts append again; written aside and
+    // moved into place, so that no reader sees half a journal.
     std::string part = file + ".part";
-    if (platform::writeSmallFile(part, appendedJournal(journal, record, kJournalMostBytes, kJournalMostRecords)) &&
+    if (platform::writeSmallFile(part, appendedJournal(*journal, record, kJournalCutBytes, kJournalCutRecords)) &&
         platform::replaceFile(part, file))
         return std::string();
     platform::removeFile(part);
@@ -142,7 +172,9 @@ void StartJournal::add(const std::string& label, const std::string& text) {
     text_ += '\n';
     if (text_.size() > kRecordMostBytes) {
         text_.resize(kRecordMostBytes);
-        text_ += "\n  (cut: the record keeps its first 16 KiB)\n";
+        // Never an empty line: that would end the record.
+        if (text_.back() != '\n') text_ += '\n';
+        text_ += "  (cut: the record keeps its first 16 KiB)\n";
     }
 }
 

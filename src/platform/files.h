@@ -165,6 +165,37 @@ private:
     long long handle_ = kNoHandle;
 };
 
+/// A regular file of this user's, open to be read from its start and added to at its end.
+/// Empty when it could not be opened.
+class AppendingFile {
+public:
+    AppendingFile() = default;
+    ~AppendingFile();
+    AppendingFile(AppendingFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
+    AppendingFile& operator=(AppendingFile&&) = delete;
+    AppendingFile(const AppendingFile&) = delete;
+    AppendingFile& operator=(const AppendingFile&) = delete;
+    explicit operator bool() const { return handle_ != kNoHandle; }
+
+    /// At most `maxBytes` from the file's start; nullopt when it cannot be read.
+    std::optional<std::string> read(std::size_t maxBytes);
+    /// Writes `text` after the file's last byte in one write; false when it is not written
+    /// whole, and then the file is cut back to the length it had, where the system lets it.
+    bool append(const std::string& text);
+
+private:
+    friend AppendingFile openForAppending(const std::string& path);
+    static constexpr long long kNoHandle = -1;
+    /// POSIX: the descriptor; Windows: the handle's value.
+    long long handle_ = kNoHandle;
+};
+
+/// Opens `path` to read it and add to it (created when missing, readable and writable by the
+/// user alone), never through a link, and only a regular file of this user's that nobody else
+/// may write, checked on the opened file as privateFileStamp checks a name. Windows: a regular
+/// file that is no reparse point; readers may open it meanwhile.
+AppendingFile openForAppending(const std::string& path);
+
 /// Takes an exclusive lock on `path` (created when missing, never through a link, and only a
 /// regular file of this user's that nobody else may write), waiting at most `waitMilliseconds`
 /// while another process holds it. Empty when it cannot be taken in that time or made.

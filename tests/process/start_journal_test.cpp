@@ -65,6 +65,23 @@ protected:
             EXPECT_NE(record.find(streamText("\n" + line + "\n")), std::string::npos) << line << "\n---\n" << record;
     }
 
+    /// Writes the journal as another start left it: `count` whole records, then `tail`.
+    void writeJournal(int count, const std::string& tail) const {
+        fs::create_directories(folderHost);
+        fs::permissions(folderHost, fs::perms::owner_all);
+        std::ofstream out(journalHost(), std::ios::binary);
+        for (int i = 0; i < count; ++i) out << oldRecord(i);
+        out << tail;
+    }
+    static std::string oldRecord(int i) {
+        return "start 2026-01-01 00:00:00 UTC\nlauncher: 1.0.0 old " + std::to_string(i) + "\nexit: 9 after 1.0 ms\n\n";
+    }
+    static std::size_t count(const std::string& text, const std::string& part) {
+        std::size_t found = 0;
+        for (std::size_t at = 0; (at = text.find(part, at)) != std::string::npos; ++at) ++found;
+        return found;
+    }
+
     Installation inst{uniqueProgramName()};
     RunOptions options;
     std::string folderSeen, folderHost;
@@ -226,10 +243,41 @@ TEST_F(StartJournalTest, ConcurrentStartsKeepEveryRecord) {
     for (std::size_t at = 0; (at = journal.find("\nexit: 0 after ", at)) != std::string::npos; ++at) ++whole;
     EXPECT_EQ(whole, 20u) << journal;
 
+    // Twenty more into a journal near its bound, with a torn tail: every new record stays,
+    // whole, through the cuts.
+    writeJournal(45, "start 2026-01-02 00:00:00 UTC\nlauncher: 1.0.0 torn\n");
+    starts.clear();
+    for (int i = 0; i < 20; ++i) starts.push_back(std::async(std::launch::async, [this] { return run({"-nomsgbox"}); }));
+    for (auto& start : starts) EXPECT_RUN(start.get(), "", "", 0);
+    journal = hostText(journalHost());
+    EXPECT_EQ(count(journal, "\nexit: 0 after "), 20u) << journal;
+    EXPECT_LE(count(journal, "\nexit: "), 50u) << journal;
+    EXPECT_EQ(journal.find("torn"), std::string::npos) << journal;
+
     RunOptions o = options;
     o.env["FAKEJVM_MAIN"] = "exit:3";
     EXPECT_EQ(inst.run({"-nomsgbox"}, o).exitCode, 3);
     expectLines(lastRecord(), {"ended: inside the application (System.exit, or the VM's own end)"});
+}
+
+// A record torn at the journal's end (a start killed while it wrote, a power cut) is no
+// record: --last-start shows the newest whole one, and the next start leaves it out.
+TEST_F(StartJournalTest, ATornTailIsNoRecord) {
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    for (const std::string& tail : {std::string("start 2026-01-02 00:00:00 UTC\nlauncher: 1.0.0 torn\nexit: 0 af"),
+                                     std::string("start 2026-01-02 00:00:00 UTC\nlauncher: 1.0.0 torn\n"),
+                                     std::string(7, '\0')}) {
+        writeJournal(3, tail);
+        EXPECT_EQ(lastRecord(), streamText(oldRecord(2)));
+        EXPECT_RUN(run({"-nomsgbox"}), "", "", 0);
+        std::string journal = hostText(journalHost());
+        EXPECT_EQ(journal.rfind(oldRecord(0) + oldRecord(1) + oldRecord(2) + "start ", 0), 0u) << journal;
+        EXPECT_EQ(journal.find("torn"), std::string::npos) << journal;
+        EXPECT_EQ(journal.find('\0'), std::string::npos) << journal;
+        EXPECT_EQ(count(journal, "\nexit: 0 after "), 1u) << journal;
+        EXPECT_EQ(journal.substr(journal.size() - 2), "\n\n");
+    }
 }
 
 // On the real JDK: the record names the runtime the search chose and its version, and a

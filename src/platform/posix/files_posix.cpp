@@ -315,6 +315,37 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     return file;
 }
 
+AppendingFile::~AppendingFile() {
+    if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
+}
+
+std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
+    std::string content;
+    int fd = static_cast<int>(handle_);
+    if (handle_ == kNoHandle || ::lseek(fd, 0, SEEK_SET) != 0 || !readUpTo(fd, maxBytes, content))
+        return std::nullopt;
+    if (content.size() > maxBytes) content.resize(maxBytes);
+    return content;
+}
+
+bool AppendingFile::append(const std::string& text) {
+    int fd = static_cast<int>(handle_);
+    struct stat before;
+    if (handle_ == kNoHandle || ::fstat(fd, &before) != 0) return false;
+    // O_APPEND: the write lands at the end whatever the offset, in one step.
+    ssize_t written = ::write(fd, text.data(), text.size());
+    if (written == static_cast<ssize_t>(text.size())) return true;
+    if (written > 0) static_cast<void>(::ftruncate(fd, before.st_size));
+    return false;
+}
+
+AppendingFile openForAppending(const std::string& path) {
+    AppendingFile file;
+    OwnedDescriptor fd = openPrivate(path, O_RDWR | O_APPEND | O_CREAT);
+    if (fd.valid()) file.handle_ = fd.release();
+    return file;
+}
+
 namespace {
 
 /// The descriptors of the locks this process holds; the background work keeps them.

@@ -331,6 +331,47 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
 }
 
 
+AppendingFile::~AppendingFile() {
+    if (handle_ != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
+}
+
+std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
+    std::string content;
+    HANDLE file = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_));
+    LARGE_INTEGER start{};
+    if (handle_ == kNoHandle || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN) ||
+        !readUpTo(file, maxBytes, content))
+        return std::nullopt;
+    if (content.size() > maxBytes) content.resize(maxBytes);
+    return content;
+}
+
+bool AppendingFile::append(const std::string& text) {
+    HANDLE file = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_));
+    LARGE_INTEGER none{}, end{};
+    if (handle_ == kNoHandle || !SetFilePointerEx(file, none, &end, FILE_END)) return false;
+    DWORD written = 0;
+    if (WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) && written == text.size())
+        return true;
+    if (written > 0 && SetFilePointerEx(file, end, nullptr, FILE_BEGIN)) SetEndOfFile(file);
+    return false;
+}
+
+AppendingFile openForAppending(const std::string& path) {
+    AppendingFile appending;
+    std::wstring wide = toWide(path);
+    if (wide.empty()) return appending;
+    // Shared for reading: a reader of the journal may hold it open, and open it meanwhile.
+    OwnedHandle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION data;
+    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &data) ||
+        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
+        return appending;
+    appending.handle_ = static_cast<long long>(reinterpret_cast<intptr_t>(file.release()));
+    return appending;
+}
+
 FileLock::~FileLock() {
     if (handle_ != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
 }
