@@ -22,7 +22,7 @@ std::vector<Span> recordSpans(const std::string& text) {
     std::vector<std::size_t> starts;
     const std::string head = kRecordHead;
     for (std::size_t at = 0; at < text.size();) {
-        if (text.compare(at, head.size(), head) == 0) starts.push_back(at);
+        if (text[at] == head[0] && text.compare(at, head.size(), head) == 0) starts.push_back(at);
         std::size_t end = text.find('\n', at);
         if (end == std::string::npos) break;
         at = end + 1;

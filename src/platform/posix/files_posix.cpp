@@ -320,11 +320,20 @@ AppendingFile::~AppendingFile() {
 }
 
 std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
-    std::string content;
     int fd = static_cast<int>(handle_);
-    if (handle_ == kNoHandle || ::lseek(fd, 0, SEEK_SET) != 0 || !readUpTo(fd, maxBytes, content))
-        return std::nullopt;
-    if (content.size() > maxBytes) content.resize(maxBytes);
+    struct stat info;
+    if (handle_ == kNoHandle || ::fstat(fd, &info) != 0) return std::nullopt;
+    // In one read as a rule: the size is known, and nobody else writes while the lock is held.
+    std::string content(std::min(static_cast<std::size_t>(info.st_size), maxBytes), '\0');
+    std::size_t got = 0;
+    while (got < content.size()) {
+        ssize_t read = ::pread(fd, &content[got], content.size() - got, static_cast<off_t>(got));
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) return std::nullopt;
+        if (read == 0) break;
+        got += static_cast<std::size_t>(read);
+    }
+    content.resize(got);
     return content;
 }
 
