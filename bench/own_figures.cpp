@@ -190,15 +190,15 @@ void ownWorkFigure(const OwnLaunch& main, const Command& bare, const OwnLaunch& 
     printForeignLoad(result);
 }
 
-/// The start journal's cost on a warm start: the base launch, whose journal holds its bound of
-/// records already, against the same launch with the journal turned off, in pairs.
+/// The start journal's cost on a warm start: the base launch, whose journal has reached its
+/// bound of records already, against the same launch with the journal turned off, in pairs.
 void journalFigure(const OwnLaunch& base, const std::string& scratch, int rounds) {
     OwnLaunch off = base;
     off.command.argv.push_back("--SetStartJournal=off");
     off.command.label = "base, journal off";
     checkOwn(off, scratch);
-    // Warm: the folder is there and the journal full, so that each start reads, cuts and
-    // replaces a whole one.
+    // Warm: the folder is there and the journal at its bounds, as a used application's is:
+    // each start appends its record, and one in every dozen or so cuts the journal down.
     for (int i = 0; i < 60; ++i) checkOwn(base, scratch);
     std::printf("\n2b. The start journal on a warm start: the base launch against it with the journal off, %d pairs\n",
                 rounds);
