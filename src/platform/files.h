@@ -146,37 +146,34 @@ inline std::optional<std::string> readFileStart(const std::string& path, std::si
     return std::move(file.bytes);
 }
 
-/// An exclusive lock on a file, held while the object lives (and never by a child process);
-/// empty when none was taken.
-class FileLock {
+/// A file the system holds open for this process, closed when the object goes; empty when
+/// none was opened.
+class OpenFile {
 public:
-    FileLock() = default;
-    ~FileLock();
-    FileLock(FileLock&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
-    FileLock& operator=(FileLock&&) = delete;
-    FileLock(const FileLock&) = delete;
-    FileLock& operator=(const FileLock&) = delete;
+    OpenFile() = default;
+    ~OpenFile();
+    OpenFile(OpenFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
+    OpenFile& operator=(OpenFile&&) = delete;
+    OpenFile(const OpenFile&) = delete;
+    OpenFile& operator=(const OpenFile&) = delete;
     explicit operator bool() const { return handle_ != kNoHandle; }
 
-private:
-    friend FileLock lockFile(const std::string& path, unsigned waitMilliseconds);
+protected:
     static constexpr long long kNoHandle = -1;
     /// POSIX: the descriptor; Windows: the handle's value.
     long long handle_ = kNoHandle;
 };
 
+/// An exclusive lock on a file, held while the object lives (and never by a child process);
+/// empty when none was taken.
+class FileLock : public OpenFile {
+    friend FileLock lockFile(const std::string& path, unsigned waitMilliseconds);
+};
+
 /// A regular file of this user's, open to be read from its start and added to at its end.
 /// Empty when it could not be opened.
-class AppendingFile {
+class AppendingFile : public OpenFile {
 public:
-    AppendingFile() = default;
-    ~AppendingFile();
-    AppendingFile(AppendingFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kNoHandle; }
-    AppendingFile& operator=(AppendingFile&&) = delete;
-    AppendingFile(const AppendingFile&) = delete;
-    AppendingFile& operator=(const AppendingFile&) = delete;
-    explicit operator bool() const { return handle_ != kNoHandle; }
-
     /// At most `maxBytes` from the file's start; nullopt when it cannot be read.
     std::optional<std::string> read(std::size_t maxBytes);
     /// Writes `text` after the file's last byte in one write; false when it is not written
@@ -185,9 +182,6 @@ public:
 
 private:
     friend AppendingFile openForAppending(const std::string& path);
-    static constexpr long long kNoHandle = -1;
-    /// POSIX: the descriptor; Windows: the handle's value.
-    long long handle_ = kNoHandle;
 };
 
 /// Opens `path` to read it and add to it (created when missing, readable and writable by the

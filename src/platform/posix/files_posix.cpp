@@ -315,10 +315,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
     return file;
 }
 
-AppendingFile::~AppendingFile() {
-    if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
-}
-
 std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
     int fd = static_cast<int>(handle_);
     struct stat info;
@@ -364,7 +360,7 @@ std::vector<int> locks;
 
 const std::vector<int>& heldLocks() { return locks; }
 
-FileLock::~FileLock() {
+OpenFile::~OpenFile() {
     if (handle_ != kNoHandle) ::close(static_cast<int>(handle_));
 }
 

@@ -331,10 +331,6 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
 }
 
 
-AppendingFile::~AppendingFile() {
-    if (handle_ != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
-}
-
 std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
     std::string content;
     HANDLE file = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_));
@@ -372,7 +368,7 @@ AppendingFile openForAppending(const std::string& path) {
     return appending;
 }
 
-FileLock::~FileLock() {
+OpenFile::~OpenFile() {
     if (handle_ != kNoHandle) CloseHandle(reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_)));
 }
 
