@@ -69,6 +69,16 @@ protected:
         inst.addRuntime();
         inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\n");
     }
+    /// An instance with deferred updates staged, whose installer takes `installMs`: the
+    /// options of its start.
+    RunOptions withStagedUpdates(const std::string& moreConfig, const std::string& mainBehaviour, const char* installMs) {
+        inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetUpdateMainClass u.Installer\n"
+                         "SetUpdateClassPath upd.jar\n" + moreConfig);
+        inst.write("lib/deferred-updates.xml", "");
+        RunOptions o = instanceOptions(inst, mainBehaviour);
+        o.env["FAKEJVM_INSTALL_MS"] = installMs;
+        return o;
+    }
     Installation inst;
 };
 
@@ -155,11 +165,7 @@ std::size_t nthLine(const std::string& text, const std::string& line, std::size_
 // after a limit of 2 seconds, saying that the method has not finished). Its request reaches the
 // method only once the application's main has begun.
 TEST_F(SingleInstance, AStartDuringTheUpdatesIsTakenAndWaitsForMain) {
-    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetUpdateMainClass u.Installer\n"
-                     "SetUpdateClassPath upd.jar\n");
-    inst.write("lib/deferred-updates.xml", "");
-    RunOptions first = instanceOptions(inst, "calls:1");
-    first.env["FAKEJVM_INSTALL_MS"] = "6500";
+    RunOptions first = withStagedUpdates("", "calls:1", "6500");
     auto running = startInBackground(inst, {"-nomsgbox"}, first);
     ASSERT_TRUE(waitForMain(inst)) << "the installer's main";
     RunOptions second = instanceOptions(inst);
@@ -181,12 +187,8 @@ TEST_F(SingleInstance, AStartDuringTheUpdatesIsTakenAndWaitsForMain) {
 // taken, and its arguments reach the restarted application's method once, after its main has
 // begun. On Windows the first process ends with the code, and the restart runs on.
 TEST_F(SingleInstance, AStartDuringARestartReachesTheRestartedApplication) {
-    inst.writeConfig("SetMainClass app.Main\nSetSingleInstance app.Main.open\nSetRestartExitCode 7\n"
-                     "SetUpdateMainClass u.Installer\nSetUpdateClassPath upd.jar\n");
-    inst.write("lib/deferred-updates.xml", "");
-    RunOptions first = instanceOptions(inst, "calls:1:20");
+    RunOptions first = withStagedUpdates("SetRestartExitCode 7\n", "calls:1:20", "2000");
     first.env["FAKEJVM_MAIN_FIRST"] = "exit:7";
-    first.env["FAKEJVM_INSTALL_MS"] = "2000";
     auto running = startInBackground(inst, {"-nomsgbox", "a"}, first);
     ASSERT_TRUE(waitForMain(inst, 3)) << "the restart's installer: " << inst.record();
     EXPECT_RUN(inst.run({"-nomsgbox", "b"}, instanceOptions(inst)), "", "", 0);
