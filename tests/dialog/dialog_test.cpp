@@ -419,8 +419,9 @@ private:
 
 // Message 8 after an answer that does not fit, with more runtimes installed than its box can
 // name: the box keeps its first line (the answer, whose name lies outside ASCII and the
-// system's code page), a "…" line where the list of runtimes went (too long for the box as
-// one line), and, whole, the lines that say what the application needs and where to get Java.
+// system's code page), a "…" line where the first runtimes went, the last of the list, one
+// whole runtime a line, and, whole, the lines that say what the application needs and where
+// to get Java.
 TEST_F(JavaExeDialog, LongMessage8KeepsItsLastLinesInItsBox) {
     InstalledRuntimes installed;
     const std::string answer = "J\u00e4v\u00e5-\u03a9mega 11";
@@ -441,9 +442,19 @@ TEST_F(JavaExeDialog, LongMessage8KeepsItsLastLinesInItsBox) {
 
     std::optional<Window> box = launch.messageBox(window);
     ASSERT_TRUE(box) << "no message box for message 8";
-    EXPECT_EQ(boxText(kCaption), "Cannot find a J2SE SDK installed at path:" + InstalledRuntimes::seen(answer) +
-                                     ".\n\u2026\nThis application needs Java 99 or later, " +
-                                     process_tests::ownArchitecture() + ".\nGet Java at https://example.com/java\n");
+    std::string shown = boxText(kCaption);
+    std::string bits = " (11.0.2, " + process_tests::ownArchitecture() + "): too old";
+    std::string head = "Cannot find a J2SE SDK installed at path:" + InstalledRuntimes::seen(answer) + ".\n\u2026\n";
+    std::string tail = "and 4 more;\n" + InstalledRuntimes::seen(answer) + bits + ".\nThis application needs Java 99 or later, " +
+                       process_tests::ownArchitecture() + ".\nGet Java at https://example.com/java\n";
+    ASSERT_EQ(shown.substr(0, head.size()), head) << shown;
+    ASSERT_GE(shown.size(), head.size() + tail.size()) << shown;
+    EXPECT_EQ(shown.substr(shown.size() - tail.size()), tail) << shown;
+    std::size_t listed = 0;
+    std::string runtime = InstalledRuntimes::seen("jdk-11.0.");
+    for (std::size_t at = head.size(); at < shown.size() - tail.size(); at = shown.find('\n', at) + 1, ++listed)
+        EXPECT_EQ(shown.compare(at, runtime.size(), runtime), 0) << "a whole runtime a line: " << shown;
+    EXPECT_GE(listed, 5u) << shown;
     Launch::answer(*box);
     EXPECT_RUN(launch.result(), "", "", 8);
 }

@@ -71,17 +71,18 @@ std::vector<std::wstring> linesOf(const std::wstring& text) {
     return lines;
 }
 
-/// The text within kBoxLimit units, shortened by whole lines: its last lines (at most
-/// kTailLines) stay, since a message ends with what it needs and where to get it, then as many
-/// of its first lines as fit, and a "…" line stands where lines went. Only a single line longer
-/// than the limit is cut, at a character's start.
+/// The text within kBoxLimit units, shortened by whole lines: its first line, which says what
+/// failed, and its last lines (at most kTailLines), since a message ends with what it needs
+/// and where to get it, stay; then as many of its next lines as fit, and a "…" line stands
+/// where lines went. Only a single line longer than the limit is cut, at a character's start.
 std::wstring withinLimit(const std::wstring& text) {
     if (text.size() <= kBoxLimit) return text;
     std::vector<std::wstring> lines = linesOf(text);
     if (lines.size() == 1) return text.substr(0, characterStart(text, kBoxLimit));
     const std::wstring gap = L"\u2026\n";
     std::size_t tail = lines.size() - 1, size = gap.size() + lines.back().size();
-    while (tail > 0 && lines.size() - tail < kTailLines && size + lines[tail - 1].size() <= kBoxLimit)
+    std::size_t first = lines.size() > 2 ? lines.front().size() : 0;
+    while (tail > 1 && lines.size() - tail < kTailLines && size + first + lines[tail - 1].size() <= kBoxLimit)
         size += lines[--tail].size();
     std::wstring out;
     for (std::size_t i = 0; i < tail && lines[i] != gap && size + lines[i].size() <= kBoxLimit; ++i) {
@@ -91,6 +92,29 @@ std::wstring withinLimit(const std::wstring& text) {
     out += gap;
     for (std::size_t i = tail; i < lines.size(); ++i) out += lines[i];
     if (out.size() > kBoxLimit) out.resize(characterStart(out, kBoxLimit));
+    return out;
+}
+
+/// The text with each line longer than the box holds broken after every "; ", which separates
+/// the entries of a list (the runtimes the search refused), so that its first and its last
+/// entries show in place of no line at all.
+std::wstring listsBroken(const std::wstring& text) {
+    std::wstring out;
+    for (const std::wstring& line : linesOf(text)) {
+        if (line.size() <= kBoxLimit) {
+            out += line;
+            continue;
+        }
+        for (std::size_t at = 0, end; at < line.size(); at = end) {
+            end = line.find(L"; ", at);
+            if (end == std::wstring::npos) {
+                out += line.substr(at);
+                break;
+            }
+            out += line.substr(at, end + 1 - at) + L"\n";
+            end += 2;
+        }
+    }
     return out;
 }
 
@@ -106,7 +130,7 @@ std::wstring messageBoxText(const std::wstring& text) {
         out += run.size() > kLineLength ? wrapped(run) : run;
         for (at = end; at < text.size() && isBlank(text[at]); ++at) out += text[at];
     }
-    return withinLimit(withoutMiddleLines(out));
+    return withinLimit(withoutMiddleLines(listsBroken(out)));
 }
 
 }  // namespace platform

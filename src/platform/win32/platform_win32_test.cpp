@@ -445,6 +445,12 @@ TEST(PlatformWin32Text, MessageBoxTextFitsTheScreen) {
     };
     std::wstring words;
     for (int i = 0; i < 367; ++i) words += L"ab ";
+    // Entries `first` to `end` of a list of 40 letters each, one a line as a box shows them.
+    auto entries = [](int first, int end) {
+        std::wstring text;
+        for (int i = first; i < end; ++i) text += std::wstring(40, L'a' + i % 26) + (i + 1 < end ? L";\n" : L"");
+        return text;
+    };
     struct Case {
         const char* what;
         std::wstring text, shown;
@@ -467,6 +473,8 @@ TEST(PlatformWin32Text, MessageBoxTextFitsTheScreen) {
         {"over the limit: the last lines stay whole", wide(0, 30, 30),
          wide(0, 1, 30) + L"\u2026\n" + wide(11, 30, 30)},
         {"one line over the limit", words, words.substr(0, 1023)},
+        {"a list over the limit: its first and last entries stay", L"found: " + entries(0, 25) + L"\nneeds",
+         L"found: " + entries(0, 6) + L";\n\u2026\n" + entries(7, 25) + L"\nneeds"},
     };
     for (const Case& c : cases) EXPECT_EQ(platform::messageBoxText(c.text), c.shown) << c.what;
 }
