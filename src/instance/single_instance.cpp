@@ -7,6 +7,7 @@
 #include "base/digest.h"
 #include "base/path_names.h"
 #include "base/text_ops.h"
+#include "instance/live_threads.h"
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/platform.h"
@@ -216,6 +217,46 @@ InstanceListener::~InstanceListener() { turnOff(); }
 void InstanceListener::start() { acceptor_ = std::make_unique<platform::LauncherThread>([this] { serve(); }); }
 
 void InstanceListener::vmEnding() noexcept { turnOff(); }
+
+void InstanceListener::mainReturned(JNIEnv* env) noexcept {
+    {
+        platform::MonitorLock lock(monitor_);
+        if (state_ == State::Off) return;
+    }
+    try {
+        LiveThreads threads(env);
+        for (;;) {
+            std::size_t taken = 0;
+            bool delivering = false;
+            {
+                platform::MonitorLock lock(monitor_);
+                if (state_ == State::Off) break;
+                taken = nextTicket_;
+                delivering = nowServing_ != nextTicket_;
+            }
+            if (!delivering) {
+                std::optional<bool> others = threads.othersRunning();
+                if (!others) break;
+                // Off, in one step with the check, only when no request was taken since nothing
+                // was being delivered: whatever thread a delivery starts, the question above saw
+                // it. What remains: a thread that the question could not see yet, one that a
+                // daemon thread (or a native thread the application attached itself) starts
+                // right after it, keeps the VM running with the channel closed, and later starts
+                // are instances of their own.
+                platform::MonitorLock lock(monitor_);
+                if (!*others && nextTicket_ == taken) {
+                    state_ = State::Off;
+                    monitor_.notifyAll();
+                    break;
+                }
+            }
+            platform::pauseMilliseconds(kThreadPollMs);
+        }
+    } catch (...) {
+        // Out of memory: the instance ends as it would have once main returned.
+    }
+    turnOff();
+}
 
 void InstanceListener::turnOff() noexcept {
     {

@@ -21,6 +21,9 @@ constexpr unsigned kInstanceAnswerMs = 10000;
 /// How long the running instance gives one connection for its whole request and the start's
 /// confirmation: no start holds the channel longer, however slowly it sends.
 constexpr unsigned kInstanceRequestMs = 3000;
+/// How often the instance asks, once the application's main has returned, whether the
+/// application still runs.
+constexpr unsigned kThreadPollMs = 150;
 /// The most connections the running instance serves at once; a later one waits for a place.
 constexpr std::size_t kInstanceConnectionsAtOnce = 64;
 
@@ -28,8 +31,8 @@ constexpr std::size_t kInstanceConnectionsAtOnce = 64;
 /// thread of its own, gives each its receipt at once, and calls
 /// `public static void <method>(String workingDirectory, String[] args)` of the application's
 /// class with them one at a time, in the order they came, on a thread attached to the VM, once
-/// the application's main has begun. Its destruction ends the threads and removes the channel's
-/// name.
+/// the application's main has begun, for as long as the application runs. Its destruction ends
+/// the threads and removes the channel's name.
 class InstanceListener {
 public:
     InstanceListener(std::unique_ptr<platform::ChannelListener> channel, std::string className, std::string methodName);
@@ -46,6 +49,12 @@ public:
     void vmCreated(JavaVM* vm, JNIEnv* env);
     /// Right before the application's main is called: the requests are delivered from now on.
     void mainStarting();
+    /// Once the application's main has returned (its exception described), on its thread, which
+    /// is still attached: serves on while the application runs, that is while another live
+    /// non-daemon thread of the VM exists or a request is taken and not yet delivered, asking
+    /// every kThreadPollMs; then turns off. At once when the instance is off already or the VM
+    /// cannot say which threads it runs.
+    void mainReturned(JNIEnv* env) noexcept;
     /// Before the VM is destroyed: takes no more requests, hands back those not yet begun (their
     /// starts try again) and returns once a delivery under way has ended, so that nothing of
     /// the VM is called after it.

@@ -383,6 +383,7 @@ int startIn(const LaunchSettings& settings, const RuntimeFacts& runtime, bool up
         env->ExceptionDescribe();
         exitCode = 1;
     }
+    if (observer.mainReturned) observer.mainReturned(env);
     created.destroy();
     // The VM has ended with the application's last thread: a start that never showed a window
     // leaves no splash behind.

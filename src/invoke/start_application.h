@@ -17,7 +17,9 @@
 /// there); `created` runs once it is made, on the thread that made it, before the main class
 /// is looked up; `beforeDestruction` runs right before the VM is destroyed, on every way out
 /// of the start once the VM was made, and must leave nothing that calls the VM afterwards;
-/// `mainStarting` runs right before the application's main is called; `exiting` runs when
+/// `mainStarting` runs right before the application's main is called; `mainReturned` runs
+/// once main has returned and its exception is described, on main's thread (still attached,
+/// given its environment), before the VM is destroyed, and may wait there; `exiting` runs when
 /// the application ends the process (System.exit: the VM's "exit" hook, given the code), on
 /// the VM's thread, which is about to end the process, and must neither wait nor call the VM.
 /// `optionsChosen` runs once the VM library is chosen (its path, empty when there is none) and
@@ -28,6 +30,7 @@ struct VmObserver {
     std::function<void(JavaVM*, JNIEnv*)> created;
     std::function<void()> beforeDestruction;
     std::function<void()> mainStarting;
+    std::function<void(JNIEnv*)> mainReturned;
     std::function<void(int)> exiting;
     std::function<void(const std::string&, const VmOptions&)> optionsChosen;
 };

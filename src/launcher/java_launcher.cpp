@@ -244,6 +244,8 @@ int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settin
         observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
         observer.beforeDestruction = [instance] { instance->vmEnding(); };
         observer.mainStarting = [instance] { instance->mainStarting(); };
+        // The usual desktop application returns from main at once and runs on in its threads.
+        observer.mainReturned = [instance](JNIEnv* env) { instance->mainReturned(env); };
     }
     // The installer's exit code is no request of the application's.
     bool restarts = settings.restartExitCode != 0 && !updateMode;

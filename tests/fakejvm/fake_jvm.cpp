@@ -22,6 +22,10 @@
 //                            and System.err do (the system's handles, not a C runtime's)
 //   FAKEJVM_MAIN=calls:N[:S]  main returns once the single instance's method has been called
 //                          N times, or after S seconds (60 when not given)
+//   FAKEJVM_MAIN=thread:N[:S]  main returns at once and leaves a non-daemon thread of the
+//                          application that ends once the single instance's method has been
+//                          called N times, or after S seconds (60 when not given); the VM's
+//                          threads show it, and DestroyJavaVM waits for it
 //   FAKEJVM_MAIN_FIRST=BEHAVIOUR  main's behaviour, as FAKEJVM_MAIN's, in the first start of
 //                          the application (not its installer's) that the record file holds,
 //                          which it records as "first main"; FAKEJVM_MAIN's in the later ones

@@ -113,6 +113,9 @@ void handOutTables(JavaVM** vm, void** env) {
     envTable.CallObjectMethodV = &Vm::callObjectMethodV;
     envTable.GetArrayLength = &Vm::getArrayLength;
     envTable.GetObjectArrayElement = &Vm::getObjectArrayElement;
+    envTable.IsSameObject = &Vm::isSameObject;
+    envTable.CallIntMethodV = &Vm::callIntMethodV;
+    envTable.CallBooleanMethodV = &Vm::callBooleanMethodV;
     envObject.functions = &envTable;
     fillWithUnexpected(vmTable);
     vmTable.reserved0 = vmTable.reserved1 = vmTable.reserved2 = nullptr;

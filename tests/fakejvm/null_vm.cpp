@@ -79,6 +79,9 @@ struct NullVm {
     static jobject JNICALL callObjectMethodV(JNIEnv*, jobject, jmethodID, va_list) { return nullptr; }
     static jsize JNICALL getArrayLength(JNIEnv*, jarray) { return 0; }
     static jobject JNICALL getObjectArrayElement(JNIEnv*, jobjectArray, jsize) { return nullptr; }
+    static jboolean JNICALL isSameObject(JNIEnv*, jobject, jobject) { return JNI_FALSE; }
+    static jint JNICALL callIntMethodV(JNIEnv*, jobject, jmethodID, va_list) { return 0; }
+    static jboolean JNICALL callBooleanMethodV(JNIEnv*, jobject, jmethodID, va_list) { return JNI_FALSE; }
     static jint JNICALL getVersion(JNIEnv*) { return JNI_VERSION_1_2; }
     static jint JNICALL destroyJavaVM(JavaVM*) { return JNI_OK; }
     /// The one environment serves every thread: nothing here keeps a thread's state.

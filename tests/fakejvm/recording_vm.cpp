@@ -3,6 +3,7 @@
 // (FAKEJVM_FAIL, FAKEJVM_MAIN). See fake_jvm.cpp for the variables.
 #include <chrono>
 #include <condition_variable>
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "fake_jvm.h"
@@ -58,6 +60,26 @@ const char* const kInstanceSignature = "(Ljava/lang/String;[Ljava/lang/String;)V
 std::deque<FakeString> strings;  // deque: handed-out pointers stay valid
 std::deque<FakeArray> arrays;
 
+/// The VM's threads as java.lang.Thread shows them, all in one group: main, a daemon of the
+/// VM's own, each attached thread and, while it lives, the application's (FAKEJVM_MAIN=thread).
+struct FakeThread {
+    bool daemon;
+};
+FakeClass threadClass{"java/lang/Thread"};
+FakeClass threadGroupClass{"java/lang/ThreadGroup"};
+FakeThread mainThread{false};
+FakeThread vmThread{true};
+FakeThread attachedThread{false};
+FakeThread applicationThread{false};
+int threadGroupTag;
+// The methods of Thread and ThreadGroup the launcher asks which threads run with.
+int currentThreadTag;
+int getThreadGroupTag;
+int isDaemonTag;
+int getParentTag;
+int activeCountTag;
+int enumerateTag;
+
 /// The "exit" hook the launcher gave, which System.exit calls before the process ends.
 void (JNICALL* exitHook)(jint) = nullptr;
 bool created = false;
@@ -77,6 +99,27 @@ std::condition_variable_any threadsChanged;
 int attachedThreads = 0;
 int instanceCalls = 0;
 using Guard = std::lock_guard<std::recursive_mutex>;
+/// The application's thread lives until the instance method has been called this often, or
+/// until the time; FAKEJVM_MAIN=thread sets both.
+int applicationThreadCalls = 0;
+std::chrono::steady_clock::time_point applicationThreadEnd;
+
+bool applicationThreadLives() {
+    return instanceCalls < applicationThreadCalls && std::chrono::steady_clock::now() < applicationThreadEnd;
+}
+
+std::vector<jobject> liveThreads() {
+    std::vector<jobject> threads{reinterpret_cast<jobject>(&mainThread), reinterpret_cast<jobject>(&vmThread)};
+    for (int i = 0; i < attachedThreads; ++i) threads.push_back(reinterpret_cast<jobject>(&attachedThread));
+    if (applicationThreadLives()) threads.push_back(reinterpret_cast<jobject>(&applicationThread));
+    return threads;
+}
+
+FakeThread* threadOf(jobject object) {
+    for (FakeThread* thread : {&mainThread, &vmThread, &attachedThread, &applicationThread})
+        if (reinterpret_cast<jobject>(thread) == object) return thread;
+    fatal("fakejvm: not a thread of the VM\n");
+}
 
 void checkAlive() {
     if (destroyed) fatal("fakejvm: JNI call after DestroyJavaVM\n");
@@ -130,14 +173,19 @@ void runInstanceMethod(jstring directory, jobjectArray array) {
     threadsChanged.notify_all();
 }
 
-/// FAKEJVM_MAIN=calls:N[:S]: main returns once the instance method has been called N times, or
-/// after S seconds (60 when not given).
-void waitForInstanceCalls(const std::string& countAndSeconds) {
-    int count = std::atoi(countAndSeconds.c_str());
+/// N and S of FAKEJVM_MAIN=calls:N[:S] and thread:N[:S] (S is 60 when not given).
+std::pair<int, int> callsAndSeconds(const std::string& countAndSeconds) {
     std::size_t colon = countAndSeconds.find(':');
-    int seconds = colon == std::string::npos ? 60 : std::atoi(countAndSeconds.c_str() + colon + 1);
+    return {std::atoi(countAndSeconds.c_str()),
+            colon == std::string::npos ? 60 : std::atoi(countAndSeconds.c_str() + colon + 1)};
+}
+
+/// FAKEJVM_MAIN=calls:N[:S]: main returns once the instance method has been called N times, or
+/// after S seconds.
+void waitForInstanceCalls(const std::string& countAndSeconds) {
+    std::pair<int, int> limits = callsAndSeconds(countAndSeconds);
     std::unique_lock<std::recursive_mutex> lock(vmMutex);
-    threadsChanged.wait_for(lock, std::chrono::seconds(seconds), [count] { return instanceCalls >= count; });
+    threadsChanged.wait_for(lock, std::chrono::seconds(limits.second), [&] { return instanceCalls >= limits.first; });
 }
 
 void runMain(jclass cls, jmethodID method, jobjectArray array) {
@@ -161,6 +209,12 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
         return;
     }
     if (behaviour.rfind("calls:", 0) == 0) waitForInstanceCalls(behaviour.substr(6));
+    if (behaviour.rfind("thread:", 0) == 0) {
+        std::pair<int, int> limits = callsAndSeconds(behaviour.substr(7));
+        Guard guard(vmMutex);
+        applicationThreadCalls = limits.first;
+        applicationThreadEnd = std::chrono::steady_clock::now() + std::chrono::seconds(limits.second);
+    }
     if (behaviour == "throw") {
         exceptionPending = true;
         pending = {"fake.Failure: thrown by main", "", nullptr, {}};
@@ -191,6 +245,8 @@ struct RecordingVm {
         std::string text = name ? name : "";
         if (text == stringClass.name) return reinterpret_cast<jclass>(&stringClass);
         if (text == systemClass.name) return reinterpret_cast<jclass>(&systemClass);
+        if (text == threadClass.name) return reinterpret_cast<jclass>(&threadClass);
+        if (text == threadGroupClass.name) return reinterpret_cast<jclass>(&threadGroupClass);
         if (text == "java/lang/NoClassDefFoundError" || text == "java/lang/NoSuchMethodError") {
             errorClass.name = text;
             return reinterpret_cast<jclass>(&errorClass);
@@ -224,6 +280,9 @@ struct RecordingVm {
         record(std::string("method=") + (name ? name : "") + " " + (signature ? signature : ""));
         if (cls == reinterpret_cast<jclass>(&systemClass) && name && std::string(name) == "getProperty")
             return reinterpret_cast<jmethodID>(&getPropertyTag);
+        if (cls == reinterpret_cast<jclass>(&threadClass) && name && std::string(name) + (signature ? signature : "") ==
+                                                                         "currentThread()Ljava/lang/Thread;")
+            return reinterpret_cast<jmethodID>(&currentThreadTag);
         if (cls != reinterpret_cast<jclass>(&mainClass)) fatal("fakejvm: GetStaticMethodID on a class it did not find\n");
         if (signature && std::string(signature) == kInstanceSignature)
             return failureRequested("instancemethod") ? nullptr : reinterpret_cast<jmethodID>(&instanceMethodTag);
@@ -248,8 +307,13 @@ struct RecordingVm {
     static jobjectArray JNICALL newObjectArray(JNIEnv*, jsize length, jclass cls, jobject initial) {
         Guard guard(vmMutex);
         checkAlive();
-        if (cls != reinterpret_cast<jclass>(&stringClass)) fatal("fakejvm: NewObjectArray of another class than String\n");
+        if (cls != reinterpret_cast<jclass>(&stringClass) && cls != reinterpret_cast<jclass>(&threadClass))
+            fatal("fakejvm: NewObjectArray of another class than String or Thread\n");
         if (length < 0) fatal("fakejvm: NewObjectArray of a negative length\n");
+        if (cls == reinterpret_cast<jclass>(&threadClass)) {
+            arrays.push_back(FakeArray{std::vector<jobject>(static_cast<std::size_t>(length), nullptr)});
+            return reinterpret_cast<jobjectArray>(&arrays.back());
+        }
         arrayCreated = true;
         if (failureRequested("array")) return nullptr;
         arrays.push_back(FakeArray{std::vector<jobject>(static_cast<std::size_t>(length), initial)});
@@ -295,6 +359,7 @@ struct RecordingVm {
     static jobject JNICALL callStaticObjectMethodV(JNIEnv*, jclass, jmethodID method, va_list args) {
         Guard guard(vmMutex);
         checkAlive();
+        if (method == reinterpret_cast<jmethodID>(&currentThreadTag)) return reinterpret_cast<jobject>(&mainThread);
         if (method != reinterpret_cast<jmethodID>(&getPropertyTag)) fatal("fakejvm: CallStaticObjectMethod of another method\n");
         jstring name = va_arg(args, jstring);
         return textOf(name) == "java.vm.info" ? makeString(vmInfo) : nullptr;
@@ -368,6 +433,20 @@ struct RecordingVm {
         if (exceptionPending) fatal("fakejvm: GetMethodID with an exception pending\n");
         std::string method = std::string(name ? name : "") + (signature ? signature : "");
         if (method == "toString()Ljava/lang/String;") return reinterpret_cast<jmethodID>(&toStringTag);
+        const struct {
+            const FakeClass* owner;
+            const char* method;
+            int* tag;
+        } threadMethods[] = {
+            {&threadClass, "getThreadGroup()Ljava/lang/ThreadGroup;", &getThreadGroupTag},
+            {&threadClass, "isDaemon()Z", &isDaemonTag},
+            {&threadGroupClass, "getParent()Ljava/lang/ThreadGroup;", &getParentTag},
+            {&threadGroupClass, "activeCount()I", &activeCountTag},
+            {&threadGroupClass, "enumerate([Ljava/lang/Thread;Z)I", &enumerateTag},
+        };
+        for (const auto& known : threadMethods)
+            if (cls == reinterpret_cast<jclass>(const_cast<FakeClass*>(known.owner)) && method == known.method)
+                return reinterpret_cast<jmethodID>(known.tag);
         if (cls != reinterpret_cast<jclass>(&throwableClass)) fatal("fakejvm: GetMethodID of a String other than toString\n");
         if (method == "getCause()Ljava/lang/Throwable;") return reinterpret_cast<jmethodID>(&getCauseTag);
         if (method == "getStackTrace()[Ljava/lang/StackTraceElement;") return reinterpret_cast<jmethodID>(&getStackTraceTag);
@@ -378,6 +457,14 @@ struct RecordingVm {
         Guard guard(vmMutex);
         checkAlive();
         if (exceptionPending) fatal("fakejvm: CallObjectMethod with an exception pending\n");
+        if (method == reinterpret_cast<jmethodID>(&getThreadGroupTag)) {
+            threadOf(object);
+            return reinterpret_cast<jobject>(&threadGroupTag);
+        }
+        if (method == reinterpret_cast<jmethodID>(&getParentTag)) {
+            if (object != reinterpret_cast<jobject>(&threadGroupTag)) fatal("fakejvm: getParent of no thread group\n");
+            return nullptr;
+        }
         const FakeThrowable* thrown = throwableOf(object);
         if (method == reinterpret_cast<jmethodID>(&toStringTag)) return thrown ? makeString(thrown->text) : object;
         if (!thrown) fatal("fakejvm: CallObjectMethod of a throwable's method on a string\n");
@@ -404,11 +491,41 @@ struct RecordingVm {
         return source->elements[static_cast<std::size_t>(index)];
     }
 
+    static jboolean JNICALL isSameObject(JNIEnv*, jobject one, jobject other) {
+        checkAlive();
+        return one == other ? JNI_TRUE : JNI_FALSE;
+    }
+
+    // A thread group's activeCount and enumerate(Thread[], boolean).
+    static jint JNICALL callIntMethodV(JNIEnv*, jobject object, jmethodID method, va_list args) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (exceptionPending) fatal("fakejvm: CallIntMethod with an exception pending\n");
+        if (object != reinterpret_cast<jobject>(&threadGroupTag)) fatal("fakejvm: CallIntMethod on no thread group\n");
+        std::vector<jobject> threads = liveThreads();
+        if (method == reinterpret_cast<jmethodID>(&activeCountTag)) return static_cast<jint>(threads.size());
+        if (method != reinterpret_cast<jmethodID>(&enumerateTag)) fatal("fakejvm: CallIntMethod of another method\n");
+        FakeArray* target = arrayOf(va_arg(args, jobjectArray));
+        std::size_t listed = std::min(threads.size(), target->elements.size());
+        std::copy(threads.begin(), threads.begin() + static_cast<std::ptrdiff_t>(listed), target->elements.begin());
+        return static_cast<jint>(listed);
+    }
+
+    static jboolean JNICALL callBooleanMethodV(JNIEnv*, jobject object, jmethodID method, va_list) {
+        Guard guard(vmMutex);
+        checkAlive();
+        if (method != reinterpret_cast<jmethodID>(&isDaemonTag)) fatal("fakejvm: CallBooleanMethod of another method\n");
+        return threadOf(object)->daemon ? JNI_TRUE : JNI_FALSE;
+    }
+
     // The JavaVM's own functions.
     static jint JNICALL destroyJavaVM(JavaVM*) {
         // As a VM waits for its other non-daemon threads.
         std::unique_lock<std::recursive_mutex> lock(vmMutex);
-        threadsChanged.wait(lock, [] { return attachedThreads == 0; });
+        while (attachedThreads > 0 || applicationThreadLives()) {
+            if (attachedThreads > 0) threadsChanged.wait(lock);
+            else threadsChanged.wait_until(lock, applicationThreadEnd);
+        }
         checkAlive();
         record("destroy");
         destroyed = true;

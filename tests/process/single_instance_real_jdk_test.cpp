@@ -1,5 +1,5 @@
 // One instance per user on the real JDKs: what the running application's method receives, a
-// method that throws or blocks, an instance that was killed, and what a start does with a
+// method that throws or blocks, an instance whose main returned at once, one that was killed, and what a start does with a
 // socket name that another user, a link or a plain file holds.
 #include <chrono>
 #include <cstdint>
@@ -99,6 +99,17 @@ TEST_P(SingleInstanceRealJdk, AMethodThatThrowsFailsTheSecondStart) {
     EXPECT_EQ(r.out, "main\nopen dir=" + inst.root() + " count=1\nopen arg[0]=throw\nmain done\n");
     EXPECT_EQ(r.err.rfind("Exception in thread \"Single instance\" java.lang.IllegalStateException: thrown on request\n", 0), 0u)
         << r.err;
+}
+
+// A desktop application's main returns at once and the application runs on in its threads: the
+// instance serves until the last of them ends, and a later start hands over rather than
+// making a second VM.
+TEST_P(SingleInstanceRealJdk, TheInstanceServesUntilTheApplicationsLastThreadEnds) {
+    auto first = startFirst({"-nomsgbox", "-J-Dlinger=true", "-J-Dopens=1"});
+    EXPECT_RUN(inst.run({"-nomsgbox", "later"}, options), "", "", 0);
+    EXPECT_RUN(first.get(), "main\nmain returns\nopen dir=" + inst.root() + " count=1\nopen arg[0]=later\nworker done\n",
+               "", 0);
+    EXPECT_FALSE(fs::exists(socketPath()));
 }
 
 // A method that takes longer than the start waits never makes the start an instance of its own:

@@ -1,5 +1,6 @@
 // One instance per user, on every build with the test-double VM: a second start hands its
-// arguments to the running instance and creates no VM; -multi and two starts at once; nothing
+// arguments to the running instance and creates no VM, also once the instance's main has
+// returned while its threads run; -multi and two starts at once; nothing
 // listens without the directive; a start during the instance's updates, every name of its
 // configuration file; on Linux, what else may be at the channel or hold its lock.
 #include <atomic>
@@ -147,6 +148,25 @@ TEST_F(SingleInstance, WithoutAMethodOrTheDirectiveEveryStartIsAnInstance) {
     if (!isWindows()) {
         EXPECT_EQ(linesEqual(inst.record(), "threads=1") * 10 + linesEqual(inst.record(), "threads=2"), 11u);
     }
+}
+
+// An application whose main returns at once runs on in a thread of its own: its instance
+// takes a later start's arguments while that thread runs, and ends with it. An exception that
+// main lets escape is described first, and the instance ends as the application does.
+TEST_F(SingleInstance, TheInstanceServesWhileTheApplicationsThreadsRun) {
+    auto running = startInBackground(inst, {"-nomsgbox"}, instanceOptions(inst, "thread:1:20"));
+    ASSERT_TRUE(waitForMain(inst));
+    Result later = inst.run({"-nomsgbox", "-verbose", "later"}, instanceOptions(inst));
+    EXPECT_NE(later.out.find("Single instance: the arguments went to the running instance\n"), std::string::npos)
+        << later.out;
+    EXPECT_EQ(later.exitCode, 0);
+    EXPECT_RUN(running.get(), "", "", 0);
+    std::string record = inst.record();
+    EXPECT_EQ(linesEqual(record, "main"), 1u) << record;
+    EXPECT_EQ(linesEqual(record, "instance arg=later"), 1u) << record;
+
+    EXPECT_RUN(inst.run({"-nomsgbox"}, instanceOptions(inst, "throw")), "",
+               "Exception in thread \"main\" fake.Failure: thrown by main\n", 1);
 }
 
 /// The position of the `nth` (from 1) line equal to `line`; npos when there are fewer.

@@ -9,7 +9,9 @@ import java.util.concurrent.TimeUnit;
  * called as often as the property opens says (at most a minute); with kill=true the process
  * has itself killed (SIGKILL), with exit=N it calls System.exit(N). An argument throw makes
  * open throw, block makes it sleep 3 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
- * With the property ready, main makes the file it names once it has begun.
+ * With the property ready, main makes the file it names once it has begun. With linger=true,
+ * main starts a non-daemon thread that waits for the opens as main would (at most 20 seconds),
+ * says "worker done" and ends, and returns at once, as a desktop application's main does.
  */
 public final class Instance {
     private static final CountDownLatch started = new CountDownLatch(1);
@@ -19,6 +21,19 @@ public final class Instance {
         System.out.println("main");
         System.out.flush();
         started.countDown();
+        boolean linger = Boolean.getBoolean("linger");
+        if (linger) {
+            new Thread(() -> {
+                try {
+                    opened.await(20, TimeUnit.SECONDS);
+                } catch (InterruptedException e) {
+                    Thread.currentThread().interrupt();
+                }
+                System.out.println("worker done");
+            }, "worker").start();
+            System.out.println("main returns");
+            System.out.flush();
+        }
         if (System.getProperty("ready") != null) {
             new java.io.File(System.getProperty("ready")).createNewFile();
         }
@@ -28,6 +43,9 @@ public final class Instance {
         }
         if (Integer.getInteger("exit") != null) {
             System.exit(Integer.getInteger("exit"));
+        }
+        if (linger) {
+            return;
         }
         opened.await(60, TimeUnit.SECONDS);
         System.out.println("main done");
