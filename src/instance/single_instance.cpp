@@ -68,8 +68,52 @@ enum class HandOver {
     StillBusy,     ///< taken, but not done with within the limit
     Returned,      ///< the connection closed before the instance began with the request
     NoReceipt,     ///< nothing took the request within the limit: withdrawn
-    Garbage,       ///< an answer that no instance gives
+    Garbage,       ///< an answer that no instance gives (the last)
 };
+
+/// What a start does once a hand-over ended so: the line it prints on stderr ({seconds}: the
+/// limit, {method}: the method's name; a warning's text is split where they come, as its
+/// console table reads it; none: the note on stdout with -verbose), the note it keeps, its
+/// exit code (none: it goes on as an instance of its own), and whether it tries again first
+/// (while attempts remain; the line and the note count after the last).
+struct HandOverOutcome {
+    HandOver handOver;
+    const char* line;
+    const char* note;
+    std::optional<int> exitCode;
+    bool retries;
+};
+
+/// One row per way a hand-over ends, in HandOver's order.
+constexpr HandOverOutcome kHandOverOutcomes[] = {
+    {HandOver::Delivered, nullptr, "the arguments went to the running instance", 0, false},
+    {HandOver::MethodFailed, "ERROR: The running instance failed to take the arguments: {method} threw an exception",
+     "the running instance failed to take the arguments", 1, false},
+    {HandOver::StillBusy,
+     "WARNING: The running instance took the arguments and is still handling them after "
+     "{seconds}; this start ends",
+     "the running instance took the arguments and is still handling them", 0, false},
+    {HandOver::Returned,
+     "WARNING: What listens at the single instance's channel closed the connection without taking the arguments; "
+     "this start is a new instance",
+     "what listens at the channel closed the connection; this start is a new instance", std::nullopt, true},
+    {HandOver::NoReceipt,
+     "WARNING: The running instance did not take the arguments within "
+     "{seconds}; this start is a new instance",
+     "the running instance did not take the arguments; this start is a new instance", std::nullopt, false},
+    {HandOver::Garbage,
+     "WARNING: What listens at the single instance's channel answered as no instance does; this start is a new "
+     "instance",
+     "what listens at the channel answered as no instance does; this start is a new instance", std::nullopt, false},
+};
+
+constexpr bool rowsInOrder() {
+    std::size_t row = 0;
+    for (const HandOverOutcome& outcome : kHandOverOutcomes)
+        if (static_cast<std::size_t>(outcome.handOver) != row++) return false;
+    return row == static_cast<std::size_t>(HandOver::Garbage) + 1;
+}
+static_assert(rowsInOrder(), "one row per way a hand-over ends, in HandOver's order");
 
 /// One byte within `timeoutMs`; nullopt with `timedOut` set when the limit passed, unset when
 /// the peer closed first.
@@ -159,45 +203,24 @@ InstanceCheck checkForRunningInstance(const LaunchSettings& settings, const std:
             check.note = startsAnew(settings.verbose, "the arguments are too many or too long to hand over");
             return check;
         }
-        switch (handOver(*claim.connection, *request, waitMs)) {
-        case HandOver::Delivered:
-            check.note = "the arguments went to the running instance";
-            if (settings.verbose) printOut("Single instance: " + check.note + "\n");
-            check.exitCode = 0;
-            return check;
-        case HandOver::MethodFailed:
-            printErr("ERROR: The running instance failed to take the arguments: " +
-                     displayName(settings.singleInstanceClass, settings.singleInstanceMethod) + " threw an exception\n");
-            check.note = "the running instance failed to take the arguments";
-            check.exitCode = 1;
-            return check;
-        case HandOver::StillBusy:
-            printErr("WARNING: The running instance took the arguments and is still handling them after " + seconds +
-                     "; this start ends\n");
-            check.note = "the running instance took the arguments and is still handling them";
-            check.exitCode = 0;
-            return check;
-        case HandOver::NoReceipt:
-            printErr("WARNING: The running instance did not take the arguments within " + seconds +
-                     "; this start is a new instance\n");
-            check.note = "the running instance did not take the arguments; this start is a new instance";
-            return check;
-        case HandOver::Garbage:
-            printErr("WARNING: What listens at the single instance's channel answered as no instance does; this start "
-                     "is a new instance\n");
-            check.note = "what listens at the channel answered as no instance does; this start is a new instance";
-            return check;
-        case HandOver::Returned:
-            if (attempt < kInstanceAttempts) {
-                claim.connection.reset();
-                platform::pauseMilliseconds(100u * static_cast<unsigned>(attempt));
-                continue;
-            }
-            printErr("WARNING: What listens at the single instance's channel closed the connection without taking the "
-                     "arguments; this start is a new instance\n");
-            check.note = "what listens at the channel closed the connection; this start is a new instance";
-            return check;
+        const HandOverOutcome& outcome =
+            kHandOverOutcomes[static_cast<std::size_t>(handOver(*claim.connection, *request, waitMs))];
+        if (outcome.retries && attempt < kInstanceAttempts) {
+            claim.connection.reset();
+            platform::pauseMilliseconds(100u * static_cast<unsigned>(attempt));
+            continue;
         }
+        check.note = outcome.note;
+        check.exitCode = outcome.exitCode;
+        if (outcome.line) {
+            std::string line = outcome.line;
+            replaceAll(line, "{seconds}", seconds);
+            replaceAll(line, "{method}", displayName(settings.singleInstanceClass, settings.singleInstanceMethod));
+            printErr(line + "\n");
+        } else if (settings.verbose) {
+            printOut("Single instance: " + check.note + "\n");
+        }
+        return check;
     }
 }
 
