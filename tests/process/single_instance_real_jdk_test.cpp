@@ -125,17 +125,25 @@ TEST_P(SingleInstanceRealJdk, ASlowMethodNeverMakesASecondInstance) {
     EXPECT_RUN(first.get(), "main\nopen dir=" + inst.root() + " count=1\nopen arg[0]=block\nmain done\n", "", 0);
 }
 
-// An instance that ends through System.exit removes its socket; one that is killed leaves it
-// with nobody listening, and the next start takes it over.
+// An instance that ends through System.exit removes its socket, also when a thread of its own
+// calls it after main has returned; one that is killed leaves it with nobody listening, and
+// the next start takes it over.
 TEST_P(SingleInstanceRealJdk, AnEndedInstanceLeavesNothingInTheWay) {
     struct Case {
-        const char* how;
+        std::vector<std::string> how;
+        const char* out;
         int exitCode;
         bool socketStays;
-    } cases[] = {{"-J-Dexit=3", 3, false}, {"-J-Dkill=true", 128 + 9, true}};
+    } cases[] = {
+        {{"-J-Dexit=3"}, "main\n", 3, false},
+        {{"-J-Dkill=true"}, "main\n", 128 + 9, true},
+        {{"-J-Dlinger=true", "-J-Dexit=5"}, "main\nmain returns\nworker done\n", 5, false},
+    };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.how);
-        EXPECT_RUN(startFirst({"-nomsgbox", c.how}).get(), "main\n", "", c.exitCode);
+        SCOPED_TRACE(c.how.back());
+        std::vector<std::string> args = c.how;
+        args.insert(args.begin(), "-nomsgbox");
+        EXPECT_RUN(startFirst(args).get(), c.out, "", c.exitCode);
         EXPECT_EQ(fs::exists(socketPath()), c.socketStays);
         fs::remove(inst.path("ready"));
     }

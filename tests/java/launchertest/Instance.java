@@ -10,12 +10,14 @@ import java.util.concurrent.TimeUnit;
  * has itself killed (SIGKILL), with exit=N it calls System.exit(N). An argument throw makes
  * open throw, block makes it sleep 3 seconds. Beyond eight arguments, the last and the hash of all joined by newlines.
  * With the property ready, main makes the file it names once it has begun. With linger=true,
- * main starts a non-daemon thread that waits for the opens as main would (at most 20 seconds),
- * says "worker done" and ends, and returns at once, as a desktop application's main does.
+ * main starts a non-daemon thread that waits until main has returned and for the opens as main
+ * would (at most 20 seconds), says "worker done" and ends (with exit=N: calls System.exit(N) a
+ * moment later, in main's place), and main returns at once, as a desktop application's does.
  */
 public final class Instance {
     private static final CountDownLatch started = new CountDownLatch(1);
     private static final CountDownLatch opened = new CountDownLatch(Integer.getInteger("opens", 0));
+    private static final CountDownLatch returned = new CountDownLatch(1);
 
     public static void main(String[] args) throws InterruptedException, java.io.IOException {
         System.out.println("main");
@@ -25,11 +27,17 @@ public final class Instance {
         if (linger) {
             new Thread(() -> {
                 try {
+                    returned.await(20, TimeUnit.SECONDS);
                     opened.await(20, TimeUnit.SECONDS);
+                    System.out.println("worker done");
+                    if (Integer.getInteger("exit") != null) {
+                        System.out.flush();
+                        Thread.sleep(300);
+                        System.exit(Integer.getInteger("exit"));
+                    }
                 } catch (InterruptedException e) {
                     Thread.currentThread().interrupt();
                 }
-                System.out.println("worker done");
             }, "worker").start();
             System.out.println("main returns");
             System.out.flush();
@@ -41,11 +49,12 @@ public final class Instance {
             new ProcessBuilder("sh", "-c", "kill -KILL $PPID").start();
             Thread.sleep(60000);
         }
+        if (linger) {
+            returned.countDown();
+            return;
+        }
         if (Integer.getInteger("exit") != null) {
             System.exit(Integer.getInteger("exit"));
-        }
-        if (linger) {
-            return;
         }
         opened.await(60, TimeUnit.SECONDS);
         System.out.println("main done");
