@@ -247,7 +247,9 @@ void InstanceListener::mainReturned(JNIEnv* env) noexcept {
         if (state_ == State::Off) return;
     }
     try {
-        LiveThreads threads(env);
+        // Looked up only once no delivery is under way: nothing of it comes between a
+        // delivery's calls.
+        std::optional<LiveThreads> threads;
         for (;;) {
             std::size_t taken = 0;
             bool delivering = false;
@@ -258,7 +260,8 @@ void InstanceListener::mainReturned(JNIEnv* env) noexcept {
                 delivering = nowServing_ != nextTicket_;
             }
             if (!delivering) {
-                std::optional<bool> others = threads.othersRunning();
+                if (!threads) threads.emplace(env);
+                std::optional<bool> others = threads->othersRunning();
                 if (!others) break;
                 // Off, in one step with the check, only when no request was taken since nothing
                 // was being delivered: whatever thread a delivery starts, the question above saw

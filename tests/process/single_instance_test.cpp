@@ -157,7 +157,7 @@ TEST_F(SingleInstance, TheInstanceServesWhileTheApplicationsThreadsRun) {
     auto running = startInBackground(inst, {"-nomsgbox"}, instanceOptions(inst, "thread:1:20"));
     ASSERT_TRUE(waitForMain(inst));
     Result later = inst.run({"-nomsgbox", "-verbose", "later"}, instanceOptions(inst));
-    EXPECT_NE(later.out.find("Single instance: the arguments went to the running instance\n"), std::string::npos)
+    EXPECT_NE(later.out.find(streamText("Single instance: the arguments went to the running instance\n")), std::string::npos)
         << later.out;
     EXPECT_EQ(later.exitCode, 0);
     EXPECT_RUN(running.get(), "", "", 0);
