@@ -15,6 +15,7 @@
 #include "platform/console.h"
 #include "platform/files.h"
 #include "platform/java_places.h"
+#include "platform/libraries.h"
 #include "platform/platform.h"
 #include "platform/processes.h"
 #include "platform/user_interface.h"
@@ -240,8 +241,13 @@ int JavaLauncher::startApplication(bool updateMode, const LaunchSettings& settin
             journal().add("VM option", option.hook ? option.text + " (the launcher's hook)" : option.text);
         if (!options.cacheWork.note.empty()) journal().add("startup cache", options.cacheWork.note);
     };
+    observer.created = [instance](JavaVM* vm, JNIEnv* env) {
+        // System.exit ends the process through the VM's own C runtime, which on Windows runs
+        // only the handlers registered with it: the record is written there too.
+        platform::alsoAtExitOfLoadedRuntimes(finishJournalAtExit);
+        if (instance) instance->vmCreated(vm, env);
+    };
     if (instance) {
-        observer.created = [instance](JavaVM* vm, JNIEnv* env) { instance->vmCreated(vm, env); };
         observer.beforeDestruction = [instance] { instance->vmEnding(); };
         observer.mainStarting = [instance] { instance->mainStarting(); };
         // The usual desktop application returns from main at once and runs on in its threads.

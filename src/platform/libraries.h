@@ -35,6 +35,13 @@ LoadedLibrary loadLibrary(const std::string& path);
 /// Address of an exported symbol, or null.
 void* findSymbol(void* library, const char* name);
 
+/// Has `handler` run also when a C runtime that another library loaded now brought ends the
+/// process through its exit(), as a VM's System.exit does: on Windows each C runtime DLL runs
+/// only the exit handlers registered with it (ucrtbase.dll, msvcr100.dll to msvcr120.dll), so
+/// the handler is registered with each of those that is loaded. Nothing on POSIX, where one C
+/// library runs every handler. `handler` may run more than once: it must do its work once.
+void alsoAtExitOfLoadedRuntimes(void (*handler)());
+
 /// The architecture of a library file as its header states it.
 struct LibraryArchitecture {
     std::string name;  ///< "64-bit", "32-bit", or the machine's name when that is what differs

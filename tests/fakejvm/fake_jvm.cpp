@@ -17,6 +17,9 @@
 //                                      child only (its command line holds the argument
 //                                      -update), main dies of an access violation (SIGSEGV),
 //                                      as a VM that crashes
+//   FAKEJVM_EXIT_RUNTIME=NAME  Windows: the VM loads NAME.dll (a C runtime: ucrtbase) at its
+//                          creation, and exit:N ends the process through that one's exit(), as a
+//                          real VM linked to it does
 //   FAKEJVM_MAIN=print:TEXT  main writes "TEXT\n" to the standard output handle and "TEXT!\n"
 //                            to the standard error handle, as a Java runtime's System.out
 //                            and System.err do (the system's handles, not a C runtime's)

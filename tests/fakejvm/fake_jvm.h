@@ -42,6 +42,12 @@ void recordOption(const char* text);
 bool inUpdateChild();
 /// Ends the process as an access violation does, without a crash dialog or a debugger.
 [[noreturn]] void crash();
+/// With FAKEJVM_EXIT_RUNTIME=NAME, on Windows: loads NAME.dll, the C runtime the VM's own exit
+/// goes through, as a real VM library linked to it has it loaded. Nothing elsewhere.
+void loadExitRuntime();
+/// Ends the process with `code` as System.exit does: through the exit() of the C runtime
+/// FAKEJVM_EXIT_RUNTIME names, else the library's own.
+[[noreturn]] void exitThroughRuntime(int code);
 /// Writes to the system's standard output (stream 1) or error (2) handle, not a C runtime's.
 void writeStandard(int stream, const std::string& text);
 

@@ -220,6 +220,26 @@ LONG WINAPI endWithTheException(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_
 }  // namespace
 #endif
 
+void loadExitRuntime() {
+#ifdef _WIN32
+    std::string runtime = envValue("FAKEJVM_EXIT_RUNTIME");
+    if (!runtime.empty() && !LoadLibraryA((runtime + ".dll").c_str())) fatal("fakejvm: FAKEJVM_EXIT_RUNTIME cannot be loaded\n");
+#endif
+}
+
+void exitThroughRuntime(int code) {
+    std::fflush(nullptr);
+#ifdef _WIN32
+    std::string runtime = envValue("FAKEJVM_EXIT_RUNTIME");
+    if (HMODULE module = runtime.empty() ? nullptr : GetModuleHandleA((runtime + ".dll").c_str())) {
+        using Exit = void(__cdecl*)(int);
+        if (auto runtimeExit = reinterpret_cast<Exit>(reinterpret_cast<void*>(GetProcAddress(module, "exit"))))
+            runtimeExit(code);
+    }
+#endif
+    std::exit(code);
+}
+
 void crash() {
     std::fflush(nullptr);
 #ifdef _WIN32

@@ -224,7 +224,7 @@ void runMain(jclass cls, jmethodID method, jobjectArray array) {
         std::fflush(nullptr);
         int code = std::atoi(behaviour.c_str() + 5);
         if (exitHook) exitHook(code);
-        std::exit(code);
+        exitThroughRuntime(code);
     } else if (behaviour.rfind("print:", 0) == 0) {
         writeStandard(1, behaviour.substr(6) + "\n");
         writeStandard(2, behaviour.substr(6) + "!\n");
@@ -587,6 +587,7 @@ jint createRecordingVm(JavaVM** vm, void** env, void* args) {
             if (std::string(text).rfind(archive, 0) == 0) vmInfo = "mixed mode, sharing";
     }
     if (failureRequested("create")) return JNI_ERR;
+    loadExitRuntime();
     created = true;
     handOutTables<RecordingVm>(vm, env);
     RecordingVm::theEnv = *env;

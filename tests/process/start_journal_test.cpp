@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -223,8 +224,7 @@ TEST_F(StartJournalTest, UnwritableJournalChangesNothing) {
     fs::remove_all(settings);
 }
 
-// Twenty starts at once leave twenty whole records, and a start that the application ends
-// (System.exit) one that says so.
+// Twenty starts at once leave twenty whole records.
 TEST_F(StartJournalTest, ConcurrentStartsKeepEveryRecord) {
     if (isWindows()) GTEST_SKIP() << "twenty wine processes at once: the linux build shows the lock";
     inst.addRuntime();
@@ -253,11 +253,22 @@ TEST_F(StartJournalTest, ConcurrentStartsKeepEveryRecord) {
     EXPECT_EQ(count(journal, "\nexit: 0 after "), 20u) << journal;
     EXPECT_LE(count(journal, "\nexit: "), 50u) << journal;
     EXPECT_EQ(journal.find("torn"), std::string::npos) << journal;
+}
 
-    RunOptions o = options;
-    o.env["FAKEJVM_MAIN"] = "exit:3";
-    EXPECT_EQ(inst.run({"-nomsgbox"}, o).exitCode, 3);
-    expectLines(lastRecord(), {"ended: inside the application (System.exit, or the VM's own end)"});
+// A start that the application ends (System.exit) leaves a record that says so, also where the
+// VM's exit goes through a C runtime of its own (Windows: the universal one of today's VMs).
+TEST_F(StartJournalTest, AStartTheApplicationEndsIsRecorded) {
+    inst.addRuntime();
+    inst.writeConfig("SetMainClass test.Main\n");
+    for (const char* runtime : {"", "ucrtbase"}) {
+        if (*runtime && !isWindows()) continue;
+        RunOptions o = options;
+        o.env["FAKEJVM_MAIN"] = "exit:3";
+        o.env["FAKEJVM_EXIT_RUNTIME"] = runtime;
+        std::remove(journalHost().c_str());
+        EXPECT_EQ(inst.run({"-nomsgbox"}, o).exitCode, 3) << runtime;
+        expectLines(lastRecord(), {"ended: inside the application (System.exit, or the VM's own end)"});
+    }
 }
 
 // A record torn at the journal's end (a start killed while it wrote, a power cut) is no

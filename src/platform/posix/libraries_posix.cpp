@@ -100,4 +100,6 @@ LoadedLibrary loadLibrary(const std::string& path) {
 
 void* findSymbol(void* library, const char* name) { return ::dlsym(library, name); }
 
+void alsoAtExitOfLoadedRuntimes(void (*)()) {}
+
 }  // namespace platform

@@ -104,4 +104,32 @@ void* findSymbol(void* library, const char* name) {
     return reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(library), name));
 }
 
+namespace {
+
+/// The handler the C runtimes that _onexit registers with call, which wants a result.
+void (*exitHandler)() = nullptr;
+int __cdecl runExitHandler() {
+    if (exitHandler) exitHandler();
+    return 0;
+}
+
+}  // namespace
+
+void alsoAtExitOfLoadedRuntimes(void (*handler)()) {
+    exitHandler = handler;
+    // The universal runtime's table of the process, which its exit() runs first.
+    if (HMODULE ucrt = GetModuleHandleW(L"ucrtbase.dll")) {
+        using CrtAtExit = int(__cdecl*)(void(__cdecl*)());
+        if (auto crtAtExit = reinterpret_cast<CrtAtExit>(reinterpret_cast<void*>(GetProcAddress(ucrt, "_crt_atexit"))))
+            crtAtExit(handler);
+    }
+    // The runtimes of older VMs, each with a table of its own.
+    for (const wchar_t* name : {L"msvcr100.dll", L"msvcr110.dll", L"msvcr120.dll"}) {
+        HMODULE runtime = GetModuleHandleW(name);
+        using OnExit = void*(__cdecl*)(int(__cdecl*)());
+        if (auto onExit = runtime ? reinterpret_cast<OnExit>(reinterpret_cast<void*>(GetProcAddress(runtime, "_onexit"))) : nullptr)
+            onExit(runExitHandler);
+    }
+}
+
 }  // namespace platform
