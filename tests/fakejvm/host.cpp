@@ -223,7 +223,11 @@ LONG WINAPI endWithTheException(EXCEPTION_POINTERS*) { return EXCEPTION_EXECUTE_
 void loadExitRuntime() {
 #ifdef _WIN32
     std::string runtime = envValue("FAKEJVM_EXIT_RUNTIME");
-    if (!runtime.empty() && !LoadLibraryA((runtime + ".dll").c_str())) fatal("fakejvm: FAKEJVM_EXIT_RUNTIME cannot be loaded\n");
+    // Loudly, as fatal() does, which the splash stand-in that shares this file lacks.
+    if (!runtime.empty() && !LoadLibraryA((runtime + ".dll").c_str())) {
+        std::fputs("fakejvm: FAKEJVM_EXIT_RUNTIME cannot be loaded\n", stderr);
+        std::abort();
+    }
 #endif
 }
 
