@@ -116,11 +116,10 @@ constexpr bool rowsInOrder() {
 static_assert(rowsInOrder(), "one row per way a hand-over ends, in HandOver's order");
 
 /// One byte within `timeoutMs`; nullopt with `timedOut` set when the limit passed, unset when
-/// the peer closed first.
+/// the peer closed first. As the wait says, not a clock: a limit passed must never read as the
+/// instance's close, which would count a request still in its method as delivered.
 std::optional<char> receiveByte(platform::ChannelConnection& connection, unsigned timeoutMs, bool& timedOut) {
-    unsigned long long deadline = platform::steadyMilliseconds() + timeoutMs;
-    std::optional<std::string> byte = connection.receive(1, timeoutMs);
-    timedOut = !byte && platform::steadyMilliseconds() >= deadline;
+    std::optional<std::string> byte = connection.receive(1, timeoutMs, &timedOut);
     if (!byte) return std::nullopt;
     return (*byte)[0];
 }

@@ -24,8 +24,9 @@ public:
     /// too slow. Never raises a signal.
     bool send(const std::string& bytes, unsigned timeoutMs);
     /// Reads exactly `count` bytes within `timeoutMs`; nullopt when the peer closes first, an
-    /// error occurs or the time runs out.
-    std::optional<std::string> receive(std::size_t count, unsigned timeoutMs);
+    /// error occurs or the time runs out, which `timedOut` (when given) tells apart: a clock
+    /// read afterwards may not have reached the limit that the system's wait did.
+    std::optional<std::string> receive(std::size_t count, unsigned timeoutMs, bool* timedOut = nullptr);
     /// The process id of the other end; 0 when the system cannot say.
     unsigned long peerProcessId() const;
 

@@ -281,14 +281,16 @@ bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
     return true;
 }
 
-std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs) {
+std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs, bool* timedOut) {
     Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(timeoutMs);
+    if (timedOut) *timedOut = false;
     std::string bytes(count, '\0');
     std::size_t got = 0;
     while (got < count) {
         pollfd ready{handle_->fd.get(), POLLIN, 0};
         int polled = ::poll(&ready, 1, millisecondsLeft(deadline));
         if (polled < 0 && errno == EINTR) continue;
+        if (polled == 0 && timedOut) *timedOut = true;
         if (polled <= 0) return std::nullopt;
         ssize_t read = ::recv(handle_->fd.get(), &bytes[got], count - got, MSG_DONTWAIT);
         if (read < 0 && (errno == EINTR || errno == EAGAIN)) continue;

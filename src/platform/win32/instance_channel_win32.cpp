@@ -52,10 +52,12 @@ std::wstring pipeName(const std::wstring& sid, const std::string& key) {
 
 /// Waits for an overlapped operation at most `timeoutMs` (or until `stop` is set); cancels it
 /// when it does not end in time. The bytes it moved, or nullopt.
-std::optional<DWORD> finish(HANDLE handle, OVERLAPPED& overlapped, BOOL started, DWORD timeoutMs, HANDLE stop = nullptr) {
+std::optional<DWORD> finish(HANDLE handle, OVERLAPPED& overlapped, BOOL started, DWORD timeoutMs, HANDLE stop = nullptr,
+                           bool* timedOut = nullptr) {
     if (!started && GetLastError() != ERROR_IO_PENDING) return std::nullopt;
     HANDLE events[2] = {overlapped.hEvent, stop};
     DWORD waited = WaitForMultipleObjects(stop ? 2 : 1, events, FALSE, timeoutMs);
+    if (waited == WAIT_TIMEOUT && timedOut) *timedOut = true;
     if (waited != WAIT_OBJECT_0) CancelIo(handle);
     DWORD moved = 0;
     if (!GetOverlappedResult(handle, &overlapped, &moved, TRUE) || waited != WAIT_OBJECT_0) return std::nullopt;
@@ -289,8 +291,9 @@ bool ChannelConnection::send(const std::string& bytes, unsigned timeoutMs) {
     return sent == bytes.size();
 }
 
-std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs) {
+std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigned timeoutMs, bool* timedOut) {
     ULONGLONG deadline = deadlineAfter(timeoutMs);
+    if (timedOut) *timedOut = false;
     OwnedHandle event(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     std::string bytes(count, '\0');
     std::size_t got = 0;
@@ -299,7 +302,7 @@ std::optional<std::string> ChannelConnection::receive(std::size_t count, unsigne
         overlapped.hEvent = event.get();
         DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(count - got, 65536));
         BOOL started = ReadFile(handle_->pipe.get(), &bytes[got], chunk, nullptr, &overlapped);
-        std::optional<DWORD> moved = finish(handle_->pipe.get(), overlapped, started, millisecondsLeft(deadline));
+        std::optional<DWORD> moved = finish(handle_->pipe.get(), overlapped, started, millisecondsLeft(deadline), nullptr, timedOut);
         if (!moved || *moved == 0) break;
         got += *moved;
     }
