@@ -70,7 +70,8 @@ TEST(SingleInstanceDirective, NamesAClassAndAStaticMethod) {
 }
 
 // The channel through the real platform layer: one owner, a client that reaches it, bytes both
-// ways, and a name that is free again once the owner is gone.
+// ways, a wait that runs out told from a close, and a name that is free again once the owner
+// is gone.
 TEST(InstanceChannel, OneOwnerAndClientsThatReachIt) {
     std::string key = instanceKey("/test/" + std::to_string(std::hash<std::thread::id>()(std::this_thread::get_id())));
     platform::ChannelClaim owner = platform::claimInstanceChannel(key, 2000);
@@ -82,10 +83,15 @@ TEST(InstanceChannel, OneOwnerAndClientsThatReachIt) {
         ASSERT_TRUE(served);
         EXPECT_TRUE(client.connection->send("request", 1000));
         EXPECT_EQ(served->receive(7, 1000), std::string("request"));
-        EXPECT_FALSE(served->receive(1, 100)) << "nothing more came";
+        bool timedOut = false;
+        EXPECT_FALSE(served->receive(1, 100, &timedOut)) << "nothing more came";
+        EXPECT_TRUE(timedOut) << "the wait ran out";
         EXPECT_TRUE(served->send("D", 1000));
         EXPECT_EQ(client.connection->receive(1, 1000), std::string("D"));
         EXPECT_NE(client.connection->peerProcessId(), 0u);
+        served.reset();
+        EXPECT_FALSE(client.connection->receive(1, 1000, &timedOut)) << "the owner closed";
+        EXPECT_FALSE(timedOut) << "a close is no wait that ran out";
     }
     std::thread stopper([&owner] { owner.listener->stop(); });
     EXPECT_FALSE(owner.listener->accept());
