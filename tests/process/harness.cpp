@@ -439,12 +439,19 @@ void Installation::placeVmLibrary(const std::string& relativeFile, VmLibrary lib
     }
 }
 
-std::string Installation::read(const std::string& relative) const {
-    std::ifstream in(path(relative), std::ios::binary);
+std::string hostText(const std::string& hostPath) {
+    std::ifstream in(hostPath, std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     return text.str();
 }
+
+std::string uniqueProgramName(const std::string& prefix) {
+    static int count = 0;
+    return prefix + std::to_string(::getpid()) + "n" + std::to_string(++count);
+}
+
+std::string Installation::read(const std::string& relative) const { return hostText(path(relative)); }
 
 std::string Installation::record() const { return read("record.txt"); }
 

@@ -185,6 +185,11 @@ struct SettingsFolder {
 /// (shared by every test: the program name should be the test's own); on POSIX below the
 /// installation, with XDG_CONFIG_HOME for it added to `options`.
 SettingsFolder userSettingsFolder(const Installation& inst, RunOptions& options);
+/// A program name of this run's own, beginning with `prefix`, for a test whose application
+/// keeps something per user (settings, journal) in that shared folder.
+std::string uniqueProgramName(const std::string& prefix);
+/// The bytes of the file at `hostPath`; empty when it cannot be read.
+std::string hostText(const std::string& hostPath);
 
 // ---- Expected texts ------------------------------------------------------------------------
 

@@ -1,7 +1,6 @@
 // The start journal: what a start records of itself, read back with --last-start; its place
 // in the user's settings, its switch, and starts that cannot write it or write it at once.
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -9,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <future>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -22,20 +20,6 @@ namespace fs = std::filesystem;
 
 namespace process_tests {
 namespace {
-
-/// A program name of this run's own: the Windows builds keep the journal in the wine prefix's
-/// %APPDATA%, shared by every test.
-std::string uniqueProgramName() {
-    static int count = 0;
-    return "sj" + std::to_string(::getpid()) + "n" + std::to_string(++count);
-}
-
-std::string hostText(const std::string& file) {
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 /// An installation whose user settings folder (and journal) is its own, removed with it.
 class StartJournalTest : public ::testing::Test {
@@ -83,7 +67,7 @@ protected:
         return found;
     }
 
-    Installation inst{uniqueProgramName()};
+    Installation inst{uniqueProgramName("sj")};
     RunOptions options;
     std::string folderSeen, folderHost;
 };
@@ -295,7 +279,7 @@ TEST_F(StartJournalTest, ATornTailIsNoRecord) {
 // start that no installed runtime fits names each as refused.
 TEST(StartJournalRealJdk, NamesTheRuntimeAndTheRefused) {
     if (isWindows()) GTEST_SKIP() << "the machine's own JDKs run under the linux build";
-    Installation inst(uniqueProgramName());
+    Installation inst(uniqueProgramName("sj"));
     RunOptions o;
     o.env = {{"XDG_CONFIG_HOME", inst.path("settings")}};
     std::string jdk = fs::canonical(target().jdkHome).string();

@@ -23,13 +23,6 @@ namespace fs = std::filesystem;
 namespace process_tests {
 namespace {
 
-/// A program name of this run's own: the Windows builds keep their user settings in the wine
-/// prefix's %APPDATA%, shared by every test.
-std::string uniqueProgramName() {
-    static int count = 0;
-    return "us" + std::to_string(::getpid()) + "n" + std::to_string(++count);
-}
-
 /// An installation with this user's settings folder of its application, which is removed with it.
 class UserSettings : public ::testing::Test {
 protected:
@@ -53,7 +46,7 @@ protected:
         return inst.run(args, o);
     }
 
-    Installation inst{uniqueProgramName()};
+    Installation inst{uniqueProgramName("us")};
     RunOptions options;
     std::string folderSeen, folderHost;
 };
