@@ -331,6 +331,18 @@ FileContent readRegularFile(const std::string& path, std::size_t maxBytes) {
 }
 
 
+namespace {
+
+/// Whether the opened file is a plain file on a disk: no device, pipe, folder or reparse point
+/// (opened with FILE_FLAG_OPEN_REPARSE_POINT, the handle is the link itself).
+bool isPlainDiskFile(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION data;
+    return GetFileType(file) == FILE_TYPE_DISK && GetFileInformationByHandle(file, &data) &&
+           (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+}
+
+}  // namespace
+
 std::optional<std::string> AppendingFile::read(std::size_t maxBytes) {
     std::string content;
     HANDLE file = reinterpret_cast<HANDLE>(static_cast<intptr_t>(handle_));
@@ -360,10 +372,7 @@ AppendingFile openForAppending(const std::string& path) {
     // Shared for reading: a reader of the journal may hold it open, and open it meanwhile.
     OwnedHandle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE,
                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION data;
-    if (!file.valid() || GetFileType(file.get()) != FILE_TYPE_DISK || !GetFileInformationByHandle(file.get(), &data) ||
-        (data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
-        return appending;
+    if (!file.valid() || !isPlainDiskFile(file.get())) return appending;
     appending.handle_ = static_cast<long long>(reinterpret_cast<intptr_t>(file.release()));
     return appending;
 }
@@ -382,10 +391,7 @@ FileLock lockFile(const std::string& path, unsigned waitMilliseconds) {
         OwnedHandle file(CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_ALWAYS,
                                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         if (file.valid()) {
-            DWORD attributes = GetFileAttributesW(wide.c_str());
-            if (GetFileType(file.get()) != FILE_TYPE_DISK || attributes == INVALID_FILE_ATTRIBUTES ||
-                (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0)
-                return lock;
+            if (!isPlainDiskFile(file.get())) return lock;
             lock.handle_ = static_cast<long long>(reinterpret_cast<intptr_t>(file.release()));
             return lock;
         }
